@@ -1,0 +1,175 @@
+// POSIX backend: termios in raw mode, with the Windows driver's read time-out rebuilt from
+// poll(), so that the link behaves the same on both platforms.
+#include "portname.h"
+#include "serialport.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace sundial {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Milliseconds left until `deadline`, rounded up so that poll() never wakes early; 0 when past.
+int msUntil(Clock::time_point deadline) {
+    const auto left = deadline - Clock::now();
+    if (left <= Clock::duration::zero()) {
+        return 0;
+    }
+    return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(left).count());
+}
+
+bool wouldBlock(int error) {
+    return error == EAGAIN || error == EWOULDBLOCK || error == EINTR;
+}
+
+class PosixSerialPort final : public SerialPort {
+public:
+    explicit PosixSerialPort(int fd) : m_fd(fd) {}
+    ~PosixSerialPort() override { close(); }
+
+    int read(std::span<std::uint8_t> buffer) override;
+    bool write(std::span<const std::uint8_t> bytes) override;
+    void purgeReceive() override { ::tcflush(m_fd, TCIFLUSH); }
+    int close() override;
+
+private:
+    int m_fd;
+};
+
+int PosixSerialPort::read(std::span<std::uint8_t> buffer) {
+    if (buffer.empty()) {
+        return 0;
+    }
+    // Bytes already waiting come back at once. With VMIN = VTIME = 0 an empty queue reads as 0
+    // rather than EAGAIN; both mean "nothing yet".
+    ssize_t got = ::read(m_fd, buffer.data(), buffer.size());
+    if (got > 0) {
+        return static_cast<int>(got);
+    }
+    if (got < 0 && !wouldBlock(errno)) {
+        return -1;
+    }
+    got = 0;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(kReadTimeoutMs);
+    while (static_cast<std::size_t>(got) < buffer.size()) {
+        const int wait = msUntil(deadline);
+        if (wait == 0) {
+            break;
+        }
+        pollfd pfd{m_fd, POLLIN, 0};
+        const int ready = ::poll(&pfd, 1, wait);
+        if (ready < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return -1;
+        }
+        if (ready == 0) {
+            continue; // the deadline check above ends the loop
+        }
+        if ((pfd.revents & POLLIN) == 0) {
+            return -1; // POLLHUP, POLLERR or POLLNVAL without data: the device went away
+        }
+        const auto offset = static_cast<std::size_t>(got);
+        const ssize_t n = ::read(m_fd, buffer.data() + offset, buffer.size() - offset);
+        if (n > 0) {
+            got += n;
+        } else if (n == 0 || !wouldBlock(errno)) {
+            return -1; // readable but nothing to read: hung up
+        }
+    }
+    return static_cast<int>(got);
+}
+
+bool PosixSerialPort::write(std::span<const std::uint8_t> bytes) {
+    const auto deadline =
+        Clock::now() +
+        std::chrono::milliseconds(kWriteTimeoutPerByteMs * static_cast<long long>(bytes.size()) +
+                                  kWriteTimeoutMs);
+    std::size_t sent = 0;
+    while (sent < bytes.size()) {
+        const ssize_t n = ::write(m_fd, bytes.data() + sent, bytes.size() - sent);
+        if (n > 0) {
+            sent += static_cast<std::size_t>(n);
+            continue;
+        }
+        if (n < 0 && !wouldBlock(errno)) {
+            return false;
+        }
+        const int wait = msUntil(deadline);
+        if (wait == 0) {
+            return false;
+        }
+        pollfd pfd{m_fd, POLLOUT, 0};
+        if (::poll(&pfd, 1, wait) < 0 && errno != EINTR) {
+            return false;
+        }
+        if ((pfd.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+int PosixSerialPort::close() {
+    if (m_fd < 0) {
+        return 0;
+    }
+    // Give up exclusive use explicitly: the flag lives with the device, and a device that stays
+    // open elsewhere (a pseudo-terminal's other holder) would otherwise refuse our next open.
+    ::ioctl(m_fd, TIOCNXCL);
+    const int result = ::close(m_fd);
+    m_fd = -1;
+    return result == 0 ? 1 : 0;
+}
+
+bool setUpLine(int fd) {
+    termios settings{};
+    if (::tcgetattr(fd, &settings) != 0) {
+        return false; // also how phantom ttyS nodes show themselves (EIO)
+    }
+    // Raw, as a Windows port is by nature: no echo, no line editing, no CR/LF or XON/XOFF
+    // handling. cfmakeraw leaves hardware flow control as the port had it.
+    ::cfmakeraw(&settings);
+    settings.c_cflag &= ~static_cast<tcflag_t>(CSTOPB | CSIZE | PARENB);
+    settings.c_cflag |= CS8 | CLOCAL | CREAD;
+    settings.c_cc[VMIN] = 0;
+    settings.c_cc[VTIME] = 0;
+    if (::cfsetispeed(&settings, B115200) != 0 || ::cfsetospeed(&settings, B115200) != 0) {
+        return false;
+    }
+    return ::tcsetattr(fd, TCSANOW, &settings) == 0;
+}
+
+} // namespace
+
+std::unique_ptr<SerialPort> openSerialPort(int number) {
+    const std::string path = portDevicePath(number, std::getenv("SUNDIAL_PORTS"));
+    if (path.empty()) {
+        return nullptr;
+    }
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return nullptr;
+    }
+    // Exclusive: flock keeps cooperating programs out, TIOCEXCL every other non-root opener.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ioctl(fd, TIOCEXCL) != 0 || !setUpLine(fd)) {
+        ::close(fd);
+        return nullptr;
+    }
+    int dtr = TIOCM_DTR;
+    ::ioctl(fd, TIOCMBIS, &dtr); // a pseudo-terminal answers ENOTTY; harmless
+    return std::make_unique<PosixSerialPort>(fd);
+}
+
+} // namespace sundial

@@ -1,0 +1,88 @@
+// Win32 backend: the COM port driver does the time-outs itself.
+#include "serialport.h"
+
+#include <cstdio>
+#include <windows.h>
+
+namespace sundial {
+
+namespace {
+
+class Win32SerialPort final : public SerialPort {
+public:
+    explicit Win32SerialPort(HANDLE handle) : m_handle(handle) {}
+    ~Win32SerialPort() override { close(); }
+
+    int read(std::span<std::uint8_t> buffer) override {
+        DWORD got = 0;
+        if (!::ReadFile(m_handle, buffer.data(), static_cast<DWORD>(buffer.size()), &got,
+                        nullptr)) {
+            return -1;
+        }
+        return static_cast<int>(got);
+    }
+
+    bool write(std::span<const std::uint8_t> bytes) override {
+        DWORD sent = 0;
+        return ::WriteFile(m_handle, bytes.data(), static_cast<DWORD>(bytes.size()), &sent,
+                           nullptr) &&
+               sent == bytes.size();
+    }
+
+    void purgeReceive() override { ::PurgeComm(m_handle, PURGE_RXCLEAR); }
+
+    int close() override {
+        if (m_handle == INVALID_HANDLE_VALUE) {
+            return 0;
+        }
+        const BOOL result = ::CloseHandle(m_handle);
+        m_handle = INVALID_HANDLE_VALUE;
+        return result;
+    }
+
+private:
+    HANDLE m_handle;
+};
+
+} // namespace
+
+std::unique_ptr<SerialPort> openSerialPort(int number) {
+    char name[32];
+    std::snprintf(name, sizeof name, "\\\\.\\COM%d", number);
+    HANDLE handle = ::CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return nullptr;
+    }
+    // Only speed and framing change; flow control and special characters stay as they were.
+    DCB line{};
+    line.DCBlength = sizeof line;
+    if (!::GetCommState(handle, &line)) {
+        ::CloseHandle(handle);
+        return nullptr;
+    }
+    line.BaudRate = CBR_115200;
+    line.ByteSize = 8;
+    line.Parity = NOPARITY;
+    line.StopBits = ONESTOPBIT;
+    if (!::SetCommState(handle, &line)) {
+        ::CloseHandle(handle);
+        return nullptr;
+    }
+    COMMTIMEOUTS timeouts{};
+    if (!::GetCommTimeouts(handle, &timeouts)) {
+        ::CloseHandle(handle);
+        return nullptr;
+    }
+    // A read returns at once with what is there, otherwise waits up to 600 ms for the count.
+    timeouts.ReadIntervalTimeout = MAXDWORD;
+    timeouts.ReadTotalTimeoutMultiplier = 0;
+    timeouts.ReadTotalTimeoutConstant = kReadTimeoutMs;
+    timeouts.WriteTotalTimeoutMultiplier = kWriteTimeoutPerByteMs;
+    timeouts.WriteTotalTimeoutConstant = kWriteTimeoutMs;
+    ::SetCommTimeouts(handle, &timeouts);
+    ::EscapeCommFunction(handle, SETDTR);
+    return std::make_unique<Win32SerialPort>(handle);
+}
+
+} // namespace sundial

@@ -1,0 +1,349 @@
+// The built library against the virtual board on a pseudo-terminal: exact traffic, result
+// codes under faults, the search and the port's line settings.
+#include "evmprocess.h"
+#include "linktesthex.h"
+#include "sundiallibrary.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <sys/file.h>
+#include <termios.h>
+#include <unistd.h>
+
+using testsupport::EvmProcess;
+using testsupport::SundialLibrary;
+
+namespace {
+
+constexpr SundialChannel kI2cTable[8] = {{1, 76}, {0, 0}, {0, 0}, {0, 0},
+                                         {0, 0},  {0, 0}, {0, 0}, {3, 0}};
+constexpr SundialChannel kSpiTable[8] = {{3, 0}, {0, 0}, {0, 0}, {0, 0},
+                                         {0, 0}, {0, 0}, {0, 0}, {3, 0}};
+
+void usePorts(const std::vector<std::string>& paths) {
+    std::string list;
+    for (const std::string& path : paths) {
+        list += (list.empty() ? "" : ":") + path;
+    }
+    ::setenv("SUNDIAL_PORTS", list.c_str(), 1);
+}
+
+// The traffic of a successful _init with the I2C table: probe, then the eight set-ups.
+std::vector<std::string> connectTraffic(const SundialChannel* table) {
+    std::vector<std::string> lines = {"rx 1E 03 8F 00 FF 01 AF", "tx 1F 00"};
+    // The probe reply's content is the board's business; only its place is checked below.
+    lines.push_back("tx *");
+    lines.push_back("rx 1F 00");
+    for (int k = 0; k < 8; ++k) {
+        const int type = table[k].type;
+        const int sum = 0x1E + 0x03 + 0x50 + k + type;
+        char line[64];
+        std::snprintf(line, sizeof line, "rx 1E 03 %02X 00 %02X %02X %02X", 0x50 + k, type,
+                      sum >> 8, sum & 0xFF);
+        lines.push_back(line);
+        lines.push_back("tx 1F 00");
+    }
+    return lines;
+}
+
+void expectTraffic(const std::vector<std::string>& actual,
+                   const std::vector<std::string>& expected) {
+    ASSERT_EQ(actual.size(), expected.size()) << ::testing::PrintToString(actual);
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        if (expected[i] == "tx *") {
+            EXPECT_EQ(actual[i].rfind("tx 1E 03 ", 0), 0u) << i << ": " << actual[i];
+            EXPECT_EQ(actual[i].size(), std::string("tx 1E 03 00 00 00 00 00").size());
+        } else {
+            EXPECT_EQ(actual[i], expected[i]) << "line " << i;
+        }
+    }
+}
+
+class SundialEndToEnd : public ::testing::Test {
+protected:
+    // Connects the library to `evm` as port 1 and forgets the connection's traffic.
+    void connect(EvmProcess& evm, const SundialChannel* table = kI2cTable) {
+        usePorts({evm.linkPath()});
+        ASSERT_EQ(m_lib.init(0, table), 1);
+        evm.transcriptAfter(20);
+        evm.mark();
+    }
+
+    SundialLibrary m_lib;
+};
+
+TEST_F(SundialEndToEnd, VersionIsOnePointFive) {
+    EXPECT_EQ(m_lib.getVer(), 0x1500);
+}
+
+TEST_F(SundialEndToEnd, SearchSkipsMissingAndUnusablePortsAndSetsUpEveryChannel) {
+    EvmProcess evm;
+    const std::string plainFile = ::testing::TempDir() + "sundial-not-a-tty";
+    std::ofstream(plainFile) << "x";
+    usePorts({"/nonexistent/ttyX", "", plainFile, evm.linkPath()});
+
+    EXPECT_EQ(m_lib.init(0, kI2cTable), 4);
+    expectTraffic(evm.transcriptAfter(20), connectTraffic(kI2cTable));
+    std::remove(plainFile.c_str());
+}
+
+TEST_F(SundialEndToEnd, SearchClosesASilentPortAndGoesOn) {
+    EvmProcess silent({"--fault", "silent always"});
+    EvmProcess board;
+    usePorts({silent.linkPath(), board.linkPath()});
+
+    EXPECT_EQ(m_lib.init(0, kSpiTable), 2);
+    EXPECT_EQ(silent.transcript(), (std::vector<std::string>{"rx 1E 03 8F 00 FF 01 AF"}));
+    expectTraffic(board.transcriptAfter(20), connectTraffic(kSpiTable));
+
+    // Released: a cooperating program may take the silent port now.
+    const int fd = ::open(silent.devicePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
+    ::close(fd);
+}
+
+TEST_F(SundialEndToEnd, NoBoardMeansZeroAndNoPortOpen) {
+    usePorts({"/nonexistent/a", "/nonexistent/b"});
+    EXPECT_EQ(m_lib.init(0, kI2cTable), 0);
+    EXPECT_EQ(m_lib.close(), 0);
+    std::uint8_t value = 0;
+    EXPECT_EQ(m_lib.readData(0, 0x10, &value, 1), 1);
+    EXPECT_EQ(m_lib.writeData(0, 0x10, &value, 1), 1);
+}
+
+TEST_F(SundialEndToEnd, SinglePortTouchesOnlyThatPort) {
+    EvmProcess other;
+    EvmProcess board;
+    usePorts({other.linkPath(), board.linkPath()});
+    EXPECT_EQ(m_lib.init(2, kI2cTable), 2);
+    expectTraffic(board.transcriptAfter(20), connectTraffic(kI2cTable));
+    EXPECT_TRUE(other.transcript().empty());
+
+    EXPECT_EQ(m_lib.close(), 1);
+    EXPECT_EQ(m_lib.init(3, kI2cTable), 0); // a number beyond the list has no device
+}
+
+TEST_F(SundialEndToEnd, MinusOneKeepsTheLinkAndTakesTheNewTable) {
+    EvmProcess evm;
+    connect(evm, kI2cTable);
+    EXPECT_EQ(m_lib.init(-1, kSpiTable), -1);
+    std::uint8_t value = 0;
+    EXPECT_EQ(m_lib.readData(0, 0x10, &value, 1), 0);
+    const auto traffic = evm.transcriptAfter(4);
+    ASSERT_FALSE(traffic.empty());
+    EXPECT_EQ(traffic.front(), "rx 1E 06 10 03 90 90 01 00 01 58");
+    EXPECT_EQ(value, 0xC0);
+}
+
+TEST_F(SundialEndToEnd, CodecWriteAndReadOverI2c) {
+    EvmProcess evm;
+    connect(evm, kI2cTable);
+
+    const std::uint8_t value = 0x55;
+    EXPECT_EQ(m_lib.writeData(0, 0x12, &value, 1), 0);
+    const auto write = evm.transcriptAfter(4);
+    ASSERT_EQ(write.size(), 4u);
+    EXPECT_EQ(write[0], "rx 1E 05 00 01 4C 12 55 00 D7");
+    EXPECT_EQ(write[1], "tx 1F 00");
+    EXPECT_EQ(write[2].size(), std::string("tx 1E 03 00 00 00 00 00").size());
+    EXPECT_EQ(write[3], "rx 1F 00");
+    EXPECT_EQ(evm.control("get 0x12"), "ok 0x55");
+
+    evm.mark();
+    std::uint8_t read = 0;
+    EXPECT_EQ(m_lib.readData(0, 0x12, &read, 1), 0);
+    EXPECT_EQ(read, 0x55);
+    const auto traffic = evm.transcriptAfter(4);
+    ASSERT_EQ(traffic.size(), 4u);
+    EXPECT_EQ(traffic[0], "rx 1E 06 10 01 4C 12 01 00 00 94");
+    EXPECT_EQ(traffic[1], "tx 1F 00");
+    EXPECT_EQ(traffic[2].size(), std::string("tx").size() + 10 * 3);
+    EXPECT_EQ(traffic[3], "rx 1F 00");
+}
+
+TEST_F(SundialEndToEnd, ExactFramesOfTheReferenceTransactions) {
+    EvmProcess evm;
+    connect(evm, kI2cTable);
+    const std::uint8_t v55 = 0x55;
+    const std::uint8_t v01 = 0x01;
+    std::uint8_t read = 0;
+    EXPECT_EQ(m_lib.writeData(0, 0x10, &v55, 1), 0);
+    EXPECT_EQ(m_lib.readData(0, 0x10, &read, 1), 0);
+    EXPECT_EQ(m_lib.writeData(7, 0x37, &v01, 1), 0);
+    const auto traffic = evm.transcriptAfter(12);
+    ASSERT_EQ(traffic.size(), 12u);
+    EXPECT_EQ(traffic[0], "rx 1E 05 00 01 4C 10 55 00 D5");
+    EXPECT_EQ(traffic[4], "rx 1E 06 10 01 4C 10 01 00 00 92");
+    EXPECT_EQ(traffic[8], "rx 1E 06 07 03 37 37 00 01 00 9D");
+    EXPECT_EQ(evm.control("get-board 0x37"), "ok 0x01");
+    // 0x55 has bit 7 clear: the codec reset itself, so register 0x10 reads its default.
+    EXPECT_EQ(read, 0xC0);
+}
+
+TEST_F(SundialEndToEnd, SpiDeviceBitsTravelInTheRegisterAddress) {
+    EvmProcess evm({"--spi-device", "2"});
+    connect(evm, kSpiTable);
+    const std::uint8_t value = 0x80;
+    EXPECT_EQ(m_lib.writeData(0, 0x56, &value, 1), 0);
+    EXPECT_EQ(evm.transcriptAfter(1).front(), "rx 1E 06 00 03 56 56 00 80 01 53");
+    EXPECT_EQ(evm.control("get 0x16"), "ok 0x80");
+    std::uint8_t read = 0;
+    EXPECT_EQ(m_lib.readData(0, 0x56, &read, 1), 0);
+    EXPECT_EQ(read, 0x80);
+}
+
+TEST_F(SundialEndToEnd, ManyRegistersInOneTransaction) {
+    EvmProcess evm;
+    connect(evm, kI2cTable);
+    ASSERT_EQ(evm.control("zero 3"), "ok");
+    std::uint8_t values[10] = {};
+    EXPECT_EQ(m_lib.readData(0, 0x10, values, 10), 0);
+    const std::uint8_t defaults[10] = {0xC0, 0, 0, 0, 0, 0x03, 0, 0, 0xFF, 0xFF};
+    EXPECT_EQ(std::vector<std::uint8_t>(values, values + 10),
+              std::vector<std::uint8_t>(defaults, defaults + 10));
+}
+
+struct FaultCase {
+    const char* name;
+    const char* fault;
+    bool write; // a write transaction, else an exchange (read)
+    int code;
+    // Whether the next transaction must go through. Bytes that come after the failed
+    // transaction gave up (a fourth piece, a late reply) arrive after the purge and spoil it.
+    bool recovers;
+};
+
+class SundialFaults : public SundialEndToEnd, public ::testing::WithParamInterface<FaultCase> {};
+
+TEST_P(SundialFaults, GiveTheirCodeAndLeaveTheLinkUsable) {
+    const FaultCase& c = GetParam();
+    EvmProcess evm;
+    connect(evm, kI2cTable);
+    ASSERT_EQ(evm.control(std::string("fault ") + c.fault), "ok");
+
+    std::uint8_t value = 0x11;
+    const int code =
+        c.write ? m_lib.writeData(0, 0x12, &value, 1) : m_lib.readData(0, 0x12, &value, 1);
+    EXPECT_EQ(code, c.code);
+    if (!c.write && c.code != 0) {
+        EXPECT_EQ(value, 0x11) << "buffer untouched";
+    }
+
+    if (!c.recovers) {
+        return;
+    }
+    // Whatever the failed transaction left behind was purged: the next one goes through.
+    std::uint8_t again = 0;
+    EXPECT_EQ(m_lib.readData(0, 0x18, &again, 1), 0);
+    EXPECT_EQ(again, 0xFF);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Link, SundialFaults,
+    ::testing::Values(FaultCase{"readNoAck", "no-ack", false, 2, true},
+                      FaultCase{"writeNoAck", "no-ack", true, 2, true},
+                      FaultCase{"readWrongAck", "wrong-ack", false, 3, true},
+                      FaultCase{"writeTakesAnyAck", "wrong-ack", true, 0, true},
+                      FaultCase{"readGarbage", "garbage", false, 3, true},
+                      FaultCase{"readNoReply", "no-reply", false, 4, true},
+                      FaultCase{"writeNoReply", "no-reply", true, 3, true},
+                      FaultCase{"readThreePieces", "pieces 3", false, 0, true},
+                      FaultCase{"readFourPieces", "pieces 4", false, 4, false},
+                      FaultCase{"writeThreePieces", "pieces 3", true, 0, true},
+                      FaultCase{"writeFourPieces", "pieces 4", true, 3, false},
+                      FaultCase{"readReplyAfterTwoSeconds", "late 2000", false, 4, false}),
+    [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
+
+TEST_F(SundialEndToEnd, UnpluggedBoardFailsAtOnceAndIsFoundAgainAfterReplug) {
+    EvmProcess evm;
+    connect(evm, kI2cTable);
+    ASSERT_EQ(evm.control("unplug"), "ok");
+
+    const auto start = std::chrono::steady_clock::now();
+    std::uint8_t value = 0;
+    EXPECT_NE(m_lib.readData(0, 0x10, &value, 1), 0);
+    EXPECT_NE(m_lib.writeData(0, 0x10, &value, 1), 0);
+    // A vanished device is a failed call, not a silent one waited out three times.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500));
+
+    ASSERT_EQ(evm.control("replug"), "ok");
+    EXPECT_NE(m_lib.close(), 0);
+    EXPECT_EQ(m_lib.init(0, kI2cTable), 1);
+    EXPECT_EQ(m_lib.readData(0, 0x18, &value, 1), 0);
+    EXPECT_EQ(value, 0xFF);
+}
+
+TEST_F(SundialEndToEnd, RejectedCallsSendNothing) {
+    EvmProcess evm;
+    SundialChannel table[8] = {{1, 76}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {9, 0}, {3, 0}};
+    connect(evm, table);
+    std::vector<std::uint8_t> buffer(300, 0x11);
+    EXPECT_EQ(m_lib.readData(0, 0x10, buffer.data(), 0), 1);
+    EXPECT_EQ(m_lib.readData(0, 0x10, buffer.data(), 256), 1);
+    EXPECT_EQ(m_lib.readData(0, 0x10, nullptr, 1), 1);
+    EXPECT_EQ(m_lib.readData(8, 0x10, buffer.data(), 1), 1);
+    EXPECT_EQ(m_lib.readData(-1, 0x10, buffer.data(), 1), 1);
+    EXPECT_EQ(m_lib.readData(1, 0x10, buffer.data(), 1), 1); // type 0
+    EXPECT_EQ(m_lib.readData(6, 0x10, buffer.data(), 1), 1); // type 9
+    EXPECT_EQ(m_lib.writeData(0, 0x10, buffer.data(), 0), 1);
+    EXPECT_EQ(m_lib.writeData(0, 0x10, buffer.data(), 252), 1);
+    EXPECT_EQ(m_lib.writeData(7, 0x10, buffer.data(), 251), 1);
+    EXPECT_EQ(m_lib.writeData(0, 0x10, nullptr, 1), 1);
+    EXPECT_EQ(m_lib.writeData(1, 0x10, buffer.data(), 1), 1);
+    // Still connected, and the longest legal write goes out whole.
+    std::fill(buffer.begin(), buffer.end(), 0x00);
+    EXPECT_EQ(m_lib.writeData(7, 0x00, buffer.data(), 250), 0);
+    const auto traffic = evm.transcriptAfter(4);
+    ASSERT_FALSE(traffic.empty());
+    EXPECT_EQ(traffic.front().rfind("rx 1E FF 07 03 00 F9 00 00", 0), 0u);
+    EXPECT_EQ(traffic.front().size(), std::string("rx").size() + 259 * 3);
+}
+
+TEST_F(SundialEndToEnd, PortIsExclusiveRawAndAt115200) {
+    EvmProcess evm;
+    connect(evm, kI2cTable);
+
+    const int fd = ::open(evm.devicePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (fd >= 0) { // root passes TIOCEXCL; flock still keeps us out
+        EXPECT_NE(::flock(fd, LOCK_EX | LOCK_NB), 0);
+        EXPECT_EQ(errno, EWOULDBLOCK);
+        termios line{};
+        ASSERT_EQ(::tcgetattr(fd, &line), 0);
+        EXPECT_EQ(::cfgetospeed(&line), B115200);
+        EXPECT_EQ(::cfgetispeed(&line), B115200);
+        EXPECT_EQ(line.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+        EXPECT_EQ(line.c_cflag & (PARENB | CSTOPB), 0u);
+        EXPECT_EQ(line.c_lflag & (ICANON | ECHO | ISIG), 0u);
+        EXPECT_EQ(line.c_iflag & (IXON | IXOFF | ICRNL | INLCR), 0u);
+        EXPECT_EQ(line.c_oflag & OPOST, 0u);
+        ::close(fd);
+    } else {
+        EXPECT_EQ(errno, EBUSY);
+    }
+
+    EXPECT_EQ(m_lib.close(), 1);
+    const int after = ::open(evm.devicePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(after, 0) << "the port is free again after _close";
+    EXPECT_EQ(::flock(after, LOCK_EX | LOCK_NB), 0);
+    ::close(after);
+}
+
+TEST_F(SundialEndToEnd, BytesTheLineDisciplineWouldEatGetThrough) {
+    EvmProcess evm;
+    connect(evm, kI2cTable);
+    // CR, XON, XOFF, DEL and NL as data: a cooked line would translate or swallow them.
+    for (std::uint8_t value : std::vector<std::uint8_t>{0x0D, 0x11, 0x13, 0x7F, 0x0A, 0x03}) {
+        EXPECT_EQ(m_lib.writeData(0, 0x13, &value, 1), 0);
+        std::uint8_t read = 0;
+        EXPECT_EQ(m_lib.readData(0, 0x13, &read, 1), 0);
+        EXPECT_EQ(read, value);
+    }
+}
+
+} // namespace

@@ -1,0 +1,166 @@
+#include "faultplan.h"
+
+#include "protocol.h"
+
+#include <stdexcept>
+
+namespace virtualevm {
+
+namespace {
+
+constexpr unsigned long kMaxDelayMs = 600000;
+
+struct KindName {
+    Fault::Kind kind;
+    const char* name;
+    unsigned maxArgs;
+};
+
+constexpr KindName kKinds[] = {
+    {Fault::Kind::Silent, "silent", 0},     {Fault::Kind::NoAck, "no-ack", 0},
+    {Fault::Kind::WrongAck, "wrong-ack", 0}, {Fault::Kind::NoReply, "no-reply", 0},
+    {Fault::Kind::Pieces, "pieces", 3},     {Fault::Kind::Late, "late", 1},
+    {Fault::Kind::Garbage, "garbage", 0},
+};
+
+struct FilterName {
+    Request::Kind kind;
+    const char* name;
+};
+
+constexpr FilterName kFilters[] = {
+    {Request::Kind::Probe, "probe"},
+    {Request::Kind::Setup, "setup"},
+    {Request::Kind::Read, "read"},
+    {Request::Kind::Write, "write"},
+};
+
+unsigned delayArg(const std::string& word) {
+    const auto value = parseNumber(word);
+    if (!value || *value > kMaxDelayMs) {
+        throw std::invalid_argument("bad delay '" + word + "'");
+    }
+    return static_cast<unsigned>(*value);
+}
+
+} // namespace
+
+Fault Fault::parse(const std::vector<std::string>& words) {
+    if (words.empty()) {
+        throw std::invalid_argument("missing fault kind");
+    }
+    Fault fault;
+    unsigned maxArgs = 0;
+    bool known = false;
+    for (const auto& entry : kKinds) {
+        if (words[0] == entry.name) {
+            fault.kind = entry.kind;
+            maxArgs = entry.maxArgs;
+            known = true;
+        }
+    }
+    if (!known) {
+        throw std::invalid_argument("unknown fault '" + words[0] + "'");
+    }
+
+    size_t next = 1;
+    std::vector<std::string> args;
+    while (next < words.size() && args.size() < maxArgs && parseNumber(words[next])) {
+        args.push_back(words[next++]);
+    }
+    if (fault.kind == Kind::Pieces) {
+        if (args.empty()) {
+            throw std::invalid_argument("pieces needs a count");
+        }
+        const auto pieces = parseNumber(args[0]);
+        if (!pieces || *pieces < 1 || *pieces > 259) {
+            throw std::invalid_argument("piece count must be 1 to 259");
+        }
+        fault.pieces = static_cast<unsigned>(*pieces);
+        if (args.size() > 1) {
+            fault.firstMs = delayArg(args[1]);
+        }
+        if (args.size() > 2) {
+            fault.gapMs = delayArg(args[2]);
+        }
+    } else if (fault.kind == Kind::Late && !args.empty()) {
+        fault.lateMs = delayArg(args[0]);
+    }
+
+    bool haveFilter = false;
+    bool haveCount = false;
+    for (; next < words.size(); ++next) {
+        const std::string& word = words[next];
+        bool isFilter = false;
+        for (const auto& filter : kFilters) {
+            if (word == filter.name) {
+                fault.only = filter.kind;
+                isFilter = true;
+            }
+        }
+        if (word == "any") {
+            fault.only.reset();
+            isFilter = true;
+        }
+        if (isFilter) {
+            if (haveFilter) {
+                throw std::invalid_argument("more than one request filter");
+            }
+            haveFilter = true;
+            continue;
+        }
+        if (haveCount) {
+            throw std::invalid_argument("unexpected '" + word + "'");
+        }
+        haveCount = true;
+        if (word == "once") {
+            fault.remaining = 1;
+        } else if (word == "always") {
+            fault.remaining = kAlways;
+        } else {
+            const auto count = parseNumber(word);
+            if (!count || *count < 1 || *count > 1000000) {
+                throw std::invalid_argument("bad repeat count '" + word + "'");
+            }
+            fault.remaining = static_cast<long>(*count);
+        }
+    }
+    return fault;
+}
+
+std::string Fault::describe() const {
+    std::string text;
+    for (const auto& entry : kKinds) {
+        if (entry.kind == kind) {
+            text = entry.name;
+        }
+    }
+    if (kind == Kind::Pieces) {
+        text += " " + std::to_string(pieces) + " " + std::to_string(firstMs) + " " +
+                std::to_string(gapMs);
+    } else if (kind == Kind::Late) {
+        text += " " + std::to_string(lateMs);
+    }
+    if (only) {
+        for (const auto& filter : kFilters) {
+            if (filter.kind == *only) {
+                text += std::string(" ") + filter.name;
+            }
+        }
+    }
+    text += remaining == kAlways ? std::string(" always") : " " + std::to_string(remaining);
+    return text;
+}
+
+std::optional<Fault> FaultPlan::take(const Request& request) {
+    if (!m_fault || !m_fault->matches(request)) {
+        return std::nullopt;
+    }
+    Fault fault = *m_fault;
+    if (m_fault->remaining != Fault::kAlways && --m_fault->remaining <= 0) {
+        m_fault.reset();
+    }
+    return fault;
+}
+
+} // namespace virtualevm

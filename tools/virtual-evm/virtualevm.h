@@ -1,0 +1,80 @@
+#pragma once
+
+#include "evmoptions.h"
+#include "evmsession.h"
+#include "transcript.h"
+
+#include <chrono>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace virtualevm {
+
+// The board on a pseudo-terminal: one thread, one poll loop over the pty master, the control
+// socket and its clients, with a timer queue for replies that are sent late or in pieces.
+class VirtualEvm {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    explicit VirtualEvm(EvmOptions options);
+    ~VirtualEvm(); // removes the link and the socket file
+    VirtualEvm(const VirtualEvm&) = delete;
+    VirtualEvm& operator=(const VirtualEvm&) = delete;
+
+    // Opens the pty (raw at once), the link and the control socket, then prints the device path
+    // as the first line on stdout. Throws std::runtime_error.
+    void start();
+
+    // Serves until the signal fd becomes readable (SIGINT/SIGTERM blocked and routed there).
+    void run(int signalFd);
+
+private:
+    struct Client {
+        int fd = -1;
+        std::string input;
+    };
+    struct Pending {
+        std::vector<uint8_t> bytes;
+        std::string text;
+    };
+
+    void plug();
+    void unplug();
+    void pointLink();
+    void removeLink();
+    void openControl();
+    void announceDevice() const;
+
+    void readLine(Clock::time_point now);
+    void dispatch(std::vector<Event>& events, Clock::time_point now);
+    void fireTimers(Clock::time_point now);
+    void flushOutput();
+
+    void acceptClients();
+    bool serviceClient(Client& client); // false: drop the client
+    std::string command(std::string_view line);
+
+    EvmOptions m_options;
+    Clock::time_point m_start;
+    EvmSession m_session;
+    Transcript m_transcript;
+
+    int m_master = -1;
+    int m_slave = -1; // held so the master never sees EIO when the PC closes its side
+    std::string m_devicePath;
+    bool m_linkMade = false;
+
+    int m_listen = -1;
+    bool m_socketMade = false;
+    std::vector<Client> m_clients;
+
+    std::vector<uint8_t> m_output; // bytes the pty has not taken yet
+    std::multimap<Clock::time_point, Pending> m_timers;
+    Clock::time_point m_lastInput{};
+    std::vector<Event> m_events; // reused between calls
+};
+
+} // namespace virtualevm
