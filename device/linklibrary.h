@@ -1,0 +1,38 @@
+// Loading the link library at run time and binding its five entries by name.
+#pragma once
+
+#include "linkentries.h"
+
+#include <string>
+
+namespace larkspur {
+
+class LinkLibrary {
+public:
+    enum class Status { Loaded, CannotLoad, Invalid };
+
+    // `programFolder` is where the program lies; empty means the running executable's folder.
+    explicit LinkLibrary(std::string programFolder = {});
+    ~LinkLibrary(); // unloads; the caller closes the link first
+    LinkLibrary(const LinkLibrary&) = delete;
+    LinkLibrary& operator=(const LinkLibrary&) = delete;
+
+    // The library beside the program first, then by bare name through the loader's search
+    // path, as the platform's own order does it on Windows. On Invalid (an entry missing) the
+    // library has been unloaded again.
+    Status load();
+    void unload();
+
+    bool isLoaded() const { return m_handle != nullptr; }
+    // Empty callables while nothing is loaded.
+    const LinkEntries& entries() const { return m_entries; }
+    // The file name to look for: "libSundial.so" here, "Sundial.dll" on Windows.
+    static const char* fileName();
+
+private:
+    std::string m_programFolder;
+    void* m_handle = nullptr;
+    LinkEntries m_entries;
+};
+
+} // namespace larkspur

@@ -1,0 +1,206 @@
+#include "registeraccess.h"
+
+#include "hextext.h"
+#include "numbernotation.h"
+
+namespace larkspur {
+
+namespace {
+
+constexpr const char* kSection = "SerialInterface";
+constexpr std::uint8_t kDefaults[kRegisterCount] = {0xC0, 0x00, 0x00, 0x00, 0x00,
+                                                    0x00, 0x00, 0x00, 0xFF, 0xFF};
+constexpr std::uint8_t kCommandBits = 0xC0; // MRST and SRST of register 0x10 read back as set
+
+std::size_t indexOf(int reg) {
+    return static_cast<std::size_t>(reg - kFirstRegister);
+}
+
+std::string addrText(std::int32_t address) {
+    return "0x" + hexText(address, 2);
+}
+
+} // namespace
+
+std::string historyLine(std::uint32_t address, std::int32_t value) {
+    return "0x" + hexText(address, 2) + ", 0x" + hexText(value, 2);
+}
+
+RegisterAccess::RegisterAccess(UserDialogs& dialogs, RegisterMapView& map, HistoryView& history)
+    : m_dialogs(dialogs), m_map(map), m_history(history) {
+    resetChannels();
+}
+
+void RegisterAccess::resetChannels() {
+    m_channels = {};
+    m_channels[kBoardChannel] = {3, 0};
+}
+
+std::uint8_t RegisterAccess::shadowRegister(int reg) const {
+    return m_shadow.at(indexOf(reg));
+}
+
+void RegisterAccess::setShadowRegister(int reg, std::uint8_t value) {
+    m_shadow.at(indexOf(reg)) = value;
+}
+
+std::uint8_t RegisterAccess::writeMask(int reg) const {
+    return m_masks.at(indexOf(reg));
+}
+
+void RegisterAccess::setWriteMasks() {
+    m_masks.fill(0xFF);
+    m_masks[indexOf(0x10)] = 0x3F;
+    m_masks[indexOf(0x15)] = 0x00;
+}
+
+void RegisterAccess::LoadDefaultRegisters() {
+    std::copy(std::begin(kDefaults), std::end(kDefaults), m_shadow.begin());
+}
+
+void RegisterAccess::reportCodecError(const std::string& text) {
+    if (!m_errorLatch) {
+        m_errorLatch = true;
+        m_dialogs.message(text);
+    }
+}
+
+void RegisterAccess::WriteRegister(std::uint32_t address, std::int32_t value) {
+    if (m_linkPort == 0) {
+        return;
+    }
+    std::uint8_t buffer[10] = {};
+    buffer[0] = static_cast<std::uint8_t>(value & 0xFF);
+    if (!m_writeSuppressed && m_link != nullptr && m_link->writeData) {
+        const int result =
+            m_link->writeData(kCodecChannel, static_cast<std::int32_t>(address), buffer, 1);
+        if (result != 0) {
+            reportCodecError("Communication error: WRERR" + hexText(result, 4));
+        }
+    }
+    // The shadow follows whatever the outcome: a link failure never stops the panel.
+    const std::uint32_t low = address & 0x1F;
+    const auto deviceBits = static_cast<std::uint32_t>(m_deviceBits);
+    if (low == 0x10) {
+        const auto stored = static_cast<std::uint8_t>((value & 0xFF) | kCommandBits);
+        m_shadow[0] = stored;
+        m_map.ShowRegisterBits(0, (value & 0x3F) | kCommandBits);
+    } else if ((deviceBits | 0x10) <= address && address <= (deviceBits | 0x19)) {
+        const int row = static_cast<int>(low) - kFirstRegister;
+        m_shadow[static_cast<std::size_t>(row)] =
+            static_cast<std::uint8_t>(value & m_masks[static_cast<std::size_t>(row)]);
+        m_map.ShowRegisterBits(row, value & 0xFF);
+    }
+    if (m_historyEnabled) {
+        m_history.appendHistoryLine(historyLine(address, value));
+    }
+}
+
+std::uint8_t RegisterAccess::ReadRegister(std::uint32_t address) {
+    if (m_linkPort == 0) {
+        return 0;
+    }
+    std::uint8_t buffer[10] = {};
+    if (m_link != nullptr && m_link->readData) {
+        const int result =
+            m_link->readData(kCodecChannel, static_cast<std::int32_t>(address), buffer, 1);
+        if (result != 0) {
+            reportCodecError("Communication error: RDERR" + hexText(result, 4) +
+                             "\nPlease check interface setting.");
+        }
+    }
+    return buffer[0];
+}
+
+void RegisterAccess::WriteBoardRegister(std::int32_t reg, std::uint8_t value) {
+    if (m_linkPort == 0) {
+        return;
+    }
+    std::uint8_t buffer[10] = {};
+    buffer[0] = value;
+    if (!m_writeSuppressed && m_link != nullptr && m_link->writeData) {
+        const int result = m_link->writeData(kBoardChannel, reg, buffer, 1);
+        if (result != 0) {
+            // Board errors are shown every time: the latch is for the codec alone.
+            m_dialogs.message("Communication error: SPERR" + hexText(result, 4));
+        }
+    }
+}
+
+void RegisterAccess::SetInterfaceType(int index) {
+    m_channels[kCodecChannel] =
+        index == kInterfaceI2c ? SundialChannel{1, m_deviceAddress} : SundialChannel{3, 0};
+}
+
+InterfaceSelection RegisterAccess::loadSettings(const SettingsFile& settings) {
+    InterfaceSelection selection;
+    resetChannels();
+    selection.interfaceIndex = kInterfaceSpi;
+    m_deviceAddress = kFirstI2cAddress;
+    m_deviceBits = 0;
+
+    // Each step needs the one before; a value that is no number stops the rest.
+    bool corrupted = true;
+    const auto type = parseNumber(
+        settings.readString(kSection, "Type", std::to_string(selection.interfaceIndex)));
+    if (type) {
+        selection.interfaceIndex = *type == 0 ? kInterfaceI2c : kInterfaceSpi;
+        const auto address =
+            parseNumber(settings.readString(kSection, "Addr", std::to_string(kFirstI2cAddress)));
+        if (address) {
+            corrupted = false;
+            m_deviceAddress = *address;
+            if (selection.interfaceIndex == kInterfaceI2c) {
+                if (m_deviceAddress < kFirstI2cAddress || m_deviceAddress > kFirstI2cAddress + 3) {
+                    m_deviceAddress = kFirstI2cAddress;
+                }
+                m_deviceBits = 0;
+                selection.addressIndex = m_deviceAddress - kFirstI2cAddress;
+            } else {
+                if (m_deviceAddress < 0 || m_deviceAddress > 3) {
+                    m_deviceAddress = 0;
+                }
+                m_deviceBits = m_deviceAddress * 32;
+                selection.addressIndex = m_deviceAddress;
+            }
+        }
+    }
+    if (corrupted) {
+        m_dialogs.message("Initial file was corrupted!!");
+    }
+    SetInterfaceType(selection.interfaceIndex);
+    return selection;
+}
+
+bool RegisterAccess::interfaceChanged(int index, SettingsFile& settings) {
+    if (m_link == nullptr) {
+        return false;
+    }
+    m_deviceAddress = index == kInterfaceI2c ? kFirstI2cAddress : 0;
+    m_deviceBits = 0;
+    SetInterfaceType(index);
+    settings.writeString(kSection, "Type", std::to_string(index == kInterfaceI2c ? 0 : 1));
+    if (m_link->close) {
+        m_link->close();
+    }
+    // Re-open on the port we hold. Without a link there is nothing to re-open, and _init(0)
+    // would search every port while the window is frozen and could leave one open unknown.
+    if (m_linkPort != 0 && m_link->init) {
+        m_link->init(m_linkPort, m_channels.data());
+    }
+    settings.writeString(kSection, "Addr", addrText(m_deviceAddress));
+    return true;
+}
+
+void RegisterAccess::addressChanged(int index, int interfaceIndex, SettingsFile& settings) {
+    if (interfaceIndex == kInterfaceSpi) {
+        m_deviceBits = index * 32;
+        m_deviceAddress = index;
+    } else {
+        m_deviceBits = 0;
+        m_deviceAddress = kFirstI2cAddress + index;
+    }
+    settings.writeString(kSection, "Addr", addrText(m_deviceAddress));
+}
+
+} // namespace larkspur

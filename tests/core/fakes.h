@@ -1,0 +1,76 @@
+// Recording stand-ins for what the register layer shows and calls.
+#pragma once
+
+#include "linkentries.h"
+#include "registeraccess.h"
+#include "userdialogs.h"
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace testsupport {
+
+struct RecordingDialogs final : larkspur::UserDialogs {
+    void message(const std::string& text) override { messages.push_back(text); }
+    void error(const std::string& caption, const std::string& text) override {
+        errors.emplace_back(caption, text);
+    }
+    std::vector<std::string> messages;
+    std::vector<std::pair<std::string, std::string>> errors;
+};
+
+struct RecordingMap final : larkspur::RegisterMapView {
+    void ShowRegisterBits(int row, int value) override { rows.emplace_back(row, value); }
+    std::vector<std::pair<int, int>> rows;
+};
+
+struct RecordingHistory final : larkspur::HistoryView {
+    void appendHistoryLine(const std::string& line) override { lines.push_back(line); }
+    std::vector<std::string> lines;
+};
+
+// A link whose every call is recorded as text and answered from the fields below.
+struct FakeLink {
+    struct Call {
+        std::string entry;
+        int channel = 0;
+        int reg = 0;
+        int value = 0; // the byte written, or the port for init
+        int count = 0;
+        SundialChannel codec{}; // channel entry 0 handed to init
+    };
+
+    FakeLink() {
+        entries.init = [this](int32_t port, const SundialChannel* table) {
+            calls.push_back({"init", 0, 0, port, 0, table[0]});
+            return initResult;
+        };
+        entries.close = [this] {
+            calls.push_back({"close"});
+            return 1;
+        };
+        entries.readData = [this](int32_t channel, int32_t reg, uint8_t* buffer, int32_t count) {
+            calls.push_back({"read", channel, reg, 0, count});
+            buffer[0] = readValue;
+            return readResult;
+        };
+        entries.writeData = [this](int32_t channel, int32_t reg, const uint8_t* data,
+                                   int32_t count) {
+            calls.push_back({"write", channel, reg, data[0], count});
+            return writeResult;
+        };
+        entries.getVer = [] { return 0x1500; };
+    }
+    FakeLink(const FakeLink&) = delete;
+    FakeLink& operator=(const FakeLink&) = delete;
+
+    larkspur::LinkEntries entries;
+    std::vector<Call> calls;
+    int initResult = 0;
+    int readResult = 0;
+    int writeResult = 0;
+    uint8_t readValue = 0;
+};
+
+} // namespace testsupport

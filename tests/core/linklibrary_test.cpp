@@ -1,0 +1,111 @@
+// Loading the link library, and the register layer over the real library and the virtual board.
+#include "evmprocess.h"
+#include "fakes.h"
+#include "linklibrary.h"
+#include "registeraccess.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <unistd.h>
+
+using namespace larkspur;
+using namespace testsupport;
+
+namespace {
+
+TEST(LinkLibraryTest, LoadsTheLibraryBesideTheProgram) {
+    // Tests are built beside libSundial.so, as the program is.
+    LinkLibrary library;
+    ASSERT_EQ(library.load(), LinkLibrary::Status::Loaded);
+    EXPECT_TRUE(library.isLoaded());
+    ASSERT_TRUE(library.entries().getVer);
+    EXPECT_EQ(library.entries().getVer(), 0x1500);
+    EXPECT_EQ(library.entries().close(), 0);
+    library.unload();
+    EXPECT_FALSE(library.isLoaded());
+    EXPECT_FALSE(library.entries().init);
+}
+
+TEST(LinkLibraryTest, NoLibraryAnywhere) {
+    char dir[] = "/tmp/larkspur-nolib.XXXXXX";
+    ASSERT_NE(::mkdtemp(dir), nullptr);
+    LinkLibrary library(dir);
+    EXPECT_EQ(library.load(), LinkLibrary::Status::CannotLoad);
+    EXPECT_FALSE(library.isLoaded());
+    ::rmdir(dir);
+}
+
+TEST(LinkLibraryTest, ALibraryWithoutAllEntriesIsRefusedAndUnloaded) {
+    LinkLibrary library(INCOMPLETE_LINK_FOLDER);
+    EXPECT_EQ(library.load(), LinkLibrary::Status::Invalid);
+    EXPECT_FALSE(library.isLoaded());
+    EXPECT_FALSE(library.entries().getVer);
+}
+
+class RegisterAccessOnBoard : public ::testing::Test {
+protected:
+    void connect(std::vector<std::string> evmArgs, int interfaceIndex) {
+        m_evm = std::make_unique<EvmProcess>(std::move(evmArgs));
+        ::setenv("SUNDIAL_PORTS", m_evm->linkPath().c_str(), 1);
+        ASSERT_EQ(m_library.load(), LinkLibrary::Status::Loaded);
+        m_access.setLink(&m_library.entries());
+        m_access.setWriteMasks();
+        m_access.SetInterfaceType(interfaceIndex);
+        m_access.setLinkPort(m_library.entries().init(0, m_access.channels().data()));
+        ASSERT_EQ(m_access.linkPort(), 1);
+        m_access.setWriteSuppressed(false);
+        m_access.setHistoryEnabled(true);
+        m_evm->transcriptAfter(20);
+        m_evm->mark();
+    }
+    void TearDown() override {
+        if (m_library.isLoaded()) {
+            m_library.entries().close();
+        }
+    }
+
+    std::unique_ptr<EvmProcess> m_evm;
+    LinkLibrary m_library;
+    RecordingDialogs m_dialogs;
+    RecordingMap m_map;
+    RecordingHistory m_history;
+    RegisterAccess m_access{m_dialogs, m_map, m_history};
+};
+
+TEST_F(RegisterAccessOnBoard, WritesAndReadsTheCodecOverI2c) {
+    connect({"--i2c-address", "76"}, kInterfaceI2c);
+    m_access.WriteRegister(0x16, 0x80);
+    EXPECT_EQ(m_evm->control("get 0x16"), "ok 0x80");
+    EXPECT_EQ(m_evm->transcriptAfter(1).front(), "rx 1E 05 00 01 4C 16 80 01 06");
+    EXPECT_EQ(m_access.ReadRegister(0x16), 0x80);
+    EXPECT_EQ(m_history.lines, std::vector<std::string>{"0x16, 0x80"});
+    EXPECT_TRUE(m_dialogs.messages.empty());
+}
+
+TEST_F(RegisterAccessOnBoard, SpiDeviceBitsReachTheRightDevice) {
+    connect({"--spi-device", "2"}, kInterfaceSpi);
+    SettingsFile settings("/nonexistent/Larkspur.ini");
+    m_access.addressChanged(2, kInterfaceSpi, settings);
+    m_access.WriteRegister(0x16 + static_cast<std::uint32_t>(m_access.DeviceBits()), 0x80);
+    EXPECT_EQ(m_evm->control("get 0x16"), "ok 0x80");
+    EXPECT_EQ(m_access.shadowRegister(0x16), 0x80);
+    EXPECT_EQ(m_history.lines, std::vector<std::string>{"0x56, 0x80"});
+    EXPECT_EQ(m_access.ReadRegister(0x56), 0x80);
+}
+
+TEST_F(RegisterAccessOnBoard, FailuresAreReportedOnceAndTheWriteStillCounts) {
+    connect({}, kInterfaceI2c);
+    ASSERT_EQ(m_evm->control("fault no-reply 2"), "ok");
+    m_access.WriteRegister(0x13, 0x01);
+    m_access.WriteRegister(0x13, 0x02);
+    EXPECT_EQ(m_dialogs.messages, std::vector<std::string>{"Communication error: WRERR0003"});
+    EXPECT_EQ(m_access.shadowRegister(0x13), 0x02);
+    EXPECT_EQ(m_history.lines.size(), 2u);
+
+    ASSERT_EQ(m_evm->control("fault no-reply once"), "ok");
+    m_access.WriteBoardRegister(0x37, 1);
+    EXPECT_EQ(m_dialogs.messages.back(), "Communication error: SPERR0003");
+}
+
+} // namespace
