@@ -1,0 +1,37 @@
+// Digital attenuation: register values, track positions and decibel texts.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace larkspur {
+
+inline constexpr int kReferencePosition = 255; // 0 dB
+inline constexpr int kTrackMaximum = 255;
+inline constexpr int kFineMinimum = 129; // 0 to -63.0 dB in 0.5 dB steps
+inline constexpr int kWideMinimum = 155; // 0 to -100 dB in 1 dB steps
+
+// The lowest track position in fine (item 0) or wide (item 1) mode.
+inline constexpr int trackMinimum(bool wide) {
+    return wide ? kWideMinimum : kFineMinimum;
+}
+
+// (reference - value) steps of -0.5 dB (fine) or -1.0 dB (wide) in the "0.0" pattern: one
+// decimal, a minus sign for negative values, never "-0.0", `separator` as decimal separator.
+std::string decibelText(int reference, int value, bool wide, char separator);
+
+// A decimal number as typed: blanks around it, a sign, digits with at most one `separator`,
+// an exponent. Held in single precision; empty when the text is no number or the value is not
+// finite in single precision.
+std::optional<float> parseDecimal(std::string_view text, char separator);
+
+// The track position for a typed attenuation `x` dB: clamped to what the track bar can show,
+// then truncated toward zero. `divisor` is 2 in fine mode and 1 in wide mode.
+int typedPosition(float x, int minimum, int maximum, int reference, int divisor);
+
+// Conversion errors as the program reports them.
+std::string notAFloatMessage(std::string_view text);
+std::string notAnIntegerMessage(std::string_view text);
+
+} // namespace larkspur
