@@ -30,7 +30,7 @@ const char* LinkLibrary::fileName() {
     return "libSundial.so";
 }
 
-LinkLibrary::Status LinkLibrary::load() {
+LinkLoader::Status LinkLibrary::load() {
     unload();
     // dlopen() with a bare name would not see this program's folder: look there explicitly.
     const std::string folder = m_programFolder.empty() ? executableFolder() : m_programFolder;

@@ -1,31 +1,29 @@
 // Loading the link library at run time and binding its five entries by name.
 #pragma once
 
+#include "deviceconnection.h"
 #include "linkentries.h"
 
 #include <string>
 
 namespace larkspur {
 
-class LinkLibrary {
+class LinkLibrary final : public LinkLoader {
 public:
-    enum class Status { Loaded, CannotLoad, Invalid };
-
     // `programFolder` is where the program lies; empty means the running executable's folder.
     explicit LinkLibrary(std::string programFolder = {});
-    ~LinkLibrary(); // unloads; the caller closes the link first
+    ~LinkLibrary() override; // unloads; the caller closes the link first
     LinkLibrary(const LinkLibrary&) = delete;
     LinkLibrary& operator=(const LinkLibrary&) = delete;
 
     // The library beside the program first, then by bare name through the loader's search
     // path, as the platform's own order does it on Windows. On Invalid (an entry missing) the
     // library has been unloaded again.
-    Status load();
-    void unload();
+    Status load() override;
+    void unload() override;
 
     bool isLoaded() const { return m_handle != nullptr; }
-    // Empty callables while nothing is loaded.
-    const LinkEntries& entries() const { return m_entries; }
+    const LinkEntries* entries() const override { return isLoaded() ? &m_entries : nullptr; }
     // The file name to look for: "libSundial.so" here, "Sundial.dll" on Windows.
     static const char* fileName();
 

@@ -5,6 +5,7 @@
 #include "registeraccess.h"
 #include "userdialogs.h"
 
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -52,7 +53,8 @@ struct FakeLink {
         };
         entries.readData = [this](int32_t channel, int32_t reg, uint8_t* buffer, int32_t count) {
             calls.push_back({"read", channel, reg, 0, count});
-            buffer[0] = readValue;
+            const auto found = values.find(reg);
+            buffer[0] = found != values.end() ? found->second : readValue;
             return readResult;
         };
         entries.writeData = [this](int32_t channel, int32_t reg, const uint8_t* data,
@@ -71,6 +73,7 @@ struct FakeLink {
     int readResult = 0;
     int writeResult = 0;
     uint8_t readValue = 0;
+    std::map<int, uint8_t> values; // per register address; readValue for the rest
 };
 
 } // namespace testsupport

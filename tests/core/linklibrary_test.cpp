@@ -17,30 +17,30 @@ namespace {
 TEST(LinkLibraryTest, LoadsTheLibraryBesideTheProgram) {
     // Tests are built beside libSundial.so, as the program is.
     LinkLibrary library;
-    ASSERT_EQ(library.load(), LinkLibrary::Status::Loaded);
+    ASSERT_EQ(library.load(), LinkLoader::Status::Loaded);
     EXPECT_TRUE(library.isLoaded());
-    ASSERT_TRUE(library.entries().getVer);
-    EXPECT_EQ(library.entries().getVer(), 0x1500);
-    EXPECT_EQ(library.entries().close(), 0);
+    ASSERT_NE(library.entries(), nullptr);
+    EXPECT_EQ(library.entries()->getVer(), 0x1500);
+    EXPECT_EQ(library.entries()->close(), 0);
     library.unload();
     EXPECT_FALSE(library.isLoaded());
-    EXPECT_FALSE(library.entries().init);
+    EXPECT_EQ(library.entries(), nullptr);
 }
 
 TEST(LinkLibraryTest, NoLibraryAnywhere) {
     char dir[] = "/tmp/larkspur-nolib.XXXXXX";
     ASSERT_NE(::mkdtemp(dir), nullptr);
     LinkLibrary library(dir);
-    EXPECT_EQ(library.load(), LinkLibrary::Status::CannotLoad);
+    EXPECT_EQ(library.load(), LinkLoader::Status::CannotLoad);
     EXPECT_FALSE(library.isLoaded());
     ::rmdir(dir);
 }
 
 TEST(LinkLibraryTest, ALibraryWithoutAllEntriesIsRefusedAndUnloaded) {
     LinkLibrary library(INCOMPLETE_LINK_FOLDER);
-    EXPECT_EQ(library.load(), LinkLibrary::Status::Invalid);
+    EXPECT_EQ(library.load(), LinkLoader::Status::Invalid);
     EXPECT_FALSE(library.isLoaded());
-    EXPECT_FALSE(library.entries().getVer);
+    EXPECT_EQ(library.entries(), nullptr);
 }
 
 class RegisterAccessOnBoard : public ::testing::Test {
@@ -48,11 +48,11 @@ protected:
     void connect(std::vector<std::string> evmArgs, int interfaceIndex) {
         m_evm = std::make_unique<EvmProcess>(std::move(evmArgs));
         ::setenv("SUNDIAL_PORTS", m_evm->linkPath().c_str(), 1);
-        ASSERT_EQ(m_library.load(), LinkLibrary::Status::Loaded);
-        m_access.setLink(&m_library.entries());
+        ASSERT_EQ(m_library.load(), LinkLoader::Status::Loaded);
+        m_access.setLink(m_library.entries());
         m_access.setWriteMasks();
         m_access.SetInterfaceType(interfaceIndex);
-        m_access.setLinkPort(m_library.entries().init(0, m_access.channels().data()));
+        m_access.setLinkPort(m_library.entries()->init(0, m_access.channels().data()));
         ASSERT_EQ(m_access.linkPort(), 1);
         m_access.setWriteSuppressed(false);
         m_access.setHistoryEnabled(true);
@@ -61,7 +61,7 @@ protected:
     }
     void TearDown() override {
         if (m_library.isLoaded()) {
-            m_library.entries().close();
+            m_library.entries()->close();
         }
     }
 
