@@ -8,8 +8,8 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <poll.h>
-#include <spawn.h>
 #include <stdexcept>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <sys/wait.h>
@@ -19,8 +19,6 @@
 #ifndef VIRTUAL_EVM_PATH
 #error "VIRTUAL_EVM_PATH must name the virtual-evm executable"
 #endif
-
-extern char** environ;
 
 namespace testsupport {
 
@@ -111,43 +109,44 @@ EvmProcess::EvmProcess(std::vector<std::string> extraArgs) {
         }
         m_stdout = pipeFds[0];
 
-        std::vector<std::string> args = {VIRTUAL_EVM_PATH, "--link",    m_linkPath, "--control",
-                                         m_controlPath,    "--log",     m_logPath};
+        std::vector<std::string> args = {VIRTUAL_EVM_PATH, "--link", m_linkPath, "--control",
+                                         m_controlPath,    "--log",  m_logPath};
         args.insert(args.end(), extraArgs.begin(), extraArgs.end());
         std::vector<char*> argv;
         for (std::string& arg : args) {
             argv.push_back(arg.data());
         }
         argv.push_back(nullptr);
+        const pid_t parent = ::getpid();
 
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
-        // The board must not hold a test's port or pipe open by accident.
-        posix_spawn_file_actions_addclosefrom_np(&actions, 3);
-        posix_spawnattr_t attributes;
-        posix_spawnattr_init(&attributes);
-        sigset_t none;
-        sigemptyset(&none);
-        sigset_t defaults;
-        sigemptyset(&defaults);
-        sigaddset(&defaults, SIGINT);
-        sigaddset(&defaults, SIGTERM);
-        sigaddset(&defaults, SIGPIPE);
-        posix_spawnattr_setsigmask(&attributes, &none);
-        posix_spawnattr_setsigdefault(&attributes, &defaults);
-        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-        const int spawned =
-            ::posix_spawn(&m_pid, argv[0], &actions, &attributes, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        posix_spawnattr_destroy(&attributes);
-        ::close(pipeFds[1]);
-        if (spawned != 0) {
-            m_pid = -1;
-            errno = spawned;
-            fail(std::string("spawn ") + VIRTUAL_EVM_PATH);
+        m_pid = ::fork();
+        if (m_pid < 0) {
+            ::close(pipeFds[1]);
+            fail("fork");
         }
+        if (m_pid == 0) {
+            // Only async-signal-safe calls from here to exec. The board goes when the test
+            // process goes, even when it is killed without running destructors.
+            ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+            if (::getppid() != parent) {
+                ::_exit(127);
+            }
+            sigset_t none;
+            sigemptyset(&none);
+            ::sigprocmask(SIG_SETMASK, &none, nullptr);
+            ::signal(SIGPIPE, SIG_DFL);
+            ::signal(SIGINT, SIG_DFL);
+            ::signal(SIGTERM, SIG_DFL);
+            const int devNull = ::open("/dev/null", O_RDONLY);
+            if (devNull < 0 || ::dup2(devNull, 0) < 0 || ::dup2(pipeFds[1], 1) < 0) {
+                ::_exit(127);
+            }
+            // The board must not hold a test's port or pipe open by accident.
+            ::close_range(3, ~0u, 0);
+            ::execv(argv[0], argv.data());
+            ::_exit(127);
+        }
+        ::close(pipeFds[1]);
 
         m_devicePath = readStdoutLine(kStartTimeoutMs);
         if (m_devicePath.rfind("/dev/", 0) != 0) {
@@ -159,7 +158,9 @@ EvmProcess::EvmProcess(std::vector<std::string> extraArgs) {
     }
 }
 
-EvmProcess::~EvmProcess() { cleanUp(); }
+EvmProcess::~EvmProcess() {
+    cleanUp();
+}
 
 void EvmProcess::cleanUp() {
     stop();
@@ -217,8 +218,7 @@ std::string EvmProcess::control(const std::string& line) {
         if (m_control < 0) {
             fail("socket");
         }
-        if (::connect(m_control, reinterpret_cast<const sockaddr*>(&address), sizeof address) <
-            0) {
+        if (::connect(m_control, reinterpret_cast<const sockaddr*>(&address), sizeof address) < 0) {
             const int saved = errno;
             ::close(m_control);
             m_control = -1;
@@ -257,7 +257,9 @@ std::string EvmProcess::readLog() const {
     return text;
 }
 
-std::vector<std::string> EvmProcess::transcriptLines() const { return completeLines(readLog()); }
+std::vector<std::string> EvmProcess::transcriptLines() const {
+    return completeLines(readLog());
+}
 
 std::vector<std::string> EvmProcess::transcript() const {
     std::vector<std::string> traffic;

@@ -39,8 +39,7 @@ public:
     // As transcript(), after waiting until at least minLines lines follow the mark (or timeoutMs
     // passed; then whatever is there).
     std::vector<std::string> transcriptAfter(std::size_t minLines, int timeoutMs = 1000) const;
-    std::vector<std::string> transcriptLinesAfter(std::size_t minLines,
-                                                  int timeoutMs = 1000) const;
+    std::vector<std::string> transcriptLinesAfter(std::size_t minLines, int timeoutMs = 1000) const;
     // Later transcript calls start after what is logged now.
     void mark();
 

@@ -60,6 +60,10 @@ struct FrameCase {
     const char* frame;
 };
 
+void PrintTo(const FrameCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class BuildFrame : public ::testing::TestWithParam<FrameCase> {};
 
 TEST_P(BuildFrame, AddsLengthAndSixteenBitChecksum) {
@@ -74,8 +78,7 @@ INSTANTIATE_TEST_SUITE_P(
                       FrameCase{"readSpi", "10 03 90 90 01 00", "1E 06 10 03 90 90 01 00 01 58"},
                       FrameCase{"setup0", "50 00 01", "1E 03 50 00 01 00 72"},
                       FrameCase{"setup7", "57 00 03", "1E 03 57 00 03 00 7B"},
-                      FrameCase{"boardWrite", "07 03 37 37 00 01",
-                                "1E 06 07 03 37 37 00 01 00 9D"},
+                      FrameCase{"boardWrite", "07 03 37 37 00 01", "1E 06 07 03 37 37 00 01 00 9D"},
                       FrameCase{"empty", "", "1E 00 00 1E"}),
     [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
 
@@ -100,16 +103,13 @@ TEST_P(ParseNumber, AcceptsDecimalAndHexOnly) {
     EXPECT_EQ(parseNumber(GetParam().text), GetParam().value) << GetParam().text;
 }
 
-INSTANTIATE_TEST_SUITE_P(Protocol, ParseNumber,
-                         ::testing::Values(NumberCase{"0", 0}, NumberCase{"76", 76},
-                                           NumberCase{"0x4C", 76}, NumberCase{"0X4c", 76},
-                                           NumberCase{"0xff", 255}, NumberCase{"010", 10},
-                                           NumberCase{"", std::nullopt},
-                                           NumberCase{"0x", std::nullopt},
-                                           NumberCase{"12a", std::nullopt},
-                                           NumberCase{"-1", std::nullopt},
-                                           NumberCase{" 1", std::nullopt},
-                                           NumberCase{"0x1g", std::nullopt}));
+INSTANTIATE_TEST_SUITE_P(
+    Protocol, ParseNumber,
+    ::testing::Values(NumberCase{"0", 0}, NumberCase{"76", 76}, NumberCase{"0x4C", 76},
+                      NumberCase{"0X4c", 76}, NumberCase{"0xff", 255}, NumberCase{"010", 10},
+                      NumberCase{"", std::nullopt}, NumberCase{"0x", std::nullopt},
+                      NumberCase{"12a", std::nullopt}, NumberCase{"-1", std::nullopt},
+                      NumberCase{" 1", std::nullopt}, NumberCase{"0x1g", std::nullopt}));
 
 // ---------------------------------------------------------------------------------------------
 // Frame parser
@@ -133,9 +133,9 @@ std::vector<std::string> parse(FrameParser& parser, const std::vector<uint8_t>& 
 TEST(FrameParser, SameItemsWhateverTheChunking) {
     const std::vector<uint8_t> input =
         bytes("1E 03 8F 00 FF 01 AF 1F 00 1E 03 8F 00 FF 01 AE 1E 06 10 01 4C 10 01 00 00 92");
-    const std::vector<std::string> expected = {
-        "frame 1E 03 8F 00 FF 01 AF", "ack 1F 00", "bad 1E 03 8F 00 FF 01 AE",
-        "frame 1E 06 10 01 4C 10 01 00 00 92"};
+    const std::vector<std::string> expected = {"frame 1E 03 8F 00 FF 01 AF", "ack 1F 00",
+                                               "bad 1E 03 8F 00 FF 01 AE",
+                                               "frame 1E 06 10 01 4C 10 01 00 00 92"};
     for (size_t chunk : {1u, 2u, 3u, 7u, 64u}) {
         FrameParser parser;
         EXPECT_EQ(parse(parser, input, chunk), expected) << "chunk " << chunk;
@@ -188,6 +188,10 @@ struct DecodeCase {
     bool reply;
 };
 
+void PrintTo(const DecodeCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class DecodeRequest : public ::testing::TestWithParam<DecodeCase> {};
 
 TEST_P(DecodeRequest, ByItsOwnTypeByte) {
@@ -208,10 +212,8 @@ INSTANTIATE_TEST_SUITE_P(
                    "read ch=0 type=1 addr=0x4C reg=0x10 count=1", true},
         DecodeCase{"readSpi", "1E 06 10 03 90 90 01 00 01 58", Request::Kind::Read,
                    "read ch=0 type=3 reg=0x90 count=1", true},
-        DecodeCase{"setup0", "1E 03 50 00 01 00 72", Request::Kind::Setup, "setup 0 type=1",
-                   false},
-        DecodeCase{"setup7", "1E 03 57 00 03 00 7B", Request::Kind::Setup, "setup 7 type=3",
-                   false},
+        DecodeCase{"setup0", "1E 03 50 00 01 00 72", Request::Kind::Setup, "setup 0 type=1", false},
+        DecodeCase{"setup7", "1E 03 57 00 03 00 7B", Request::Kind::Setup, "setup 7 type=3", false},
         DecodeCase{"boardWrite", "1E 06 07 03 37 37 00 01 00 9D", Request::Kind::Write,
                    "write ch=7 type=3 reg=0x37 val=01", true},
         DecodeCase{"writeType4Multi", "1E 06 02 04 11 11 AA BB 01 B1", Request::Kind::Write,
@@ -220,10 +222,8 @@ INSTANTIATE_TEST_SUITE_P(
                    "read ch=3 type=2 addr=0x4D reg=0x18 count=2", true},
         DecodeCase{"writeTypeZero", "1E 03 00 00 12 00 33", Request::Kind::Write,
                    "write ch=0 type=0 (unsupported type)", false},
-        DecodeCase{"shortRead", "1E 03 10 01 4C 00 7E", Request::Kind::Unknown, "unknown",
-                   true},
-        DecodeCase{"otherCommand", "1E 02 30 00 00 50", Request::Kind::Unknown, "unknown",
-                   false}),
+        DecodeCase{"shortRead", "1E 03 10 01 4C 00 7E", Request::Kind::Unknown, "unknown", true},
+        DecodeCase{"otherCommand", "1E 02 30 00 00 50", Request::Kind::Unknown, "unknown", false}),
     [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
 
 // ---------------------------------------------------------------------------------------------
@@ -270,7 +270,10 @@ TEST(TessalyCodec, UnknownRegistersReadZeroAndIgnoreWrites) {
 // Runs one request frame on a board and returns the reply's register bytes (payload 5...).
 std::vector<uint8_t> readValues(EvmBoard& board, const std::vector<uint8_t>& payload) {
     const std::vector<uint8_t> reply = board.execute(Request::decode(payload));
-    EXPECT_EQ(reply.size(), size_t{payload[4]} + 9);
+    if (reply.size() != size_t{payload[4]} + 9) {
+        ADD_FAILURE() << "reply of " << reply.size() << " bytes: " << hexBytes(reply);
+        return {};
+    }
     return std::vector<uint8_t>(reply.begin() + 7, reply.end() - 2);
 }
 
@@ -366,6 +369,10 @@ struct FaultCase {
     std::vector<std::string> events;
 };
 
+void PrintTo(const FaultCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class SessionFault : public ::testing::TestWithParam<FaultCase> {};
 
 TEST_P(SessionFault, ShapesTheAnswer) {
@@ -374,13 +381,13 @@ TEST_P(SessionFault, ShapesTheAnswer) {
     EXPECT_EQ(feed(session, kRead), GetParam().events);
     // A fault is "once" unless told otherwise: the next read is answered normally.
     EXPECT_EQ(feed(session, kRead),
-              (std::vector<std::string>{std::string("rx ") + kRead +
-                                            " ; read ch=0 type=1 addr=0x4C reg=0x10 count=1",
-                                        "tx 1F 00 ; ack",
-                                        std::string("tx ") + kReadReply + " ; read-reply"}));
+              (std::vector<std::string>{
+                  std::string("rx ") + kRead + " ; read ch=0 type=1 addr=0x4C reg=0x10 count=1",
+                  "tx 1F 00 ; ack", std::string("tx ") + kReadReply + " ; read-reply"}));
 }
 
-const std::string kReadRx = std::string("rx ") + kRead + " ; read ch=0 type=1 addr=0x4C reg=0x10 count=1";
+const std::string kReadRx =
+    std::string("rx ") + kRead + " ; read ch=0 type=1 addr=0x4C reg=0x10 count=1";
 
 INSTANTIATE_TEST_SUITE_P(
     Faults, SessionFault,
@@ -393,17 +400,20 @@ INSTANTIATE_TEST_SUITE_P(
                   "no-ack",
                   {std::string("rx ") + kRead +
                    " ; read ch=0 type=1 addr=0x4C reg=0x10 count=1 (no-ack)"}},
-        FaultCase{"wrongAck",
-                  "wrong-ack",
-                  {kReadRx, "tx 1F 01 ; wrong-ack",
-                   std::string("tx ") + kReadReply + " ; read-reply"}},
+        FaultCase{
+            "wrongAck",
+            "wrong-ack",
+            {kReadRx, "tx 1F 01 ; wrong-ack", std::string("tx ") + kReadReply + " ; read-reply"}},
         FaultCase{"noReply", "no-reply", {kReadRx, "tx 1F 00 ; ack"}},
         FaultCase{"garbage", "garbage", {kReadRx, "tx AA 55 AA 55 ; garbage"}},
-        FaultCase{"late", "late 250", {kReadRx, "tx 1F 00 ; ack",
-                                       std::string("tx ") + kReadReply + " ; late read-reply +250"}},
-        FaultCase{"lateDefault", "late", {kReadRx, "tx 1F 00 ; ack",
-                                          std::string("tx ") + kReadReply +
-                                              " ; late read-reply +2000"}},
+        FaultCase{"late",
+                  "late 250",
+                  {kReadRx, "tx 1F 00 ; ack",
+                   std::string("tx ") + kReadReply + " ; late read-reply +250"}},
+        FaultCase{"lateDefault",
+                  "late",
+                  {kReadRx, "tx 1F 00 ; ack",
+                   std::string("tx ") + kReadReply + " ; late read-reply +2000"}},
         FaultCase{"piecesDefaults",
                   "pieces 3",
                   {kReadRx, "tx 1F 00 ; ack", "tx 1E 06 10 01 ; piece 1/3 read-reply +300",
@@ -412,8 +422,8 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"piecesTimed",
                   "pieces 4 0x10 20",
                   {kReadRx, "tx 1F 00 ; ack", "tx 1E 06 10 ; piece 1/4 read-reply +16",
-                   "tx 01 10 01 ; piece 2/4 read-reply +36",
-                   "tx 00 C0 ; piece 3/4 read-reply +56", "tx 01 06 ; piece 4/4 read-reply +76"}},
+                   "tx 01 10 01 ; piece 2/4 read-reply +36", "tx 00 C0 ; piece 3/4 read-reply +56",
+                   "tx 01 06 ; piece 4/4 read-reply +76"}},
         FaultCase{"piecesMoreThanBytes",
                   "pieces 12 0 1",
                   {kReadRx, "tx 1F 00 ; ack", "tx 1E ; piece 1/10 read-reply",
@@ -479,10 +489,9 @@ TEST(EvmSession, PartialFrameFlushRecoversTheRequestBehindIt) {
     EXPECT_TRUE(session.hasPartial());
     std::vector<Event> events;
     session.flushPartial(events);
-    EXPECT_EQ(render(events),
-              (std::vector<std::string>{"rx 1E ; garbage", "rx 1E 03 8F 00 FF 01 AF ; probe",
-                                        "tx 1F 00 ; ack",
-                                        "tx 1E 03 8F 00 00 00 B0 ; probe-reply"}));
+    EXPECT_EQ(render(events), (std::vector<std::string>{
+                                  "rx 1E ; garbage", "rx 1E 03 8F 00 FF 01 AF ; probe",
+                                  "tx 1F 00 ; ack", "tx 1E 03 8F 00 00 00 B0 ; probe-reply"}));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -492,6 +501,10 @@ struct ControlCase {
     const char* command;
     const char* reply;
 };
+
+void PrintTo(const ControlCase& c, std::ostream* os) {
+    *os << c.command;
+}
 
 class SessionControl : public ::testing::TestWithParam<std::vector<ControlCase>> {};
 
@@ -557,10 +570,9 @@ INSTANTIATE_TEST_SUITE_P(
 // Options and transcript lines
 
 TEST(EvmOptions, ParsesEveryOption) {
-    const EvmOptions options =
-        parseOptions({"--link", "/tmp/x/port", "--log=/tmp/x/log", "--control", "/tmp/x/ctl",
-                      "--i2c-address", "0x4F", "--spi-device", "2", "--zero", "3", "--fault",
-                      "pieces,4,10,20"});
+    const EvmOptions options = parseOptions(
+        {"--link", "/tmp/x/port", "--log=/tmp/x/log", "--control", "/tmp/x/ctl", "--i2c-address",
+         "0x4F", "--spi-device", "2", "--zero", "3", "--fault", "pieces,4,10,20"});
     EXPECT_EQ(options.linkPath, "/tmp/x/port");
     EXPECT_EQ(options.logPath, "/tmp/x/log");
     EXPECT_EQ(options.controlPath, "/tmp/x/ctl");
@@ -573,13 +585,14 @@ TEST(EvmOptions, ParsesEveryOption) {
 
 class BadOptions : public ::testing::TestWithParam<std::vector<std::string>> {};
 
-TEST_P(BadOptions, AreUsageErrors) { EXPECT_THROW(parseOptions(GetParam()), UsageError); }
+TEST_P(BadOptions, AreUsageErrors) {
+    EXPECT_THROW(parseOptions(GetParam()), UsageError);
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Options, BadOptions,
     ::testing::Values(std::vector<std::string>{"--bogus"}, std::vector<std::string>{"port"},
-                      std::vector<std::string>{"--link"},
-                      std::vector<std::string>{"--link="},
+                      std::vector<std::string>{"--link"}, std::vector<std::string>{"--link="},
                       std::vector<std::string>{"--i2c-address", "75"},
                       std::vector<std::string>{"--i2c-address", "0x50"},
                       std::vector<std::string>{"--spi-device", "4"},

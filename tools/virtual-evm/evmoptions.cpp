@@ -12,8 +12,8 @@ unsigned numberOption(const std::string& name, const std::string& value, unsigne
                       unsigned long high) {
     const auto number = parseNumber(value);
     if (!number || *number < low || *number > high) {
-        throw UsageError(name + " must be " + std::to_string(low) + " to " +
-                         std::to_string(high) + ", not '" + value + "'");
+        throw UsageError(name + " must be " + std::to_string(low) + " to " + std::to_string(high) +
+                         ", not '" + value + "'");
     }
     return static_cast<unsigned>(*number);
 }
@@ -43,8 +43,8 @@ EvmOptions parseOptions(const std::vector<std::string>& args) {
             name.resize(eq);
         }
         const bool known = name == "--link" || name == "--log" || name == "--control" ||
-                           name == "--i2c-address" || name == "--spi-device" ||
-                           name == "--zero" || name == "--fault";
+                           name == "--i2c-address" || name == "--spi-device" || name == "--zero" ||
+                           name == "--fault";
         if (!known) {
             throw UsageError("unknown option '" + name + "'");
         }

@@ -109,10 +109,10 @@ void EvmSession::handle(const FrameParser::Item& item, std::vector<Event>& event
         for (size_t i = 0; i < count; ++i) {
             const size_t size = base + (i < extra ? 1 : 0);
             const auto begin = reply.begin() + static_cast<std::ptrdiff_t>(offset);
-            events.push_back(tx(std::vector<uint8_t>(begin, begin + static_cast<std::ptrdiff_t>(size)),
-                                "piece " + std::to_string(i + 1) + "/" + std::to_string(count) +
-                                    " " + replyName,
-                                fault->firstMs + static_cast<unsigned>(i) * fault->gapMs));
+            events.push_back(
+                tx(std::vector<uint8_t>(begin, begin + static_cast<std::ptrdiff_t>(size)),
+                   "piece " + std::to_string(i + 1) + "/" + std::to_string(count) + " " + replyName,
+                   fault->firstMs + static_cast<unsigned>(i) * fault->gapMs));
             offset += size;
         }
         break;

@@ -17,9 +17,9 @@ struct KindName {
 };
 
 constexpr KindName kKinds[] = {
-    {Fault::Kind::Silent, "silent", 0},     {Fault::Kind::NoAck, "no-ack", 0},
+    {Fault::Kind::Silent, "silent", 0},      {Fault::Kind::NoAck, "no-ack", 0},
     {Fault::Kind::WrongAck, "wrong-ack", 0}, {Fault::Kind::NoReply, "no-reply", 0},
-    {Fault::Kind::Pieces, "pieces", 3},     {Fault::Kind::Late, "late", 1},
+    {Fault::Kind::Pieces, "pieces", 3},      {Fault::Kind::Late, "late", 1},
     {Fault::Kind::Garbage, "garbage", 0},
 };
 

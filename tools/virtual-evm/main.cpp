@@ -108,6 +108,9 @@ int main(int argc, char** argv) {
 
     // A control client or the reader of our stdout going away must not kill the board.
     std::signal(SIGPIPE, SIG_IGN);
+    // A shell starts background jobs with SIGINT ignored; ignored signals never reach signalfd.
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
     sigset_t stopSignals;
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGINT);

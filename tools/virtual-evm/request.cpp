@@ -6,7 +6,9 @@ namespace virtualevm {
 
 namespace {
 
-bool isAddressedType(uint8_t type) { return type >= 1 && type <= 4; }
+bool isAddressedType(uint8_t type) {
+    return type >= 1 && type <= 4;
+}
 
 } // namespace
 
@@ -84,8 +86,7 @@ std::string Request::replyName() const {
 
 std::string Request::describe() const {
     const std::string head = "ch=" + std::to_string(channel) + " type=" + std::to_string(type);
-    const std::string addr =
-        type == 1 || type == 2 ? " addr=" + hexByte(address) : std::string();
+    const std::string addr = type == 1 || type == 2 ? " addr=" + hexByte(address) : std::string();
     switch (kind) {
     case Kind::Probe:
         return "probe";

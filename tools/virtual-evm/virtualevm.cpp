@@ -47,8 +47,7 @@ sockaddr_un socketAddress(const std::string& path) {
 
 } // namespace
 
-VirtualEvm::VirtualEvm(EvmOptions options)
-    : m_options(std::move(options)), m_start(Clock::now()) {
+VirtualEvm::VirtualEvm(EvmOptions options) : m_options(std::move(options)), m_start(Clock::now()) {
     EvmBoard& board = m_session.board();
     board.setI2cAddress(m_options.i2cAddress);
     board.setSpiDevice(m_options.spiDevice);

@@ -1,0 +1,13 @@
+#include "errortext.h"
+
+namespace larkspur {
+
+std::string exceptionText(std::string_view message) {
+    std::string text(message);
+    // Compared as unsigned: a byte of a multi-byte character sorts after '.' as well.
+    if (!text.empty() && static_cast<unsigned char>(text.back()) > '.')
+        text += '.';
+    return text;
+}
+
+} // namespace larkspur

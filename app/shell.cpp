@@ -1,0 +1,47 @@
+#include "shell.h"
+
+#include "taboutdialog.h"
+#include "tform1.h"
+#include "tregviewform.h"
+#include "tscriptprogress.h"
+#include "tsplashform.h"
+#include "userdialogs.h"
+
+#include <QApplication>
+
+namespace larkspur {
+
+Shell::Shell() = default;
+
+Shell::~Shell() {
+    // The main window takes its dialogs with it; the splash goes last.
+    m_form1.reset();
+    m_splash.reset();
+}
+
+void Shell::start() {
+    m_splash = std::make_unique<TSplashForm>();
+    m_splash->showNow();
+
+    QApplication::setApplicationName(QString::fromLatin1(kApplicationTitle));
+    QApplication::setApplicationDisplayName(QString::fromLatin1(kApplicationTitle));
+    // The loop ends with the main window, whatever else is still open.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    m_form1 = std::make_unique<TForm1>();
+    m_about = new TAboutDialog(m_form1.get());
+    m_scriptProgress = new TscriptProgress(m_form1.get());
+    m_regView = new TRegViewForm(m_form1.get());
+    m_form1->setSplashForm(m_splash.get());
+    m_form1->setAboutDialog(m_about);
+    m_form1->setScriptProgress(m_scriptProgress);
+    m_form1->setRegViewForm(m_regView);
+    // exit(), not quit(): quit() first asks every window to close and gives up if one refuses.
+    QObject::connect(
+        m_form1.get(), &TForm1::closing, qApp, [] { QCoreApplication::exit(0); },
+        Qt::QueuedConnection);
+
+    m_form1->show();
+}
+
+} // namespace larkspur

@@ -1,0 +1,43 @@
+// The program's five windows, created in their fixed order and living until the program ends.
+#pragma once
+
+#include "taboutdialog.h"
+#include "tform1.h"
+#include "tregviewform.h"
+#include "tscriptprogress.h"
+#include "tsplashform.h"
+
+#include <QPointer>
+
+#include <memory>
+
+namespace larkspur {
+
+class Shell {
+public:
+    Shell();
+    ~Shell();
+    Shell(const Shell&) = delete;
+    Shell& operator=(const Shell&) = delete;
+
+    // Splash first (shown and painted at once), then the application title, the main window
+    // and the three hidden windows; the main window is shown last. Closing the main window
+    // ends the event loop.
+    void start();
+
+    TSplashForm* SplashForm() const { return m_splash.get(); }
+    TForm1* Form1() const { return m_form1.get(); }
+    TAboutDialog* AboutDialog() const { return m_about; }
+    TscriptProgress* scriptProgress() const { return m_scriptProgress; }
+    TRegViewForm* RegViewForm() const { return m_regView; }
+
+private:
+    std::unique_ptr<TSplashForm> m_splash;
+    std::unique_ptr<TForm1> m_form1;
+    // Owned by the main window: they stay above it and go with it.
+    QPointer<TAboutDialog> m_about;
+    QPointer<TscriptProgress> m_scriptProgress;
+    QPointer<TRegViewForm> m_regView;
+};
+
+} // namespace larkspur

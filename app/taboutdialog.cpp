@@ -1,0 +1,58 @@
+#include "taboutdialog.h"
+
+#include "shellfonts.h"
+
+#include <QFrame>
+#include <QLabel>
+#include <QPushButton>
+
+namespace larkspur {
+
+namespace {
+
+QLabel* placeLabel(QWidget* parent, const char* name, const QString& text, int left, int top,
+                   const QFont& font) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QLatin1String(name));
+    label->setFont(font);
+    label->move(left, top);
+    label->adjustSize();
+    return label;
+}
+
+} // namespace
+
+TAboutDialog::TAboutDialog(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint |
+                          Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint) {
+    setObjectName(QStringLiteral("AboutDialog"));
+    setWindowTitle(QStringLiteral("About"));
+    setFont(arialFont(9));
+    setFixedSize(313, 214);
+
+    auto* bevel = new QFrame(this);
+    bevel->setObjectName(QStringLiteral("Bevel1"));
+    bevel->setFrameStyle(QFrame::Box | QFrame::Sunken);
+    bevel->setGeometry(8, 8, 297, 161);
+
+    placeLabel(this, "Label1", QStringLiteral("Tessaly"), 108, 32, arialBlackFont(14));
+    placeLabel(this, "Label3", QStringLiteral(" EVM Control software"), 40, 70, arialBlackFont(14));
+    placeLabel(this, "Label2", QStringLiteral("Version 1.0.0"), 96, 105, arialBlackFont(12));
+    QLabel* dllCaption = placeLabel(this, "Label4", QStringLiteral("DLL: "), 96, 140, font());
+    m_lDLLver = placeLabel(this, "lDLLver", QStringLiteral("0.0.0.0"), 128, 140, font());
+    QLabel* portCaption = placeLabel(this, "Label5", QStringLiteral("Port:"), 177, 140, font());
+    m_lPort = placeLabel(this, "lPort", QStringLiteral("0"), 208, 140, font());
+    // The values are read together with their captions.
+    m_lDLLver->setAccessibleDescription(dllCaption->text().trimmed());
+    m_lPort->setAccessibleDescription(portCaption->text().trimmed());
+
+    m_okBtn = new QPushButton(QStringLiteral("OK"), this);
+    m_okBtn->setObjectName(QStringLiteral("OKBtn"));
+    m_okBtn->setGeometry(119, 180, 75, 25);
+    m_okBtn->setDefault(true);
+    m_okBtn->setAccessibleName(QStringLiteral("OK"));
+    connect(m_okBtn, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+} // namespace larkspur

@@ -1,0 +1,432 @@
+#include "tform1.h"
+
+#include "artwork.h"
+#include "imagebutton.h"
+#include "radiogroup.h"
+#include "shellfonts.h"
+#include "taboutdialog.h"
+#include "tregviewform.h"
+#include "tscriptprogress.h"
+#include "tsplashform.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QStatusBar>
+#include <QTabWidget>
+
+namespace larkspur {
+
+namespace {
+
+constexpr int kImageButtonRestHeight = 24;
+constexpr int kStatusBarHeight = 19;
+const QString kConnectionCaption = QStringLiteral("PC-EVM Communication and Status");
+
+// A tooltip is also what a screen reader offers as the control's description.
+void setTip(QWidget* widget, const QString& tip) {
+    widget->setToolTip(tip);
+    widget->setAccessibleDescription(tip);
+}
+
+QGroupBox* makeGroupBox(QWidget* parent, const char* name, const QString& caption,
+                        const QRect& geometry) {
+    auto* box = new QGroupBox(caption, parent);
+    box->setObjectName(QLatin1String(name));
+    box->setAccessibleName(caption);
+    box->setGeometry(geometry);
+    return box;
+}
+
+QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, int left, int top,
+                  const QFont& font) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QLatin1String(name));
+    label->setFont(font);
+    label->move(left, top);
+    label->adjustSize();
+    return label;
+}
+
+QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption,
+                        const QRect& geometry) {
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(QLatin1String(name));
+    button->setAccessibleName(caption);
+    button->setGeometry(geometry);
+    return button;
+}
+
+} // namespace
+
+TForm1::TForm1(QWidget* parent)
+    : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                              Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                              Qt::WindowCloseButtonHint) {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("EVM Controller"));
+    setFont(arialFont(9));
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, QColor(192, 192, 192));
+    setPalette(palette);
+
+    // The client area below the menu bar has the designed size; the window is not resizable.
+    m_central = new QWidget(this);
+    m_central->setObjectName(QStringLiteral("ClientArea"));
+    m_central->setFixedSize(kClientWidth, kClientHeight);
+    setCentralWidget(m_central);
+
+    buildMenu();
+    buildTitle();
+    buildMainTab();
+    buildHistory();
+    buildDirectAccess();
+    buildReset();
+    buildConnection();
+    buildInterface();
+
+    m_imgExit =
+        makeImageButton(m_central, "imgExit", QStringLiteral("EXIT"), 6, QRect(608, 508, 111, 24));
+    connect(m_imgExit, &ImageButton::clicked, this, &TForm1::ExitClick);
+
+    m_statusBar1 = new QStatusBar(m_central);
+    m_statusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    m_statusBar1->setSizeGripEnabled(false);
+    m_statusBar1->setGeometry(0, kClientHeight - kStatusBarHeight, kClientWidth, kStatusBarHeight);
+    m_statusBar1->setAccessibleName(QStringLiteral("Status"));
+    // A label, not a status message: its text changes are announced to screen readers.
+    m_statusText = new QLabel(m_statusBar1);
+    m_statusText->setObjectName(QStringLiteral("StatusText"));
+    m_statusBar1->addWidget(m_statusText, 1);
+
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    move(195, 123);
+
+    recordImageButtons();
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::buildMenu() {
+    QMenuBar* bar = menuBar();
+    bar->setObjectName(QStringLiteral("MainMenu1"));
+
+    QMenu* file = bar->addMenu(QStringLiteral("&File"));
+    file->setObjectName(QStringLiteral("File1"));
+    m_open1 = file->addAction(QStringLiteral("&Open script"), this, &TForm1::Open1Click);
+    m_open1->setObjectName(QStringLiteral("Open1"));
+    m_saveRegisterDump = file->addAction(QStringLiteral("&Save register snapshot"), this,
+                                         &TForm1::SaveRegisterDumpClick);
+    m_saveRegisterDump->setObjectName(QStringLiteral("SaveRegisterDump"));
+    file->addSeparator();
+    m_exit = file->addAction(QStringLiteral("Exit"), this, &TForm1::ExitClick);
+    m_exit->setObjectName(QStringLiteral("Exit"));
+
+    QMenu* tool = bar->addMenu(QStringLiteral("&Tool"));
+    tool->setObjectName(QStringLiteral("Tool1"));
+    m_registerMap1 =
+        tool->addAction(QStringLiteral("Register Map"), this, &TForm1::RegisterMap1Click);
+    m_registerMap1->setObjectName(QStringLiteral("RegisterMap1"));
+
+    QMenu* help = bar->addMenu(QStringLiteral("&Help"));
+    help->setObjectName(QStringLiteral("Help1"));
+    m_about2 = help->addAction(QStringLiteral("&About"), this, &TForm1::About2Click);
+    m_about2->setObjectName(QStringLiteral("About2"));
+}
+
+void TForm1::buildTitle() {
+    m_image1 = new QLabel(m_central);
+    m_image1->setObjectName(QStringLiteral("Image1"));
+    m_image1->setPixmap(artwork::title());
+    m_image1->setGeometry(24, 8, 360, 19);
+    m_image1->setAccessibleName(QStringLiteral("Tessaly EVM Controller"));
+
+    m_image2 = new QLabel(m_central);
+    m_image2->setObjectName(QStringLiteral("Image2"));
+    m_image2->setPixmap(artwork::logo());
+    m_image2->setGeometry(552, 7, 162, 19);
+    m_image2->setAccessibleName(QStringLiteral("Larkspur"));
+}
+
+void TForm1::buildMainTab() {
+    m_mainTab = new QTabWidget(m_central);
+    m_mainTab->setObjectName(QStringLiteral("MainTab"));
+    m_mainTab->setGeometry(24, 37, 458, 420);
+    m_mainTab->setAccessibleName(QStringLiteral("Codec settings"));
+    // Qt has no tabs on several rows: the captions stay whole and the row scrolls instead.
+    m_mainTab->setUsesScrollButtons(true);
+    m_mainTab->setElideMode(Qt::ElideNone);
+
+    const struct {
+        const char* name;
+        QString caption;
+    } sheets[] = {
+        {"DACADCFunc", QStringLiteral("DAC Inteface and Sampling Mode")},
+        {"DACOperation", QStringLiteral("DAC Operation")},
+        {"DACAtt", QStringLiteral("DAC Attenuation")},
+        {"StatusFlag", QStringLiteral("DAC Zero Flag")},
+        {"AnalogPath", QStringLiteral("DAC Analog Mute Function Control")},
+    };
+    std::size_t index = 0;
+    for (const auto& sheet : sheets) {
+        auto* page = new QWidget;
+        page->setObjectName(QLatin1String(sheet.name));
+        page->setAccessibleName(sheet.caption);
+        m_mainTab->addTab(page, sheet.caption);
+        m_pages[index++] = page;
+    }
+    m_mainTab->setCurrentIndex(0);
+}
+
+void TForm1::buildHistory() {
+    m_groupBox23 = makeGroupBox(m_central, "GroupBox23", QStringLiteral("Register setting history"),
+                                QRect(496, 32, 217, 354));
+
+    m_memo1 = new QPlainTextEdit(m_groupBox23);
+    m_memo1->setObjectName(QStringLiteral("Memo1"));
+    m_memo1->setGeometry(24, 22, 169, 286);
+    m_memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_memo1->setAccessibleName(m_groupBox23->title());
+
+    m_imgSave =
+        makeImageButton(m_groupBox23, "imgSave", QStringLiteral("Save"), 2, QRect(24, 318, 79, 24));
+    m_imgClear = makeImageButton(m_groupBox23, "imgClear", QStringLiteral("Clear"), 3,
+                                 QRect(114, 318, 79, 24));
+}
+
+void TForm1::buildDirectAccess() {
+    m_groupBox25 = makeGroupBox(m_central, "GroupBox25", QStringLiteral("Register direct access"),
+                                QRect(496, 392, 217, 65));
+
+    QLabel* addressLabel =
+        makeLabel(m_groupBox25, "Label21", QStringLiteral("Address"), 10, 17, arialFont(8));
+    QLabel* dataLabel =
+        makeLabel(m_groupBox25, "Label22", QStringLiteral("Data"), 54, 17, arialFont(8));
+
+    m_rdaReg = new QLineEdit(QStringLiteral("0x10"), m_groupBox25);
+    m_rdaReg->setObjectName(QStringLiteral("RDA_reg"));
+    m_rdaReg->setGeometry(10, 33, 33, 21);
+    m_rdaReg->setAccessibleName(addressLabel->text());
+    addressLabel->setBuddy(m_rdaReg);
+
+    m_rdaData = new QLineEdit(QStringLiteral("0x00"), m_groupBox25);
+    m_rdaData->setObjectName(QStringLiteral("RDA_data"));
+    m_rdaData->setGeometry(54, 33, 33, 21);
+    m_rdaData->setAccessibleName(dataLabel->text());
+    dataLabel->setBuddy(m_rdaData);
+
+    m_imgRead =
+        makeImageButton(m_groupBox25, "imgRead", QStringLiteral("Read"), 4, QRect(98, 32, 53, 24));
+    m_imgWrite = makeImageButton(m_groupBox25, "imgWrite", QStringLiteral("Write"), 5,
+                                 QRect(155, 32, 53, 24));
+}
+
+void TForm1::buildReset() {
+    m_gbReset = makeGroupBox(m_central, "gbReset", QStringLiteral("Reset control"),
+                             QRect(24, 464, 201, 70));
+
+    QLabel* registerReset =
+        makeLabel(m_gbReset, "Label23", QStringLiteral("Register Reset"), 16, 19, arialFont(7));
+    QLabel* reSync =
+        makeLabel(m_gbReset, "Label24", QStringLiteral("Re-Sync"), 110, 19, arialFont(7));
+
+    m_btnMRST = makeButton(m_gbReset, "btnMRST", QStringLiteral("MRST"), QRect(16, 34, 75, 25));
+    setTip(m_btnMRST, QStringLiteral("Reg#40H, Bit7"));
+    registerReset->setBuddy(m_btnMRST);
+
+    m_btnSRST = makeButton(m_gbReset, "btnSRST", QStringLiteral("SRST"), QRect(110, 34, 75, 25));
+    setTip(m_btnSRST, QStringLiteral("Reg#40H, Bit6"));
+    reSync->setBuddy(m_btnSRST);
+}
+
+void TForm1::buildConnection() {
+    m_groupBox3 =
+        makeGroupBox(m_central, "GroupBox3", kConnectionCaption, QRect(258, 464, 223, 70));
+
+    auto* bevel = new QFrame(m_groupBox3);
+    bevel->setObjectName(QStringLiteral("Bevel1"));
+    bevel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    bevel->setLineWidth(2);
+    bevel->setGeometry(14, 32, 76, 23);
+
+    m_imgConnection = new QLabel(bevel);
+    m_imgConnection->setObjectName(QStringLiteral("imgConnection"));
+    m_imgConnection->setGeometry(2, 2, 72, 19);
+    setConnectionImage(-1);
+
+    m_bBDRST =
+        makeButton(m_groupBox3, "bBDRST", QStringLiteral("Reconnect"), QRect(116, 31, 91, 25));
+}
+
+void TForm1::buildInterface() {
+    m_rgInterface = new RadioGroup(QStringLiteral("Interface"), m_central);
+    m_rgInterface->setObjectName(QStringLiteral("rgInterface"));
+    m_rgInterface->setGeometry(496, 464, 68, 70);
+    m_rgInterface->setColumns(1);
+    m_rgInterface->setItems({QStringLiteral("IIC"), QStringLiteral("SPI")});
+    m_rgInterface->setItemIndex(1);
+
+    m_label20 = makeLabel(m_central, "Label20", QStringLiteral("Address:"), 578, 472, font());
+
+    m_cbAddr = new QComboBox(m_central);
+    m_cbAddr->setObjectName(QStringLiteral("cbAddr"));
+    m_cbAddr->addItems(
+        {QStringLiteral("00"), QStringLiteral("01"), QStringLiteral("10"), QStringLiteral("11")});
+    m_cbAddr->setCurrentIndex(0);
+    m_cbAddr->setGeometry(632, 468, 40, 22);
+    m_cbAddr->setAccessibleName(m_label20->text());
+    m_label20->setBuddy(m_cbAddr);
+}
+
+ImageButton* TForm1::makeImageButton(QWidget* parent, const char* name, const QString& lettering,
+                                     int tag, const QRect& geometry) {
+    auto* button = new ImageButton(parent);
+    button->setObjectName(QLatin1String(name));
+    button->setText(lettering);
+    button->setAccessibleName(lettering);
+    button->setTag(tag);
+    button->setPixmap(artwork::imageButton(lettering, geometry.width()));
+    button->setGeometry(geometry);
+    connect(button, &ImageButton::mouseDown, this, [this, button] { imgMouseDown(button); });
+    connect(button, &ImageButton::mouseUp, this, [this, button] { imgMouseUp(button); });
+    return button;
+}
+
+void TForm1::recordImageButtons() {
+    for (ImageButton* button : {m_imgSave, m_imgClear, m_imgRead, m_imgWrite, m_imgExit}) {
+        const auto tag = static_cast<std::size_t>(button->tag());
+        m_imageButtons[tag] = {button, button->pos()};
+        button->resize(button->width(), kImageButtonRestHeight);
+    }
+}
+
+QPoint TForm1::restPosition(int tag) const {
+    if (tag < 0 || tag >= kTagCount)
+        return {};
+    return m_imageButtons[static_cast<std::size_t>(tag)].rest;
+}
+
+void TForm1::imgMouseDown(ImageButton* sender) {
+    const int tag = sender->tag();
+    if (tag < 0 || tag >= kTagCount)
+        return;
+    const ImageButtonRecord& record = m_imageButtons[static_cast<std::size_t>(tag)];
+    if (record.button == nullptr)
+        return;
+    // The picture moves one pixel right and down; the bottom edge stays where it was.
+    record.button->setGeometry(record.rest.x() + 1, record.rest.y() + 1, record.button->width(),
+                               kImageButtonRestHeight - 1);
+}
+
+void TForm1::imgMouseUp(ImageButton* sender) {
+    const int tag = sender->tag();
+    if (tag < 0 || tag >= kTagCount)
+        return;
+    const ImageButtonRecord& record = m_imageButtons[static_cast<std::size_t>(tag)];
+    if (record.button == nullptr)
+        return;
+    record.button->setGeometry(record.rest.x(), record.rest.y(), record.button->width(),
+                               kImageButtonRestHeight);
+}
+
+void TForm1::setAboutDialog(TAboutDialog* about) {
+    m_about = about;
+}
+void TForm1::setRegViewForm(TRegViewForm* regView) {
+    m_regView = regView;
+}
+void TForm1::setSplashForm(TSplashForm* splash) {
+    m_splash = splash;
+}
+void TForm1::setScriptProgress(TscriptProgress* progress) {
+    m_scriptProgress = progress;
+}
+
+void TForm1::appendHistoryLine(const QString& line) {
+    m_memo1->appendPlainText(line);
+}
+
+void TForm1::clearHistory() {
+    m_memo1->clear();
+}
+
+QStringList TForm1::historyLines() const {
+    const QString text = m_memo1->toPlainText();
+    if (text.isEmpty())
+        return {};
+    return text.split(QLatin1Char('\n'));
+}
+
+void TForm1::setStatusText(const QString& text) {
+    m_statusText->setText(text);
+}
+
+QString TForm1::statusText() const {
+    return m_statusText->text();
+}
+
+void TForm1::setConnectionImage(int index) {
+    if (index < 0 || index >= artwork::kConnectionImageCount) {
+        m_connectionImage = -1;
+        m_imgConnection->clear();
+        m_imgConnection->setAccessibleName(kConnectionCaption);
+        return;
+    }
+    m_connectionImage = index;
+    m_imgConnection->setPixmap(artwork::connectionImage(index));
+    m_imgConnection->setAccessibleName(artwork::connectionText(index));
+}
+
+void TForm1::Open1Click() {}
+
+void TForm1::SaveRegisterDumpClick() {}
+
+void TForm1::ExitClick() {
+    close();
+}
+
+void TForm1::RegisterMap1Click() {
+    if (m_regView == nullptr)
+        return;
+    if (m_regView->isVisible()) {
+        m_regView->raise();
+        m_regView->activateWindow();
+        return;
+    }
+    m_regView->show();
+}
+
+void TForm1::About2Click() {
+    showAbout();
+}
+
+int TForm1::showAbout() {
+    if (m_about == nullptr)
+        return QDialog::Rejected;
+    return m_about->exec();
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (event->spontaneous())
+        return;
+    FormShow();
+    emit formShown();
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    FormClose();
+    emit closing();
+    event->accept();
+}
+
+} // namespace larkspur

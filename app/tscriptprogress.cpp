@@ -1,0 +1,52 @@
+#include "tscriptprogress.h"
+
+#include "shellfonts.h"
+#include "shownow.h"
+
+#include <QFrame>
+#include <QLabel>
+#include <QProgressBar>
+#include <QShowEvent>
+
+namespace larkspur {
+
+TscriptProgress::TscriptProgress(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      m_progressBar1(new QProgressBar(this)) {
+    setObjectName(QStringLiteral("scriptProgress"));
+    setWindowTitle(QStringLiteral("Script progress"));
+    setFont(arialFont(9));
+    setFixedSize(313, 182);
+
+    auto* bevel = new QFrame(this);
+    bevel->setObjectName(QStringLiteral("Bevel1"));
+    bevel->setFrameStyle(QFrame::Box | QFrame::Sunken);
+    bevel->setGeometry(8, 8, 297, 161);
+
+    auto* label = new QLabel(QStringLiteral("Executing ..."), this);
+    label->setObjectName(QStringLiteral("Label1"));
+    label->setFont(arialBlackFont(9));
+    label->move(40, 56);
+    label->adjustSize();
+
+    m_progressBar1->setObjectName(QStringLiteral("ProgressBar1"));
+    m_progressBar1->setGeometry(40, 88, 233, 17);
+    m_progressBar1->setRange(0, 100);
+    m_progressBar1->setValue(0);
+    m_progressBar1->setTextVisible(false);
+    m_progressBar1->setAccessibleName(QStringLiteral("Script progress"));
+    label->setBuddy(m_progressBar1);
+}
+
+void TscriptProgress::showNow() {
+    larkspur::showNow(this);
+}
+
+void TscriptProgress::showEvent(QShowEvent* event) {
+    if (!event->spontaneous())
+        centreOnScreen(this);
+    QDialog::showEvent(event);
+}
+
+} // namespace larkspur

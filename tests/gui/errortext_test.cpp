@@ -1,0 +1,31 @@
+#include "errortext.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+struct FullStopCase {
+    std::string message;
+    std::string shown;
+};
+
+class FullStopRule : public testing::TestWithParam<FullStopCase> {};
+
+TEST_P(FullStopRule, AppendsAFullStopWhenTheLastCharacterSortsAfterIt) {
+    EXPECT_EQ(larkspur::exceptionText(GetParam().message), GetParam().shown);
+}
+
+// '.' is 0x2E: '?' (0x3F), letters, digits and ')' (0x29, no) decide by code alone.
+INSTANTIATE_TEST_SUITE_P(Messages, FullStopRule,
+                         testing::Values(FullStopCase{"Bad value", "Bad value."},
+                                         FullStopCase{"Done.", "Done."},
+                                         FullStopCase{"Why?", "Why?."}, FullStopCase{"", ""},
+                                         FullStopCase{"x,", "x,"}, FullStopCase{"(0x1F)", "(0x1F)"},
+                                         FullStopCase{"Error 5", "Error 5."},
+                                         FullStopCase{"a-", "a-"}, FullStopCase{"path/", "path/."},
+                                         FullStopCase{"!", "!"}, FullStopCase{" ", " "},
+                                         FullStopCase{"\xC3\xA9", "\xC3\xA9."}));
+
+} // namespace
