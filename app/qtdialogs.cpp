@@ -1,6 +1,8 @@
 #include "qtdialogs.h"
 
 #include <QApplication>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 
 namespace larkspur {
@@ -12,6 +14,31 @@ void showBox(QWidget* owner, QMessageBox::Icon icon, const std::string& caption,
     QMessageBox box(icon, QString::fromStdString(caption), QString::fromStdString(text),
                     QMessageBox::Ok, owner);
     box.exec();
+}
+
+// "CSV|*.csv|All Files|*.*" as Qt writes it: "CSV (*.csv);;All Files (*.*)".
+QString qtFilter(const std::string& filter) {
+    const QStringList parts = QString::fromStdString(filter).split(QLatin1Char('|'));
+    QStringList entries;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        entries << parts[i] + QStringLiteral(" (") + parts[i + 1] + QLatin1Char(')');
+    }
+    return entries.join(QStringLiteral(";;"));
+}
+
+void prepare(QFileDialog& box, const UserDialogs::FileDialog& dialog) {
+    box.setNameFilters(qtFilter(dialog.filter).split(QStringLiteral(";;")));
+    box.setDefaultSuffix(QString::fromStdString(dialog.defaultExtension));
+    if (!dialog.fileName.empty()) {
+        box.selectFile(QString::fromStdString(dialog.fileName));
+    }
+}
+
+std::string chosen(QFileDialog& box) {
+    if (box.exec() != QDialog::Accepted || box.selectedFiles().isEmpty()) {
+        return {};
+    }
+    return box.selectedFiles().front().toStdString();
 }
 
 } // namespace
@@ -32,6 +59,31 @@ void QtDialogs::message(const std::string& text) {
 
 void QtDialogs::error(const std::string& caption, const std::string& text) {
     showBox(owner(), QMessageBox::Critical, caption, text);
+}
+
+bool QtDialogs::question(const std::string& caption, const std::string& text) {
+    QMessageBox box(QMessageBox::Question, QString::fromStdString(caption),
+                    QString::fromStdString(text), QMessageBox::Yes | QMessageBox::No, owner());
+    box.setDefaultButton(QMessageBox::Yes);
+    return box.exec() == QMessageBox::Yes;
+}
+
+std::string QtDialogs::openFileName(const FileDialog& dialog) {
+    QFileDialog box(owner());
+    box.setAcceptMode(QFileDialog::AcceptOpen);
+    box.setFileMode(QFileDialog::ExistingFile);
+    prepare(box, dialog);
+    return chosen(box);
+}
+
+std::string QtDialogs::saveFileName(const FileDialog& dialog) {
+    QFileDialog box(owner());
+    box.setAcceptMode(QFileDialog::AcceptSave);
+    box.setFileMode(QFileDialog::AnyFile);
+    // The program asks its own overwrite question.
+    box.setOption(QFileDialog::DontConfirmOverwrite);
+    prepare(box, dialog);
+    return chosen(box);
 }
 
 } // namespace larkspur

@@ -11,7 +11,7 @@
 
 namespace larkspur {
 
-Shell::Shell() = default;
+Shell::Shell(Form1Services services) : m_services(std::move(services)) {}
 
 Shell::~Shell() {
     // The main window takes its dialogs with it; the splash goes last.
@@ -28,7 +28,7 @@ void Shell::start() {
     // The loop ends with the main window, whatever else is still open.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    m_form1 = std::make_unique<TForm1>();
+    m_form1 = std::make_unique<TForm1>(nullptr, m_services);
     m_about = new TAboutDialog(m_form1.get());
     m_scriptProgress = new TscriptProgress(m_form1.get());
     m_regView = new TRegViewForm(m_form1.get());

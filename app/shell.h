@@ -15,7 +15,8 @@ namespace larkspur {
 
 class Shell {
 public:
-    Shell();
+    // `services` go to the main window; empty ones take the real world.
+    explicit Shell(Form1Services services = {});
     ~Shell();
     Shell(const Shell&) = delete;
     Shell& operator=(const Shell&) = delete;
@@ -32,6 +33,7 @@ public:
     TRegViewForm* RegViewForm() const { return m_regView; }
 
 private:
+    Form1Services m_services;
     std::unique_ptr<TSplashForm> m_splash;
     std::unique_ptr<TForm1> m_form1;
     // Owned by the main window: they stay above it and go with it.

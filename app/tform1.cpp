@@ -1,7 +1,14 @@
 #include "tform1.h"
 
 #include "artwork.h"
+#include "attenuation.h"
+#include "controlpanel.h"
+#include "errortext.h"
+#include "hextext.h"
 #include "imagebutton.h"
+#include "linklibrary.h"
+#include "numbernotation.h"
+#include "qtdialogs.h"
 #include "radiogroup.h"
 #include "shellfonts.h"
 #include "taboutdialog.h"
@@ -10,19 +17,25 @@
 #include "tsplashform.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDialog>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QStatusBar>
 #include <QTabWidget>
+
+#include <chrono>
+#include <thread>
 
 namespace larkspur {
 
@@ -66,9 +79,18 @@ QPushButton* makeButton(QWidget* parent, const char* name, const QString& captio
     return button;
 }
 
+class ThreadSleeper final : public Sleeper {
+public:
+    void sleepMs(int milliseconds) override {
+        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    }
+};
+
+constexpr int kResetWaitMs = 1000;
+
 } // namespace
 
-TForm1::TForm1(QWidget* parent)
+TForm1::TForm1(QWidget* parent, Form1Services services)
     : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                               Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                               Qt::WindowCloseButtonHint) {
@@ -112,9 +134,229 @@ TForm1::TForm1(QWidget* parent)
     move(195, 123);
 
     recordImageButtons();
+    FormCreate(services);
 }
 
 TForm1::~TForm1() = default;
+
+void TForm1::FormCreate(const Form1Services& services) {
+    if (services.dialogs == nullptr) {
+        m_ownDialogs = std::make_unique<QtDialogs>(this);
+    }
+    m_dialogs = services.dialogs != nullptr ? services.dialogs : m_ownDialogs.get();
+    if (services.sleeper == nullptr) {
+        m_ownSleeper = std::make_unique<ThreadSleeper>();
+    }
+    m_sleeper = services.sleeper != nullptr ? services.sleeper : m_ownSleeper.get();
+    LinkLoader* loader = services.loader;
+    if (loader == nullptr) {
+        m_ownLoader = std::make_unique<LinkLibrary>();
+        loader = m_ownLoader.get();
+    }
+    m_settings = std::make_unique<SettingsFile>(
+        services.settingsPath.empty() ? SettingsFile::defaultPath() : services.settingsPath);
+    m_access = std::make_unique<RegisterAccess>(*m_dialogs, *this, *this);
+    m_connection =
+        std::make_unique<DeviceConnection>(*m_access, *loader, *m_dialogs, *m_sleeper, *this);
+
+    // Programmatic selections raise the handler too; it does nothing before the library loads.
+    connect(m_rgInterface, &RadioGroup::itemIndexChanged, this, &TForm1::rgInterfaceClick);
+    connect(m_cbAddr, &QComboBox::activated, this, &TForm1::cbAddrChange);
+    const InterfaceSelection selection = m_access->loadSettings(*m_settings);
+    m_rgInterface->setItemIndex(selection.interfaceIndex);
+    m_cbAddr->setCurrentIndex(selection.addressIndex);
+
+    m_panel = new ControlPanel(m_mainTab, m_pages, *m_access, *this, *m_dialogs,
+                               {artwork::lamp(0), artwork::lamp(1), artwork::lamp(2)}, this);
+
+    connect(m_bBDRST, &QPushButton::clicked, this, &TForm1::bBDRSTClick);
+    connect(m_btnMRST, &QPushButton::clicked, this, &TForm1::btnMRSTClick);
+    connect(m_btnSRST, &QPushButton::clicked, this, &TForm1::btnSRSTClick);
+    connect(m_imgRead, &ImageButton::clicked, this, &TForm1::ReadClick);
+    connect(m_imgWrite, &ImageButton::clicked, this, &TForm1::WriteClick);
+    connect(m_imgClear, &ImageButton::clicked, this, &TForm1::bClearHistryClick);
+    m_rdaReg->installEventFilter(this);
+    m_rdaData->installEventFilter(this);
+    if (m_regView != nullptr) {
+        m_regView->setDeviceBitsSource([this] { return m_access->DeviceBits(); });
+    }
+    btnZeroClrClick();
+}
+
+void TForm1::FormShow() {
+    // Start-up runs once, at the first showing.
+    if (m_started) {
+        return;
+    }
+    m_started = true;
+    m_connection->FormShow();
+}
+
+void TForm1::FormClose() {
+    m_connection->FormClose();
+}
+
+void TForm1::appendHistoryLine(const std::string& line) {
+    appendHistoryLine(QString::fromStdString(line));
+}
+
+void TForm1::setStatusText(const std::string& text) {
+    setStatusText(QString::fromStdString(text));
+}
+
+void TForm1::showSplash(const std::string& text) {
+    if (m_splash != nullptr) {
+        m_splash->Label1()->setText(QString::fromStdString(text));
+        m_splash->showNow();
+    }
+}
+
+void TForm1::setSplashText(const std::string& text) {
+    if (m_splash != nullptr) {
+        m_splash->Label1()->setText(QString::fromStdString(text));
+    }
+}
+
+void TForm1::setSplashProgress(int minimum, int maximum, int position, bool visible) {
+    if (m_splash != nullptr) {
+        m_splash->ProgressBar1()->setRange(minimum, maximum);
+        m_splash->ProgressBar1()->setValue(position);
+        m_splash->ProgressBar1()->setVisible(visible);
+    }
+}
+
+void TForm1::paintSplash() {
+    if (m_splash != nullptr && m_splash->isVisible()) {
+        m_splash->repaint();
+    }
+}
+
+void TForm1::hideSplash() {
+    if (m_splash != nullptr) {
+        m_splash->hide();
+    }
+}
+
+void TForm1::processPendingEvents() {
+    QCoreApplication::processEvents();
+}
+
+int TForm1::interfaceIndex() const {
+    return m_rgInterface->itemIndex();
+}
+
+bool TForm1::masterSlaveIsSlave() const {
+    return m_panel->masterSlaveIsSlave();
+}
+
+void TForm1::RefreshControls() {
+    m_panel->RefreshControls();
+}
+
+void TForm1::runStartupScript() {}
+
+void TForm1::ShowRegisterBits(int row, int value) {
+    if (m_regView != nullptr) {
+        m_regView->ShowRegisterBits(row, value);
+    }
+}
+
+void TForm1::rgInterfaceClick() {
+    if (m_access->interfaceChanged(m_rgInterface->itemIndex(), *m_settings)) {
+        m_cbAddr->setCurrentIndex(0);
+    }
+}
+
+void TForm1::cbAddrChange(int index) {
+    m_access->addressChanged(index, m_rgInterface->itemIndex(), *m_settings);
+}
+
+void TForm1::bBDRSTClick() {
+    m_connection->bBDRSTClick();
+}
+
+void TForm1::btnZeroClrClick() {
+    m_panel->btnZeroClrClick();
+}
+
+void TForm1::btnZeroReadClick() {
+    m_panel->btnZeroReadClick();
+}
+
+void TForm1::btnMRSTClick() {
+    showSplash("Reset in progress ...");
+    setSplashProgress(0, 9, 0, false);
+    paintSplash();
+    const auto address = static_cast<std::uint32_t>(0x10 + m_access->DeviceBits());
+    m_access->WriteRegister(address, m_access->shadowRegister(0x10) & 0x7F);
+    m_access->setErrorLatch(false);
+    m_sleeper->sleepMs(kResetWaitMs);
+    m_access->setWriteSuppressed(true);
+    m_access->setHistoryEnabled(false);
+    m_access->LoadDefaultRegisters();
+    RefreshControls();
+    btnZeroClrClick();
+    hideSplash();
+    m_access->setWriteSuppressed(false);
+    m_access->setHistoryEnabled(true);
+}
+
+void TForm1::btnSRSTClick() {
+    const auto address = static_cast<std::uint32_t>(0x10 + m_access->DeviceBits());
+    m_access->WriteRegister(address, m_access->shadowRegister(0x10) & 0xBF);
+}
+
+std::optional<std::int32_t> TForm1::fieldNumber(const QLineEdit* field) {
+    const std::string text = field->text().toStdString();
+    const auto value = parseNumber(text);
+    if (!value) {
+        m_dialogs->error(kApplicationTitle, exceptionText(notAnIntegerMessage(text)));
+    }
+    return value;
+}
+
+void TForm1::ReadClick() {
+    const auto address = fieldNumber(m_rdaReg);
+    if (!address) {
+        return;
+    }
+    const std::uint8_t value = m_access->ReadRegister(static_cast<std::uint32_t>(*address));
+    m_rdaData->setText(QStringLiteral("0x") + QString::fromStdString(hexText(value, 2)));
+}
+
+void TForm1::WriteClick() {
+    // The value is checked before the address is looked at.
+    const auto value = fieldNumber(m_rdaData);
+    if (!value) {
+        return;
+    }
+    const auto address = fieldNumber(m_rdaReg);
+    if (!address) {
+        return;
+    }
+    m_access->WriteRegister(static_cast<std::uint32_t>(*address), *value);
+    RefreshControls();
+}
+
+void TForm1::bClearHistryClick() {
+    clearHistory();
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyRelease) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+        // One operation per Enter press: a held key repeats presses but is released once.
+        if (enter && !key->isAutoRepeat()) {
+            if (watched == m_rdaReg) {
+                ReadClick();
+            } else if (watched == m_rdaData) {
+                WriteClick();
+            }
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
 
 void TForm1::buildMenu() {
     QMenuBar* bar = menuBar();
@@ -343,6 +585,9 @@ void TForm1::setAboutDialog(TAboutDialog* about) {
 }
 void TForm1::setRegViewForm(TRegViewForm* regView) {
     m_regView = regView;
+    if (m_regView != nullptr) {
+        m_regView->setDeviceBitsSource([this] { return m_access->DeviceBits(); });
+    }
 }
 void TForm1::setSplashForm(TSplashForm* splash) {
     m_splash = splash;
@@ -406,6 +651,11 @@ void TForm1::RegisterMap1Click() {
 }
 
 void TForm1::About2Click() {
+    if (m_about != nullptr) {
+        m_about->lDLLver()->setText(QString::fromStdString(
+            m_connection->versionText(m_about->lDLLver()->text().toStdString())));
+        m_about->lPort()->setText(QString::number(m_access->linkPort()));
+    }
     showAbout();
 }
 

@@ -2,6 +2,9 @@
 // status, interface selection and the image buttons.
 #pragma once
 
+#include "deviceconnection.h"
+#include "registeraccess.h"
+#include "settingsfile.h"
 #include "taboutdialog.h"
 #include "tregviewform.h"
 #include "tscriptprogress.h"
@@ -12,6 +15,9 @@
 #include <QPointer>
 
 #include <array>
+#include <filesystem>
+#include <memory>
+#include <optional>
 
 class QAction;
 class QComboBox;
@@ -25,10 +31,22 @@ class QTabWidget;
 
 namespace larkspur {
 
+class ControlPanel;
 class ImageButton;
 class RadioGroup;
 
-class TForm1 : public QMainWindow {
+// What the main window asks of the world; each null or empty member takes the real one.
+struct Form1Services {
+    UserDialogs* dialogs = nullptr;     // Qt message boxes owned by the window
+    Sleeper* sleeper = nullptr;         // the thread sleeps
+    LinkLoader* loader = nullptr;       // the link library beside the program
+    std::filesystem::path settingsPath; // Larkspur.ini in the user's configuration folder
+};
+
+class TForm1 : public QMainWindow,
+               public ConnectionView,
+               public RegisterMapView,
+               public HistoryView {
     Q_OBJECT
 
 public:
@@ -36,7 +54,7 @@ public:
     static constexpr int kClientHeight = 585;
     static constexpr int kTagCount = 7;
 
-    explicit TForm1(QWidget* parent = nullptr);
+    explicit TForm1(QWidget* parent = nullptr, Form1Services services = {});
     ~TForm1() override;
 
     // The other windows, created after this one.
@@ -51,12 +69,34 @@ public:
 
     // Register setting history.
     void appendHistoryLine(const QString& line);
-    void clearHistory();
+    void appendHistoryLine(const std::string& line) override;
+    void clearHistory() override;
     QStringList historyLines() const;
 
     // The one text of the status bar.
     void setStatusText(const QString& text);
+    void setStatusText(const std::string& text) override;
     QString statusText() const;
+
+    // The state behind the controls.
+    RegisterAccess& access() { return *m_access; }
+    DeviceConnection& connection() { return *m_connection; }
+    ControlPanel& panel() { return *m_panel; }
+    SettingsFile& settings() { return *m_settings; }
+
+    // Connection sequences' view of the window.
+    void showSplash(const std::string& text) override;
+    void setSplashText(const std::string& text) override;
+    void setSplashProgress(int minimum, int maximum, int position, bool visible) override;
+    void paintSplash() override;
+    void hideSplash() override;
+    void processPendingEvents() override;
+    void showConnectionImage(int index) override { setConnectionImage(index); }
+    int interfaceIndex() const override;
+    bool masterSlaveIsSlave() const override;
+    void RefreshControls() override;
+    void runStartupScript() override;
+    void ShowRegisterBits(int row, int value) override;
 
     // Connection indicator: an ImageList2 index (0 no EVM, 1 connected), or -1 for blank.
     void setConnectionImage(int index);
@@ -109,6 +149,16 @@ public slots:
     void ExitClick();
     void RegisterMap1Click();
     void About2Click();
+    void rgInterfaceClick();
+    void cbAddrChange(int index);
+    void bBDRSTClick();
+    void btnZeroClrClick() override;
+    void btnZeroReadClick();
+    void btnMRSTClick();
+    void btnSRSTClick();
+    void ReadClick();
+    void WriteClick();
+    void bClearHistryClick();
     // Pressed look of the image buttons, shared by all of them.
     void imgMouseDown(larkspur::ImageButton* sender);
     void imgMouseUp(larkspur::ImageButton* sender);
@@ -120,14 +170,15 @@ signals:
     void closing();
 
 protected:
-    // Hooks for the device connection: start-up on showing, shutdown on closing.
-    virtual void FormShow() {}
-    virtual void FormClose() {}
+    // The device connection: start-up on the first showing, shutdown on closing.
+    virtual void FormShow();
+    virtual void FormClose();
     // Shows the about box modally; returns its result.
     virtual int showAbout();
 
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     struct ImageButtonRecord {
@@ -146,6 +197,9 @@ private:
     ImageButton* makeImageButton(QWidget* parent, const char* name, const QString& lettering,
                                  int tag, const QRect& geometry);
     void recordImageButtons();
+    void FormCreate(const Form1Services& services);
+    // The number in a direct-access field; reports a text that is no number.
+    std::optional<std::int32_t> fieldNumber(const QLineEdit* field);
 
     QWidget* m_central = nullptr;
     QLabel* m_image1 = nullptr;
@@ -187,6 +241,17 @@ private:
     QPointer<TRegViewForm> m_regView;
     QPointer<TSplashForm> m_splash;
     QPointer<TscriptProgress> m_scriptProgress;
+
+    std::unique_ptr<UserDialogs> m_ownDialogs;
+    std::unique_ptr<Sleeper> m_ownSleeper;
+    std::unique_ptr<LinkLoader> m_ownLoader;
+    UserDialogs* m_dialogs = nullptr;
+    Sleeper* m_sleeper = nullptr;
+    std::unique_ptr<SettingsFile> m_settings;
+    std::unique_ptr<RegisterAccess> m_access;
+    std::unique_ptr<DeviceConnection> m_connection;
+    ControlPanel* m_panel = nullptr;
+    bool m_started = false;
 };
 
 } // namespace larkspur

@@ -14,6 +14,18 @@ public:
 
     // A modal box with the error icon and OK only.
     virtual void error(const std::string& caption, const std::string& text) = 0;
+
+    // A modal Yes/No question with the question icon, Yes the default. True for Yes.
+    virtual bool question(const std::string& caption, const std::string& text) = 0;
+
+    struct FileDialog {
+        std::string filter;           // "CSV|*.csv|All Files|*.*": pairs of text and pattern
+        std::string defaultExtension; // "csv", added when the chosen name has none
+        std::string fileName;         // proposed at opening; the last name chosen, for example
+    };
+    // The chosen file's path, or an empty string when the user cancelled.
+    virtual std::string openFileName(const FileDialog& dialog) = 0;
+    virtual std::string saveFileName(const FileDialog& dialog) = 0;
 };
 
 class Sleeper {

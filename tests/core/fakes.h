@@ -2,6 +2,7 @@
 #pragma once
 
 #include "linkentries.h"
+#include "recordingdialogs.h"
 #include "registeraccess.h"
 #include "userdialogs.h"
 
@@ -11,15 +12,6 @@
 #include <vector>
 
 namespace testsupport {
-
-struct RecordingDialogs final : larkspur::UserDialogs {
-    void message(const std::string& text) override { messages.push_back(text); }
-    void error(const std::string& caption, const std::string& text) override {
-        errors.emplace_back(caption, text);
-    }
-    std::vector<std::string> messages;
-    std::vector<std::pair<std::string, std::string>> errors;
-};
 
 struct RecordingMap final : larkspur::RegisterMapView {
     void ShowRegisterBits(int row, int value) override { rows.emplace_back(row, value); }

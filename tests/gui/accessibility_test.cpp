@@ -27,7 +27,8 @@ QAccessibleInterface* findInTree(QAccessibleInterface* node, QAccessible::Role r
         return nullptr;
     for (int i = 0; i < node->childCount(); ++i) {
         QAccessibleInterface* child = node->child(i);
-        if (child == nullptr)
+        // As a screen reader's user: only what is on the screen (the other tab sheets are not).
+        if (child == nullptr || child->state().invisible)
             continue;
         if (child->role() == role && child->text(QAccessible::Name) == name)
             return child;
@@ -51,7 +52,7 @@ bool isQtInternal(const QWidget* widget) {
 }
 
 TEST(Accessibility, EveryControlOfTheMainWindowHasAName) {
-    TForm1 form;
+    guitest::TestForm form;
     form.show();
     int checked = 0;
     for (QWidget* widget : form.findChildren<QWidget*>()) {
@@ -87,7 +88,7 @@ void PrintTo(const NameCase& c, std::ostream* os) {
 class Form1Names : public testing::TestWithParam<NameCase> {};
 
 TEST_P(Form1Names, ControlIsAnnouncedByItsCaptionOrLabel) {
-    TForm1 form;
+    guitest::TestForm form;
     auto* widget = guitest::child<QWidget>(&form, GetParam().object);
     ASSERT_NE(widget, nullptr);
     EXPECT_EQ(widget->accessibleName(), GetParam().name);
@@ -121,7 +122,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<NameCase>& row) { return std::string(row.param.object); });
 
 TEST(Accessibility, RadioButtonsAreNamedByTheirItems) {
-    TForm1 form;
+    guitest::TestForm form;
     EXPECT_EQ(form.rgInterface()->button(0)->accessibleName(), "IIC");
     EXPECT_EQ(form.rgInterface()->button(1)->accessibleName(), "SPI");
 }
@@ -134,7 +135,7 @@ struct LabelledCase {
 class LabelledBy : public testing::TestWithParam<LabelledCase> {};
 
 TEST_P(LabelledBy, FieldIsLabelledByTheLabelBesideIt) {
-    TForm1 form;
+    guitest::TestForm form;
     auto* field = guitest::child<QWidget>(&form, GetParam().field);
     ASSERT_NE(field, nullptr);
     QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(field);
@@ -156,7 +157,7 @@ INSTANTIATE_TEST_SUITE_P(Fields, LabelledBy,
 class PressableImageButton : public testing::TestWithParam<const char*> {};
 
 TEST_P(PressableImageButton, FoundAsAButtonByItsLetteringAndPressed) {
-    TForm1 form;
+    guitest::TestForm form;
     form.show();
     auto* button = guitest::child<ImageButton>(&form, GetParam());
     ASSERT_NE(button, nullptr);
@@ -178,7 +179,7 @@ INSTANTIATE_TEST_SUITE_P(Form1, PressableImageButton,
                          testing::Values("imgSave", "imgClear", "imgRead", "imgWrite", "imgExit"));
 
 TEST(Accessibility, ADisabledImageButtonIsNotPressed) {
-    TForm1 form;
+    guitest::TestForm form;
     form.imgRead()->setEnabled(false);
     QSignalSpy clicks(form.imgRead(), &ImageButton::clicked);
     QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(form.imgRead());
@@ -188,7 +189,7 @@ TEST(Accessibility, ADisabledImageButtonIsNotPressed) {
 }
 
 TEST(Accessibility, ConnectionIndicatorAnnouncesItsState) {
-    TForm1 form;
+    guitest::TestForm form;
     form.setConnectionImage(1);
     QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(form.imgConnection());
     ASSERT_NE(iface, nullptr);

@@ -29,7 +29,7 @@ namespace {
 using larkspur::TForm1;
 
 // Counts what the close handler and the show handler were asked to do.
-class RecordingForm1 : public TForm1 {
+class RecordingForm1 : public guitest::TestForm {
 public:
     int formCloseCalls = 0;
     int formShowCalls = 0;
@@ -55,7 +55,7 @@ void PrintTo(const LayoutCase& c, std::ostream* os) {
 class Form1Layout : public testing::TestWithParam<LayoutCase> {};
 
 TEST_P(Form1Layout, ElementSitsAtItsDesignedPlace) {
-    TForm1 form;
+    guitest::TestForm form;
     auto* widget = guitest::child<QWidget>(&form, GetParam().name);
     ASSERT_NE(widget, nullptr);
     EXPECT_EQ(inClientArea(form, widget), GetParam().geometry);
@@ -88,7 +88,7 @@ void PrintTo(const SizeCase& c, std::ostream* os) {
 class Form1Sizes : public testing::TestWithParam<SizeCase> {};
 
 TEST_P(Form1Sizes, ControlHasItsDesignedSize) {
-    TForm1 form;
+    guitest::TestForm form;
     auto* widget = guitest::child<QWidget>(&form, GetParam().name);
     ASSERT_NE(widget, nullptr);
     EXPECT_EQ(widget->size(), GetParam().size);
@@ -103,7 +103,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<SizeCase>& row) { return std::string(row.param.name); });
 
 TEST(Form1, WindowCaptionBorderAndPlace) {
-    TForm1 form;
+    guitest::TestForm form;
     form.show();
     EXPECT_EQ(form.windowTitle(), "EVM Controller");
     EXPECT_EQ(form.objectName(), "Form1");
@@ -119,7 +119,7 @@ TEST(Form1, WindowCaptionBorderAndPlace) {
 }
 
 TEST(Form1, SilverBackgroundAndArialNinePoint) {
-    TForm1 form;
+    guitest::TestForm form;
     EXPECT_EQ(guitest::background(&form), QColor(192, 192, 192));
     EXPECT_EQ(form.font().family(), "Arial");
     EXPECT_EQ(form.font().pointSize(), 9);
@@ -128,7 +128,7 @@ TEST(Form1, SilverBackgroundAndArialNinePoint) {
 }
 
 TEST(Form1, MenuHasExactlyTheDesignedItems) {
-    TForm1 form;
+    guitest::TestForm form;
     const QList<QAction*> menus = form.menuBar()->actions();
     ASSERT_EQ(menus.size(), 3);
     const QStringList titles{"&File", "&Tool", "&Help"};
@@ -194,7 +194,7 @@ TEST(Form1, ShowingRunsTheShowHandlerOnce) {
 }
 
 TEST(Form1, RegisterMapTwiceGivesOneWindow) {
-    TForm1 form;
+    guitest::TestForm form;
     auto* regView = new larkspur::TRegViewForm(&form);
     form.setRegViewForm(regView);
     form.show();
@@ -217,7 +217,7 @@ TEST(Form1, RegisterMapTwiceGivesOneWindow) {
 }
 
 TEST(Form1, AboutBoxIsModalOnTopAndClosesWithOk) {
-    TForm1 form;
+    guitest::TestForm form;
     auto* about = new larkspur::TAboutDialog(&form);
     form.setAboutDialog(about);
     form.show();
@@ -245,7 +245,7 @@ TEST(Form1, AboutBoxIsModalOnTopAndClosesWithOk) {
 }
 
 TEST(Form1, TabSheetsInOrderWithTheirCaptions) {
-    TForm1 form;
+    guitest::TestForm form;
     const QStringList names{"DACADCFunc", "DACOperation", "DACAtt", "StatusFlag", "AnalogPath"};
     const QStringList captions{"DAC Inteface and Sampling Mode", "DAC Operation", "DAC Attenuation",
                                "DAC Zero Flag", "DAC Analog Mute Function Control"};
@@ -263,7 +263,7 @@ TEST(Form1, TabSheetsInOrderWithTheirCaptions) {
 }
 
 TEST(Form1, ControlsOutsideTheTabsStartInTheirDesignedState) {
-    TForm1 form;
+    guitest::TestForm form;
     EXPECT_EQ(form.GroupBox23()->title(), "Register setting history");
     EXPECT_EQ(form.GroupBox25()->title(), "Register direct access");
     EXPECT_EQ(form.gbReset()->title(), "Reset control");
@@ -322,7 +322,7 @@ struct FontCase {
 class Form1SmallLabels : public testing::TestWithParam<FontCase> {};
 
 TEST_P(Form1SmallLabels, UseTheirPointSize) {
-    TForm1 form;
+    guitest::TestForm form;
     const QLabel* found = nullptr;
     for (const QLabel* label : form.findChildren<QLabel*>())
         if (label->text() == QLatin1String(GetParam().text))
@@ -338,9 +338,9 @@ INSTANTIATE_TEST_SUITE_P(Labels, Form1SmallLabels,
                                          FontCase{"Address:", 9}));
 
 TEST(Form1, HistoryAppendsAndClears) {
-    TForm1 form;
-    form.appendHistoryLine("0x10, 0xC0");
-    form.appendHistoryLine("0x18, 0xFF");
+    guitest::TestForm form;
+    form.appendHistoryLine(QStringLiteral("0x10, 0xC0"));
+    form.appendHistoryLine(QStringLiteral("0x18, 0xFF"));
     EXPECT_EQ(form.historyLines(), QStringList({"0x10, 0xC0", "0x18, 0xFF"}));
     EXPECT_EQ(form.Memo1()->toPlainText(), "0x10, 0xC0\n0x18, 0xFF");
     form.clearHistory();
@@ -349,13 +349,13 @@ TEST(Form1, HistoryAppendsAndClears) {
 }
 
 TEST(Form1, StatusTextShowsInTheStatusBar) {
-    TForm1 form;
-    form.setStatusText("No EVM was found");
+    guitest::TestForm form;
+    form.setStatusText(QStringLiteral("No EVM was found"));
     EXPECT_EQ(form.statusText(), "No EVM was found");
     auto* shown = form.StatusBar1()->findChild<QLabel*>();
     ASSERT_NE(shown, nullptr);
     EXPECT_EQ(shown->text(), "No EVM was found");
-    form.setStatusText("Ready");
+    form.setStatusText(QStringLiteral("Ready"));
     EXPECT_EQ(shown->text(), "Ready");
 }
 
@@ -368,7 +368,7 @@ struct ConnectionCase {
 class Form1Connection : public testing::TestWithParam<ConnectionCase> {};
 
 TEST_P(Form1Connection, IndicatorShowsTheStateToEyesAndEars) {
-    TForm1 form;
+    guitest::TestForm form;
     form.setConnectionImage(1);
     form.setConnectionImage(GetParam().index);
     EXPECT_EQ(form.imgConnection()->pixmap().isNull(), GetParam().blank);

@@ -1,6 +1,8 @@
 // Shared helpers of the window tests.
 #pragma once
 
+#include "recordingdialogs.h"
+#include "tform1.h"
 #include "userdialogs.h"
 
 #include <QColor>
@@ -9,6 +11,9 @@
 #include <QString>
 #include <QWidget>
 
+#include <QDir>
+#include <QTemporaryDir>
+
 #include <ostream>
 #include <string>
 #include <utility>
@@ -16,13 +21,45 @@
 
 namespace guitest {
 
-struct RecordingDialogs final : larkspur::UserDialogs {
-    void message(const std::string& text) override { messages.push_back(text); }
-    void error(const std::string& caption, const std::string& text) override {
-        errors.emplace_back(caption, text);
+using RecordingDialogs = testsupport::RecordingDialogs;
+
+struct RecordingSleeper final : larkspur::Sleeper {
+    void sleepMs(int milliseconds) override { sleeps.push_back(milliseconds); }
+    std::vector<int> sleeps;
+};
+
+// A library loader that never finds the library unless given entries.
+struct FakeLoader final : larkspur::LinkLoader {
+    Status load() override {
+        ++loads;
+        loaded = entries_ != nullptr;
+        return loaded ? Status::Loaded : Status::CannotLoad;
     }
-    std::vector<std::string> messages;
-    std::vector<std::pair<std::string, std::string>> errors;
+    void unload() override { loaded = false; }
+    const larkspur::LinkEntries* entries() const override { return loaded ? entries_ : nullptr; }
+    const larkspur::LinkEntries* entries_ = nullptr;
+    bool loaded = false;
+    int loads = 0;
+};
+
+// Everything the main window asks of the world, recorded; settings in a fresh folder.
+struct TestServices {
+    TestServices() : settingsPath(QDir(folder.path()).filePath(QStringLiteral("Larkspur.ini"))) {}
+    larkspur::Form1Services services() {
+        return {&dialogs, &sleeper, &loader, settingsPath.toStdString()};
+    }
+    QTemporaryDir folder;
+    QString settingsPath;
+    RecordingDialogs dialogs;
+    RecordingSleeper sleeper;
+    FakeLoader loader;
+};
+
+// The main window as the tests build it: no real dialog, wait, library or settings file.
+class TestForm : private TestServices, public larkspur::TForm1 {
+public:
+    TestForm() : TestServices(), TForm1(nullptr, services()) {}
+    TestServices& world() { return *this; }
 };
 
 template <typename T> T* child(QWidget* parent, const char* name) {

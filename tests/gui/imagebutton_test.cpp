@@ -37,7 +37,7 @@ protected:
         return QRect(rest.x() + 1, rest.y() + 1, rest.width(), 23);
     }
 
-    TForm1 form;
+    guitest::TestForm form;
     ImageButton* button = nullptr;
 };
 
@@ -102,14 +102,14 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<ButtonCase>& row) { return std::string(row.param.name); });
 
 TEST(ImageButtonLook, TagsWithoutAButtonHaveNoRestPosition) {
-    TForm1 form;
+    guitest::TestForm form;
     EXPECT_EQ(form.restPosition(0), QPoint());
     EXPECT_EQ(form.restPosition(1), QPoint());
     EXPECT_EQ(form.restPosition(7), QPoint());
 }
 
 TEST(ImageButtonLook, MovingOutAndBackInWhilePressedStillClicks) {
-    TForm1 form;
+    guitest::TestForm form;
     form.show();
     ImageButton* button = form.imgRead();
     QSignalSpy clicks(button, &ImageButton::clicked);
@@ -122,7 +122,7 @@ TEST(ImageButtonLook, MovingOutAndBackInWhilePressedStillClicks) {
 }
 
 TEST(ImageButtonLook, ThePictureIsDrawnFromTheTopLeftCorner) {
-    TForm1 form;
+    guitest::TestForm form;
     form.show();
     ImageButton* button = form.imgWrite();
     const QImage shown = button->grab().toImage();

@@ -174,8 +174,9 @@ protected:
     void TearDown() override { QApplication::setQuitOnLastWindowClosed(true); }
 };
 
-TEST_F(ShellStartUp, CreatesTheFiveWindowsAndShowsSplashAndMainWindow) {
-    Shell shell;
+TEST_F(ShellStartUp, CreatesTheFiveWindowsAndRunsTheStartUp) {
+    guitest::TestServices world;
+    Shell shell(world.services());
     shell.start();
     EXPECT_EQ(QApplication::applicationDisplayName(), "EVM control application");
     EXPECT_EQ(QApplication::applicationName(), "EVM control application");
@@ -184,7 +185,11 @@ TEST_F(ShellStartUp, CreatesTheFiveWindowsAndShowsSplashAndMainWindow) {
     ASSERT_NE(shell.AboutDialog(), nullptr);
     ASSERT_NE(shell.scriptProgress(), nullptr);
     ASSERT_NE(shell.RegViewForm(), nullptr);
-    EXPECT_TRUE(shell.SplashForm()->isVisible());
+    // The start-up ran when the main window showed, and hid the splash when it ended.
+    EXPECT_EQ(world.loader.loads, 1);
+    EXPECT_EQ(world.dialogs.errors,
+              (std::vector<std::pair<std::string, std::string>>{{"DLL error", "Cannot load DLL"}}));
+    EXPECT_FALSE(shell.SplashForm()->isVisible());
     EXPECT_TRUE(shell.Form1()->isVisible());
     EXPECT_FALSE(shell.AboutDialog()->isVisible());
     EXPECT_FALSE(shell.scriptProgress()->isVisible());
@@ -197,7 +202,8 @@ TEST_F(ShellStartUp, CreatesTheFiveWindowsAndShowsSplashAndMainWindow) {
 }
 
 TEST_F(ShellStartUp, ClosingTheMainWindowEndsTheLoopEvenWithTheMapOpen) {
-    Shell shell;
+    guitest::TestServices world;
+    Shell shell(world.services());
     shell.start();
     shell.Form1()->RegisterMap1Click();
     ASSERT_TRUE(shell.RegViewForm()->isVisible());
