@@ -1,0 +1,422 @@
+// The main window against the virtual board through the real link library: start-up and
+// Reconnect traffic, the bound controls, resets, direct access and the zero flags.
+#include "controlpanel.h"
+#include "evmprocess.h"
+#include "guitestsupport.h"
+#include "linklibrary.h"
+#include "radiogroup.h"
+#include "tform1.h"
+#include "tregviewform.h"
+#include "tsplashform.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QSlider>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+
+using namespace larkspur;
+using testsupport::EvmProcess;
+
+namespace {
+
+// The main window without modal boxes of its own: the about box is filled but not run.
+class BoardForm : public TForm1 {
+public:
+    using TForm1::TForm1;
+    int aboutShown = 0;
+
+protected:
+    int showAbout() override {
+        ++aboutShown;
+        return 0;
+    }
+};
+
+std::vector<std::string> requestsOf(const std::vector<std::string>& traffic) {
+    std::vector<std::string> requests;
+    for (const std::string& line : traffic) {
+        if (line.rfind("rx 1E", 0) == 0) {
+            requests.push_back(line.substr(3));
+        }
+    }
+    return requests;
+}
+
+std::string frame(std::vector<int> payload) {
+    std::vector<std::uint8_t> bytes = {0x1E, static_cast<std::uint8_t>(payload.size())};
+    int sum = 0x1E + static_cast<int>(payload.size());
+    for (int b : payload) {
+        bytes.push_back(static_cast<std::uint8_t>(b));
+        sum += b;
+    }
+    bytes.push_back(static_cast<std::uint8_t>((sum >> 8) & 0xFF));
+    bytes.push_back(static_cast<std::uint8_t>(sum & 0xFF));
+    return testsupport::hex(bytes);
+}
+
+// A codec write on channel 0 as the link frames it.
+std::string codecWrite(bool i2c, int address, int value) {
+    return i2c ? frame({0x00, 0x01, 0x4C, address, value})
+               : frame({0x00, 0x03, address, address, 0x00, value});
+}
+
+std::string boardWrite(int reg, int value) {
+    return frame({0x07, 0x03, reg, reg, 0x00, value});
+}
+
+class PanelOnBoard : public ::testing::Test {
+protected:
+    // Starts the board, writes the settings file and shows the main window.
+    void start(std::vector<std::string> evmArgs, const std::string& ini, bool board = true) {
+        if (board) {
+            m_evm = std::make_unique<EvmProcess>(std::move(evmArgs));
+            ::setenv("SUNDIAL_PORTS", m_evm->linkPath().c_str(), 1);
+        } else {
+            ::setenv("SUNDIAL_PORTS", "/nonexistent/tty", 1);
+        }
+        const std::string path = QDir(m_folder.path()).filePath("Larkspur.ini").toStdString();
+        if (!ini.empty()) {
+            std::ofstream(path) << ini;
+        }
+        Form1Services services{&m_dialogs, &m_sleeper, &m_library, path};
+        m_form = std::make_unique<BoardForm>(nullptr, services);
+        m_regView = new TRegViewForm(m_form.get());
+        m_form->setRegViewForm(m_regView);
+        m_form->setSplashForm(&m_splash);
+        m_form->show();
+    }
+    void TearDown() override {
+        if (m_form) {
+            m_form->close();
+        }
+    }
+
+    ControlPanel& panel() { return m_form->panel(); }
+    template <typename T> T* control(const char* name) {
+        return qobject_cast<T*>(panel().control(name));
+    }
+    std::string reg(int r) { return m_evm->control("get " + std::to_string(r)); }
+
+    QTemporaryDir m_folder;
+    guitest::RecordingDialogs m_dialogs;
+    guitest::RecordingSleeper m_sleeper;
+    LinkLibrary m_library;
+    TSplashForm m_splash;
+    std::unique_ptr<EvmProcess> m_evm;
+    std::unique_ptr<BoardForm> m_form;
+    TRegViewForm* m_regView = nullptr;
+};
+
+const char* kI2c = "[SerialInterface]\nType=0\nAddr=0x4C\n";
+const char* kSpiDevice1 = "[SerialInterface]\nType=1\nAddr=0x01\n";
+
+TEST_F(PanelOnBoard, StartUpOverI2cSendsExactlyTheConnectionSequence) {
+    start({}, kI2c);
+    const auto requests = requestsOf(m_evm->transcriptAfter(20 + 19 * 4));
+    std::vector<std::string> expected = {"1E 03 8F 00 FF 01 AF", "1E 03 50 00 01 00 72"};
+    for (int k = 1; k < 7; ++k) {
+        expected.push_back(frame({0x50 + k, 0x00, 0x00}));
+    }
+    expected.push_back("1E 03 57 00 03 00 7B");
+    for (auto [r, v] : std::vector<std::pair<int, int>>{{0, 0},
+                                                        {4, 1},
+                                                        {11, 0x55},
+                                                        {12, 0x55},
+                                                        {13, 0x55},
+                                                        {14, 0x55},
+                                                        {15, 0x55},
+                                                        {53, 1},
+                                                        {55, 1}}) {
+        expected.push_back(boardWrite(r, v));
+    }
+    for (int r = 0x10; r <= 0x19; ++r) {
+        expected.push_back(frame({0x10, 0x01, 0x4C, r, 0x01, 0x00}));
+    }
+    EXPECT_EQ(requests, expected);
+    EXPECT_TRUE(m_form->historyLines().isEmpty());
+    EXPECT_EQ(m_form->statusText(), "Ready");
+    EXPECT_EQ(m_form->connectionImage(), 1);
+    EXPECT_TRUE(m_dialogs.errors.empty());
+    EXPECT_FALSE(m_splash.isVisible());
+    EXPECT_EQ(m_form->access().linkPort(), 1);
+}
+
+TEST_F(PanelOnBoard, StartUpOverSpiReadsNothingAndShowsTheDefaults) {
+    start({"--spi-device", "1"}, kSpiDevice1);
+    const auto requests = requestsOf(m_evm->transcriptAfter(20 + 9 * 4));
+    ASSERT_EQ(requests.size(), 1u + 8u + 9u) << "no codec reads over SPI";
+    EXPECT_EQ(requests[1], frame({0x50, 0x00, 0x03}));
+    EXPECT_EQ(control<QSlider>("tkDAC1")->value(), 255);
+    EXPECT_EQ(control<QComboBox>("cbDACSAM")->currentIndex(), 0);
+    EXPECT_EQ(m_form->access().DeviceBits(), 0x20);
+}
+
+TEST_F(PanelOnBoard, StartUpShowsWhatTheCodecHolds) {
+    // Wide mode, ZERO2 pin as AMUTEO, zero function 1; DAC L at -55 dB; IIS DSP; quad rate.
+    m_evm = nullptr;
+    auto evm = std::make_unique<EvmProcess>();
+    for (auto [r, v] : std::vector<std::pair<int, int>>{
+             {0x16, 0x8A}, {0x18, 200}, {0x11, 0x84}, {0x10, 0xC7}, {0x13, 0x02}}) {
+        ASSERT_EQ(evm->control("reg " + std::to_string(r) + " " + std::to_string(v)), "ok");
+    }
+    ::setenv("SUNDIAL_PORTS", evm->linkPath().c_str(), 1);
+    m_evm = std::move(evm);
+    const std::string path = QDir(m_folder.path()).filePath("Larkspur.ini").toStdString();
+    std::ofstream(path) << kI2c;
+    m_form = std::make_unique<BoardForm>(nullptr,
+                                         Form1Services{&m_dialogs, &m_sleeper, &m_library, path});
+    m_form->show();
+
+    EXPECT_EQ(control<RadioGroup>("rgDACAttMode")->itemIndex(), 1);
+    EXPECT_EQ(control<QSlider>("tkDAC1")->minimum(), 155);
+    EXPECT_EQ(control<QSlider>("tkDAC1")->value(), 200);
+    EXPECT_EQ(control<QLineEdit>("edDAC1")->text(), "-55.0");
+    EXPECT_EQ(control<QComboBox>("cbAMuteoZero")->currentIndex(), 1);
+    EXPECT_EQ(control<QComboBox>("cbZeroFunc")->currentIndex(), 1);
+    EXPECT_EQ(control<QComboBox>("cbDACFMT")->currentIndex(), 4);
+    EXPECT_EQ(control<QComboBox>("cbDACSAM")->currentIndex(), 3);
+    EXPECT_TRUE(control<QCheckBox>("cInvDAC2")->isChecked());
+    EXPECT_FALSE(control<QCheckBox>("cInvDAC1")->isChecked());
+    // The refresh's echoes are sent but, the history flag being clear, not logged.
+    EXPECT_TRUE(m_form->historyLines().isEmpty());
+    EXPECT_EQ(reg(0x16), "ok 0x8A");
+}
+
+TEST_F(PanelOnBoard, WithoutABoardEveryControlShowsTheDefaults) {
+    start({}, kI2c, false);
+    EXPECT_EQ(m_dialogs.errors,
+              (std::vector<std::pair<std::string, std::string>>{{"Error", "No EVM was found"}}));
+    EXPECT_EQ(m_form->statusText(), "No EVM was found");
+    EXPECT_EQ(m_form->connectionImage(), 0);
+    for (const BoundControl& row : controlCatalogue()) {
+        QWidget* widget = panel().control(row.name);
+        ASSERT_NE(widget, nullptr) << row.name;
+        switch (row.kind) {
+        case ControlKind::CheckBox:
+            EXPECT_FALSE(qobject_cast<QCheckBox*>(widget)->isChecked()) << row.name;
+            break;
+        case ControlKind::DropDown:
+            EXPECT_EQ(qobject_cast<QComboBox*>(widget)->currentIndex(), 0) << row.name;
+            break;
+        case ControlKind::Radio:
+            EXPECT_EQ(qobject_cast<RadioGroup*>(widget)->itemIndex(), 0) << row.name;
+            break;
+        case ControlKind::Track:
+            EXPECT_EQ(qobject_cast<QSlider*>(widget)->value(), 255) << row.name;
+            break;
+        }
+    }
+    m_form->About2Click();
+    EXPECT_EQ(m_form->aboutShown, 1);
+}
+
+// Every bound control, every value: the register it writes, and the control a register shows.
+TEST_F(PanelOnBoard, EveryControlRoundTripsThroughItsRegister) {
+    start({}, kI2c);
+    for (const BoundControl& row : controlCatalogue()) {
+        QWidget* widget = panel().control(row.name);
+        ASSERT_NE(widget, nullptr) << row.name;
+        EXPECT_EQ(widget->toolTip().toStdString(), std::string(row.tooltip)) << row.name;
+        EXPECT_EQ(widget->property("Tag").toInt(), row.tag) << row.name;
+        if (row.kind == ControlKind::Track || !widget->isEnabled()) {
+            continue;
+        }
+        const int values =
+            row.kind == ControlKind::CheckBox ? 2 : static_cast<int>(row.items.size());
+        for (int value = values - 1; value >= 0; --value) {
+            switch (row.kind) {
+            case ControlKind::CheckBox:
+                qobject_cast<QCheckBox*>(widget)->setChecked(value != 0);
+                break;
+            case ControlKind::DropDown: {
+                auto* list = qobject_cast<QComboBox*>(widget);
+                list->setCurrentIndex(value);
+                emit list->activated(value); // as the user's pick
+                break;
+            }
+            case ControlKind::Radio:
+                qobject_cast<RadioGroup*>(widget)->setItemIndex(value);
+                break;
+            case ControlKind::Track:
+                break;
+            }
+            const int shadow = m_form->access().shadowRegister(row.reg);
+            EXPECT_EQ((shadow >> row.shift) & ((1 << row.width) - 1), value) << row.name;
+            char expected[16];
+            std::snprintf(expected, sizeof expected, "ok 0x%02X",
+                          row.reg == 0x10 ? (shadow & 0x3F) | 0xC0 : shadow);
+            if (row.reg != 0x10) {
+                EXPECT_EQ(reg(row.reg), expected) << row.name << " = " << value;
+            }
+            EXPECT_EQ(m_form->historyLines().back().toStdString(),
+                      historyLine(static_cast<std::uint32_t>(row.reg), shadow))
+                << row.name;
+        }
+        // And back: the register drives the control.
+        // Register 0x10 keeps its command bits set in the shadow, as every write leaves them.
+        m_form->access().setShadowRegister(row.reg, row.reg == 0x10 ? 0xC0 : 0x00);
+        m_form->RefreshControls();
+        switch (row.kind) {
+        case ControlKind::CheckBox:
+            EXPECT_FALSE(qobject_cast<QCheckBox*>(widget)->isChecked()) << row.name;
+            break;
+        case ControlKind::DropDown:
+            EXPECT_EQ(qobject_cast<QComboBox*>(widget)->currentIndex(), 0) << row.name;
+            break;
+        case ControlKind::Radio:
+            EXPECT_EQ(qobject_cast<RadioGroup*>(widget)->itemIndex(), 0) << row.name;
+            break;
+        case ControlKind::Track:
+            break;
+        }
+    }
+}
+
+TEST_F(PanelOnBoard, AttenuationByTrackAndByTypedValue) {
+    start({}, kI2c);
+    m_evm->mark();
+    control<QSlider>("tkDAC1")->setValue(234);
+    EXPECT_EQ(control<QLineEdit>("edDAC1")->text(), "-10.5");
+    EXPECT_EQ(reg(0x18), "ok 0xEA");
+    EXPECT_EQ(m_form->historyLines().back(), "0x18, 0xEA");
+
+    auto* edit = control<QLineEdit>("edDAC2");
+    edit->setText("-10.7");
+    QTest::keyClick(edit, Qt::Key_Return);
+    EXPECT_EQ(control<QSlider>("tkDAC2")->value(), 233);
+    EXPECT_EQ(edit->text(), "-11.0");
+    EXPECT_EQ(reg(0x19), "ok 0xE9");
+
+    // Not a number: the error report, nothing written.
+    const auto lines = m_form->historyLines().size();
+    edit->setText("nan");
+    QTest::keyClick(edit, Qt::Key_Return);
+    ASSERT_FALSE(m_dialogs.errors.empty());
+    EXPECT_EQ(m_dialogs.errors.back(),
+              (std::pair<std::string, std::string>{"EVM control application",
+                                                   "'nan' is not a valid floating point value."}));
+    EXPECT_EQ(m_form->historyLines().size(), lines);
+
+    // Wide mode with register 0x18 below its minimum: raised to 155 and written.
+    control<QSlider>("tkDAC1")->setValue(140);
+    control<RadioGroup>("rgDACAttMode")->setItemIndex(1);
+    EXPECT_EQ(control<QSlider>("tkDAC1")->value(), 155);
+    EXPECT_EQ(reg(0x18), "ok 0x9B");
+    EXPECT_EQ(control<QLineEdit>("edDAC1")->text(), "-100.0");
+}
+
+TEST_F(PanelOnBoard, ResetsInSpiDeviceOneGoToAddress30) {
+    start({"--spi-device", "1"}, kSpiDevice1);
+    m_form->access().setShadowRegister(0x10, 0xC5);
+    m_evm->mark();
+    m_form->btnSRSTClick();
+    m_form->btnMRSTClick();
+    const auto requests = requestsOf(m_evm->transcriptAfter(8));
+    EXPECT_EQ(requests, (std::vector<std::string>{codecWrite(false, 0x30, 0x85),
+                                                  codecWrite(false, 0x30, 0x45)}));
+    EXPECT_EQ(m_sleeper.sleeps.back(), 1000);
+    EXPECT_EQ(m_form->historyLines(), QStringList({"0x30, 0x85", "0x30, 0x45"}));
+    EXPECT_EQ(m_form->access().shadowRegister(0x10), 0xC0);
+    EXPECT_FALSE(m_form->access().writeSuppressed());
+    EXPECT_TRUE(m_form->access().historyEnabled());
+}
+
+TEST_F(PanelOnBoard, ZeroFlagsLightTheLamps) {
+    start({}, kI2c);
+    struct Case {
+        int flags;
+        int zero1;
+        int zero2;
+    };
+    for (const Case c : {Case{0x02, 0, 2}, Case{0x03, 2, 2}, Case{0x00, 0, 0}}) {
+        ASSERT_EQ(m_evm->control("zero " + std::to_string(c.flags)), "ok");
+        m_form->btnZeroReadClick();
+        EXPECT_EQ(panel().lampImage(0), c.zero1) << c.flags;
+        EXPECT_EQ(panel().lampImage(1), c.zero2) << c.flags;
+    }
+    ASSERT_EQ(m_evm->control("zero 3"), "ok");
+    m_form->btnZeroReadClick();
+    m_evm->mark();
+    m_form->btnZeroClrClick();
+    EXPECT_EQ(panel().lampImage(0), 0);
+    EXPECT_TRUE(m_evm->transcript().empty()) << "clearing the lamps asks the board nothing";
+    EXPECT_TRUE(m_form->historyLines().isEmpty());
+}
+
+TEST_F(PanelOnBoard, DirectAccessReadsWritesAndRefreshes) {
+    start({}, kI2c);
+    ASSERT_EQ(m_evm->control("zero 3"), "ok");
+    m_form->RDA_reg()->setText("0x15");
+    QTest::keyClick(m_form->RDA_reg(), Qt::Key_Return);
+    EXPECT_EQ(m_form->RDA_data()->text(), "0x03");
+
+    m_evm->mark();
+    m_form->RDA_reg()->setText("0x11");
+    m_form->RDA_data()->setText("5");
+    QTest::keyClick(m_form->RDA_data(), Qt::Key_Return);
+    EXPECT_EQ(requestsOf(m_evm->transcriptAfter(4)),
+              std::vector<std::string>{codecWrite(true, 0x11, 0x05)});
+    EXPECT_EQ(m_form->historyLines(), QStringList({"0x11, 0x05"}));
+    EXPECT_EQ(control<QComboBox>("cbDACFMT")->currentIndex(), 5);
+
+    m_form->RDA_data()->setText("0x1G");
+    m_form->WriteClick();
+    EXPECT_EQ(m_dialogs.errors.back(),
+              (std::pair<std::string, std::string>{"EVM control application",
+                                                   "'0x1G' is not a valid integer value."}));
+    EXPECT_EQ(m_form->historyLines().size(), 1);
+
+    m_form->bClearHistryClick();
+    EXPECT_TRUE(m_form->historyLines().isEmpty());
+}
+
+TEST_F(PanelOnBoard, WrerrOnceUntilMrstSperrEveryTime) {
+    start({}, kI2c);
+    ASSERT_EQ(m_evm->control("fault no-reply write 2"), "ok");
+    control<QCheckBox>("cInvDAC1")->setChecked(true);
+    control<QCheckBox>("cInvDAC2")->setChecked(true);
+    EXPECT_EQ(m_dialogs.messages, std::vector<std::string>{"Communication error: WRERR0003"});
+    m_form->btnMRSTClick();
+    ASSERT_EQ(m_evm->control("fault no-reply write once"), "ok");
+    control<QCheckBox>("cInvDAC1")->setChecked(true);
+    EXPECT_EQ(m_dialogs.messages.size(), 2u) << "the reset cleared the latch";
+
+    ASSERT_EQ(m_evm->control("fault no-reply write 2"), "ok");
+    for (int i = 0; i < 2; ++i) {
+        m_form->access().WriteBoardRegister(0x37, 1);
+    }
+    ASSERT_EQ(m_dialogs.messages.size(), 4u);
+    EXPECT_EQ(m_dialogs.messages[2], "Communication error: SPERR0003");
+    EXPECT_EQ(m_dialogs.messages[3], "Communication error: SPERR0003");
+}
+
+TEST_F(PanelOnBoard, ReconnectFindsTheBoardAgainAfterReplug) {
+    start({}, kI2c);
+    ASSERT_EQ(m_evm->control("unplug"), "ok");
+    m_form->bBDRSTClick();
+    EXPECT_EQ(m_dialogs.errors.back(),
+              (std::pair<std::string, std::string>{"Error", "No EVM was foud"}));
+    EXPECT_EQ(m_form->statusText(), "No EVM was found");
+    EXPECT_EQ(m_form->connectionImage(), 0);
+
+    ASSERT_EQ(m_evm->control("replug"), "ok");
+    m_evm->mark();
+    m_form->bBDRSTClick();
+    EXPECT_EQ(m_form->statusText(), "Ready");
+    EXPECT_EQ(m_form->connectionImage(), 1);
+    const auto requests = requestsOf(m_evm->transcriptAfter(20 + 10 * 4));
+    ASSERT_GE(requests.size(), 10u);
+    EXPECT_EQ(requests[9], codecWrite(true, 0x10, 0x40)) << "the codec's reset after the set-ups";
+    EXPECT_EQ(requests.size(), 19u);
+    EXPECT_TRUE(m_form->historyLines().isEmpty());
+}
+
+} // namespace
