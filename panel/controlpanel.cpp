@@ -186,6 +186,9 @@ QWidget* ControlPanel::makeControl(const BoundControl& row, QWidget* parent, int
         list->setCurrentIndex(row.defaultValue);
         list->setMaxVisibleItems(10);
         list->setEnabled(row.enabled);
+        if (row.name == "cbZeroFunc") {
+            list->setFont(arial(8)); // its long items need the smaller type
+        }
         m_dropDowns.at(tag) = {static_cast<std::uint8_t>(row.reg), row.shift, row.width, list};
         // The user's pick only: the program's selections raise nothing.
         connect(list, &QComboBox::activated, this, [this, list] { ComboBoxChange(list); });
