@@ -5,12 +5,14 @@
 #include "guitestsupport.h"
 #include "linklibrary.h"
 #include "radiogroup.h"
+#include "taboutdialog.h"
 #include "tform1.h"
 #include "tregviewform.h"
 #include "tsplashform.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QSlider>
 #include <QTemporaryDir>
@@ -214,8 +216,22 @@ TEST_F(PanelOnBoard, WithoutABoardEveryControlShowsTheDefaults) {
             break;
         }
     }
+    auto* about = new TAboutDialog(m_form.get());
+    m_form->setAboutDialog(about);
     m_form->About2Click();
     EXPECT_EQ(m_form->aboutShown, 1);
+    EXPECT_EQ(about->lDLLver()->text(), "1.5.0.0");
+    EXPECT_EQ(about->lPort()->text(), "0");
+}
+
+TEST_F(PanelOnBoard, AboutBoxShowsTheLibraryVersionAndPort) {
+    start({}, kI2c);
+    auto* about = new TAboutDialog(m_form.get());
+    m_form->setAboutDialog(about);
+    EXPECT_EQ(about->lDLLver()->text(), "0.0.0.0");
+    m_form->About2Click();
+    EXPECT_EQ(about->lDLLver()->text(), "1.5.0.0");
+    EXPECT_EQ(about->lPort()->text(), "1");
 }
 
 // Every bound control, every value: the register it writes, and the control a register shows.
