@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <sstream>
 
 using namespace larkspur;
 
@@ -171,6 +172,29 @@ TEST_F(PanelOverFakeLink, DataFormatBeyondTheListShowsNoItem) {
         EXPECT_EQ(control<QComboBox>("cbDACFMT")->currentIndex(), -1) << low;
         EXPECT_TRUE(control<QComboBox>("cbDACFMT")->currentText().isEmpty()) << low;
     }
+}
+
+TEST_F(PanelOverFakeLink, InterfaceControlsShowAndSaveTheSettings) {
+    start("[SerialInterface]\nType=0\nAddr=0x4E\n");
+    auto* interfaces = m_form->rgInterface();
+    EXPECT_EQ(interfaces->itemIndex(), 0);
+    EXPECT_EQ(m_form->cbAddr()->currentText(), "10");
+    EXPECT_EQ(m_form->access().channels()[0].address, 78);
+
+    m_form->cbAddr()->setCurrentIndex(3);
+    emit m_form->cbAddr()->activated(3);
+    interfaces->setItemIndex(1);
+    EXPECT_EQ(m_form->cbAddr()->currentIndex(), 0);
+    EXPECT_EQ(m_form->access().DeviceBits(), 0);
+    std::ifstream in(m_services.settingsPath.toStdString());
+    std::ostringstream text;
+    text << in.rdbuf();
+    EXPECT_EQ(text.str(), "[SerialInterface]\nType=1\nAddr=0x00\n");
+    ASSERT_GE(m_link.calls.size(), 2u);
+    EXPECT_EQ(m_link.calls[m_link.calls.size() - 2].entry, "close");
+    EXPECT_EQ(m_link.calls.back().entry, "init");
+    EXPECT_EQ(m_link.calls.back().value, 2) << "re-opened on the port in use";
+    EXPECT_EQ(m_link.calls.back().codec.type, 3);
 }
 
 TEST(PanelWithoutLink, AClickChangesTheControlOnlyUntilTheNextRefresh) {
