@@ -158,6 +158,8 @@ void TForm1::FormCreate(const Form1Services& services) {
     m_access = std::make_unique<RegisterAccess>(*m_dialogs, *this, *this);
     m_connection =
         std::make_unique<DeviceConnection>(*m_access, *loader, *m_dialogs, *m_sleeper, *this);
+    m_script = std::make_unique<RegisterScript>(*m_access, *m_dialogs, *m_sleeper, *this);
+    m_dump = std::make_unique<RegisterDump>(*m_access, *m_dialogs);
 
     // Programmatic selections raise the handler too; it does nothing before the library loads.
     connect(m_rgInterface, &RadioGroup::itemIndexChanged, this, &TForm1::rgInterfaceClick);
@@ -175,6 +177,7 @@ void TForm1::FormCreate(const Form1Services& services) {
     connect(m_imgRead, &ImageButton::clicked, this, &TForm1::ReadClick);
     connect(m_imgWrite, &ImageButton::clicked, this, &TForm1::WriteClick);
     connect(m_imgClear, &ImageButton::clicked, this, &TForm1::bClearHistryClick);
+    connect(m_imgSave, &ImageButton::clicked, this, &TForm1::bSaveHistryClick);
     m_rdaReg->installEventFilter(this);
     m_rdaData->installEventFilter(this);
     if (m_regView != nullptr) {
@@ -253,7 +256,36 @@ void TForm1::RefreshControls() {
     m_panel->RefreshControls();
 }
 
-void TForm1::runStartupScript() {}
+void TForm1::runStartupScript() {
+    m_script->runStartupScript();
+}
+
+void TForm1::showProgress() {
+    if (m_scriptProgress != nullptr) {
+        m_scriptProgress->showNow();
+    }
+}
+
+void TForm1::setProgress(int percent) {
+    if (m_scriptProgress != nullptr) {
+        m_scriptProgress->ProgressBar1()->setValue(percent);
+    }
+}
+
+void TForm1::hideProgress() {
+    if (m_scriptProgress != nullptr) {
+        m_scriptProgress->hide();
+    }
+}
+
+void TForm1::bSaveHistryClick() {
+    std::vector<std::string> lines;
+    for (const QString& line : historyLines()) {
+        // Saved files are bytes: what the history holds, one byte per character.
+        lines.push_back(line.toLatin1().toStdString());
+    }
+    m_dump->bSaveHistryClick(lines);
+}
 
 void TForm1::ShowRegisterBits(int row, int value) {
     if (m_regView != nullptr) {
@@ -631,9 +663,13 @@ void TForm1::setConnectionImage(int index) {
     m_imgConnection->setAccessibleName(artwork::connectionText(index));
 }
 
-void TForm1::Open1Click() {}
+void TForm1::Open1Click() {
+    m_script->Open1Click();
+}
 
-void TForm1::SaveRegisterDumpClick() {}
+void TForm1::SaveRegisterDumpClick() {
+    m_dump->SaveRegisterDumpClick();
+}
 
 void TForm1::ExitClick() {
     close();

@@ -4,6 +4,8 @@
 
 #include "deviceconnection.h"
 #include "registeraccess.h"
+#include "registerdump.h"
+#include "registerscript.h"
 #include "settingsfile.h"
 #include "taboutdialog.h"
 #include "tregviewform.h"
@@ -46,7 +48,8 @@ struct Form1Services {
 class TForm1 : public QMainWindow,
                public ConnectionView,
                public RegisterMapView,
-               public HistoryView {
+               public HistoryView,
+               public ScriptView {
     Q_OBJECT
 
 public:
@@ -97,6 +100,13 @@ public:
     void RefreshControls() override;
     void runStartupScript() override;
     void ShowRegisterBits(int row, int value) override;
+
+    // Script runs' view of the window.
+    void showProgress() override;
+    void setProgress(int percent) override;
+    void hideProgress() override;
+    RegisterScript& script() { return *m_script; }
+    RegisterDump& dump() { return *m_dump; }
 
     // Connection indicator: an ImageList2 index (0 no EVM, 1 connected), or -1 for blank.
     void setConnectionImage(int index);
@@ -159,6 +169,7 @@ public slots:
     void ReadClick();
     void WriteClick();
     void bClearHistryClick();
+    void bSaveHistryClick();
     // Pressed look of the image buttons, shared by all of them.
     void imgMouseDown(larkspur::ImageButton* sender);
     void imgMouseUp(larkspur::ImageButton* sender);
@@ -250,6 +261,8 @@ private:
     std::unique_ptr<SettingsFile> m_settings;
     std::unique_ptr<RegisterAccess> m_access;
     std::unique_ptr<DeviceConnection> m_connection;
+    std::unique_ptr<RegisterScript> m_script;
+    std::unique_ptr<RegisterDump> m_dump;
     ControlPanel* m_panel = nullptr;
     bool m_started = false;
 };

@@ -3,11 +3,13 @@
 #include "controlpanel.h"
 #include "evmprocess.h"
 #include "guitestsupport.h"
+#include "imagebutton.h"
 #include "linklibrary.h"
 #include "radiogroup.h"
 #include "taboutdialog.h"
 #include "tform1.h"
 #include "tregviewform.h"
+#include "tscriptprogress.h"
 #include "tsplashform.h"
 
 #include <QCheckBox>
@@ -23,6 +25,8 @@
 #include <cstdlib>
 #include <fstream>
 #include <memory>
+#include <sstream>
+#include <unistd.h>
 
 using namespace larkspur;
 using testsupport::EvmProcess;
@@ -433,6 +437,68 @@ TEST_F(PanelOnBoard, ReconnectFindsTheBoardAgainAfterReplug) {
     EXPECT_EQ(requests[9], codecWrite(true, 0x10, 0x40)) << "the codec's reset after the set-ups";
     EXPECT_EQ(requests.size(), 19u);
     EXPECT_TRUE(m_form->historyLines().isEmpty());
+}
+
+std::string fileText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+TEST_F(PanelOnBoard, ScriptFromTheMenuWritesWithProgressAndRefreshes) {
+    start({}, kI2c);
+    auto* progress = new TscriptProgress(m_form.get());
+    m_form->setScriptProgress(progress);
+    const std::string script = QDir(m_folder.path()).filePath("steps.csv").toStdString();
+    std::ofstream(script, std::ios::binary) << "0x13, 0x02\r\n0x18, 200\r\n";
+    m_dialogs.fileNames.push_back(script);
+    m_evm->mark();
+    m_form->Open1Click();
+
+    ASSERT_FALSE(m_dialogs.fileDialogs.empty());
+    EXPECT_EQ(m_dialogs.fileDialogs.back().second.filter, "CSV|*.csv|All Files|*.*");
+    const auto requests = requestsOf(m_evm->transcriptAfter(8));
+    ASSERT_GE(requests.size(), 2u);
+    EXPECT_EQ(requests[0], codecWrite(true, 0x13, 0x02));
+    EXPECT_EQ(requests[1], codecWrite(true, 0x18, 200));
+    EXPECT_TRUE(qobject_cast<QCheckBox*>(panel().control("cInvDAC2"))->isChecked());
+    EXPECT_EQ(qobject_cast<QSlider*>(panel().control("tkDAC1"))->value(), 200);
+    EXPECT_FALSE(progress->isVisible());
+    EXPECT_TRUE(m_form->access().historyEnabled());
+    EXPECT_EQ(reg(0x18), "ok 0xC8");
+}
+
+TEST_F(PanelOnBoard, StartupScriptRunsWhenTheBoardIsFound) {
+    QTemporaryDir here;
+    std::ofstream(QDir(here.path()).filePath("startup.csv").toStdString(), std::ios::binary)
+        << "0x13, 0x01\r\n";
+    const QString before = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(here.path()));
+    start({}, kI2c);
+    QDir::setCurrent(before);
+    EXPECT_TRUE(qobject_cast<QCheckBox*>(panel().control("cInvDAC1"))->isChecked());
+    EXPECT_EQ(reg(0x13), "ok 0x01");
+    EXPECT_TRUE(m_form->access().historyEnabled());
+}
+
+TEST_F(PanelOnBoard, SnapshotAndHistoryAreSavedAsScripts) {
+    start({}, kI2c);
+    ASSERT_EQ(m_evm->control("reg 0x16 0x8A"), "ok");
+    const std::string snapshot = QDir(m_folder.path()).filePath("snap.csv").toStdString();
+    m_dialogs.fileNames.push_back(snapshot);
+    m_form->SaveRegisterDumpClick();
+    const std::string saved = fileText(snapshot);
+    EXPECT_EQ(saved.substr(0, 12), "0x10, 0xC0\r\n");
+    EXPECT_NE(saved.find("0x16, 0x8A\r\n"), std::string::npos);
+    EXPECT_EQ(std::count(saved.begin(), saved.end(), '\n'), 10);
+
+    qobject_cast<QCheckBox*>(panel().control("cInvDAC1"))->setChecked(true);
+    const std::string history = QDir(m_folder.path()).filePath("history.csv").toStdString();
+    m_dialogs.fileNames.push_back(history);
+    m_form->imgSave()->click();
+    EXPECT_EQ(fileText(history), "0x13, 0x01\r\n");
+    EXPECT_EQ(m_dialogs.fileDialogs.back().second.fileName, snapshot) << "the last name is offered";
 }
 
 } // namespace

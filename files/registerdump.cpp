@@ -1,0 +1,66 @@
+#include "registerdump.h"
+
+#include "filebytes.h"
+
+#include <cstdint>
+
+namespace larkspur {
+
+namespace {
+
+constexpr const char* kLineEnd = "\r\n";
+
+} // namespace
+
+RegisterDump::RegisterDump(RegisterAccess& access, UserDialogs& dialogs)
+    : m_access(access), m_dialogs(dialogs) {}
+
+std::string RegisterDump::chooseTarget() {
+    const std::string fileName = m_dialogs.saveFileName(m_saveDialog1);
+    if (fileName.empty()) {
+        return {};
+    }
+    m_saveDialog1.fileName = fileName;
+    // Asked before anything is read from the board: No must cost nothing.
+    if (pathExists(fileName) && !m_dialogs.question(kOverwriteCaption, kOverwriteQuestion)) {
+        return {};
+    }
+    return fileName;
+}
+
+void RegisterDump::save(const std::string& fileName, const std::string& text) {
+    if (const auto reason = replaceFile(fileName, text)) {
+        m_dialogs.error(kApplicationTitle,
+                        "Cannot create file \"" + fileName + "\". " + *reason + ".");
+    }
+}
+
+void RegisterDump::SaveRegisterDumpClick() {
+    const std::string fileName = chooseTarget();
+    if (fileName.empty()) {
+        return;
+    }
+    const auto deviceBits = static_cast<std::uint32_t>(m_access.DeviceBits());
+    std::string text;
+    for (int row = 0; row < kRegisterCount; ++row) {
+        const auto reg = static_cast<std::uint32_t>(kFirstRegister + row);
+        // The board's value, not the shadow's: the snapshot is what the chip holds now.
+        const std::uint8_t value = m_access.ReadRegister(reg + deviceBits);
+        text += historyLine(reg, value) + kLineEnd;
+    }
+    save(fileName, text);
+}
+
+void RegisterDump::bSaveHistryClick(const std::vector<std::string>& historyLines) {
+    const std::string fileName = chooseTarget();
+    if (fileName.empty()) {
+        return;
+    }
+    std::string text;
+    for (const std::string& line : historyLines) {
+        text += line + kLineEnd;
+    }
+    save(fileName, text);
+}
+
+} // namespace larkspur

@@ -1,0 +1,94 @@
+#include "registerscript.h"
+
+#include "filebytes.h"
+#include "scriptparser.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace larkspur {
+
+RegisterScript::RegisterScript(RegisterAccess& access, UserDialogs& dialogs, Sleeper& sleeper,
+                               ScriptView& view)
+    : m_access(access), m_dialogs(dialogs), m_sleeper(sleeper), m_view(view) {}
+
+UserDialogs::FileDialog RegisterScript::openDialog1() {
+    // No remembered name: the dialog starts where the platform starts it.
+    return {"CSV|*.csv|All Files|*.*", "csv", ""};
+}
+
+void RegisterScript::Open1Click() {
+    const std::string fileName = m_dialogs.openFileName(openDialog1());
+    if (!fileName.empty()) {
+        RunRegisterScript(fileName, true);
+    }
+}
+
+void RegisterScript::runStartupScript() {
+    // Checked here so that a missing start-up script says nothing.
+    if (pathExists(kStartupScript)) {
+        RunRegisterScript(kStartupScript, false);
+    }
+}
+
+bool RegisterScript::RunRegisterScript(const std::string& fileName, bool showProgress) {
+    if (!pathExists(fileName)) {
+        m_dialogs.error(kScriptErrorCaption, "File not exist.");
+        return false;
+    }
+    m_access.setHistoryEnabled(false);
+    try {
+        std::string bytes;
+        if (const auto reason = readFileBytes(fileName, bytes)) {
+            m_dialogs.error(kScriptErrorCaption,
+                            "Cannot read file \"" + fileName + "\". " + *reason + ".");
+        } else {
+            runLines(bytes, showProgress);
+        }
+    } catch (...) {
+        // Whatever escapes (memory for a huge file), the panel must not stay unlogged.
+        endRun();
+        throw;
+    }
+    endRun();
+    return true;
+}
+
+void RegisterScript::runLines(const std::string& bytes, bool showProgress) {
+    const std::vector<std::string> lines = splitScriptLines(bytes);
+    const auto count = static_cast<std::int64_t>(lines.size());
+    // Otherwise the window would show the last run's position until the first line.
+    m_view.setProgress(0);
+    if (showProgress) {
+        m_view.showProgress();
+    }
+    for (std::int64_t i = 0; i < count; ++i) {
+        m_view.setProgress(static_cast<int>(i * 100 / count));
+        const ScriptRecord record = parseRecord(lines[static_cast<std::size_t>(i)]);
+        switch (record.kind) {
+        case ScriptRecord::Kind::Empty:
+            // A blank line asks for nothing; refusing it would stop a script for a stray break.
+            break;
+        case ScriptRecord::Kind::Pause:
+            m_sleeper.sleepMs(record.value);
+            break;
+        case ScriptRecord::Kind::Write:
+            m_access.WriteRegister(static_cast<std::uint32_t>(record.address), record.value);
+            break;
+        case ScriptRecord::Kind::BadPause:
+        case ScriptRecord::Kind::BadRecord:
+        case ScriptRecord::Kind::BadValue:
+            // The lines before stay in effect; none after this one runs.
+            m_dialogs.error(kScriptErrorCaption, recordError(record.kind));
+            return;
+        }
+    }
+}
+
+void RegisterScript::endRun() {
+    m_view.RefreshControls();
+    m_view.hideProgress();
+    m_access.setHistoryEnabled(true);
+}
+
+} // namespace larkspur

@@ -1,0 +1,43 @@
+// The text of a register script: bytes split into lines, lines into fields, fields into records.
+// Nothing here touches a file or the board, so every rule can be tested and fuzzed on its own.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace larkspur {
+
+// The lines of a script file taken byte by byte, without decoding: a line ends at CR LF, a lone
+// LF or a lone CR; a break at the very end adds no further line; a NUL byte ends the text.
+std::vector<std::string> splitScriptLines(std::string_view bytes);
+
+// The fields of one line, all of them (the records use the first two). Blanks (codes 1 to 32)
+// and commas separate fields; a field that starts with a double quote runs to the closing quote,
+// with two quotes inside standing for one; a comma that ends the line adds an empty field.
+std::vector<std::string> splitFields(std::string_view line);
+
+struct ScriptRecord {
+    enum class Kind {
+        Empty,     // no field at all: a blank line, skipped
+        Pause,     // "sleep", milliseconds
+        Write,     // address, value
+        BadPause,  // "Invalid sleep time."
+        BadRecord, // "Invalid record was found on the Register setting file."
+        BadValue,  // "Invalid register data!"
+    };
+    Kind kind = Kind::Empty;
+    std::int32_t address = 0; // Write: sent to the board as it stands
+    std::int32_t value = 0;   // Write: 0 to 255; Pause: milliseconds, 0 or more
+    bool operator==(const ScriptRecord&) const = default;
+};
+
+// What one line asks for. A negative pause is refused like one that is no number: the wait is a
+// count of milliseconds and must not run without end.
+ScriptRecord parseRecord(std::string_view line);
+
+// The message a bad record is reported with; empty for the good kinds.
+const char* recordError(ScriptRecord::Kind kind);
+
+} // namespace larkspur

@@ -1,0 +1,73 @@
+// Fuzz target for the script text: never crashes; lines hold no break and survive being written
+// back with CR LF; fields survive being quoted and joined again; a write record survives being
+// written back as a snapshot line, and a bad record never carries a value.
+#include "hextext.h"
+#include "scriptparser.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+void require(bool condition) {
+    if (!condition) {
+        std::abort();
+    }
+}
+
+std::string quoted(const std::string& field) {
+    std::string text = "\"";
+    for (char c : field) {
+        text += c;
+        if (c == '"') {
+            text += '"';
+        }
+    }
+    return text + "\"";
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using larkspur::ScriptRecord;
+    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    const std::vector<std::string> lines = larkspur::splitScriptLines(bytes);
+
+    std::string rewritten;
+    for (const std::string& line : lines) {
+        require(line.find_first_of(std::string_view("\r\n\0", 3)) == std::string::npos);
+        rewritten += line + "\r\n";
+    }
+    require(larkspur::splitScriptLines(rewritten) == lines);
+
+    for (const std::string& line : lines) {
+        const std::vector<std::string> fields = larkspur::splitFields(line);
+        std::string joined;
+        for (std::size_t i = 0; i < fields.size(); ++i) {
+            joined += (i == 0 ? "" : ",") + quoted(fields[i]);
+        }
+        require(larkspur::splitFields(joined) == fields);
+
+        const ScriptRecord record = larkspur::parseRecord(line);
+        require((record.kind == ScriptRecord::Kind::Empty) == fields.empty());
+        switch (record.kind) {
+        case ScriptRecord::Kind::Write:
+            require(record.value >= 0 && record.value <= 255);
+            // As the snapshot and the history write it.
+            require(larkspur::parseRecord("0x" + larkspur::hexText(record.address, 2) + ", 0x" +
+                                          larkspur::hexText(record.value, 2)) == record);
+            break;
+        case ScriptRecord::Kind::Pause:
+            require(record.value >= 0 && record.address == 0);
+            break;
+        default:
+            require(record.value == 0 && record.address == 0);
+            require(*larkspur::recordError(record.kind) != '\0' ||
+                    record.kind == ScriptRecord::Kind::Empty);
+        }
+    }
+    return 0;
+}
