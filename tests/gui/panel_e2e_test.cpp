@@ -78,6 +78,24 @@ std::string boardWrite(int reg, int value) {
     return frame({0x07, 0x03, reg, reg, 0x00, value});
 }
 
+// A control showing field value 0 (a track bar: 0 dB).
+void expectShowsZero(const BoundControl& row, QWidget* widget) {
+    switch (row.kind) {
+    case ControlKind::CheckBox:
+        EXPECT_FALSE(qobject_cast<QCheckBox*>(widget)->isChecked()) << row.name;
+        break;
+    case ControlKind::DropDown:
+        EXPECT_EQ(qobject_cast<QComboBox*>(widget)->currentIndex(), 0) << row.name;
+        break;
+    case ControlKind::Radio:
+        EXPECT_EQ(qobject_cast<RadioGroup*>(widget)->itemIndex(), 0) << row.name;
+        break;
+    case ControlKind::Track:
+        EXPECT_EQ(qobject_cast<QSlider*>(widget)->value(), 255) << row.name;
+        break;
+    }
+}
+
 class PanelOnBoard : public ::testing::Test {
 protected:
     // Starts the board, writes the settings file and shows the main window.
@@ -205,20 +223,7 @@ TEST_F(PanelOnBoard, WithoutABoardEveryControlShowsTheDefaults) {
     for (const BoundControl& row : controlCatalogue()) {
         QWidget* widget = panel().control(row.name);
         ASSERT_NE(widget, nullptr) << row.name;
-        switch (row.kind) {
-        case ControlKind::CheckBox:
-            EXPECT_FALSE(qobject_cast<QCheckBox*>(widget)->isChecked()) << row.name;
-            break;
-        case ControlKind::DropDown:
-            EXPECT_EQ(qobject_cast<QComboBox*>(widget)->currentIndex(), 0) << row.name;
-            break;
-        case ControlKind::Radio:
-            EXPECT_EQ(qobject_cast<RadioGroup*>(widget)->itemIndex(), 0) << row.name;
-            break;
-        case ControlKind::Track:
-            EXPECT_EQ(qobject_cast<QSlider*>(widget)->value(), 255) << row.name;
-            break;
-        }
+        expectShowsZero(row, widget);
     }
     auto* about = new TAboutDialog(m_form.get());
     m_form->setAboutDialog(about);
@@ -284,19 +289,7 @@ TEST_F(PanelOnBoard, EveryControlRoundTripsThroughItsRegister) {
         // Register 0x10 keeps its command bits set in the shadow, as every write leaves them.
         m_form->access().setShadowRegister(row.reg, row.reg == 0x10 ? 0xC0 : 0x00);
         m_form->RefreshControls();
-        switch (row.kind) {
-        case ControlKind::CheckBox:
-            EXPECT_FALSE(qobject_cast<QCheckBox*>(widget)->isChecked()) << row.name;
-            break;
-        case ControlKind::DropDown:
-            EXPECT_EQ(qobject_cast<QComboBox*>(widget)->currentIndex(), 0) << row.name;
-            break;
-        case ControlKind::Radio:
-            EXPECT_EQ(qobject_cast<RadioGroup*>(widget)->itemIndex(), 0) << row.name;
-            break;
-        case ControlKind::Track:
-            break;
-        }
+        expectShowsZero(row, widget);
     }
 }
 
