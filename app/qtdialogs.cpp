@@ -71,7 +71,8 @@ bool QtDialogs::question(const std::string& caption, const std::string& text) {
 std::string QtDialogs::openFileName(const FileDialog& dialog) {
     QFileDialog box(owner());
     box.setAcceptMode(QFileDialog::AcceptOpen);
-    box.setFileMode(QFileDialog::ExistingFile);
+    // A typed name that does not exist is accepted: the script runner reports it.
+    box.setFileMode(QFileDialog::AnyFile);
     prepare(box, dialog);
     return chosen(box);
 }
