@@ -100,26 +100,25 @@ QImage lampBitmap(int index) {
     QPainter painter(&image);
     // No antialiasing: blended edge pixels would not match the transparent colour and would
     // show as a blue fringe.
+    // 0 unlit (white and grey), 1 red, 2 green; the lit ones carry a highlight.
     QColor fill;
     switch (index) {
     case 2:
         fill = QColor(0, 255, 0);
         break;
     case 1:
-        fill = QColor(96, 176, 96);
+        fill = QColor(255, 0, 0);
         break;
     default:
-        fill = QColor(64, 80, 64);
+        fill = QColor(224, 224, 224);
         break;
     }
-    painter.setPen(QColor(32, 32, 32));
+    painter.setPen(QColor(96, 96, 96));
     painter.setBrush(fill);
     painter.drawEllipse(2, 2, 11, 11);
-    if (index == 2) {
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(QColor(200, 255, 200));
-        painter.drawRect(5, 5, 2, 2);
-    }
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(index == 0 ? QColor(255, 255, 255) : fill.lighter(170));
+    painter.drawRect(5, 5, 2, 2);
     return image;
 }
 

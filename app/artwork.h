@@ -19,7 +19,7 @@ QPixmap title();
 QPixmap logo();
 
 // ImageList1: the zero-flag lamps, 16 x 16 on a blue background that is the transparent
-// colour. 0 unlit, 1 half lit, 2 lit green.
+// colour. 0 unlit (white and grey), 1 red, 2 lit green.
 inline constexpr int kLampCount = 3;
 QImage lampBitmap(int index);
 // A lamp as the lamp controls draw it, transparent where the bitmap has its transparent colour.

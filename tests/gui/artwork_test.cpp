@@ -77,13 +77,17 @@ TEST(Artwork, LampsOnTheTransparentColour) {
             countPixels(drawn, [](QColor c) { return c.alpha() == 255 && c == QColor(0, 0, 255); }),
             0);
     }
+    // Unlit is a grey (no hue), 1 is red, 2 is green.
     const QColor unlit = artwork::lampBitmap(0).pixelColor(9, 9);
-    const QColor half = artwork::lampBitmap(1).pixelColor(9, 9);
+    const QColor red = artwork::lampBitmap(1).pixelColor(9, 9);
     const QColor lit = artwork::lampBitmap(2).pixelColor(9, 9);
+    EXPECT_EQ(unlit.red(), unlit.green());
+    EXPECT_EQ(unlit.green(), unlit.blue());
+    EXPECT_GT(unlit.lightness(), 150);
+    EXPECT_GT(red.red(), 200);
+    EXPECT_LT(red.green(), 100);
     EXPECT_GT(lit.green(), 200);
     EXPECT_LT(lit.red(), 100);
-    EXPECT_LT(unlit.green(), half.green());
-    EXPECT_LT(half.green(), lit.green());
 }
 
 TEST(Artwork, TransparencyComesFromTheBottomLeftPixel) {
