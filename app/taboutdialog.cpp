@@ -1,26 +1,13 @@
 #include "taboutdialog.h"
 
 #include "shellfonts.h"
+#include "widgetkit.h"
 
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
 
 namespace larkspur {
-
-namespace {
-
-QLabel* placeLabel(QWidget* parent, const char* name, const QString& text, int left, int top,
-                   const QFont& font) {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(QLatin1String(name));
-    label->setFont(font);
-    label->move(left, top);
-    label->adjustSize();
-    return label;
-}
-
-} // namespace
 
 TAboutDialog::TAboutDialog(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint |

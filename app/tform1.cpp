@@ -15,6 +15,7 @@
 #include "tregviewform.h"
 #include "tscriptprogress.h"
 #include "tsplashform.h"
+#include "widgetkit.h"
 
 #include <QAction>
 #include <QApplication>
@@ -45,12 +46,6 @@ constexpr int kImageButtonRestHeight = 24;
 constexpr int kStatusBarHeight = 19;
 const QString kConnectionCaption = QStringLiteral("PC-EVM Communication and Status");
 
-// A tooltip is also what a screen reader offers as the control's description.
-void setTip(QWidget* widget, const QString& tip) {
-    widget->setToolTip(tip);
-    widget->setAccessibleDescription(tip);
-}
-
 QGroupBox* makeGroupBox(QWidget* parent, const char* name, const QString& caption,
                         const QRect& geometry) {
     auto* box = new QGroupBox(caption, parent);
@@ -58,16 +53,6 @@ QGroupBox* makeGroupBox(QWidget* parent, const char* name, const QString& captio
     box->setAccessibleName(caption);
     box->setGeometry(geometry);
     return box;
-}
-
-QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, int left, int top,
-                  const QFont& font) {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(QLatin1String(name));
-    label->setFont(font);
-    label->move(left, top);
-    label->adjustSize();
-    return label;
 }
 
 QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption,
@@ -482,9 +467,9 @@ void TForm1::buildDirectAccess() {
                                 QRect(496, 392, 217, 65));
 
     QLabel* addressLabel =
-        makeLabel(m_groupBox25, "Label21", QStringLiteral("Address"), 10, 17, arialFont(8));
+        placeLabel(m_groupBox25, "Label21", QStringLiteral("Address"), 10, 17, arialFont(8));
     QLabel* dataLabel =
-        makeLabel(m_groupBox25, "Label22", QStringLiteral("Data"), 54, 17, arialFont(8));
+        placeLabel(m_groupBox25, "Label22", QStringLiteral("Data"), 54, 17, arialFont(8));
 
     m_rdaReg = new QLineEdit(QStringLiteral("0x10"), m_groupBox25);
     m_rdaReg->setObjectName(QStringLiteral("RDA_reg"));
@@ -509,9 +494,9 @@ void TForm1::buildReset() {
                              QRect(24, 464, 201, 70));
 
     QLabel* registerReset =
-        makeLabel(m_gbReset, "Label23", QStringLiteral("Register Reset"), 16, 19, arialFont(7));
+        placeLabel(m_gbReset, "Label23", QStringLiteral("Register Reset"), 16, 19, arialFont(7));
     QLabel* reSync =
-        makeLabel(m_gbReset, "Label24", QStringLiteral("Re-Sync"), 110, 19, arialFont(7));
+        placeLabel(m_gbReset, "Label24", QStringLiteral("Re-Sync"), 110, 19, arialFont(7));
 
     m_btnMRST = makeButton(m_gbReset, "btnMRST", QStringLiteral("MRST"), QRect(16, 34, 75, 25));
     setTip(m_btnMRST, QStringLiteral("Reg#40H, Bit7"));
@@ -549,7 +534,7 @@ void TForm1::buildInterface() {
     m_rgInterface->setItems({QStringLiteral("IIC"), QStringLiteral("SPI")});
     m_rgInterface->setItemIndex(1);
 
-    m_label20 = makeLabel(m_central, "Label20", QStringLiteral("Address:"), 578, 472, font());
+    m_label20 = placeLabel(m_central, "Label20", QStringLiteral("Address:"), 578, 472, font());
 
     m_cbAddr = new QComboBox(m_central);
     m_cbAddr->setObjectName(QStringLiteral("cbAddr"));

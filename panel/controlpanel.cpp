@@ -4,6 +4,8 @@
 #include "bindingmath.h"
 #include "errortext.h"
 #include "radiogroup.h"
+#include "shellfonts.h"
+#include "widgetkit.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -33,16 +35,8 @@ QString text(std::string_view s) {
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
 
-// A tooltip is also what a screen reader offers as the control's description.
-void setTip(QWidget* widget, std::string_view tip) {
-    widget->setToolTip(text(tip));
-    widget->setAccessibleDescription(text(tip));
-}
-
-QFont arial(int points) {
-    QFont font(QStringLiteral("Arial"), points);
-    font.setStyleHint(QFont::SansSerif);
-    return font;
+void setRowTip(QWidget* widget, std::string_view tip) {
+    setTip(widget, text(tip));
 }
 
 // Where each control sits on its sheet: inside the group box named by the catalogue, or on the
@@ -134,7 +128,7 @@ void ControlPanel::build(const std::array<QWidget*, kTabCount>& pages) {
     }
     // The zero-flag group keeps the window's silver; the analog-mute group explains its bits.
     groups["DAC zero flag"]->setAutoFillBackground(true);
-    setTip(groups["Analog Mute Control Source Selection"], "Reg#40H, Bit5-2");
+    setTip(groups["Analog Mute Control Source Selection"], QStringLiteral("Reg#40H, Bit5-2"));
     auto* muteLabel = new QLabel(QStringLiteral("Analog Mute Control Controled by:"),
                                  groups["Analog Mute Control Source Selection"]);
     muteLabel->move(12, 22);
@@ -153,7 +147,7 @@ void ControlPanel::build(const std::array<QWidget*, kTabCount>& pages) {
 
     auto* phaseNote =
         new QLabel(QStringLiteral("No Check: Normal phase"), groups["DAC output phase"]);
-    phaseNote->setFont(arial(7));
+    phaseNote->setFont(arialFont(7));
     phaseNote->move(12, 70);
 
     buildZeroFlagRow(groups["DAC zero flag"], 122);
@@ -187,7 +181,7 @@ QWidget* ControlPanel::makeControl(const BoundControl& row, QWidget* parent, int
         list->setMaxVisibleItems(10);
         list->setEnabled(row.enabled);
         if (row.name == "cbZeroFunc") {
-            list->setFont(arial(8)); // its long items need the smaller type
+            list->setFont(arialFont(8)); // its long items need the smaller type
         }
         m_dropDowns.at(tag) = {static_cast<std::uint8_t>(row.reg), row.shift, row.width, list};
         // The user's pick only: the program's selections raise nothing.
@@ -226,7 +220,7 @@ QWidget* ControlPanel::makeControl(const BoundControl& row, QWidget* parent, int
         edit->setProperty("Tag", row.tag);
         edit->setGeometry(left + 245, top, 41, 22);
         edit->setAccessibleName(text(row.caption));
-        setTip(edit, row.tooltip);
+        setRowTip(edit, row.tooltip);
         edit->installEventFilter(this);
         m_named.push_back(edit);
         auto* unit = new QLabel(QStringLiteral("dB"), parent);
@@ -242,7 +236,7 @@ QWidget* ControlPanel::makeControl(const BoundControl& row, QWidget* parent, int
     if (row.kind != ControlKind::Track) {
         widget->move(left, top);
     }
-    setTip(widget, row.tooltip);
+    setRowTip(widget, row.tooltip);
     // What a screen reader announces: the caption, or the label that names the control.
     widget->setAccessibleName(text(row.caption));
     if (label != nullptr) {
@@ -263,7 +257,7 @@ void ControlPanel::buildZeroFlagRow(QWidget* group, int top) {
         lamp->setObjectName(QLatin1String(names[i]));
         lamp->setGeometry(140 + static_cast<int>(i) * 50, top, 16, 16);
         lamp->setAccessibleName(QLatin1String(names[i]));
-        setTip(lamp, tips[i]);
+        setTip(lamp, QLatin1String(tips[i]));
         auto* caption = new QLabel(QLatin1String(captions[i]), group);
         caption->move(132 + static_cast<int>(i) * 50, top + 20);
         m_lampLabels[i] = lamp;
