@@ -22,7 +22,7 @@ unsigned numberOption(const std::string& name, const std::string& value, unsigne
 
 const char* usageText() {
     return "usage: virtual-evm [--link PATH] [--log FILE] [--control PATH] [--i2c-address N]\n"
-           "                   [--spi-device N] [--zero N] [--fault SPEC]\n"
+           "                   [--spi-device N] [--zero N] [--fault WORDS]\n"
            "       virtual-evm --send CONTROL_PATH WORDS...\n";
 }
 
