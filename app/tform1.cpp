@@ -165,9 +165,6 @@ void TForm1::FormCreate(const Form1Services& services) {
     connect(m_imgSave, &ImageButton::clicked, this, &TForm1::bSaveHistryClick);
     m_rdaReg->installEventFilter(this);
     m_rdaData->installEventFilter(this);
-    if (m_regView != nullptr) {
-        m_regView->setDeviceBitsSource([this] { return m_access->DeviceBits(); });
-    }
     btnZeroClrClick();
 }
 

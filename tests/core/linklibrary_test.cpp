@@ -1,4 +1,5 @@
 // Loading the link library, and the register layer over the real library and the virtual board.
+#include "boardtest.h"
 #include "evmprocess.h"
 #include "fakes.h"
 #include "linklibrary.h"
@@ -43,35 +44,7 @@ TEST(LinkLibraryTest, ALibraryWithoutAllEntriesIsRefusedAndUnloaded) {
     EXPECT_EQ(library.entries(), nullptr);
 }
 
-class RegisterAccessOnBoard : public ::testing::Test {
-protected:
-    void connect(std::vector<std::string> evmArgs, int interfaceIndex) {
-        m_evm = std::make_unique<EvmProcess>(std::move(evmArgs));
-        ::setenv("SUNDIAL_PORTS", m_evm->linkPath().c_str(), 1);
-        ASSERT_EQ(m_library.load(), LinkLoader::Status::Loaded);
-        m_access.setLink(m_library.entries());
-        m_access.setWriteMasks();
-        m_access.SetInterfaceType(interfaceIndex);
-        m_access.setLinkPort(m_library.entries()->init(0, m_access.channels().data()));
-        ASSERT_EQ(m_access.linkPort(), 1);
-        m_access.setWriteSuppressed(false);
-        m_access.setHistoryEnabled(true);
-        m_evm->transcriptAfter(20);
-        m_evm->mark();
-    }
-    void TearDown() override {
-        if (m_library.isLoaded()) {
-            m_library.entries()->close();
-        }
-    }
-
-    std::unique_ptr<EvmProcess> m_evm;
-    LinkLibrary m_library;
-    RecordingDialogs m_dialogs;
-    RecordingMap m_map;
-    RecordingHistory m_history;
-    RegisterAccess m_access{m_dialogs, m_map, m_history};
-};
+using RegisterAccessOnBoard = OnBoardTest;
 
 TEST_F(RegisterAccessOnBoard, WritesAndReadsTheCodecOverI2c) {
     connect({"--i2c-address", "76"}, kInterfaceI2c);
@@ -84,9 +57,7 @@ TEST_F(RegisterAccessOnBoard, WritesAndReadsTheCodecOverI2c) {
 }
 
 TEST_F(RegisterAccessOnBoard, SpiDeviceBitsReachTheRightDevice) {
-    connect({"--spi-device", "2"}, kInterfaceSpi);
-    SettingsFile settings("/nonexistent/Larkspur.ini");
-    m_access.addressChanged(2, kInterfaceSpi, settings);
+    connect({"--spi-device", "2"}, kInterfaceSpi, 2);
     m_access.WriteRegister(0x16 + static_cast<std::uint32_t>(m_access.DeviceBits()), 0x80);
     EXPECT_EQ(m_evm->control("get 0x16"), "ok 0x80");
     EXPECT_EQ(m_access.shadowRegister(0x16), 0x80);

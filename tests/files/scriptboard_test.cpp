@@ -1,5 +1,6 @@
 // Scripts, snapshots and histories against the virtual board through the real link library:
 // the frames that reach the board, and files that play back to the registers they came from.
+#include "boardtest.h"
 #include "evmprocess.h"
 #include "fakes.h"
 #include "filetestsupport.h"
@@ -45,33 +46,8 @@ std::string registerText(int value) {
            std::string(1, "0123456789ABCDEF"[value & 0x0F]);
 }
 
-class ScriptOnBoardTest : public ::testing::Test {
+class ScriptOnBoardTest : public OnBoardTest {
 protected:
-    void connect(std::vector<std::string> evmArgs, int interfaceIndex, int spiDevice = 0) {
-        m_evm = std::make_unique<EvmProcess>(std::move(evmArgs));
-        ::setenv("SUNDIAL_PORTS", m_evm->linkPath().c_str(), 1);
-        ASSERT_EQ(m_library.load(), LinkLoader::Status::Loaded);
-        m_access.setLink(m_library.entries());
-        m_access.setWriteMasks();
-        m_access.LoadDefaultRegisters();
-        if (interfaceIndex == kInterfaceSpi) {
-            SettingsFile settings(m_dir.file("Larkspur.ini"));
-            m_access.addressChanged(spiDevice, kInterfaceSpi, settings);
-        }
-        m_access.SetInterfaceType(interfaceIndex);
-        m_access.setLinkPort(m_library.entries()->init(0, m_access.channels().data()));
-        ASSERT_EQ(m_access.linkPort(), 1);
-        m_access.setWriteSuppressed(false);
-        m_access.setHistoryEnabled(true);
-        m_evm->transcriptAfter(20);
-        m_evm->mark();
-    }
-    void TearDown() override {
-        if (m_library.isLoaded()) {
-            m_library.entries()->close();
-        }
-    }
-
     // The request frames that reached the board since the mark.
     Strings requests() const {
         Strings out;
@@ -97,12 +73,6 @@ protected:
     }
 
     TempDir m_dir;
-    std::unique_ptr<EvmProcess> m_evm;
-    LinkLibrary m_library;
-    RecordingDialogs m_dialogs;
-    RecordingMap m_map;
-    RecordingHistory m_history;
-    RegisterAccess m_access{m_dialogs, m_map, m_history};
     Strings m_events;
     JournalSleeper m_sleeper{m_events};
     NullView m_view;
@@ -113,6 +83,11 @@ protected:
 const std::vector<std::pair<int, int>> kSettings = {{0x10, 0xC3}, {0x11, 0x25}, {0x12, 0x41},
                                                     {0x13, 0x7E}, {0x14, 0x09}, {0x16, 0x80},
                                                     {0x17, 0x3C}, {0x18, 0xA5}, {0x19, 0x5A}};
+
+// The snapshot of a board holding kSettings: register numbers without device bits, CR LF.
+const std::string kSnapshotOfSettings = "0x10, 0xC3\r\n0x11, 0x25\r\n0x12, 0x41\r\n0x13, 0x7E\r\n"
+                                        "0x14, 0x09\r\n0x15, 0x00\r\n0x16, 0x80\r\n0x17, 0x3C\r\n"
+                                        "0x18, 0xA5\r\n0x19, 0x5A\r\n";
 
 TEST_F(ScriptOnBoardTest, WritesReachTheBoardAndNothingAfterABadLine) {
     connect({}, kInterfaceI2c);
@@ -135,9 +110,7 @@ TEST_F(ScriptOnBoardTest, SnapshotOverI2cPlaysBackToTheSameRegisters) {
     const std::string path = m_dir.file("snap.csv");
     m_dialogs.fileNames = {path};
     m_dump.SaveRegisterDumpClick();
-    EXPECT_EQ(readBytes(path), "0x10, 0xC3\r\n0x11, 0x25\r\n0x12, 0x41\r\n0x13, 0x7E\r\n"
-                               "0x14, 0x09\r\n0x15, 0x00\r\n0x16, 0x80\r\n0x17, 0x3C\r\n"
-                               "0x18, 0xA5\r\n0x19, 0x5A\r\n");
+    EXPECT_EQ(readBytes(path), kSnapshotOfSettings);
 
     ASSERT_EQ(m_evm->control("reset"), "ok");
     m_evm->mark();
@@ -162,9 +135,7 @@ TEST_F(ScriptOnBoardTest, SnapshotOverSpiDeviceTwoNamesPlainRegisters) {
     const std::string path = m_dir.file("snap.csv");
     m_dialogs.fileNames = {path};
     m_dump.SaveRegisterDumpClick();
-    EXPECT_EQ(readBytes(path), "0x10, 0xC3\r\n0x11, 0x25\r\n0x12, 0x41\r\n0x13, 0x7E\r\n"
-                               "0x14, 0x09\r\n0x15, 0x00\r\n0x16, 0x80\r\n0x17, 0x3C\r\n"
-                               "0x18, 0xA5\r\n0x19, 0x5A\r\n");
+    EXPECT_EQ(readBytes(path), kSnapshotOfSettings);
     EXPECT_EQ(requests().size(), 10u);
     EXPECT_TRUE(m_dialogs.messages.empty());
 }
