@@ -296,6 +296,11 @@ void EvmProcess::mark() {
     }
 }
 
+void EvmProcess::markAfter(std::size_t minLines, int timeoutMs) {
+    transcriptLinesAfter(minLines, timeoutMs);
+    mark();
+}
+
 std::string hex(const std::vector<uint8_t>& bytes) {
     static constexpr char kDigits[] = "0123456789ABCDEF";
     std::string text;

@@ -42,6 +42,10 @@ public:
     std::vector<std::string> transcriptLinesAfter(std::size_t minLines, int timeoutMs = 1000) const;
     // Later transcript calls start after what is logged now.
     void mark();
+    // Waits until at least minLines lines follow the mark (or timeoutMs passed), then marks. A
+    // transaction can end with the PC's acknowledgement, which the board logs only when it
+    // arrives: marking right after a call returns could leave that line after the mark.
+    void markAfter(std::size_t minLines, int timeoutMs = 1000);
 
     // SIGTERM and wait; returns the exit code (128 + signal when killed). Idempotent.
     int stop();

@@ -140,11 +140,17 @@ protected:
 };
 
 const char* kI2c = "[SerialInterface]\nType=0\nAddr=0x4C\n";
+// Whole transcripts, so a test can mark only once the PC's closing acknowledgement is in: the
+// board logs it when it arrives, which may be after the call that sent it has returned.
+// Start-up over I2C: probe and board set-ups (20 lines), then 19 transactions of four lines.
+constexpr std::size_t kStartUpLinesI2c = 20 + 19 * 4;
+// A read: request, acknowledgement, reply, the PC's acknowledgement.
+constexpr std::size_t kReadLines = 4;
 const char* kSpiDevice1 = "[SerialInterface]\nType=1\nAddr=0x01\n";
 
 TEST_F(PanelOnBoard, StartUpOverI2cSendsExactlyTheConnectionSequence) {
     start({}, kI2c);
-    const auto requests = requestsOf(m_evm->transcriptAfter(20 + 19 * 4));
+    const auto requests = requestsOf(m_evm->transcriptAfter(kStartUpLinesI2c));
     std::vector<std::string> expected = {"1E 03 8F 00 FF 01 AF", "1E 03 50 00 01 00 72"};
     for (int k = 1; k < 7; ++k) {
         expected.push_back(frame({0x50 + k, 0x00, 0x00}));
@@ -349,15 +355,17 @@ TEST_F(PanelOnBoard, ZeroFlagsLightTheLamps) {
         int zero1;
         int zero2;
     };
+    m_evm->markAfter(kStartUpLinesI2c);
     for (const Case c : {Case{0x02, 0, 2}, Case{0x03, 2, 2}, Case{0x00, 0, 0}}) {
         ASSERT_EQ(m_evm->control("zero " + std::to_string(c.flags)), "ok");
         m_form->btnZeroReadClick();
+        m_evm->markAfter(kReadLines);
         EXPECT_EQ(panel().lampImage(0), c.zero1) << c.flags;
         EXPECT_EQ(panel().lampImage(1), c.zero2) << c.flags;
     }
     ASSERT_EQ(m_evm->control("zero 3"), "ok");
     m_form->btnZeroReadClick();
-    m_evm->mark();
+    m_evm->markAfter(kReadLines);
     m_form->btnZeroClrClick();
     EXPECT_EQ(panel().lampImage(0), 0);
     EXPECT_TRUE(m_evm->transcript().empty()) << "clearing the lamps asks the board nothing";
@@ -366,12 +374,13 @@ TEST_F(PanelOnBoard, ZeroFlagsLightTheLamps) {
 
 TEST_F(PanelOnBoard, DirectAccessReadsWritesAndRefreshes) {
     start({}, kI2c);
+    m_evm->markAfter(kStartUpLinesI2c);
     ASSERT_EQ(m_evm->control("zero 3"), "ok");
     m_form->RDA_reg()->setText("0x15");
     QTest::keyClick(m_form->RDA_reg(), Qt::Key_Return);
     EXPECT_EQ(m_form->RDA_data()->text(), "0x03");
 
-    m_evm->mark();
+    m_evm->markAfter(kReadLines);
     m_form->RDA_reg()->setText("0x11");
     m_form->RDA_data()->setText("5");
     QTest::keyClick(m_form->RDA_data(), Qt::Key_Return);
