@@ -10,8 +10,9 @@ namespace larkspur {
 
 namespace {
 
-// Assistive technology sees a push button named by its lettering whose "Press" action clicks
-// it at once (Qt's own button interface would animate the click over 100 ms).
+// Assistive technology sees a push button named by its lettering. Its "Press" action clicks
+// from the event loop right after the action call has returned (Qt's own button interface
+// waits 100 ms): a click that opens a modal window must not hold up the caller.
 class ImageButtonAccessible : public QAccessibleWidget {
 public:
     explicit ImageButtonAccessible(ImageButton* button)
@@ -37,8 +38,8 @@ public:
 
     void doAction(const QString& actionName) override {
         if (actionName == pressAction()) {
-            if (button()->isEnabled())
-                button()->click();
+            // click() itself ignores a button that is disabled by the time it runs.
+            QMetaObject::invokeMethod(button(), &QAbstractButton::click, Qt::QueuedConnection);
             return;
         }
         QAccessibleWidget::doAction(actionName);

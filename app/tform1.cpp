@@ -3,6 +3,7 @@
 #include "artwork.h"
 #include "attenuation.h"
 #include "controlpanel.h"
+#include "dropdownlist.h"
 #include "errortext.h"
 #include "hextext.h"
 #include "imagebutton.h"
@@ -372,30 +373,38 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     return QMainWindow::eventFilter(watched, event);
 }
 
+// A menu command runs from the event loop once the trigger has returned: the modal windows some
+// of them open must not hold up whoever triggered the item (assistive technology waits for its
+// action call to come back before it can see, let alone close, the window).
+QAction* TForm1::addCommand(QMenu* menu, const QString& text, void (TForm1::*handler)()) {
+    QAction* action = menu->addAction(text);
+    connect(action, &QAction::triggered, this, handler, Qt::QueuedConnection);
+    return action;
+}
+
 void TForm1::buildMenu() {
     QMenuBar* bar = menuBar();
     bar->setObjectName(QStringLiteral("MainMenu1"));
 
     QMenu* file = bar->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("File1"));
-    m_open1 = file->addAction(QStringLiteral("&Open script"), this, &TForm1::Open1Click);
+    m_open1 = addCommand(file, QStringLiteral("&Open script"), &TForm1::Open1Click);
     m_open1->setObjectName(QStringLiteral("Open1"));
-    m_saveRegisterDump = file->addAction(QStringLiteral("&Save register snapshot"), this,
-                                         &TForm1::SaveRegisterDumpClick);
+    m_saveRegisterDump =
+        addCommand(file, QStringLiteral("&Save register snapshot"), &TForm1::SaveRegisterDumpClick);
     m_saveRegisterDump->setObjectName(QStringLiteral("SaveRegisterDump"));
     file->addSeparator();
-    m_exit = file->addAction(QStringLiteral("Exit"), this, &TForm1::ExitClick);
+    m_exit = addCommand(file, QStringLiteral("Exit"), &TForm1::ExitClick);
     m_exit->setObjectName(QStringLiteral("Exit"));
 
     QMenu* tool = bar->addMenu(QStringLiteral("&Tool"));
     tool->setObjectName(QStringLiteral("Tool1"));
-    m_registerMap1 =
-        tool->addAction(QStringLiteral("Register Map"), this, &TForm1::RegisterMap1Click);
+    m_registerMap1 = addCommand(tool, QStringLiteral("Register Map"), &TForm1::RegisterMap1Click);
     m_registerMap1->setObjectName(QStringLiteral("RegisterMap1"));
 
     QMenu* help = bar->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("Help1"));
-    m_about2 = help->addAction(QStringLiteral("&About"), this, &TForm1::About2Click);
+    m_about2 = addCommand(help, QStringLiteral("&About"), &TForm1::About2Click);
     m_about2->setObjectName(QStringLiteral("About2"));
 }
 
@@ -533,7 +542,7 @@ void TForm1::buildInterface() {
 
     m_label20 = placeLabel(m_central, "Label20", QStringLiteral("Address:"), 578, 472, font());
 
-    m_cbAddr = new QComboBox(m_central);
+    m_cbAddr = new DropDownList(m_central);
     m_cbAddr->setObjectName(QStringLiteral("cbAddr"));
     m_cbAddr->addItems(
         {QStringLiteral("00"), QStringLiteral("01"), QStringLiteral("10"), QStringLiteral("11")});

@@ -26,6 +26,7 @@ class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QPlainTextEdit;
 class QPushButton;
 class QStatusBar;
@@ -198,6 +199,7 @@ private:
     };
 
     void buildMenu();
+    QAction* addCommand(QMenu* menu, const QString& text, void (TForm1::*handler)());
     void buildTitle();
     void buildMainTab();
     void buildHistory();

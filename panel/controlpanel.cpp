@@ -2,6 +2,7 @@
 
 #include "attenuation.h"
 #include "bindingmath.h"
+#include "dropdownlist.h"
 #include "errortext.h"
 #include "radiogroup.h"
 #include "shellfonts.h"
@@ -173,7 +174,7 @@ QWidget* ControlPanel::makeControl(const BoundControl& row, QWidget* parent, int
         break;
     }
     case ControlKind::DropDown: {
-        auto* list = new QComboBox(parent);
+        auto* list = new DropDownList(parent);
         for (std::string_view item : row.items) {
             list->addItem(text(item));
         }

@@ -1,4 +1,6 @@
 // What a screen reader finds in the windows: names, descriptions, buttons it can press.
+#include "controlcatalogue.h"
+#include "controlpanel.h"
 #include "guitestsupport.h"
 #include "imagebutton.h"
 #include "radiogroup.h"
@@ -6,8 +8,10 @@
 #include "tregviewform.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QAccessible>
 #include <QComboBox>
+#include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QRadioButton>
@@ -94,6 +98,11 @@ TEST_P(Form1Names, ControlIsAnnouncedByItsCaptionOrLabel) {
     EXPECT_EQ(widget->accessibleName(), GetParam().name);
     EXPECT_EQ(widget->accessibleDescription(), GetParam().description);
     EXPECT_EQ(widget->toolTip(), GetParam().description);
+    // What the accessibility bus publishes, which for some widgets is not the property.
+    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(widget);
+    ASSERT_NE(iface, nullptr);
+    EXPECT_EQ(iface->text(QAccessible::Name), GetParam().name);
+    EXPECT_EQ(iface->text(QAccessible::Description), GetParam().description);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -120,6 +129,75 @@ INSTANTIATE_TEST_SUITE_P(
                     NameCase{"Image1", QStringLiteral("Tessaly EVM Controller"), {}},
                     NameCase{"DACADCFunc", QStringLiteral("DAC Inteface and Sampling Mode"), {}}),
     [](const testing::TestParamInfo<NameCase>& row) { return std::string(row.param.object); });
+
+// Every bound control as assistive technology reads it: named by its caption or label, its
+// register field as description.
+TEST(Accessibility, EveryBoundControlIsAnnouncedByItsCaptionAndField) {
+    guitest::TestForm form;
+    for (const larkspur::BoundControl& row : larkspur::controlCatalogue()) {
+        std::vector<QWidget*> widgets{form.panel().control(row.name)};
+        if (!row.editName.empty())
+            widgets.push_back(form.panel().control(row.editName));
+        for (QWidget* widget : widgets) {
+            ASSERT_NE(widget, nullptr) << row.name;
+            QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(widget);
+            ASSERT_NE(iface, nullptr) << row.name;
+            EXPECT_EQ(iface->text(QAccessible::Name).toStdString(), row.caption) << row.name;
+            EXPECT_EQ(iface->text(QAccessible::Description).toStdString(), row.tooltip) << row.name;
+        }
+    }
+}
+
+// A drop-down list is named by its label; what it shows is its value, its text and the
+// selected item of its list, whether the user or the program chose it.
+TEST(Accessibility, DropDownListShowsItsItemAsValueTextAndSelection) {
+    guitest::TestForm form;
+    auto* list = qobject_cast<QComboBox*>(form.panel().control("cbDACSAM"));
+    ASSERT_NE(list, nullptr);
+    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(list);
+    ASSERT_NE(iface, nullptr);
+    EXPECT_EQ(iface->role(), QAccessible::ComboBox);
+    ASSERT_NE(iface->textInterface(), nullptr);
+    ASSERT_EQ(iface->childCount(), 1);
+    QAccessibleInterface* items = iface->child(0);
+    ASSERT_NE(items, nullptr);
+    EXPECT_EQ(items->object(), list->view());
+    EXPECT_EQ(iface->indexOfChild(items), 0);
+
+    for (int index : {2, 0, 3, -1}) {
+        list->setCurrentIndex(index);
+        const QString shown = index < 0 ? QString() : list->itemText(index);
+        EXPECT_EQ(iface->text(QAccessible::Name), "DAC Sampling mode") << index;
+        EXPECT_EQ(iface->text(QAccessible::Value), shown) << index;
+        EXPECT_EQ(iface->textInterface()->text(0, -1), shown) << index;
+        EXPECT_EQ(iface->textInterface()->characterCount(), shown.size()) << index;
+        for (int i = 0; i < list->count(); ++i) {
+            const QModelIndex item = list->model()->index(i, 0);
+            EXPECT_EQ(list->view()->selectionModel()->isSelected(item), i == index)
+                << index << " item " << i;
+        }
+    }
+    list->setCurrentIndex(3);
+    EXPECT_EQ(iface->textInterface()->text(1, 4), "uad");
+    EXPECT_EQ(iface->textInterface()->text(2, 99), "ad Rate");
+    EXPECT_EQ(iface->textInterface()->text(-5, 1), "Q");
+}
+
+TEST(Accessibility, DropDownListOpensAndClosesItsPopupOnPress) {
+    guitest::TestForm form;
+    form.show();
+    auto* list = qobject_cast<QComboBox*>(form.panel().control("cbDACSAM"));
+    ASSERT_NE(list, nullptr);
+    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(list);
+    ASSERT_NE(iface, nullptr);
+    ASSERT_NE(iface->actionInterface(), nullptr);
+    const QString press = QAccessibleActionInterface::pressAction();
+    EXPECT_TRUE(iface->actionInterface()->actionNames().contains(press));
+    iface->actionInterface()->doAction(press);
+    EXPECT_TRUE(list->view()->isVisible());
+    iface->actionInterface()->doAction(press);
+    EXPECT_FALSE(list->view()->isVisible());
+}
 
 TEST(Accessibility, RadioButtonsAreNamedByTheirItems) {
     guitest::TestForm form;
@@ -172,6 +250,8 @@ TEST_P(PressableImageButton, FoundAsAButtonByItsLetteringAndPressed) {
     EXPECT_TRUE(iface->actionInterface()->actionNames().contains(press));
     EXPECT_TRUE(iface->state().focusable);
     iface->actionInterface()->doAction(press);
+    EXPECT_EQ(clicks.count(), 0) << "clicked inside the action call";
+    QCoreApplication::processEvents();
     EXPECT_EQ(clicks.count(), 1);
 }
 
@@ -185,6 +265,7 @@ TEST(Accessibility, ADisabledImageButtonIsNotPressed) {
     QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(form.imgRead());
     ASSERT_NE(iface, nullptr);
     iface->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    QCoreApplication::processEvents();
     EXPECT_EQ(clicks.count(), 0);
 }
 
