@@ -4,7 +4,6 @@
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QItemSelectionModel>
-#include <QLineEdit>
 
 #include <algorithm>
 
@@ -36,23 +35,13 @@ public:
         }
     }
 
-    // The popup list, and the edit field of an editable list.
-    int childCount() const override { return list()->isEditable() ? 2 : 1; }
+    // The popup list.
+    int childCount() const override { return 1; }
     QAccessibleInterface* child(int index) const override {
-        if (index == 0)
-            return QAccessible::queryAccessibleInterface(list()->view());
-        if (index == 1 && list()->isEditable())
-            return QAccessible::queryAccessibleInterface(list()->lineEdit());
-        return nullptr;
+        return index == 0 ? QAccessible::queryAccessibleInterface(list()->view()) : nullptr;
     }
     int indexOfChild(const QAccessibleInterface* child) const override {
-        if (child == nullptr)
-            return -1;
-        if (child->object() == list()->view())
-            return 0;
-        if (list()->isEditable() && child->object() == list()->lineEdit())
-            return 1;
-        return -1;
+        return child != nullptr && child->object() == list()->view() ? 0 : -1;
     }
     QAccessibleInterface* childAt(int, int) const override { return nullptr; }
 
@@ -98,9 +87,7 @@ public:
 
 private:
     QComboBox* list() const { return static_cast<QComboBox*>(widget()); }
-    QString shown() const {
-        return list()->isEditable() ? list()->lineEdit()->text() : list()->currentText();
-    }
+    QString shown() const { return list()->currentText(); }
 };
 
 QAccessibleInterface* dropDownListAccessibleFactory(const QString& className, QObject* object) {

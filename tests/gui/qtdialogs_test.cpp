@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <ostream>
+#include <string>
 
 namespace {
 
@@ -49,30 +51,44 @@ Seen observeBox(const std::function<void()>& show) {
     return seen;
 }
 
-TEST(QtDialogs, MessageIsAPlainBoxUnderTheApplicationTitle) {
+struct BoxCase {
+    const char* name;
+    std::function<void(larkspur::QtDialogs&)> show;
+    QString title;
+    QString text;
+    QMessageBox::Icon icon;
+};
+
+void PrintTo(const BoxCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class QtDialogsBox : public testing::TestWithParam<BoxCase> {};
+
+// One OK button, the window as owner; a message under the application title without an icon,
+// an error under its caption with the error icon.
+TEST_P(QtDialogsBox, ShowsTitleTextIconAndOneButton) {
     QWidget owner;
     owner.show();
     larkspur::QtDialogs dialogs(&owner);
-    const Seen seen = observeBox([&] { dialogs.message("Script finished"); });
+    const Seen seen = observeBox([&] { GetParam().show(dialogs); });
     ASSERT_TRUE(seen.found);
-    EXPECT_EQ(seen.title, "EVM control application");
-    EXPECT_EQ(seen.text, "Script finished");
-    EXPECT_EQ(seen.icon, QMessageBox::NoIcon);
+    EXPECT_EQ(seen.title, GetParam().title);
+    EXPECT_EQ(seen.text, GetParam().text);
+    EXPECT_EQ(seen.icon, GetParam().icon);
     EXPECT_EQ(seen.parent, &owner);
     EXPECT_EQ(seen.buttons.size(), 1);
 }
 
-TEST(QtDialogs, ErrorHasTheErrorIconAndItsCaption) {
-    QWidget owner;
-    owner.show();
-    larkspur::QtDialogs dialogs(&owner);
-    const Seen seen = observeBox([&] { dialogs.error("DLL error", "Cannot load DLL"); });
-    ASSERT_TRUE(seen.found);
-    EXPECT_EQ(seen.title, "DLL error");
-    EXPECT_EQ(seen.text, "Cannot load DLL");
-    EXPECT_EQ(seen.icon, QMessageBox::Critical);
-    EXPECT_EQ(seen.parent, &owner);
-    EXPECT_EQ(seen.buttons.size(), 1);
-}
+INSTANTIATE_TEST_SUITE_P(
+    QtDialogs, QtDialogsBox,
+    testing::Values(BoxCase{"Message", [](larkspur::QtDialogs& d) { d.message("Script finished"); },
+                            QStringLiteral("EVM control application"),
+                            QStringLiteral("Script finished"), QMessageBox::NoIcon},
+                    BoxCase{"Error",
+                            [](larkspur::QtDialogs& d) { d.error("DLL error", "Cannot load DLL"); },
+                            QStringLiteral("DLL error"), QStringLiteral("Cannot load DLL"),
+                            QMessageBox::Critical}),
+    [](const testing::TestParamInfo<BoxCase>& row) { return std::string(row.param.name); });
 
 } // namespace
