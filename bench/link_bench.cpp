@@ -2,6 +2,7 @@
 // wire costs nothing. The round trip includes the kernel's pseudo-terminal path and the board
 // process; the library's own cost is this thread's processor time. Also times a search over 256
 // ports that do not exist.
+#include "loadedlink.h"
 #include "sundial.h"
 
 #include <algorithm>
@@ -22,22 +23,6 @@ extern char** environ;
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-struct Entries {
-    int32_t (*init)(int32_t, const SundialChannel*);
-    int32_t (*close)();
-    int32_t (*readData)(int32_t, int32_t, uint8_t*, int32_t);
-    int32_t (*writeData)(int32_t, int32_t, const uint8_t*, int32_t);
-};
-
-template <typename Fn> void bind(void* handle, const char* name, Fn& fn) {
-    void* symbol = ::dlsym(handle, name);
-    if (symbol == nullptr) {
-        std::fprintf(stderr, "missing entry %s\n", name);
-        std::exit(1);
-    }
-    fn = reinterpret_cast<Fn>(symbol);
-}
 
 struct Board {
     pid_t pid = -1;
@@ -111,16 +96,7 @@ int main(int argc, char** argv) {
         }
     }
 
-    void* handle = ::dlopen(SUNDIAL_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
-    if (handle == nullptr) {
-        std::fprintf(stderr, "%s\n", ::dlerror());
-        return 1;
-    }
-    Entries lib{};
-    bind(handle, "_init", lib.init);
-    bind(handle, "_close", lib.close);
-    bind(handle, "_readData", lib.readData);
-    bind(handle, "_writeData", lib.writeData);
+    const LoadedLink lib = loadLink(SUNDIAL_LIBRARY_PATH);
 
     const SundialChannel table[SUNDIAL_CHANNELS] = {{1, 76}, {0, 0}, {0, 0}, {0, 0},
                                                     {0, 0},  {0, 0}, {0, 0}, {3, 0}};
@@ -184,7 +160,7 @@ int main(int argc, char** argv) {
         }
     }
     std::sort(searchMillis.begin(), searchMillis.end());
-    ::dlclose(handle);
+    ::dlclose(lib.handle);
 
     // 21 bytes of a one-register write at 10 bits per byte and 115200 baud.
     const double wireMicros = 21.0 * 10.0 / 115200.0 * 1e6;

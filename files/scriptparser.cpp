@@ -65,7 +65,7 @@ std::vector<std::string> splitScriptLines(std::string_view bytes) {
     return lines;
 }
 
-std::vector<std::string> splitFields(std::string_view line) {
+std::vector<std::string> splitFields(std::string_view line, std::size_t maxFields) {
     // A NUL ends the text wherever it stands.
     line = line.substr(0, line.find('\0'));
     std::vector<std::string> fields;
@@ -76,7 +76,7 @@ std::vector<std::string> splitFields(std::string_view line) {
         }
     };
     skipBlanks();
-    while (pos < line.size()) {
+    while (pos < line.size() && fields.size() < maxFields) {
         std::string field;
         if (line[pos] == kQuote) {
             ++pos;
@@ -101,7 +101,7 @@ std::vector<std::string> splitFields(std::string_view line) {
         skipBlanks();
         if (pos < line.size() && line[pos] == kComma) {
             ++pos;
-            if (pos == line.size()) {
+            if (pos == line.size() && fields.size() < maxFields) {
                 fields.emplace_back();
             }
             skipBlanks();
@@ -111,7 +111,8 @@ std::vector<std::string> splitFields(std::string_view line) {
 }
 
 ScriptRecord parseRecord(std::string_view line) {
-    const std::vector<std::string> fields = splitFields(line);
+    // A record is its first two fields; a line of millions of fields costs no more than that.
+    const std::vector<std::string> fields = splitFields(line, 2);
     ScriptRecord record;
     if (fields.empty()) {
         return record;

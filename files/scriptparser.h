@@ -2,6 +2,7 @@
 // Nothing here touches a file or the board, so every rule can be tested and fuzzed on its own.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -13,10 +14,12 @@ namespace larkspur {
 // LF or a lone CR; a break at the very end adds no further line; a NUL byte ends the text.
 std::vector<std::string> splitScriptLines(std::string_view bytes);
 
-// The fields of one line, all of them (the records use the first two). Blanks (codes 1 to 32)
-// and commas separate fields; a field that starts with a double quote runs to the closing quote,
-// with two quotes inside standing for one; a comma that ends the line adds an empty field.
-std::vector<std::string> splitFields(std::string_view line);
+// The fields of one line, at most `maxFields` of them: the rest of the line is not looked at.
+// Blanks (codes 1 to 32) and commas separate fields; a field that starts with a double quote runs
+// to the closing quote, with two quotes inside standing for one; a comma that ends the line adds
+// an empty field.
+std::vector<std::string> splitFields(std::string_view line,
+                                     std::size_t maxFields = static_cast<std::size_t>(-1));
 
 struct ScriptRecord {
     enum class Kind {

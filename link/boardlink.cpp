@@ -3,14 +3,27 @@
 #include "portname.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <string_view>
 
 namespace sundial {
+
+namespace {
+
+// Firmware that frames its read replies loosely keeps working with SUNDIAL_LENIENT_REPLIES=1.
+bool lenientRepliesRequested() {
+    const char* value = std::getenv("SUNDIAL_LENIENT_REPLIES");
+    return value != nullptr && std::string_view(value) == "1";
+}
+
+} // namespace
 
 int BoardLink::init(int port, const Channel* channels) {
     if (channels == nullptr) {
         return 0;
     }
     std::copy(channels, channels + kChannels, m_channels.begin());
+    m_lenientReplies = lenientRepliesRequested();
     if (port == -1) {
         return -1;
     }
@@ -55,7 +68,8 @@ int BoardLink::readData(int channel, std::int32_t reg, std::uint8_t* buffer, int
     }
     std::array<std::uint8_t, kMaxPayload> payload{};
     const int code =
-        exchange(*request, {payload.data(), static_cast<std::size_t>(readReplyPayload(count))});
+        exchange(*request, {payload.data(), static_cast<std::size_t>(readReplyPayload(count))},
+                 m_lenientReplies ? Reply::Unchecked : Reply::Checked);
     if (code == 0) {
         std::copy_n(payload.begin() + kReadValueOffset, count, buffer);
     }
@@ -81,15 +95,15 @@ bool BoardLink::openAndProbe(int number) {
     }
     m_port = port.release();
     std::array<std::uint8_t, kShortReplyPayload> payload{};
-    if (exchange(probeRequest(), payload) != 0) {
+    if (exchange(probeRequest(), payload, Reply::Unchecked) != 0) {
         dropPort();
         return false;
     }
     return true;
 }
 
-int BoardLink::exchange(const Frame& request, std::span<std::uint8_t> payload) {
-    if (!m_port->write(request.bytes())) {
+int BoardLink::exchange(const Frame& request, std::span<std::uint8_t> payload, Reply judging) {
+    if (!send(request)) {
         return failed(1);
     }
     std::array<std::uint8_t, 2> ack{};
@@ -99,9 +113,14 @@ int BoardLink::exchange(const Frame& request, std::span<std::uint8_t> payload) {
     if (ack != kAck) {
         return failed(3);
     }
-    // Judged by length only: start byte, length byte and checksum of the reply are not looked at.
     std::array<std::uint8_t, Frame::kMaxSize> reply{};
-    if (!receiveExactly({reply.data(), payload.size() + 4})) {
+    const std::span<std::uint8_t> frame{reply.data(), payload.size() + 4};
+    if (!receiveExactly(frame)) {
+        return failed(4);
+    }
+    // Bytes of the right count are not yet this request's reply: a late answer to an earlier
+    // request, or a frame torn by noise, would otherwise hand the caller wrong values.
+    if (judging == Reply::Checked && !isWellFormedFrame(frame)) {
         return failed(4);
     }
     if (!m_port->write(kAck)) {
@@ -112,7 +131,7 @@ int BoardLink::exchange(const Frame& request, std::span<std::uint8_t> payload) {
 }
 
 int BoardLink::writeTransaction(const Frame& request) {
-    if (!m_port->write(request.bytes())) {
+    if (!send(request)) {
         return failed(1);
     }
     std::array<std::uint8_t, 2> ack{}; // any two bytes will do
@@ -131,6 +150,13 @@ int BoardLink::writeTransaction(const Frame& request) {
     return 0;
 }
 
+bool BoardLink::send(const Frame& request) {
+    // Whatever is waiting now belongs to no transaction (a reply that came after its request
+    // gave up, noise): it must not be taken for this request's answer.
+    m_port->purgeReceive();
+    return m_port->write(request.bytes());
+}
+
 bool BoardLink::receiveExactly(std::span<std::uint8_t> buffer) {
     std::size_t got = 0;
     for (int call = 0; call < kReceiveCalls && got < buffer.size(); ++call) {
@@ -144,8 +170,9 @@ bool BoardLink::receiveExactly(std::span<std::uint8_t> buffer) {
 }
 
 int BoardLink::failed(int code) {
-    // Late bytes of a failed exchange must not meet the next one.
-    m_port->purgeReceive();
+    // The rest of a failed exchange may still be on its way: let the line go quiet before
+    // discarding, so that it does not meet the next request.
+    m_port->drainReceive(kDrainQuietMs, kDrainLimitMs);
     return code;
 }
 

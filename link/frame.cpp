@@ -40,6 +40,16 @@ std::uint16_t checksum(std::span<const std::uint8_t> bytes) {
     return static_cast<std::uint16_t>(sum & 0xFFFF);
 }
 
+bool isWellFormedFrame(std::span<const std::uint8_t> bytes) {
+    if (bytes.size() < 4 || bytes.size() > Frame::kMaxSize || bytes[0] != kStartByte ||
+        bytes[1] != bytes.size() - 4) {
+        return false;
+    }
+    const std::size_t summed = bytes.size() - 2;
+    const std::uint16_t sum = checksum(bytes.first(summed));
+    return bytes[summed] == (sum >> 8) && bytes[summed + 1] == (sum & 0xFF);
+}
+
 bool isAddressableType(std::int32_t type) {
     return type >= 1 && type <= 4;
 }

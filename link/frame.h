@@ -43,6 +43,10 @@ private:
 // Sum of the bytes modulo 65536.
 std::uint16_t checksum(std::span<const std::uint8_t> bytes);
 
+// Whether `bytes` is one whole frame: start byte, a length byte that matches the size, payload
+// and the checksum over everything before it.
+bool isWellFormedFrame(std::span<const std::uint8_t> bytes);
+
 // Whether the type can be addressed by reads and writes at all.
 bool isAddressableType(std::int32_t type);
 

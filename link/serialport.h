@@ -11,6 +11,12 @@ namespace sundial {
 inline constexpr int kReadTimeoutMs = 600;
 inline constexpr int kWriteTimeoutPerByteMs = 5;
 inline constexpr int kWriteTimeoutMs = 600;
+// After a failed exchange the line is drained until it has been quiet this long: a few character
+// times (87 us each at 115200 baud), the board's turnaround, and a USB adapter's latency timer,
+// which may hold received bytes for up to 16 ms before passing them on.
+inline constexpr int kDrainQuietMs = 20;
+// A line that never goes quiet (noise, a babbling board) still ends the drain after this long.
+inline constexpr int kDrainLimitMs = 600;
 
 class SerialPort {
 public:
@@ -26,6 +32,10 @@ public:
 
     // Discards whatever has been received and not yet read.
     virtual void purgeReceive() = 0;
+
+    // Reads and discards until nothing has arrived for `quietMs`, for at most `limitMs` in all
+    // (or until the port fails), then discards whatever is left, as purgeReceive() does.
+    virtual void drainReceive(int quietMs, int limitMs) = 0;
 
     // Closes the port; the platform close call's result, nonzero on success.
     virtual int close() = 0;

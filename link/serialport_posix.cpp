@@ -3,6 +3,8 @@
 #include "portname.h"
 #include "serialport.h"
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -40,6 +42,7 @@ public:
     int read(std::span<std::uint8_t> buffer) override;
     bool write(std::span<const std::uint8_t> bytes) override;
     void purgeReceive() override { ::tcflush(m_fd, TCIFLUSH); }
+    void drainReceive(int quietMs, int limitMs) override;
     int close() override;
 
 private:
@@ -89,6 +92,30 @@ int PosixSerialPort::read(std::span<std::uint8_t> buffer) {
         }
     }
     return static_cast<int>(got);
+}
+
+void PosixSerialPort::drainReceive(int quietMs, int limitMs) {
+    const auto limit = Clock::now() + std::chrono::milliseconds(limitMs);
+    std::array<std::uint8_t, 256> scratch{};
+    for (;;) {
+        const int wait = std::min(quietMs, msUntil(limit));
+        if (wait <= 0) {
+            break; // babbling: give up on quiet, the flush below still empties the queue
+        }
+        pollfd pfd{m_fd, POLLIN, 0};
+        const int ready = ::poll(&pfd, 1, wait);
+        if (ready < 0 && errno == EINTR) {
+            continue;
+        }
+        if (ready <= 0 || (pfd.revents & POLLIN) == 0) {
+            break; // quiet for the whole interval, or the device went away
+        }
+        const ssize_t n = ::read(m_fd, scratch.data(), scratch.size());
+        if (n == 0 || (n < 0 && !wouldBlock(errno))) {
+            break;
+        }
+    }
+    ::tcflush(m_fd, TCIFLUSH);
 }
 
 bool PosixSerialPort::write(std::span<const std::uint8_t> bytes) {

@@ -31,6 +31,28 @@ public:
 
     void purgeReceive() override { ::PurgeComm(m_handle, PURGE_RXCLEAR); }
 
+    void drainReceive(int quietMs, int limitMs) override {
+        COMMTIMEOUTS normal{};
+        if (::GetCommTimeouts(m_handle, &normal)) {
+            // The driver's "wait for the first byte" mode: a read returns at once with whatever
+            // is there, otherwise with the first byte to arrive, or empty after quietMs.
+            COMMTIMEOUTS drain = normal;
+            drain.ReadIntervalTimeout = MAXDWORD;
+            drain.ReadTotalTimeoutMultiplier = MAXDWORD;
+            drain.ReadTotalTimeoutConstant = static_cast<DWORD>(quietMs);
+            if (::SetCommTimeouts(m_handle, &drain)) {
+                const ULONGLONG limit = ::GetTickCount64() + static_cast<ULONGLONG>(limitMs);
+                std::uint8_t scratch[256];
+                DWORD got = 0;
+                while (::GetTickCount64() < limit &&
+                       ::ReadFile(m_handle, scratch, sizeof scratch, &got, nullptr) && got > 0) {
+                }
+                ::SetCommTimeouts(m_handle, &normal);
+            }
+        }
+        ::PurgeComm(m_handle, PURGE_RXCLEAR);
+    }
+
     int close() override {
         if (m_handle == INVALID_HANDLE_VALUE) {
             return 0;

@@ -14,7 +14,8 @@
  *   1 the request could not be sent (also: no port open, or arguments rejected; nothing sent)
  *   2 the board's acknowledgement did not arrive
  *   3 the acknowledgement was not 1F 00
- *   4 the reply frame did not arrive
+ *   4 the reply frame did not arrive; for _readData also: what arrived was not a well-formed
+ *     reply frame (start byte 1E, length byte count + 5, checksum)
  *   5 the closing acknowledgement could not be sent
  *
  * Result codes of _writeData (and of the channel set-up requests inside _init):
@@ -24,9 +25,23 @@
  *   3 the 7-byte reply frame did not arrive
  *   4 the closing acknowledgement could not be sent
  *
- * After any nonzero code except a rejected call, whatever the port has received and not yet
- * read is discarded, so that late bytes of a failed exchange do not meet the next one. The
- * library never retries.
+ * Keeping in step with the board: whatever the port has received and not yet read is discarded
+ * before each request is sent (it belongs to no transaction). After any nonzero code except a
+ * rejected call, the library reads and discards until the line has been quiet for 20 ms (at
+ * most 600 ms when it never goes quiet), then discards what is left, so that the rest of a
+ * failed exchange does not meet the next one. The library never retries.
+ *
+ * How long a call may take: each awaited piece (acknowledgement, reply) gets up to three read
+ * waits of 600 ms. A silent board fails after about 1.8 s plus the 20 ms of quiet; a board that
+ * acknowledges and then answers in dribbles can hold a read for up to 3.6 s, plus up to 0.6 s of
+ * draining on a line that keeps babbling, plus the write time-out (5 ms per byte + 600 ms) of a
+ * port that does not take the request.
+ *
+ * Environment (read at each _init):
+ *   SUNDIAL_PORTS            Linux: a ':'-separated list of device paths; port n is the n-th.
+ *   SUNDIAL_LENIENT_REPLIES  set to 1, read replies are judged by their length alone, as for
+ *                            board firmware that frames them loosely; a 0 from _readData then
+ *                            no longer proves that the values came from that request's reply.
  */
 #ifndef SUNDIAL_H
 #define SUNDIAL_H
@@ -79,7 +94,7 @@ SUNDIAL_API int32_t _getVer(void);
  * channel's type) has been sent; their results are ignored. On 0 no port is open.
  * A port that cannot be opened exclusively or set up is skipped silently; a port that opens but
  * does not pass the probe is closed before the next one is tried. A silent port costs about
- * 1.8 s; a missing one nothing.
+ * 1.8 s; a missing one nothing. The probe's reply is judged by its length alone.
  * `channels` must point to SUNDIAL_CHANNELS entries; the library keeps no pointer to it. A null
  * pointer changes nothing and returns 0.
  * On Linux port n is a device node (see README: ttyS, ttyUSB, ttyACM blocks, or the list in the
@@ -98,6 +113,10 @@ SUNDIAL_API int32_t _close(void);
  * `reg` (low 8 bits used), into `buffer` (at least `count` bytes). Returns a read result code.
  * Returns 1 and sends nothing when no port is open, `buffer` is null, `count` or `channel` is out
  * of range, or the channel's type is not 1 to 4. On a nonzero result `buffer` is left unchanged.
+ * A 0 means the values came from the reply to this request: a well-formed frame (start byte,
+ * length byte count + 5, checksum) received after this request's acknowledgement; nothing that
+ * was waiting when the request went out is taken (with SUNDIAL_LENIENT_REPLIES=1 only the length
+ * is judged). The first five payload bytes of the reply are the board's business.
  */
 SUNDIAL_API int32_t _readData(int32_t channel, int32_t reg, uint8_t* buffer, int32_t count);
 

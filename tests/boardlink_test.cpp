@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <deque>
 #include <map>
 #include <optional>
@@ -30,14 +31,16 @@ ReadStep failure() {
 }
 
 struct ScriptedPort {
-    std::deque<ReadStep> reads;
+    std::deque<ReadStep> waiting;               // already received when the next request goes out
+    std::deque<ReadStep> reads;                 // what arrives after it, one step per read call
     std::vector<std::string> writes;            // hex of each write call
     std::optional<std::size_t> failWriteNumber; // 0-based index of a write call that fails
     int readCalls = 0;
     int purges = 0;
+    int drains = 0;
     int closes = 0;
     int closeResult = 1;
-    std::vector<std::string> events; // writes, reads and purges in order
+    std::vector<std::string> events; // writes, reads, purges and drains in order
 };
 
 std::map<int, ScriptedPort> g_ports; // port number -> its script; absent numbers do not open
@@ -49,12 +52,13 @@ public:
     int read(std::span<std::uint8_t> buffer) override {
         ++m_script.readCalls;
         m_script.events.push_back("read");
-        if (m_script.reads.empty()) {
+        std::deque<ReadStep>& queue = m_script.waiting.empty() ? m_script.reads : m_script.waiting;
+        if (queue.empty()) {
             return 0;
         }
-        ReadStep& step = m_script.reads.front();
+        ReadStep& step = queue.front();
         if (step.fails) {
-            m_script.reads.pop_front();
+            queue.pop_front();
             return -1;
         }
         // Bytes beyond the requested count stay queued, as in a driver's buffer.
@@ -62,7 +66,7 @@ public:
         std::copy_n(step.bytes.begin(), n, buffer.begin());
         step.bytes.erase(step.bytes.begin(), step.bytes.begin() + static_cast<std::ptrdiff_t>(n));
         if (step.bytes.empty()) {
-            m_script.reads.pop_front();
+            queue.pop_front();
         }
         return static_cast<int>(n);
     }
@@ -74,8 +78,17 @@ public:
     }
     void purgeReceive() override {
         ++m_script.purges;
-        m_script.reads.clear();
+        m_script.waiting.clear();
         m_script.events.push_back("purge");
+    }
+    // The rest of the script is the failed exchange's tail: it arrives and is drained.
+    void drainReceive(int quietMs, int limitMs) override {
+        EXPECT_GT(quietMs, 0);
+        EXPECT_GE(limitMs, quietMs);
+        ++m_script.drains;
+        m_script.waiting.clear();
+        m_script.reads.clear();
+        m_script.events.push_back("drain");
     }
     int close() override {
         ++m_script.closes;
@@ -128,6 +141,7 @@ protected:
         port.events.clear();
         port.readCalls = 0;
         port.purges = 0;
+        port.drains = 0;
         return port;
     }
 
@@ -144,7 +158,8 @@ TEST_F(BoardLinkTest, SearchTriesEveryPortInOrderAndStopsAtTheBoard) {
     EXPECT_EQ(g_opened, (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9}));
     EXPECT_EQ(g_ports[5].writes, (std::vector<std::string>{kProbe}));
     EXPECT_EQ(g_ports[5].readCalls, 3); // three waits for the acknowledgement, then give up
-    EXPECT_EQ(g_ports[5].purges, 1);
+    EXPECT_EQ(g_ports[5].events, (std::vector<std::string>{"purge", "write " + kProbe, "read",
+                                                           "read", "read", "drain"}));
     EXPECT_EQ(g_ports[5].closes, 1);
     EXPECT_EQ(g_ports[9].writes,
               (std::vector<std::string>{
@@ -228,20 +243,80 @@ TEST_F(BoardLinkTest, ReadTakesTheValueFromFrameByteSeven) {
     std::uint8_t value = 0;
     EXPECT_EQ(m_link.readData(0, 0x10, &value, 1), 0);
     EXPECT_EQ(value, 0xA5);
-    EXPECT_EQ(port.writes, (std::vector<std::string>{"1E 06 10 01 4C 10 01 00 00 92", kAckHex}));
-    EXPECT_EQ(port.purges, 0);
+    EXPECT_EQ(port.events, (std::vector<std::string>{"purge", "write 1E 06 10 01 4C 10 01 00 00 92",
+                                                     "read", "read", "write " + kAckHex}));
 }
 
-TEST_F(BoardLinkTest, ReplyIsJudgedByLengthOnly) {
+TEST_F(BoardLinkTest, BytesWaitingBeforeARequestAreNotItsAnswer) {
     ScriptedPort& port = connect(1);
-    // Wrong start byte, length and checksum: the values still count.
-    port.reads = {bytes(kAckHex), bytes("00 00 00 00 00 00 00 11 22 33 00 00")};
-    std::uint8_t values[3] = {};
-    EXPECT_EQ(m_link.readData(0, 0x10, values, 3), 0);
-    EXPECT_EQ(values[0], 0x11);
-    EXPECT_EQ(values[1], 0x22);
-    EXPECT_EQ(values[2], 0x33);
+    // A well-formed reply of the same size that came after an earlier read gave up.
+    port.waiting = {bytes("1F 00 1E 06 10 01 4C 01 00 77 00 F9")};
+    port.reads = {bytes(kAckHex), bytes("1E 06 10 01 4C 01 00 A5 01 27")};
+    std::uint8_t value = 0;
+    EXPECT_EQ(m_link.readData(0, 0x10, &value, 1), 0);
+    EXPECT_EQ(value, 0xA5);
+
+    port.waiting = {bytes("AA 55")};
+    port.reads = {bytes(kAckHex), bytes("1E 03 00 01 00 00 22")};
+    EXPECT_EQ(m_link.writeData(0, 0x10, &value, 1), 0);
+    EXPECT_EQ(port.purges, 2);
+    EXPECT_EQ(port.drains, 0);
 }
+
+struct ReplyShape {
+    const char* name;
+    const char* reply; // to a read of three registers from 0x10, after the acknowledgement
+    int strictCode;    // read replies checked as frames
+    int lenientCode;   // judged by length only
+};
+
+class ReplyJudging : public BoardLinkTest, public ::testing::WithParamInterface<ReplyShape> {
+protected:
+    void TearDown() override {
+        ::unsetenv("SUNDIAL_LENIENT_REPLIES");
+        BoardLinkTest::TearDown();
+    }
+    void readWith(const char* lenient, int code) {
+        if (lenient != nullptr) {
+            ::setenv("SUNDIAL_LENIENT_REPLIES", lenient, 1);
+        }
+        ScriptedPort& port = connect(1); // the switch is read at init
+        port.reads = {bytes(kAckHex), bytes(GetParam().reply)};
+        std::uint8_t values[3] = {0x5A, 0x5A, 0x5A};
+        EXPECT_EQ(m_link.readData(0, 0x10, values, 3), code);
+        const std::vector<std::uint8_t> got(values, values + 3);
+        const std::vector<std::uint8_t> expected =
+            code == 0 ? std::vector<std::uint8_t>{0x11, 0x22, 0x33}
+                      : std::vector<std::uint8_t>{0x5A, 0x5A, 0x5A};
+        EXPECT_EQ(got, expected);
+        EXPECT_EQ(port.drains, code == 0 ? 0 : 1);
+        EXPECT_EQ(port.writes.size(), code == 0 ? 2u : 1u) << "closing ack only for a reply taken";
+    }
+};
+
+TEST_P(ReplyJudging, Strict) {
+    readWith(nullptr, GetParam().strictCode);
+    EXPECT_FALSE(m_link.lenientReplies());
+}
+
+TEST_P(ReplyJudging, Lenient) {
+    readWith("1", GetParam().lenientCode);
+    EXPECT_TRUE(m_link.lenientReplies());
+}
+
+TEST_P(ReplyJudging, OnlyOneTurnsTheSwitch) {
+    readWith("yes", GetParam().strictCode);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Link, ReplyJudging,
+    ::testing::Values(ReplyShape{"wellFormed", "1E 08 10 01 10 03 00 11 22 33 00 B0", 0, 0},
+                      ReplyShape{"badStartByte", "1D 08 10 01 10 03 00 11 22 33 00 AF", 4, 0},
+                      ReplyShape{"badLength", "1E 09 10 01 10 03 00 11 22 33 00 B1", 4, 0},
+                      ReplyShape{"badChecksum", "1E 08 10 01 10 03 00 11 22 33 00 B1", 4, 0},
+                      ReplyShape{"checksumHighByte", "1E 08 10 01 10 03 00 11 22 33 01 B0", 4, 0},
+                      ReplyShape{"noFrameAtAll", "00 00 00 00 00 00 00 11 22 33 00 00", 4, 0}),
+    [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
 
 struct FailedRead {
     const char* name;
@@ -253,7 +328,7 @@ struct FailedRead {
 
 class ReadFailures : public BoardLinkTest, public ::testing::WithParamInterface<FailedRead> {};
 
-TEST_P(ReadFailures, GiveTheStepsCodeAndPurge) {
+TEST_P(ReadFailures, GiveTheStepsCodeAndDrain) {
     const FailedRead& c = GetParam();
     ScriptedPort& port = connect(1);
     port.reads = c.answers;
@@ -262,8 +337,9 @@ TEST_P(ReadFailures, GiveTheStepsCodeAndPurge) {
     EXPECT_EQ(m_link.readData(0, 0x10, &value, 1), c.code);
     EXPECT_EQ(value, 0x5A) << "buffer untouched on failure";
     EXPECT_EQ(port.writes.size(), c.writes);
-    EXPECT_EQ(port.purges, 1);
-    EXPECT_EQ(port.events.back(), "purge");
+    EXPECT_EQ(port.events.front(), "purge");
+    EXPECT_EQ(port.drains, 1);
+    EXPECT_EQ(port.events.back(), "drain");
     EXPECT_TRUE(m_link.isOpen()) << "the port stays open after a failed transaction";
 }
 
@@ -303,7 +379,15 @@ TEST_F(BoardLinkTest, WriteAcceptsAnyTwoBytesAsAcknowledgement) {
     const std::uint8_t value = 0x55;
     EXPECT_EQ(m_link.writeData(0, 0x10, &value, 1), 0);
     EXPECT_EQ(port.writes, (std::vector<std::string>{"1E 05 00 01 4C 10 55 00 D5", kAckHex}));
-    EXPECT_EQ(port.purges, 0);
+    EXPECT_EQ(port.drains, 0);
+}
+
+TEST_F(BoardLinkTest, WriteRepliesAreJudgedByLengthOnly) {
+    ScriptedPort& port = connect(1);
+    port.reads = {bytes(kAckHex), bytes("00 11 22 33 44 55 66")};
+    const std::uint8_t value = 0x55;
+    EXPECT_EQ(m_link.writeData(0, 0x10, &value, 1), 0);
+    EXPECT_EQ(port.drains, 0);
 }
 
 struct FailedWrite {
@@ -315,7 +399,7 @@ struct FailedWrite {
 
 class WriteFailures : public BoardLinkTest, public ::testing::WithParamInterface<FailedWrite> {};
 
-TEST_P(WriteFailures, GiveTheStepsCodeAndPurge) {
+TEST_P(WriteFailures, GiveTheStepsCodeAndDrain) {
     const FailedWrite& c = GetParam();
     ScriptedPort& port = connect(1);
     port.reads = c.answers;
@@ -323,8 +407,9 @@ TEST_P(WriteFailures, GiveTheStepsCodeAndPurge) {
     const std::uint8_t value = 0x01;
     EXPECT_EQ(m_link.writeData(7, 0x37, &value, 1), c.code);
     EXPECT_EQ(port.writes.front(), "1E 06 07 03 37 37 00 01 00 9D");
-    EXPECT_EQ(port.purges, 1);
-    EXPECT_EQ(port.events.back(), "purge");
+    EXPECT_EQ(port.events.front(), "purge");
+    EXPECT_EQ(port.drains, 1);
+    EXPECT_EQ(port.events.back(), "drain");
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -346,7 +431,8 @@ TEST_F(BoardLinkTest, ASetupFailureDoesNotStopTheConnection) {
     EXPECT_EQ(m_link.init(2, kI2cTable), 2);
     EXPECT_TRUE(m_link.isOpen());
     EXPECT_EQ(g_ports[2].writes.size(), 10u); // probe, closing ack, eight set-ups
-    EXPECT_EQ(g_ports[2].purges, 8);
+    EXPECT_EQ(g_ports[2].purges, 9);          // before each request
+    EXPECT_EQ(g_ports[2].drains, 8);
 }
 
 TEST_F(BoardLinkTest, NoPortMeansCodeOneAndNothingSent) {
@@ -385,6 +471,7 @@ TEST_F(BoardLinkTest, RejectedArgumentsSendNothing) {
     }
     EXPECT_TRUE(port.writes.empty());
     EXPECT_EQ(port.purges, 0);
+    EXPECT_EQ(port.drains, 0);
 }
 
 TEST_F(BoardLinkTest, CloseReturnsThePlatformResult) {

@@ -1,6 +1,7 @@
 // The built library against the virtual board on a pseudo-terminal: exact traffic, result
 // codes under faults, the search and the port's line settings.
 #include "evmprocess.h"
+#include "linkcases.h"
 #include "linktesthex.h"
 #include "sundiallibrary.h"
 
@@ -14,6 +15,12 @@
 #include <sys/file.h>
 #include <termios.h>
 #include <unistd.h>
+
+namespace linkcases {
+void PrintTo(const Case& test, std::ostream* os) {
+    *os << test.name;
+}
+} // namespace linkcases
 
 using testsupport::EvmProcess;
 using testsupport::SundialLibrary;
@@ -76,10 +83,6 @@ protected:
 
     SundialLibrary m_lib;
 };
-
-TEST_F(SundialEndToEnd, VersionIsOnePointFive) {
-    EXPECT_EQ(m_lib.getVer(), 0x1500);
-}
 
 TEST_F(SundialEndToEnd, SearchSkipsMissingAndUnusablePortsAndSetsUpEveryChannel) {
     EvmProcess evm;
@@ -209,57 +212,6 @@ TEST_F(SundialEndToEnd, ManyRegistersInOneTransaction) {
               std::vector<std::uint8_t>(defaults, defaults + 10));
 }
 
-struct FaultCase {
-    const char* name;
-    const char* fault;
-    bool write; // a write transaction, else an exchange (read)
-    int code;
-    // Whether the next transaction must go through. Bytes that come after the failed
-    // transaction gave up (a fourth piece, a late reply) arrive after the purge and spoil it.
-    bool recovers;
-};
-
-class SundialFaults : public SundialEndToEnd, public ::testing::WithParamInterface<FaultCase> {};
-
-TEST_P(SundialFaults, GiveTheirCodeAndLeaveTheLinkUsable) {
-    const FaultCase& c = GetParam();
-    EvmProcess evm;
-    connect(evm, kI2cTable);
-    ASSERT_EQ(evm.control(std::string("fault ") + c.fault), "ok");
-
-    std::uint8_t value = 0x11;
-    const int code =
-        c.write ? m_lib.writeData(0, 0x12, &value, 1) : m_lib.readData(0, 0x12, &value, 1);
-    EXPECT_EQ(code, c.code);
-    if (!c.write && c.code != 0) {
-        EXPECT_EQ(value, 0x11) << "buffer untouched";
-    }
-
-    if (!c.recovers) {
-        return;
-    }
-    // Whatever the failed transaction left behind was purged: the next one goes through.
-    std::uint8_t again = 0;
-    EXPECT_EQ(m_lib.readData(0, 0x18, &again, 1), 0);
-    EXPECT_EQ(again, 0xFF);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Link, SundialFaults,
-    ::testing::Values(FaultCase{"readNoAck", "no-ack", false, 2, true},
-                      FaultCase{"writeNoAck", "no-ack", true, 2, true},
-                      FaultCase{"readWrongAck", "wrong-ack", false, 3, true},
-                      FaultCase{"writeTakesAnyAck", "wrong-ack", true, 0, true},
-                      FaultCase{"readGarbage", "garbage", false, 3, true},
-                      FaultCase{"readNoReply", "no-reply", false, 4, true},
-                      FaultCase{"writeNoReply", "no-reply", true, 3, true},
-                      FaultCase{"readThreePieces", "pieces 3", false, 0, true},
-                      FaultCase{"readFourPieces", "pieces 4", false, 4, false},
-                      FaultCase{"writeThreePieces", "pieces 3", true, 0, true},
-                      FaultCase{"writeFourPieces", "pieces 4", true, 3, false},
-                      FaultCase{"readReplyAfterTwoSeconds", "late 2000", false, 4, false}),
-    [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
-
 TEST_F(SundialEndToEnd, UnpluggedBoardFailsAtOnceAndIsFoundAgainAfterReplug) {
     EvmProcess evm;
     connect(evm, kI2cTable);
@@ -334,16 +286,42 @@ TEST_F(SundialEndToEnd, PortIsExclusiveRawAndAt115200) {
     ::close(after);
 }
 
-TEST_F(SundialEndToEnd, BytesTheLineDisciplineWouldEatGetThrough) {
-    EvmProcess evm;
-    connect(evm, kI2cTable);
-    // CR, XON, XOFF, DEL and NL as data: a cooked line would translate or swallow them.
-    for (std::uint8_t value : std::vector<std::uint8_t>{0x0D, 0x11, 0x13, 0x7F, 0x0A, 0x03}) {
-        EXPECT_EQ(m_lib.writeData(0, 0x13, &value, 1), 0);
-        std::uint8_t read = 0;
-        EXPECT_EQ(m_lib.readData(0, 0x13, &read, 1), 0);
-        EXPECT_EQ(read, value);
+// The shared table, also run against the Windows build under Wine: the silent port is 1, the
+// board 2.
+class LinuxBench final : public linkcases::Bench {
+public:
+    LinuxBench() { usePorts({m_silent.linkPath(), m_board.linkPath()}); }
+    ~LinuxBench() override { ::unsetenv("SUNDIAL_LENIENT_REPLIES"); }
+
+    std::string control(const std::string& command) override { return m_board.control(command); }
+    void setEnvironment(const char* name, const char* value) override {
+        if (value != nullptr) {
+            ::setenv(name, value, 1);
+        } else {
+            ::unsetenv(name);
+        }
+    }
+    int boardPort() const override { return 2; }
+    int silentPort() const override { return 1; }
+
+private:
+    EvmProcess m_silent{{"--fault", "silent always"}};
+    EvmProcess m_board;
+};
+
+class LinkTable : public ::testing::TestWithParam<linkcases::Case> {};
+
+TEST_P(LinkTable, OnLinux) {
+    SundialLibrary library;
+    const linkcases::Entries entries{library.init, library.close, library.readData,
+                                     library.writeData, library.getVer};
+    LinuxBench bench;
+    for (const std::string& failure : linkcases::run(GetParam(), entries, bench)) {
+        ADD_FAILURE() << failure;
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Link, LinkTable, ::testing::ValuesIn(linkcases::cases()),
+                         [](const auto& caseInfo) { return caseInfo.param.name; });
 
 } // namespace

@@ -31,7 +31,7 @@ std::vector<uint8_t> payloadOf(const std::string& frameText) {
     return std::vector<uint8_t>(frame.begin() + 2, frame.end() - 2);
 }
 
-// "rx|tx <hex> ; <text> [+delay]" for compact comparisons.
+// "rx|tx <hex> ; <text> [+delay] [*babble]" for compact comparisons.
 std::vector<std::string> render(const std::vector<Event>& events) {
     std::vector<std::string> lines;
     for (const Event& event : events) {
@@ -39,6 +39,9 @@ std::vector<std::string> render(const std::vector<Event>& events) {
         line += hexBytes(event.bytes) + " ; " + event.text;
         if (event.delayMs != 0) {
             line += " +" + std::to_string(event.delayMs);
+        }
+        if (event.babbleMs != 0) {
+            line += " *" + std::to_string(event.babbleMs);
         }
         lines.push_back(line);
     }
@@ -367,6 +370,7 @@ struct FaultCase {
     const char* name;
     const char* fault;
     std::vector<std::string> events;
+    std::string released = {}; // held back, sent when the next request arrives
 };
 
 void PrintTo(const FaultCase& c, std::ostream* os) {
@@ -379,11 +383,15 @@ TEST_P(SessionFault, ShapesTheAnswer) {
     EvmSession session;
     ASSERT_EQ(session.control(std::string("fault ") + GetParam().fault), "ok");
     EXPECT_EQ(feed(session, kRead), GetParam().events);
-    // A fault is "once" unless told otherwise: the next read is answered normally.
-    EXPECT_EQ(feed(session, kRead),
-              (std::vector<std::string>{
-                  std::string("rx ") + kRead + " ; read ch=0 type=1 addr=0x4C reg=0x10 count=1",
-                  "tx 1F 00 ; ack", std::string("tx ") + kReadReply + " ; read-reply"}));
+    // A fault is "once" unless told otherwise: the next read is answered normally, after
+    // whatever was held back.
+    std::vector<std::string> next = {
+        std::string("rx ") + kRead + " ; read ch=0 type=1 addr=0x4C reg=0x10 count=1",
+        "tx 1F 00 ; ack", std::string("tx ") + kReadReply + " ; read-reply"};
+    if (!GetParam().released.empty()) {
+        next.insert(next.begin() + 1, GetParam().released);
+    }
+    EXPECT_EQ(feed(session, kRead), next);
 }
 
 const std::string kReadRx =
@@ -431,7 +439,31 @@ INSTANTIATE_TEST_SUITE_P(
                    "tx 01 ; piece 4/10 read-reply +3", "tx 10 ; piece 5/10 read-reply +4",
                    "tx 01 ; piece 6/10 read-reply +5", "tx 00 ; piece 7/10 read-reply +6",
                    "tx C0 ; piece 8/10 read-reply +7", "tx 01 ; piece 9/10 read-reply +8",
-                   "tx 06 ; piece 10/10 read-reply +9"}}),
+                   "tx 06 ; piece 10/10 read-reply +9"}},
+        FaultCase{
+            "badStart",
+            "bad-start",
+            {kReadRx, "tx 1F 00 ; ack", "tx 1D 06 10 01 10 01 00 C0 01 06 ; bad-start read-reply"}},
+        FaultCase{"badLength",
+                  "bad-length",
+                  {kReadRx, "tx 1F 00 ; ack",
+                   "tx 1E 07 10 01 10 01 00 C0 01 07 ; bad-length read-reply"}},
+        FaultCase{
+            "badSum",
+            "bad-sum",
+            {kReadRx, "tx 1F 00 ; ack", "tx 1E 06 10 01 10 01 00 C0 01 07 ; bad-sum read-reply"}},
+        FaultCase{"splitHalf",
+                  "split",
+                  {kReadRx, "tx 1F 00 ; ack", "tx 1E 06 10 01 10 ; split 1/2 read-reply"},
+                  "tx 01 00 C0 01 06 ; split 2/2 read-reply"},
+        FaultCase{
+            "splitHoldsOneByteAtLeast",
+            "split 258",
+            {kReadRx, "tx 1F 00 ; ack", "tx 1E 06 10 01 10 01 00 C0 01 ; split 1/2 read-reply"},
+            "tx 06 ; split 2/2 read-reply"},
+        FaultCase{"babble",
+                  "babble",
+                  {kReadRx, "tx AA 55 AA 55 AA 55 AA 55 AA 55 AA 55 AA 55 AA 55 ; babble *1000"}}),
     [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
 
 TEST(EvmSession, SilentIgnoresTheRequestNoAckCarriesItOut) {
@@ -450,7 +482,8 @@ TEST(EvmSession, SilentIgnoresTheRequestNoAckCarriesItOut) {
 
 TEST(EvmSession, FaultsOnSetUpsHaveNoReplyToSpoil) {
     const char* setup = "1E 03 50 00 01 00 72";
-    for (const char* fault : {"no-reply", "pieces 3", "late 100"}) {
+    for (const char* fault :
+         {"no-reply", "pieces 3", "late 100", "bad-start", "bad-length", "bad-sum", "split"}) {
         EvmSession session;
         ASSERT_EQ(session.control(std::string("fault ") + fault), "ok");
         EXPECT_EQ(feed(session, setup),
@@ -458,10 +491,32 @@ TEST(EvmSession, FaultsOnSetUpsHaveNoReplyToSpoil) {
                                             "tx 1F 00 ; ack"}))
             << fault;
         EXPECT_FALSE(session.faults().current()) << fault << " used up by the set-up";
+        EXPECT_FALSE(session.holdsTail()) << fault;
     }
     EvmSession session;
     ASSERT_EQ(session.control("fault wrong-ack"), "ok");
     EXPECT_EQ(feed(session, setup).back(), "tx 1F 01 ; wrong-ack");
+    // Babble replaces any answer, and the request is still carried out.
+    ASSERT_EQ(session.control("fault babble 5"), "ok");
+    EXPECT_EQ(feed(session, "1E 05 00 01 4C 13 44 00 C7").back(),
+              "tx AA 55 AA 55 AA 55 AA 55 AA 55 AA 55 AA 55 AA 55 ; babble *5");
+    EXPECT_EQ(session.board().codec().get(0x13), 0x44);
+}
+
+TEST(EvmSession, SplitTailWaitsForTheNextRequestFrame) {
+    EvmSession session;
+    ASSERT_EQ(session.control("fault split 4 always"), "ok");
+    EXPECT_EQ(feed(session, kRead).back(), "tx 1E 06 10 01 ; split 1/2 read-reply");
+    // Acknowledgements, noise and spoilt frames are no requests.
+    EXPECT_EQ(feed(session, "1F 00 AA 1E 05 00 01 4C 10 55 00 D6").size(), 3u);
+    EXPECT_TRUE(session.holdsTail());
+    // The board finishes the old reply, then answers, here splitting again.
+    EXPECT_EQ(feed(session, "1E 03 8F 00 FF 01 AF"),
+              (std::vector<std::string>{
+                  "rx 1E 03 8F 00 FF 01 AF ; probe", "tx 10 01 00 C0 01 06 ; split 2/2 read-reply",
+                  "tx 1F 00 ; ack", "tx 1E 03 8F 00 ; split 1/2 probe-reply"}));
+    session.resetLine(); // a pulled cable
+    EXPECT_FALSE(session.holdsTail());
 }
 
 TEST(EvmSession, FaultCountsAndFilters) {
@@ -564,7 +619,20 @@ INSTANTIATE_TEST_SUITE_P(
                                  {"fault late soon", "error: bad repeat count 'soon'"},
                                  {"fault silent once always", "error: unexpected 'always'"},
                                  {"fault silent read write", "error: more than one request filter"},
-                                 {"fault silent 0", "error: bad repeat count '0'"}}));
+                                 {"fault silent 0", "error: bad repeat count '0'"}},
+        // What "fault" shows reads back as the same fault.
+        std::vector<ControlCase>{{"fault bad-length read always", "ok"},
+                                 {"fault", "ok bad-length read always"},
+                                 {"fault split", "ok"},
+                                 {"fault", "ok split 0 1"},
+                                 {"fault split 0 1", "ok"},
+                                 {"fault", "ok split 0 1"},
+                                 {"fault split 7 probe 2", "ok"},
+                                 {"fault", "ok split 7 probe 2"},
+                                 {"fault babble", "ok"},
+                                 {"fault", "ok babble 1000 1"},
+                                 {"fault split 259", "error: split size must be 0 to 258"},
+                                 {"fault babble 600001", "error: bad delay '600001'"}}));
 
 // ---------------------------------------------------------------------------------------------
 // Options and transcript lines
@@ -601,9 +669,9 @@ INSTANTIATE_TEST_SUITE_P(
                       std::vector<std::string>{"--control", std::string(120, 'c')}));
 
 TEST(Transcript, LineFormat) {
-    const Event event{Event::Direction::Rx, bytes("1E 03 8F 00 FF 01 AF"), "probe", 0};
+    const Event event{Event::Direction::Rx, bytes("1E 03 8F 00 FF 01 AF"), "probe", 0, 0};
     EXPECT_EQ(Transcript::format(event, 0.012345), "0.012345 rx 1E 03 8F 00 FF 01 AF ; probe\n");
-    const Event reply{Event::Direction::Tx, bytes("1F 00"), "ack", 0};
+    const Event reply{Event::Direction::Tx, bytes("1F 00"), "ack", 0, 0};
     EXPECT_EQ(Transcript::format(reply, 12.5), "12.500000 tx 1F 00 ; ack\n");
 }
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -523,6 +524,53 @@ TEST(VirtualEvmFault, RequestsAreServedWhileAReplyIsLate) {
     EXPECT_EQ(decodingOf(lines.back()), "late read-reply");
 }
 
+struct BabbleRun {
+    const char* fault;
+    const char* stop; // run before "idle"
+    size_t first;     // bytes certain to come before it
+};
+
+TEST(VirtualEvmFault, BabbleRepeatsUntilSwitchedOffOrRunOut) {
+    for (const BabbleRun& run :
+         {BabbleRun{"babble 600000", "fault off", 64}, BabbleRun{"babble 200", "ping", 16}}) {
+        EvmProcess evm;
+        ASSERT_EQ(evm.control(std::string("fault ") + run.fault), "ok");
+        Port port(evm.linkPath());
+        port.send(frameOf("00 01 4C 13 44"));
+        const std::vector<uint8_t> noise = port.receive(run.first);
+        ASSERT_EQ(noise.size(), run.first);
+        EXPECT_EQ(std::count(noise.begin(), noise.end(), 0xAA),
+                  std::count(noise.begin(), noise.end(), 0x55));
+        ASSERT_EQ(evm.control(run.stop), "ok");
+        ASSERT_EQ(evm.control("idle"), "ok");
+        const auto lines = evm.transcriptLines();
+        const auto bursts = static_cast<size_t>(
+            std::count_if(lines.begin(), lines.end(),
+                          [](const std::string& line) { return decodingOf(line) == "babble"; }));
+        ASSERT_EQ(bursts + 1, lines.size()) << "the request line, then babble only";
+        evm.mark();
+        EXPECT_EQ(port.receive(bursts * 16 - noise.size()).size(), bursts * 16 - noise.size());
+        expectNextAnswerIsTheProbes(port);
+        EXPECT_EQ(evm.transcriptAfter(4).size(), 4u) << "and no babble since";
+    }
+}
+
+TEST(VirtualEvmFault, SplitReplyIsFinishedByTheNextRequest) {
+    EvmProcess evm;
+    ASSERT_EQ(evm.control("fault split 4"), "ok");
+    Port port(evm.linkPath());
+    port.send(frameOf("10 01 4C 10 01 00"));
+    EXPECT_EQ(hex(port.receive(6)), "1F 00 1E 06 10 01");
+    port.send("1F 00"); // the PC gives up on the reply; its acknowledgement releases nothing
+    evm.markAfter(4);
+    port.send("1E 03 8F 00 FF 01 AF");
+    EXPECT_EQ(hex(port.receive(15)), "10 01 00 C0 01 06 1F 00 1E 03 8F 00 00 00 B0");
+    const auto lines = evm.transcriptLinesAfter(4);
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(decodingOf(lines[0]), "probe");
+    EXPECT_EQ(decodingOf(lines[1]), "split 2/2 read-reply");
+}
+
 TEST(VirtualEvmFault, FromTheCommandLineWithAFilter) {
     EvmProcess evm({"--fault", "no-reply read always"});
     Port port(evm.linkPath());
@@ -706,6 +754,27 @@ TEST(VirtualEvmCommandLine, SendTalksToARunningBoard) {
 
     ProgramRun nobody = runEvm({"--send", evm.controlPath() + "-missing", "ping"});
     EXPECT_EQ(nobody.exitCode, 1);
+}
+
+TEST(VirtualEvmIdle, AnswersOnceTheLateReplyHasGoneOut) {
+    EvmProcess evm;
+    Port port(evm.linkPath());
+    // Lines behind "idle" wait for its answer: an early unplug would drop the late reply.
+    for (const char* line : {"idle", "idle\nunplug"}) {
+        evm.mark();
+        ASSERT_EQ(evm.control("fault late 300"), "ok");
+        port.send(frameOf("10 01 4C 18 01 00"));
+        ASSERT_EQ(hex(port.receive(2)), "1F 00");
+        const ProgramRun run = runEvm({"--send", evm.controlPath(), line});
+        EXPECT_EQ(run.output, "ok\n");
+        const auto lines = evm.transcriptLines();
+        ASSERT_EQ(lines.size(), 3u) << line;
+        EXPECT_EQ(decodingOf(lines[2]), "late read-reply");
+        if (std::string(line) == "idle") {
+            EXPECT_EQ(port.receive(10).size(), 10u); // out of the way of the next round
+        }
+    }
+    EXPECT_EQ(evm.control("device"), "error: unplugged");
 }
 
 } // namespace

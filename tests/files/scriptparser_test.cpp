@@ -92,6 +92,14 @@ TEST(ScriptFieldsTest, SeparatorsQuotesAndTrailingCommas) {
     };
     for (const Case& c : cases) {
         EXPECT_EQ(splitFields(c.line), c.fields) << testing::PrintToString(c.line);
+        // A limited split is the same split, cut short.
+        for (std::size_t limit = 0; limit <= c.fields.size() + 1; ++limit) {
+            const std::size_t kept = std::min(limit, c.fields.size());
+            EXPECT_EQ(splitFields(c.line, limit),
+                      std::vector<std::string>(
+                          c.fields.begin(), c.fields.begin() + static_cast<std::ptrdiff_t>(kept)))
+                << testing::PrintToString(c.line) << " limit " << limit;
+        }
     }
 }
 

@@ -100,12 +100,12 @@ class PanelOnBoard : public ::testing::Test {
 protected:
     // Starts the board, writes the settings file and shows the main window.
     void start(std::vector<std::string> evmArgs, const std::string& ini, bool board = true) {
-        if (board) {
-            m_evm = std::make_unique<EvmProcess>(std::move(evmArgs));
-            ::setenv("SUNDIAL_PORTS", m_evm->linkPath().c_str(), 1);
-        } else {
-            ::setenv("SUNDIAL_PORTS", "/nonexistent/tty", 1);
-        }
+        startOn(board ? std::make_unique<EvmProcess>(std::move(evmArgs)) : nullptr, ini);
+    }
+    // The same with a board prepared by the test (or none).
+    void startOn(std::unique_ptr<EvmProcess> evm, const std::string& ini) {
+        m_evm = std::move(evm);
+        ::setenv("SUNDIAL_PORTS", m_evm ? m_evm->linkPath().c_str() : "/nonexistent/tty", 1);
         const std::string path = QDir(m_folder.path()).filePath("Larkspur.ini").toStdString();
         if (!ini.empty()) {
             std::ofstream(path) << ini;
@@ -191,19 +191,12 @@ TEST_F(PanelOnBoard, StartUpOverSpiReadsNothingAndShowsTheDefaults) {
 
 TEST_F(PanelOnBoard, StartUpShowsWhatTheCodecHolds) {
     // Wide mode, ZERO2 pin as AMUTEO, zero function 1; DAC L at -55 dB; IIS DSP; quad rate.
-    m_evm = nullptr;
     auto evm = std::make_unique<EvmProcess>();
     for (auto [r, v] : std::vector<std::pair<int, int>>{
              {0x16, 0x8A}, {0x18, 200}, {0x11, 0x84}, {0x10, 0xC7}, {0x13, 0x02}}) {
         ASSERT_EQ(evm->control("reg " + std::to_string(r) + " " + std::to_string(v)), "ok");
     }
-    ::setenv("SUNDIAL_PORTS", evm->linkPath().c_str(), 1);
-    m_evm = std::move(evm);
-    const std::string path = QDir(m_folder.path()).filePath("Larkspur.ini").toStdString();
-    std::ofstream(path) << kI2c;
-    m_form = std::make_unique<BoardForm>(nullptr,
-                                         Form1Services{&m_dialogs, &m_sleeper, &m_library, path});
-    m_form->show();
+    startOn(std::move(evm), kI2c);
 
     EXPECT_EQ(control<RadioGroup>("rgDACAttMode")->itemIndex(), 1);
     EXPECT_EQ(control<QSlider>("tkDAC1")->minimum(), 155);
@@ -218,6 +211,28 @@ TEST_F(PanelOnBoard, StartUpShowsWhatTheCodecHolds) {
     // The refresh's echoes are sent but, the history flag being clear, not logged.
     EXPECT_TRUE(m_form->historyLines().isEmpty());
     EXPECT_EQ(reg(0x16), "ok 0x8A");
+}
+
+TEST_F(PanelOnBoard, AGarbageAnswerToASetUpLeavesTheCodecAsItWas) {
+    // Noise where the first set-up's acknowledgement belongs, with more of it behind: the reads
+    // of the start-up and the refresh's echoes must not be shifted by it.
+    auto evm = std::make_unique<EvmProcess>(std::vector<std::string>{"--fault", "garbage setup"});
+    const int values[10] = {0xC0, 0x21, 0x32, 0x43, 0x54, 0x00, 0x76, 0x87, 0x98, 0xA9};
+    for (int i = 0; i < 10; ++i) {
+        ASSERT_EQ(evm->control("reg " + std::to_string(0x10 + i) + " " + std::to_string(values[i])),
+                  "ok");
+    }
+    startOn(std::move(evm), kI2c);
+    m_evm->markAfter(kStartUpLinesI2c);
+    EXPECT_EQ(m_evm->control("fault"), "ok off") << "the set-up met the fault";
+    for (int i = 0; i < 10; ++i) {
+        char expected[16];
+        std::snprintf(expected, sizeof expected, "ok 0x%02X", values[i]);
+        EXPECT_EQ(reg(0x10 + i), expected) << "register 0x" << std::hex << 0x10 + i;
+        EXPECT_EQ(m_form->access().shadowRegister(0x10 + i), values[i]) << std::hex << 0x10 + i;
+    }
+    EXPECT_TRUE(m_dialogs.errors.empty());
+    EXPECT_EQ(control<QSlider>("tkDAC1")->value(), 0x98);
 }
 
 TEST_F(PanelOnBoard, WithoutABoardEveryControlShowsTheDefaults) {

@@ -9,12 +9,39 @@ namespace virtualevm {
 
 namespace {
 
+// Not a frame start or an acknowledgement anywhere, so the PC can only skip it.
+constexpr uint8_t kBabbleBurst[] = {0xAA, 0x55, 0xAA, 0x55, 0xAA, 0x55, 0xAA, 0x55,
+                                    0xAA, 0x55, 0xAA, 0x55, 0xAA, 0x55, 0xAA, 0x55};
+constexpr uint8_t kBadStartByte = 0x1D;
+
 Event rx(std::vector<uint8_t> bytes, std::string text) {
-    return Event{Event::Direction::Rx, std::move(bytes), std::move(text), 0};
+    return Event{Event::Direction::Rx, std::move(bytes), std::move(text), 0, 0};
 }
 
 Event tx(std::vector<uint8_t> bytes, std::string text, unsigned delayMs = 0) {
-    return Event{Event::Direction::Tx, std::move(bytes), std::move(text), delayMs};
+    return Event{Event::Direction::Tx, std::move(bytes), std::move(text), delayMs, 0};
+}
+
+// A reply frame spoiled in one place only, so the PC's check for that place is what fails.
+std::vector<uint8_t> spoiled(std::vector<uint8_t> frame, Fault::Kind kind) {
+    switch (kind) {
+    case Fault::Kind::BadStart:
+        frame.front() = kBadStartByte;
+        break;
+    case Fault::Kind::BadLength: {
+        ++frame[1];
+        const uint16_t sum = checksum(std::span(frame).first(frame.size() - 2));
+        frame[frame.size() - 2] = static_cast<uint8_t>(sum >> 8);
+        frame.back() = static_cast<uint8_t>(sum & 0xFF);
+        break;
+    }
+    case Fault::Kind::BadSum:
+        frame.back() ^= 0x01;
+        break;
+    default:
+        break;
+    }
+    return frame;
 }
 
 // Parses a number within [low, high]; throws with a reason naming what it is.
@@ -71,12 +98,22 @@ void EvmSession::handle(const FrameParser::Item& item, std::vector<Event>& event
     const auto payload = std::span(item.bytes).subspan(2, item.bytes.size() - 4);
     const Request request = Request::decode(payload);
     const std::optional<Fault> fault = m_faults.take(request);
+    // Any request frame gets a held reply tail out: the board finishes what it was sending
+    // before it deals with the new request.
+    const auto releaseTail = [this, &events] {
+        if (m_held) {
+            events.push_back(std::move(*m_held));
+            m_held.reset();
+        }
+    };
     if (fault && fault->kind == Fault::Kind::Silent) {
         events.push_back(rx(item.bytes, request.describe() + " (silent)"));
+        releaseTail();
         return;
     }
     const bool noAck = fault && fault->kind == Fault::Kind::NoAck;
     events.push_back(rx(item.bytes, request.describe() + (noAck ? " (no-ack)" : "")));
+    releaseTail();
     const std::vector<uint8_t> reply = m_board.execute(request);
     if (!fault) {
         answer(request, reply, events);
@@ -126,6 +163,38 @@ void EvmSession::handle(const FrameParser::Item& item, std::vector<Event>& event
     case Fault::Kind::Garbage:
         events.push_back(tx({0xAA, 0x55, 0xAA, 0x55}, "garbage"));
         break;
+    case Fault::Kind::BadStart:
+    case Fault::Kind::BadLength:
+    case Fault::Kind::BadSum: {
+        events.push_back(tx(ackBytes(), "ack"));
+        if (!reply.empty()) {
+            const char* name = fault->kind == Fault::Kind::BadStart    ? "bad-start "
+                               : fault->kind == Fault::Kind::BadLength ? "bad-length "
+                                                                       : "bad-sum ";
+            events.push_back(tx(spoiled(reply, fault->kind), name + replyName));
+        }
+        break;
+    }
+    case Fault::Kind::Split: {
+        events.push_back(tx(ackBytes(), "ack"));
+        if (reply.empty()) {
+            break;
+        }
+        const size_t wanted =
+            fault->splitAt == 0 ? std::max<size_t>(reply.size() / 2, 1) : size_t{fault->splitAt};
+        const auto cut =
+            reply.begin() + static_cast<std::ptrdiff_t>(std::min(wanted, reply.size() - 1));
+        events.push_back(tx(std::vector<uint8_t>(reply.begin(), cut), "split 1/2 " + replyName));
+        m_held = tx(std::vector<uint8_t>(cut, reply.end()), "split 2/2 " + replyName);
+        break;
+    }
+    case Fault::Kind::Babble: {
+        Event burst =
+            tx(std::vector<uint8_t>(std::begin(kBabbleBurst), std::end(kBabbleBurst)), "babble");
+        burst.babbleMs = fault->babbleMs;
+        events.push_back(std::move(burst));
+        break;
+    }
     }
 }
 

@@ -5,6 +5,7 @@
 #include "frameparser.h"
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -20,6 +21,8 @@ struct Event {
     std::vector<uint8_t> bytes;
     std::string text;
     unsigned delayMs = 0; // tx: how long after the triggering input to send it
+    // tx: keep repeating these bytes every few milliseconds for this long after the first time
+    unsigned babbleMs = 0;
 };
 
 // The board's side of the protocol without any I/O: bytes in, transcript lines and timed output
@@ -35,8 +38,13 @@ public:
     // Called when the line has been quiet with a frame half received.
     void flushPartial(std::vector<Event>& events);
     bool hasPartial() const { return m_parser.hasPartial(); }
-    // Drops half-received input, e.g. when the cable is pulled.
-    void resetLine() { m_parser.reset(); }
+    // Drops half-received input and a held-back reply tail, e.g. when the cable is pulled.
+    void resetLine() {
+        m_parser.reset();
+        m_held.reset();
+    }
+    // A split reply's tail is waiting for the next request frame.
+    bool holdsTail() const { return m_held.has_value(); }
 
     // One control command (board state and faults); returns "ok[ data]" or "error: reason".
     std::string control(std::string_view line);
@@ -49,6 +57,7 @@ private:
     EvmBoard m_board;
     FaultPlan m_faults;
     FrameParser m_parser;
+    std::optional<Event> m_held;            // the tail of a split reply
     std::vector<FrameParser::Item> m_items; // reused between calls
 };
 

@@ -17,10 +17,12 @@ struct KindName {
 };
 
 constexpr KindName kKinds[] = {
-    {Fault::Kind::Silent, "silent", 0},      {Fault::Kind::NoAck, "no-ack", 0},
-    {Fault::Kind::WrongAck, "wrong-ack", 0}, {Fault::Kind::NoReply, "no-reply", 0},
-    {Fault::Kind::Pieces, "pieces", 3},      {Fault::Kind::Late, "late", 1},
-    {Fault::Kind::Garbage, "garbage", 0},
+    {Fault::Kind::Silent, "silent", 0},        {Fault::Kind::NoAck, "no-ack", 0},
+    {Fault::Kind::WrongAck, "wrong-ack", 0},   {Fault::Kind::NoReply, "no-reply", 0},
+    {Fault::Kind::Pieces, "pieces", 3},        {Fault::Kind::Late, "late", 1},
+    {Fault::Kind::Garbage, "garbage", 0},      {Fault::Kind::BadStart, "bad-start", 0},
+    {Fault::Kind::BadLength, "bad-length", 0}, {Fault::Kind::BadSum, "bad-sum", 0},
+    {Fault::Kind::Split, "split", 1},          {Fault::Kind::Babble, "babble", 1},
 };
 
 struct FilterName {
@@ -85,6 +87,15 @@ Fault Fault::parse(const std::vector<std::string>& words) {
         }
     } else if (fault.kind == Kind::Late && !args.empty()) {
         fault.lateMs = delayArg(args[0]);
+    } else if (fault.kind == Kind::Split && !args.empty()) {
+        // The longest reply frame is 259 bytes and at least one byte is always held back.
+        const auto splitAt = parseNumber(args[0]);
+        if (!splitAt || *splitAt > 258) {
+            throw std::invalid_argument("split size must be 0 to 258");
+        }
+        fault.splitAt = static_cast<unsigned>(*splitAt);
+    } else if (fault.kind == Kind::Babble && !args.empty()) {
+        fault.babbleMs = delayArg(args[0]);
     }
 
     bool haveFilter = false;
@@ -140,6 +151,10 @@ std::string Fault::describe() const {
                 std::to_string(gapMs);
     } else if (kind == Kind::Late) {
         text += " " + std::to_string(lateMs);
+    } else if (kind == Kind::Split) {
+        text += " " + std::to_string(splitAt);
+    } else if (kind == Kind::Babble) {
+        text += " " + std::to_string(babbleMs);
     }
     if (only) {
         for (const auto& filter : kFilters) {

@@ -11,7 +11,20 @@ namespace virtualevm {
 // A misbehaviour to put on the next request frame(s), so the PC side's error paths can be
 // exercised. Acknowledgements from the PC are not requests and do not use up a fault.
 struct Fault {
-    enum class Kind { Silent, NoAck, WrongAck, NoReply, Pieces, Late, Garbage };
+    enum class Kind {
+        Silent,
+        NoAck,
+        WrongAck,
+        NoReply,
+        Pieces,
+        Late,
+        Garbage,
+        BadStart,
+        BadLength,
+        BadSum,
+        Split,
+        Babble
+    };
 
     static constexpr long kAlways = -1;
 
@@ -20,6 +33,8 @@ struct Fault {
     unsigned firstMs = 300;
     unsigned gapMs = 600;
     unsigned lateMs = 2000;
+    unsigned splitAt = 0; // bytes sent before the hold; 0: half the reply
+    unsigned babbleMs = 1000;
     std::optional<Request::Kind> only; // restrict to one kind of request
     long remaining = 1;                // requests still to hit, or kAlways
 

@@ -26,6 +26,8 @@ constexpr auto kPartialTimeout = std::chrono::milliseconds(250);
 // Output the PC does not read is dropped beyond this, rather than growing without bound.
 constexpr size_t kMaxOutput = 1 << 20;
 constexpr size_t kMaxCommandLine = 4096;
+// Often enough that a PC reading in its usual slices never finds the line quiet.
+constexpr auto kBabbleGap = std::chrono::milliseconds(2);
 
 [[noreturn]] void fail(const std::string& what) {
     throw std::runtime_error(what + ": " + std::strerror(errno));
@@ -134,6 +136,7 @@ void VirtualEvm::unplug() {
     m_devicePath.clear();
     m_output.clear();
     m_timers.clear();
+    m_babble.reset();
     m_session.resetLine();
 }
 
@@ -225,17 +228,31 @@ void VirtualEvm::run(int signalFd) {
             fds.push_back(pollfd{m_listen, POLLIN, 0});
         }
         const size_t clientIndex = fds.size();
+        // A client waiting on "idle" is not read from: its next lines must wait anyway.
+        bool idleDue = false;
         for (const Client& client : m_clients) {
-            fds.push_back(pollfd{client.fd, POLLIN, 0});
+            fds.push_back(
+                pollfd{client.fd, static_cast<short>(client.waitingIdle ? 0 : POLLIN), 0});
+            idleDue = idleDue || (client.waitingIdle && idle());
         }
 
         std::optional<Clock::time_point> deadline;
+        const auto sooner = [&deadline](Clock::time_point when) {
+            deadline = deadline ? std::min(*deadline, when) : when;
+        };
         if (!m_timers.empty()) {
-            deadline = m_timers.begin()->first;
+            sooner(m_timers.begin()->first);
+        }
+        if (m_babble) {
+            sooner(m_babble->next);
         }
         if (m_session.hasPartial()) {
-            const auto expiry = m_lastInput + kPartialTimeout;
-            deadline = deadline ? std::min(*deadline, expiry) : expiry;
+            sooner(m_lastInput + kPartialTimeout);
+        }
+        if (idleDue) {
+            // Another client's command (unplug, fault off) made the board idle after this
+            // client was looked at.
+            sooner(Clock::now());
         }
         timespec wait{};
         timespec* waitPointer = nullptr;
@@ -266,6 +283,7 @@ void VirtualEvm::run(int signalFd) {
             }
         }
         fireTimers(now);
+        fireBabble(now);
         if (m_session.hasPartial() && now >= m_lastInput + kPartialTimeout) {
             m_events.clear();
             m_session.flushPartial(m_events);
@@ -273,11 +291,15 @@ void VirtualEvm::run(int signalFd) {
         }
         flushOutput();
 
-        // Clients first (a command may unplug or replug), then newcomers.
+        // Clients first (a command may unplug or replug), then newcomers. Only now, with the
+        // output flushed, can "idle" be answered: its ok says the bytes are on the line.
         const size_t known = m_clients.size();
         for (size_t i = 0; i < known; ++i) {
-            if (fds[clientIndex + i].revents != 0 && !serviceClient(m_clients[i])) {
-                closeFd(m_clients[i].fd);
+            Client& client = m_clients[i];
+            const bool keep =
+                (fds[clientIndex + i].revents == 0 || readClient(client)) && serviceClient(client);
+            if (!keep) {
+                closeFd(client.fd);
             }
         }
         std::erase_if(m_clients, [](const Client& client) { return client.fd < 0; });
@@ -313,10 +335,14 @@ void VirtualEvm::dispatch(std::vector<Event>& events, Clock::time_point now) {
                              Pending{std::move(event.bytes), std::move(event.text)});
             continue;
         }
-        // Logged before it is written, so the line is in the file when the PC sees the bytes.
-        m_transcript.write(event, now);
-        if (event.direction == Event::Direction::Tx && m_output.size() < kMaxOutput) {
-            m_output.insert(m_output.end(), event.bytes.begin(), event.bytes.end());
+        send(event, now);
+        if (event.direction == Event::Direction::Tx && event.babbleMs > 0) {
+            // A new babble replaces one still running.
+            m_babble = Babble{event.bytes, now + kBabbleGap,
+                              now + std::chrono::milliseconds(event.babbleMs)};
+            if (m_babble->next >= m_babble->end) {
+                m_babble.reset();
+            }
         }
     }
 }
@@ -324,12 +350,29 @@ void VirtualEvm::dispatch(std::vector<Event>& events, Clock::time_point now) {
 void VirtualEvm::fireTimers(Clock::time_point now) {
     while (!m_timers.empty() && m_timers.begin()->first <= now) {
         auto node = m_timers.extract(m_timers.begin());
-        Event event{Event::Direction::Tx, std::move(node.mapped().bytes),
-                    std::move(node.mapped().text), 0};
-        m_transcript.write(event, now);
-        if (m_output.size() < kMaxOutput) {
-            m_output.insert(m_output.end(), event.bytes.begin(), event.bytes.end());
-        }
+        send(Event{Event::Direction::Tx, std::move(node.mapped().bytes),
+                   std::move(node.mapped().text), 0, 0},
+             now);
+    }
+}
+
+void VirtualEvm::fireBabble(Clock::time_point now) {
+    if (!m_babble || now < m_babble->next) {
+        return;
+    }
+    // One burst however late we are: a stalled loop does not owe the line a flood.
+    send(Event{Event::Direction::Tx, m_babble->bytes, "babble", 0, 0}, now);
+    m_babble->next = now + kBabbleGap;
+    if (m_babble->next >= m_babble->end) {
+        m_babble.reset();
+    }
+}
+
+void VirtualEvm::send(const Event& event, Clock::time_point now) {
+    // Logged before it is written, so the line is in the file when the PC sees the bytes.
+    m_transcript.write(event, now);
+    if (event.direction == Event::Direction::Tx && m_output.size() < kMaxOutput) {
+        m_output.insert(m_output.end(), event.bytes.begin(), event.bytes.end());
     }
 }
 
@@ -356,11 +399,14 @@ void VirtualEvm::acceptClients() {
         if (fd < 0) {
             return;
         }
-        m_clients.push_back(Client{fd, {}});
+        m_clients.push_back(Client{fd, {}, false});
     }
 }
 
-bool VirtualEvm::serviceClient(Client& client) {
+bool VirtualEvm::readClient(Client& client) {
+    if (client.waitingIdle) {
+        return false; // not polled for input, so a hang-up or an error
+    }
     char buffer[1024];
     const ssize_t n = ::read(client.fd, buffer, sizeof buffer);
     if (n < 0) {
@@ -370,22 +416,51 @@ bool VirtualEvm::serviceClient(Client& client) {
         return false;
     }
     client.input.append(buffer, static_cast<size_t>(n));
+    return true;
+}
+
+bool VirtualEvm::reply(Client& client, const std::string& line) {
+    const std::string text = line + "\n";
+    return ::send(client.fd, text.data(), text.size(), MSG_NOSIGNAL | MSG_DONTWAIT) ==
+           static_cast<ssize_t>(text.size());
+}
+
+bool VirtualEvm::serviceClient(Client& client) {
+    if (client.waitingIdle) {
+        if (!idle()) {
+            return true;
+        }
+        client.waitingIdle = false;
+        if (!reply(client, "ok")) {
+            return false;
+        }
+    }
     size_t newline = 0;
-    while ((newline = client.input.find('\n')) != std::string::npos) {
+    while (!client.waitingIdle && (newline = client.input.find('\n')) != std::string::npos) {
         std::string line = client.input.substr(0, newline);
         client.input.erase(0, newline + 1);
         if (!line.empty() && line.back() == '\r') {
             line.pop_back();
         }
-        const std::string reply = command(line) + "\n";
-        if (::send(client.fd, reply.data(), reply.size(), MSG_NOSIGNAL | MSG_DONTWAIT) !=
-            static_cast<ssize_t>(reply.size())) {
+        const std::vector<std::string> words = splitWords(line);
+        if (!words.empty() && words[0] == "idle") {
+            if (words.size() != 1) {
+                if (!reply(client, "error: usage: idle")) {
+                    return false;
+                }
+            } else if (!idle()) {
+                client.waitingIdle = true;
+            } else if (!reply(client, "ok")) {
+                return false;
+            }
+            continue;
+        }
+        if (!reply(client, command(line))) {
             return false;
         }
     }
-    if (client.input.size() > kMaxCommandLine) {
-        const std::string reply = "error: command line too long\n";
-        ::send(client.fd, reply.data(), reply.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (!client.waitingIdle && client.input.size() > kMaxCommandLine) {
+        reply(client, "error: command line too long");
         return false;
     }
     return true;
@@ -424,6 +499,9 @@ std::string VirtualEvm::command(std::string_view line) {
         // The new path goes to stdout like the first one; "device" tells it on request.
         announceDevice();
         return "ok";
+    }
+    if (words.size() == 2 && name == "fault" && words[1] == "off") {
+        m_babble.reset();
     }
     return m_session.control(line);
 }

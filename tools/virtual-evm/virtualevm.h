@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,7 +15,8 @@
 namespace virtualevm {
 
 // The board on a pseudo-terminal: one thread, one poll loop over the pty master, the control
-// socket and its clients, with a timer queue for replies that are sent late or in pieces.
+// socket and its clients, with a timer queue for replies that are sent late or in pieces and a
+// babble that repeats until it runs out or the fault is switched off.
 class VirtualEvm {
 public:
     using Clock = std::chrono::steady_clock;
@@ -35,10 +37,16 @@ private:
     struct Client {
         int fd = -1;
         std::string input;
+        bool waitingIdle = false; // "idle" not answered yet; later lines wait in `input`
     };
     struct Pending {
         std::vector<uint8_t> bytes;
         std::string text;
+    };
+    struct Babble {
+        std::vector<uint8_t> bytes;
+        Clock::time_point next; // the next burst
+        Clock::time_point end;
     };
 
     void plug();
@@ -51,10 +59,16 @@ private:
     void readLine(Clock::time_point now);
     void dispatch(std::vector<Event>& events, Clock::time_point now);
     void fireTimers(Clock::time_point now);
+    void fireBabble(Clock::time_point now);
+    void send(const Event& event, Clock::time_point now);
     void flushOutput();
+    // Nothing due later and everything handed to the pty.
+    bool idle() const { return m_timers.empty() && !m_babble && m_output.empty(); }
 
     void acceptClients();
-    bool serviceClient(Client& client); // false: drop the client
+    bool readClient(Client& client);                            // false: drop the client
+    bool serviceClient(Client& client);                         // false: drop the client
+    static bool reply(Client& client, const std::string& line); // false: drop the client
     std::string command(std::string_view line);
 
     EvmOptions m_options;
@@ -73,6 +87,7 @@ private:
 
     std::vector<uint8_t> m_output; // bytes the pty has not taken yet
     std::multimap<Clock::time_point, Pending> m_timers;
+    std::optional<Babble> m_babble;
     Clock::time_point m_lastInput{};
     std::vector<Event> m_events; // reused between calls
 };
