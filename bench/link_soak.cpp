@@ -112,8 +112,9 @@ int main(int argc, char** argv) {
     ::setenv("SUNDIAL_PORTS", board.linkPath().c_str(), 1);
     std::array<uint8_t, kCodecCount> codec = {0xC0, 0x21, 0x32, 0x43, 0x54,
                                               0x00, 0x76, 0x87, 0x98, 0xA9};
-    for (int i = 0; i < kCodecCount; ++i) {
-        board.control("reg " + std::to_string(kCodecFirst + i) + " " + std::to_string(codec[i]));
+    for (std::size_t i = 0; i < codec.size(); ++i) {
+        board.control("reg " + std::to_string(kCodecFirst + static_cast<int>(i)) + " " +
+                      std::to_string(codec[i]));
     }
     std::array<uint8_t, kBoardRegisters> boardRegs{};
     const SundialChannel table[SUNDIAL_CHANNELS] = {{SUNDIAL_TYPE_I2C, 76}, {}, {}, {}, {}, {}, {},
