@@ -1,7 +1,7 @@
 #include "taboutdialog.h"
 
-#include "shellfonts.h"
-#include "widgetkit.h"
+#include "fonts.h"
+#include "widgethelpers.h"
 
 #include <QFrame>
 #include <QLabel>

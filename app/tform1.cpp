@@ -5,18 +5,18 @@
 #include "controlpanel.h"
 #include "dropdownlist.h"
 #include "errortext.h"
+#include "fonts.h"
 #include "hextext.h"
 #include "imagebutton.h"
 #include "linklibrary.h"
 #include "numbernotation.h"
 #include "qtdialogs.h"
 #include "radiogroup.h"
-#include "shellfonts.h"
 #include "taboutdialog.h"
 #include "tregviewform.h"
 #include "tscriptprogress.h"
 #include "tsplashform.h"
-#include "widgetkit.h"
+#include "widgethelpers.h"
 
 #include <QAction>
 #include <QApplication>

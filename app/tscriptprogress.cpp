@@ -1,7 +1,7 @@
 #include "tscriptprogress.h"
 
-#include "shellfonts.h"
-#include "shownow.h"
+#include "fonts.h"
+#include "showwindow.h"
 
 #include <QFrame>
 #include <QLabel>

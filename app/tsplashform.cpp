@@ -1,7 +1,7 @@
 #include "tsplashform.h"
 
-#include "shellfonts.h"
-#include "shownow.h"
+#include "fonts.h"
+#include "showwindow.h"
 
 #include <QLabel>
 #include <QProgressBar>

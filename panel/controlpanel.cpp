@@ -4,9 +4,9 @@
 #include "bindingmath.h"
 #include "dropdownlist.h"
 #include "errortext.h"
+#include "fonts.h"
 #include "radiogroup.h"
-#include "shellfonts.h"
-#include "widgetkit.h"
+#include "widgethelpers.h"
 
 #include <QCheckBox>
 #include <QComboBox>

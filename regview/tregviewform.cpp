@@ -1,11 +1,11 @@
 #include "tregviewform.h"
 
 #include "bitnames.h"
+#include "showwindow.h"
 
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
 #include <QShowEvent>
 
 namespace larkspur {
@@ -146,7 +146,7 @@ void TRegViewForm::showEvent(QShowEvent* event) {
     if (!event->spontaneous()) {
         // The interface or device address may have changed while the window was hidden.
         rewriteRowLabels();
-        centreOnScreen();
+        centreOnScreen(this);
     }
     QDialog::showEvent(event);
 }
@@ -156,15 +156,6 @@ void TRegViewForm::rewriteRowLabels() {
     for (int i = 0; i < kRows; ++i)
         m_rowLabels[static_cast<std::size_t>(i)]->setText(
             toQString(rowLabelText(kMapFirstRegister + deviceBits + i)));
-}
-
-void TRegViewForm::centreOnScreen() {
-    const QScreen* screen = this->screen();
-    if (screen == nullptr)
-        return;
-    QRect frame = frameGeometry();
-    frame.moveCenter(screen->availableGeometry().center());
-    move(frame.topLeft());
 }
 
 } // namespace larkspur

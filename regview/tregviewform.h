@@ -51,7 +51,6 @@ protected:
 private:
     QLabel* makeCell(const QString& text, int left, int top);
     void rewriteRowLabels();
-    void centreOnScreen();
 
     QFrame* m_pRegView = nullptr;
     QFrame* m_pRegViewButton = nullptr;

@@ -1,4 +1,4 @@
-#include "shownow.h"
+#include "showwindow.h"
 
 #include <QCoreApplication>
 #include <QScreen>
