@@ -1,4 +1,5 @@
 #include "larkspurapplication.h"
+#include "coretexts.h"
 
 #include "errortext.h"
 #include "qtdialogs.h"
@@ -28,7 +29,7 @@ bool LarkspurApplication::notify(QObject* receiver, QEvent* event) {
 }
 
 void LarkspurApplication::reportException(const std::string& message) {
-    m_dialogs->error(kApplicationTitle, exceptionText(message));
+    m_dialogs->error(text::kApplicationTitle, exceptionText(message));
 }
 
 std::string currentExceptionMessage() {

@@ -1,4 +1,5 @@
 #include "qtdialogs.h"
+#include "coretexts.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -54,7 +55,7 @@ QWidget* QtDialogs::owner() const {
 }
 
 void QtDialogs::message(const std::string& text) {
-    showBox(owner(), QMessageBox::NoIcon, kApplicationTitle, text);
+    showBox(owner(), QMessageBox::NoIcon, larkspur::text::kApplicationTitle, text);
 }
 
 void QtDialogs::error(const std::string& caption, const std::string& text) {

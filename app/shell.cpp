@@ -1,10 +1,11 @@
 #include "shell.h"
+#include "coretexts.h"
 
-#include "taboutdialog.h"
-#include "tform1.h"
-#include "tregviewform.h"
-#include "tscriptprogress.h"
-#include "tsplashform.h"
+#include "aboutdialog.h"
+#include "mainwindow.h"
+#include "registermapwindow.h"
+#include "scriptprogresswindow.h"
+#include "splashwindow.h"
 #include "userdialogs.h"
 
 #include <QApplication>
@@ -14,8 +15,9 @@ namespace larkspur {
 Shell::Shell(Form1Services services) : m_services(std::move(services)) {}
 
 Shell::~Shell() {
-    // The main window takes its dialogs with it; the splash goes last.
+    // The main window takes its dialogs with it, then the core goes; the splash goes last.
     m_form1.reset();
+    m_core.reset();
     m_splash.reset();
 }
 
@@ -23,12 +25,13 @@ void Shell::start() {
     m_splash = std::make_unique<TSplashForm>();
     m_splash->showNow();
 
-    QApplication::setApplicationName(QString::fromLatin1(kApplicationTitle));
-    QApplication::setApplicationDisplayName(QString::fromLatin1(kApplicationTitle));
+    QApplication::setApplicationName(QString::fromLatin1(text::kApplicationTitle));
+    QApplication::setApplicationDisplayName(QString::fromLatin1(text::kApplicationTitle));
     // The loop ends with the main window, whatever else is still open.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    m_form1 = std::make_unique<TForm1>(nullptr, m_services);
+    m_form1 = std::make_unique<TForm1>();
+    m_core = attachCore(*m_form1, m_services);
     m_about = new TAboutDialog(m_form1.get());
     m_scriptProgress = new TscriptProgress(m_form1.get());
     m_regView = new TRegViewForm(m_form1.get());

@@ -1,11 +1,13 @@
-// The program's five windows, created in their fixed order and living until the program ends.
+// The program: its five windows, created in their fixed order, and the core behind them, built
+// here and nowhere else. Everything lives until the program ends.
 #pragma once
 
-#include "taboutdialog.h"
-#include "tform1.h"
-#include "tregviewform.h"
-#include "tscriptprogress.h"
-#include "tsplashform.h"
+#include "aboutdialog.h"
+#include "mainwindow.h"
+#include "registermapwindow.h"
+#include "scriptprogresswindow.h"
+#include "splashwindow.h"
+#include "workbench.h"
 
 #include <QPointer>
 
@@ -15,7 +17,7 @@ namespace larkspur {
 
 class Shell {
 public:
-    // `services` go to the main window; empty ones take the real world.
+    // `services` go to the core; empty ones take the real world.
     explicit Shell(Form1Services services = {});
     ~Shell();
     Shell(const Shell&) = delete;
@@ -28,6 +30,7 @@ public:
 
     TSplashForm* SplashForm() const { return m_splash.get(); }
     TForm1* Form1() const { return m_form1.get(); }
+    Workbench* core() const { return m_core.get(); }
     TAboutDialog* AboutDialog() const { return m_about; }
     TscriptProgress* scriptProgress() const { return m_scriptProgress; }
     TRegViewForm* RegViewForm() const { return m_regView; }
@@ -36,6 +39,7 @@ private:
     Form1Services m_services;
     std::unique_ptr<TSplashForm> m_splash;
     std::unique_ptr<TForm1> m_form1;
+    std::unique_ptr<Workbench> m_core;
     // Owned by the main window: they stay above it and go with it.
     QPointer<TAboutDialog> m_about;
     QPointer<TscriptProgress> m_scriptProgress;

@@ -79,7 +79,7 @@ struct NoView final : ScriptView {
     void showProgress() override {}
     void setProgress(int) override {}
     void hideProgress() override {}
-    void RefreshControls() override {}
+    void refreshControls() override {}
 };
 
 // Registers 0x11 to 0x19 but the flags; 0x10 with bit 7 clear would reset the codec.

@@ -1,11 +1,28 @@
 #include "deviceconnection.h"
 
+#include "coretexts.h"
+
 namespace larkspur {
 
 namespace {
 
-constexpr int kReconnectWaitMs = 1000;
-constexpr int kMasterSlaveBoardRegister = 55; // 0x37
+// Reconnect waits this long between closing the link and searching again; the master reset
+// waits as long for the codec to come back.
+constexpr int kSettleMs = 1000;
+
+// The busy notice's progress during the sequences: one step per codec register read.
+constexpr int kProgressMaximum = kRegisterCount - 1;
+
+struct BoardSetting {
+    std::int32_t reg;
+    std::uint8_t value;
+};
+
+// The board's own settings, written at start-up and after Reconnect, in this order; the
+// master/slave register follows them with the panel's setting.
+constexpr BoardSetting kBoardSetup[] = {
+    {0, 0x00}, {4, 0x01}, {11, 0x55}, {12, 0x55}, {13, 0x55}, {14, 0x55}, {15, 0x55}, {53, 0x01},
+};
 
 } // namespace
 
@@ -18,29 +35,36 @@ DeviceConnection::DeviceConnection(RegisterAccess& access, LinkLoader& loader, U
                                    Sleeper& sleeper, ConnectionView& view)
     : m_access(access), m_loader(loader), m_dialogs(dialogs), m_sleeper(sleeper), m_view(view) {}
 
-void DeviceConnection::sendBoardSetup() {
-    m_access.WriteBoardRegister(0, 0x00);
-    m_access.WriteBoardRegister(4, 0x01);
-    for (int setting = 11; setting <= 15; ++setting) {
-        m_access.WriteBoardRegister(setting, 0x55);
-    }
-    m_access.WriteBoardRegister(53, 0x01);
-    m_access.WriteBoardRegister(kMasterSlaveBoardRegister, m_view.masterSlaveIsSlave() ? 1 : 0);
+std::uint32_t DeviceConnection::commandAddress() const {
+    return static_cast<std::uint32_t>(kCommandRegister + m_access.DeviceBits());
 }
 
-void DeviceConnection::FormShow() {
+void DeviceConnection::sendBoardSetup() {
+    for (const BoardSetting& setting : kBoardSetup) {
+        m_access.WriteBoardRegister(setting.reg, setting.value);
+    }
+    m_access.WriteBoardRegister(kBoardMasterSlaveRegister, m_view.codecIsSlave() ? 1 : 0);
+}
+
+void DeviceConnection::showFound(bool found) {
+    m_view.showStatus(found ? text::kReady : text::kNoEvmFound);
+    m_view.showConnection(found ? ConnectionView::Connection::Connected
+                                : ConnectionView::Connection::None);
+}
+
+void DeviceConnection::start() {
     m_view.clearHistory();
-    m_view.showSplash("Loading...");
+    m_view.showBusy(text::kLoading);
     m_access.setWriteMasks();
 
     switch (m_loader.load()) {
     case LinkLoader::Status::CannotLoad:
-        m_view.hideSplash();
-        m_dialogs.error("DLL error", "Cannot load DLL");
+        m_view.hideBusy();
+        m_dialogs.error(text::kDllErrorCaption, text::kCannotLoadDll);
         return;
     case LinkLoader::Status::Invalid:
-        m_view.hideSplash();
-        m_dialogs.error("DLL error", "Invalid DLL");
+        m_view.hideBusy();
+        m_dialogs.error(text::kDllErrorCaption, text::kInvalidDll);
         return;
     case LinkLoader::Status::Loaded:
         break;
@@ -52,30 +76,28 @@ void DeviceConnection::FormShow() {
     m_access.setWriteSuppressed(true);
     m_access.setLinkPort(link->init(0, m_access.channels().data()));
     if (m_access.linkPort() == 0) {
-        m_view.hideSplash();
-        m_view.setStatusText("No EVM was found");
-        m_view.showConnectionImage(kConnectionImageNone);
-        m_dialogs.error("Error", "No EVM was found");
+        m_view.hideBusy();
+        showFound(false);
+        m_dialogs.error(text::kErrorCaption, text::kNoEvmFound);
         m_access.LoadDefaultRegisters();
-        m_view.RefreshControls();
+        m_view.refreshControls();
         return;
     }
 
-    m_view.setStatusText("Ready");
-    m_view.showConnectionImage(kConnectionImageConnected);
-    m_view.setSplashText("Initializing...");
-    m_view.setSplashProgress(0, 9, 0, false);
-    m_view.paintSplash();
-    m_view.setSplashProgress(0, 9, 0, true);
+    showFound(true);
+    m_view.setBusyText(text::kInitializing);
+    m_view.setBusyProgress(0, kProgressMaximum, 0, false);
+    m_view.repaintBusy();
+    m_view.setBusyProgress(0, kProgressMaximum, 0, true);
 
     m_access.setWriteSuppressed(false);
     sendBoardSetup();
 
     m_access.setWriteSuppressed(true);
     for (int i = 0; i < kRegisterCount; ++i) {
-        m_view.setSplashProgress(0, 9, i, true);
-        m_view.paintSplash();
-        if (m_view.interfaceIndex() == kInterfaceI2c) {
+        m_view.setBusyProgress(0, kProgressMaximum, i, true);
+        m_view.repaintBusy();
+        if (m_view.selectedInterface() == kInterfaceI2c) {
             const int reg = kFirstRegister + i;
             const std::uint8_t value =
                 m_access.ReadRegister(static_cast<std::uint32_t>(reg + m_access.DeviceBits()));
@@ -86,63 +108,88 @@ void DeviceConnection::FormShow() {
             m_access.LoadDefaultRegisters();
         }
     }
-    m_access.setShadowRegister(0x10,
-                               static_cast<std::uint8_t>(m_access.shadowRegister(0x10) | 0xC0));
+    // The command bits read back as 1 whatever the chip answered.
+    m_access.setShadowRegister(
+        kCommandRegister,
+        static_cast<std::uint8_t>(m_access.shadowRegister(kCommandRegister) | kCommandBits));
     m_access.setWriteSuppressed(false);
 
     m_view.runStartupScript();
-    m_view.RefreshControls();
-    m_view.hideSplash();
+    m_view.refreshControls();
+    m_view.hideBusy();
     m_access.setHistoryEnabled(true);
 }
 
-void DeviceConnection::bBDRSTClick() {
+void DeviceConnection::reconnect() {
     if (!m_loaded) {
         return;
     }
     const LinkEntries* link = m_loader.entries();
     m_access.setHistoryEnabled(false);
-    m_view.showSplash("Reset in progress ...");
-    m_view.setSplashProgress(0, 9, 0, false);
-    m_view.paintSplash();
-    m_view.processPendingEvents();
+    m_view.showBusy(text::kResetInProgress);
+    m_view.setBusyProgress(0, kProgressMaximum, 0, false);
+    m_view.repaintBusy();
+    m_view.catchUp();
     m_access.setErrorLatch(false);
     m_access.setWriteSuppressed(true);
 
     link->close();
-    m_sleeper.sleepMs(kReconnectWaitMs);
-    m_view.paintSplash();
+    m_sleeper.sleepMs(kSettleMs);
+    m_view.repaintBusy();
 
-    m_access.SetInterfaceType(m_view.interfaceIndex());
+    m_access.SetInterfaceType(m_view.selectedInterface());
     m_access.setLinkPort(link->init(0, m_access.channels().data()));
     if (m_access.linkPort() == 0) {
-        m_view.hideSplash();
-        m_view.setStatusText("No EVM was found");
-        m_view.showConnectionImage(kConnectionImageNone);
-        m_dialogs.error("Error", "No EVM was foud");
+        m_view.hideBusy();
+        showFound(false);
+        m_dialogs.error(text::kErrorCaption, text::kNoEvmFoundAfterReconnect);
         return;
     }
 
-    m_view.setStatusText("Ready");
-    m_view.showConnectionImage(kConnectionImageConnected);
-    m_access.setShadowRegister(0x10,
-                               static_cast<std::uint8_t>(m_access.shadowRegister(0x10) | 0xC0));
+    showFound(true);
+    m_access.setShadowRegister(
+        kCommandRegister,
+        static_cast<std::uint8_t>(m_access.shadowRegister(kCommandRegister) | kCommandBits));
     // The codec's register reset may fail while the codec resets: that failure is not shown.
     m_access.setErrorLatch(true);
     m_access.setWriteSuppressed(false);
-    m_access.WriteRegister(static_cast<std::uint32_t>(0x10 + m_access.DeviceBits()), 0x40);
+    // MRST given (bit 7 clear), SRST not.
+    m_access.WriteRegister(commandAddress(), kSyncResetBit);
     sendBoardSetup();
     m_access.setWriteSuppressed(true);
     m_access.LoadDefaultRegisters();
     m_access.setErrorLatch(false);
-    m_view.RefreshControls();
-    m_view.btnZeroClrClick();
-    m_view.hideSplash();
+    m_view.refreshControls();
+    m_view.clearZeroFlags();
+    m_view.hideBusy();
     m_access.setWriteSuppressed(false);
     m_access.setHistoryEnabled(true);
 }
 
-void DeviceConnection::FormClose() {
+void DeviceConnection::masterReset() {
+    m_view.showBusy(text::kResetInProgress);
+    m_view.setBusyProgress(0, kProgressMaximum, 0, false);
+    m_view.repaintBusy();
+    m_access.WriteRegister(commandAddress(),
+                           m_access.shadowRegister(kCommandRegister) & ~kMasterResetBit);
+    m_access.setErrorLatch(false);
+    m_sleeper.sleepMs(kSettleMs);
+    m_access.setWriteSuppressed(true);
+    m_access.setHistoryEnabled(false);
+    m_access.LoadDefaultRegisters();
+    m_view.refreshControls();
+    m_view.clearZeroFlags();
+    m_view.hideBusy();
+    m_access.setWriteSuppressed(false);
+    m_access.setHistoryEnabled(true);
+}
+
+void DeviceConnection::syncReset() {
+    m_access.WriteRegister(commandAddress(),
+                           m_access.shadowRegister(kCommandRegister) & ~kSyncResetBit);
+}
+
+void DeviceConnection::shutdown() {
     if (m_loaded) {
         if (const LinkEntries* link = m_loader.entries(); link != nullptr && link->close) {
             link->close();

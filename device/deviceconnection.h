@@ -1,5 +1,6 @@
-// The connection to the board: start-up, Reconnect, shutdown and the library version, driving
-// the windows through a view interface so the sequences run the same under test.
+// The connection to the board: start-up, Reconnect, the codec's resets, shutdown and the library
+// version, shown through a view interface so that the sequences run the same under any front end
+// and under test.
 #pragma once
 
 #include "linkentries.h"
@@ -21,40 +22,51 @@ public:
     virtual const LinkEntries* entries() const = 0;
 };
 
-// What the sequences show and ask of the main window.
+// What the sequences show and ask of the front end.
 class ConnectionView {
 public:
+    // The indicator of the board connection.
+    enum class Connection { None = 0, Connected = 1 };
+
     virtual ~ConnectionView() = default;
     virtual void clearHistory() = 0;
-    // The splash window doubles as the busy notice. The loop is held while the sequences run,
-    // so the window is painted on request.
-    virtual void showSplash(const std::string& text) = 0; // shows, sets the text, paints
-    virtual void setSplashText(const std::string& text) = 0;
-    virtual void setSplashProgress(int minimum, int maximum, int position, bool visible) = 0;
-    virtual void paintSplash() = 0;
-    virtual void hideSplash() = 0;
-    virtual void processPendingEvents() = 0;
-    virtual void setStatusText(const std::string& text) = 0;
-    // 0 "No EVM", 1 "Connected".
-    virtual void showConnectionImage(int index) = 0;
-    virtual int interfaceIndex() const = 0;      // item of rgInterface
-    virtual bool masterSlaveIsSlave() const = 0; // cbDACMasterSlave shows "Slave"
-    virtual void RefreshControls() = 0;
-    virtual void btnZeroClrClick() = 0;
+    // The busy notice with its text and progress. The sequences hold the event loop while they
+    // run, so the notice is painted on request.
+    virtual void showBusy(const std::string& text) = 0; // shows it with this text, painted
+    virtual void setBusyText(const std::string& text) = 0;
+    virtual void setBusyProgress(int minimum, int maximum, int position, bool visible) = 0;
+    virtual void repaintBusy() = 0;
+    virtual void hideBusy() = 0;
+    // Lets the windowing system catch up (pending paints and input) in the middle of a sequence.
+    virtual void catchUp() = 0;
+    virtual void showStatus(const std::string& text) = 0;
+    virtual void showConnection(Connection state) = 0;
+    // The interface the user selected: kInterfaceI2c or kInterfaceSpi.
+    virtual int selectedInterface() const = 0;
+    // The codec's audio interface is set to be the slave.
+    virtual bool codecIsSlave() const = 0;
+    // Every control and the register map from the shadow register file.
+    virtual void refreshControls() = 0;
+    // Both zero-flag lamps unlit.
+    virtual void clearZeroFlags() = 0;
     virtual void runStartupScript() = 0;
 };
-
-inline constexpr int kConnectionImageNone = 0;
-inline constexpr int kConnectionImageConnected = 1;
 
 class DeviceConnection {
 public:
     DeviceConnection(RegisterAccess& access, LinkLoader& loader, UserDialogs& dialogs,
                      Sleeper& sleeper, ConnectionView& view);
 
-    void FormShow();
-    void bBDRSTClick();
-    void FormClose();
+    // Start-up: loads the library, searches for the board, sets it up, reads the codec (I2C) or
+    // takes the defaults (SPI), runs the start-up script and refreshes the controls.
+    void start();
+    // Reconnect: closes the link, waits, searches again, resets the codec and sets the board up.
+    void reconnect();
+    // The codec's register reset (MRST), then the defaults; the re-sync (SRST).
+    void masterReset();
+    void syncReset();
+    // Shutdown: closes the link and unloads the library.
+    void shutdown();
 
     // "1.5.0.0" from the library's version, or `current` when no library is bound.
     std::string versionText(const std::string& current) const;
@@ -65,6 +77,10 @@ public:
     void sendBoardSetup();
 
 private:
+    // The command register's address on the current bus.
+    std::uint32_t commandAddress() const;
+    void showFound(bool found);
+
     RegisterAccess& m_access;
     LinkLoader& m_loader;
     UserDialogs& m_dialogs;

@@ -1,5 +1,7 @@
 #include "errortext.h"
 
+#include "coretexts.h"
+
 namespace larkspur {
 
 std::string exceptionText(std::string_view message) {
@@ -8,6 +10,14 @@ std::string exceptionText(std::string_view message) {
     if (!text.empty() && static_cast<unsigned char>(text.back()) > '.')
         text += '.';
     return text;
+}
+
+std::string notAFloatMessage(std::string_view typed) {
+    return "'" + std::string(typed) + "' " + text::kNotAFloat;
+}
+
+std::string notAnIntegerMessage(std::string_view typed) {
+    return "'" + std::string(typed) + "' " + text::kNotAnInteger;
 }
 
 } // namespace larkspur

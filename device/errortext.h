@@ -10,4 +10,8 @@ namespace larkspur {
 // "Bad value" reads "Bad value." while "Done." and "x," stay as they are. Empty stays empty.
 std::string exceptionText(std::string_view message);
 
+// What the conversions of typed numbers report: "'abc' is not a valid floating point value".
+std::string notAFloatMessage(std::string_view typed);
+std::string notAnIntegerMessage(std::string_view typed);
+
 } // namespace larkspur

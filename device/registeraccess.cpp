@@ -1,5 +1,6 @@
 #include "registeraccess.h"
 
+#include "coretexts.h"
 #include "hextext.h"
 #include "numbernotation.h"
 
@@ -7,10 +8,8 @@ namespace larkspur {
 
 namespace {
 
-constexpr const char* kSection = "SerialInterface";
 constexpr std::uint8_t kDefaults[kRegisterCount] = {0xC0, 0x00, 0x00, 0x00, 0x00,
                                                     0x00, 0x00, 0x00, 0xFF, 0xFF};
-constexpr std::uint8_t kCommandBits = 0xC0; // MRST and SRST of register 0x10 read back as set
 
 std::size_t indexOf(int reg) {
     return static_cast<std::size_t>(reg - kFirstRegister);
@@ -33,7 +32,7 @@ RegisterAccess::RegisterAccess(UserDialogs& dialogs, RegisterMapView& map, Histo
 
 void RegisterAccess::resetChannels() {
     m_channels = {};
-    m_channels[kBoardChannel] = {3, 0};
+    m_channels[kBoardChannel] = {SUNDIAL_TYPE_SPI, 0};
 }
 
 std::uint8_t RegisterAccess::shadowRegister(int reg) const {
@@ -50,8 +49,8 @@ std::uint8_t RegisterAccess::writeMask(int reg) const {
 
 void RegisterAccess::setWriteMasks() {
     m_masks.fill(0xFF);
-    m_masks[indexOf(0x10)] = 0x3F;
-    m_masks[indexOf(0x15)] = 0x00;
+    m_masks[indexOf(kCommandRegister)] = static_cast<std::uint8_t>(~kCommandBits);
+    m_masks[indexOf(kFlagsRegister)] = 0x00;
 }
 
 void RegisterAccess::LoadDefaultRegisters() {
@@ -75,17 +74,18 @@ void RegisterAccess::WriteRegister(std::uint32_t address, std::int32_t value) {
         const int result =
             m_link->writeData(kCodecChannel, static_cast<std::int32_t>(address), buffer, 1);
         if (result != 0) {
-            reportCodecError("Communication error: WRERR" + hexText(result, 4));
+            reportCodecError(text::kWriteError + hexText(result, 4));
         }
     }
     // The shadow follows whatever the outcome: a link failure never stops the panel.
     const std::uint32_t low = address & 0x1F;
     const auto deviceBits = static_cast<std::uint32_t>(m_deviceBits);
-    if (low == 0x10) {
+    if (low == kCommandRegister) {
         const auto stored = static_cast<std::uint8_t>((value & 0xFF) | kCommandBits);
         m_shadow[0] = stored;
-        m_map.ShowRegisterBits(0, (value & 0x3F) | kCommandBits);
-    } else if ((deviceBits | 0x10) <= address && address <= (deviceBits | 0x19)) {
+        m_map.ShowRegisterBits(0, (value & ~kCommandBits & 0xFF) | kCommandBits);
+    } else if ((deviceBits | kFirstRegister) <= address &&
+               address <= (deviceBits | kLastRegister)) {
         const int row = static_cast<int>(low) - kFirstRegister;
         m_shadow[static_cast<std::size_t>(row)] =
             static_cast<std::uint8_t>(value & m_masks[static_cast<std::size_t>(row)]);
@@ -105,8 +105,7 @@ std::uint8_t RegisterAccess::ReadRegister(std::uint32_t address) {
         const int result =
             m_link->readData(kCodecChannel, static_cast<std::int32_t>(address), buffer, 1);
         if (result != 0) {
-            reportCodecError("Communication error: RDERR" + hexText(result, 4) +
-                             "\nPlease check interface setting.");
+            reportCodecError(text::kReadError + hexText(result, 4) + text::kReadErrorAdvice);
         }
     }
     return buffer[0];
@@ -122,14 +121,15 @@ void RegisterAccess::WriteBoardRegister(std::int32_t reg, std::uint8_t value) {
         const int result = m_link->writeData(kBoardChannel, reg, buffer, 1);
         if (result != 0) {
             // Board errors are shown every time: the latch is for the codec alone.
-            m_dialogs.message("Communication error: SPERR" + hexText(result, 4));
+            m_dialogs.message(text::kBoardWriteError + hexText(result, 4));
         }
     }
 }
 
 void RegisterAccess::SetInterfaceType(int index) {
-    m_channels[kCodecChannel] =
-        index == kInterfaceI2c ? SundialChannel{1, m_deviceAddress} : SundialChannel{3, 0};
+    m_channels[kCodecChannel] = index == kInterfaceI2c
+                                    ? SundialChannel{SUNDIAL_TYPE_I2C, m_deviceAddress}
+                                    : SundialChannel{SUNDIAL_TYPE_SPI, 0};
 }
 
 InterfaceSelection RegisterAccess::loadSettings(const SettingsFile& settings) {
@@ -141,32 +141,33 @@ InterfaceSelection RegisterAccess::loadSettings(const SettingsFile& settings) {
 
     // Each step needs the one before; a value that is no number stops the rest.
     bool corrupted = true;
-    const auto type = parseNumber(
-        settings.readString(kSection, "Type", std::to_string(selection.interfaceIndex)));
+    const auto type = parseNumber(settings.readString(
+        text::kSettingsSection, text::kSettingsTypeKey, std::to_string(selection.interfaceIndex)));
     if (type) {
         selection.interfaceIndex = *type == 0 ? kInterfaceI2c : kInterfaceSpi;
-        const auto address =
-            parseNumber(settings.readString(kSection, "Addr", std::to_string(kFirstI2cAddress)));
+        const auto address = parseNumber(settings.readString(
+            text::kSettingsSection, text::kSettingsAddressKey, std::to_string(kFirstI2cAddress)));
         if (address) {
             corrupted = false;
             m_deviceAddress = *address;
             if (selection.interfaceIndex == kInterfaceI2c) {
-                if (m_deviceAddress < kFirstI2cAddress || m_deviceAddress > kFirstI2cAddress + 3) {
+                if (m_deviceAddress < kFirstI2cAddress ||
+                    m_deviceAddress >= kFirstI2cAddress + kDeviceAddresses) {
                     m_deviceAddress = kFirstI2cAddress;
                 }
                 m_deviceBits = 0;
                 selection.addressIndex = m_deviceAddress - kFirstI2cAddress;
             } else {
-                if (m_deviceAddress < 0 || m_deviceAddress > 3) {
+                if (m_deviceAddress < 0 || m_deviceAddress >= kDeviceAddresses) {
                     m_deviceAddress = 0;
                 }
-                m_deviceBits = m_deviceAddress * 32;
+                m_deviceBits = m_deviceAddress << kSpiDeviceShift;
                 selection.addressIndex = m_deviceAddress;
             }
         }
     }
     if (corrupted) {
-        m_dialogs.message("Initial file was corrupted!!");
+        m_dialogs.message(text::kSettingsCorrupted);
     }
     SetInterfaceType(selection.interfaceIndex);
     return selection;
@@ -179,7 +180,8 @@ bool RegisterAccess::interfaceChanged(int index, SettingsFile& settings) {
     m_deviceAddress = index == kInterfaceI2c ? kFirstI2cAddress : 0;
     m_deviceBits = 0;
     SetInterfaceType(index);
-    settings.writeString(kSection, "Type", std::to_string(index == kInterfaceI2c ? 0 : 1));
+    settings.writeString(text::kSettingsSection, text::kSettingsTypeKey,
+                         std::to_string(index == kInterfaceI2c ? 0 : 1));
     if (m_link->close) {
         m_link->close();
     }
@@ -188,19 +190,21 @@ bool RegisterAccess::interfaceChanged(int index, SettingsFile& settings) {
     if (m_linkPort != 0 && m_link->init) {
         m_link->init(m_linkPort, m_channels.data());
     }
-    settings.writeString(kSection, "Addr", addrText(m_deviceAddress));
+    settings.writeString(text::kSettingsSection, text::kSettingsAddressKey,
+                         addrText(m_deviceAddress));
     return true;
 }
 
 void RegisterAccess::addressChanged(int index, int interfaceIndex, SettingsFile& settings) {
     if (interfaceIndex == kInterfaceSpi) {
-        m_deviceBits = index * 32;
+        m_deviceBits = index << kSpiDeviceShift;
         m_deviceAddress = index;
     } else {
         m_deviceBits = 0;
         m_deviceAddress = kFirstI2cAddress + index;
     }
-    settings.writeString(kSection, "Addr", addrText(m_deviceAddress));
+    settings.writeString(text::kSettingsSection, text::kSettingsAddressKey,
+                         addrText(m_deviceAddress));
 }
 
 } // namespace larkspur

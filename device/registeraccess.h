@@ -13,13 +13,35 @@
 
 namespace larkspur {
 
+// The codec's registers 0x10 to 0x19.
 inline constexpr int kFirstRegister = 0x10;
 inline constexpr int kRegisterCount = 10;
+inline constexpr int kLastRegister = kFirstRegister + kRegisterCount - 1;
+// Register 0x10 carries two commands in its top bits, each given by writing its bit as 0; both
+// read back as 1.
+inline constexpr int kCommandRegister = 0x10;
+inline constexpr std::uint8_t kMasterResetBit = 0x80; // MRST: registers to their defaults
+inline constexpr std::uint8_t kSyncResetBit = 0x40;   // SRST: re-sync
+inline constexpr std::uint8_t kCommandBits = kMasterResetBit | kSyncResetBit;
+// The zero-detect flags, bits 0 (ZERO1) and 1 (ZERO2); read-only.
+inline constexpr int kFlagsRegister = 0x15;
+// Bit 7: attenuation in the wide range (1 dB steps) rather than fine (0.5 dB).
+inline constexpr int kAttenuationModeRegister = 0x16;
+inline constexpr std::uint8_t kWideRangeBit = 0x80;
+
+// The link library's channels: the codec, and the board's own logic.
 inline constexpr int kCodecChannel = 0;
-inline constexpr int kBoardChannel = 7;
+inline constexpr int kBoardChannel = SUNDIAL_CHANNELS - 1;
+// Board register 0x37: 1 when the codec's audio interface is the slave.
+inline constexpr int kBoardMasterSlaveRegister = 0x37;
+
+// Items of the interface selection, and the codec's device addresses on each bus.
 inline constexpr int kInterfaceI2c = 0;
 inline constexpr int kInterfaceSpi = 1;
 inline constexpr int kFirstI2cAddress = 76;
+inline constexpr int kDeviceAddresses = 4; // I2C 76 to 79, SPI devices 0 to 3
+// SPI: the device address travels in bits 6 and 5 of every register address.
+inline constexpr int kSpiDeviceShift = 5;
 
 // Where register changes and history lines are shown.
 class RegisterMapView {
@@ -39,8 +61,8 @@ std::string historyLine(std::uint32_t address, std::int32_t value);
 
 // What the interface controls show after the settings have been read.
 struct InterfaceSelection {
-    int interfaceIndex = kInterfaceSpi; // item of rgInterface
-    int addressIndex = 0;               // item of cbAddr
+    int interfaceIndex = kInterfaceSpi; // kInterfaceI2c or kInterfaceSpi
+    int addressIndex = 0;               // 0 to 3: I2C address 76 + n, or SPI device n
 };
 
 class RegisterAccess {
@@ -92,7 +114,7 @@ public:
 
     // Entry 0 the codec, entry 7 the board; handed to the link library's _init.
     const std::array<SundialChannel, SUNDIAL_CHANNELS>& channels() const { return m_channels; }
-    // Zeroes the table and sets the board's entry: {3, 0}.
+    // Zeroes the table and sets the board's entry: SPI-style addressing, address 0.
     void resetChannels();
 
     std::uint8_t shadowRegister(int reg) const;

@@ -1,5 +1,7 @@
 #include "settingsfile.h"
 
+#include "coretexts.h"
+
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -149,7 +151,7 @@ std::filesystem::path SettingsFile::defaultPath() {
         const char* home = std::getenv("HOME");
         folder = std::filesystem::path(home != nullptr ? home : ".") / ".config";
     }
-    return folder / "Larkspur.ini";
+    return folder / text::kSettingsFileName;
 }
 
 std::string SettingsFile::readString(std::string_view section, std::string_view key,

@@ -34,6 +34,4 @@ public:
     virtual void sleepMs(int milliseconds) = 0;
 };
 
-inline constexpr const char* kApplicationTitle = "EVM control application";
-
 } // namespace larkspur

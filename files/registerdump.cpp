@@ -1,4 +1,5 @@
 #include "registerdump.h"
+#include "coretexts.h"
 
 #include "filebytes.h"
 
@@ -22,7 +23,8 @@ std::string RegisterDump::chooseTarget() {
     }
     m_saveDialog1.fileName = fileName;
     // Asked before anything is read from the board: No must cost nothing.
-    if (pathExists(fileName) && !m_dialogs.question(kOverwriteCaption, kOverwriteQuestion)) {
+    if (pathExists(fileName) &&
+        !m_dialogs.question(text::kOverwriteCaption, text::kOverwriteQuestion)) {
         return {};
     }
     return fileName;
@@ -30,16 +32,12 @@ std::string RegisterDump::chooseTarget() {
 
 void RegisterDump::save(const std::string& fileName, const std::string& text) {
     if (const auto reason = replaceFile(fileName, text)) {
-        m_dialogs.error(kApplicationTitle,
-                        "Cannot create file \"" + fileName + "\". " + *reason + ".");
+        m_dialogs.error(text::kApplicationTitle, std::string(text::kCannotCreateFile) + " \"" +
+                                                     fileName + "\". " + *reason + ".");
     }
 }
 
-void RegisterDump::SaveRegisterDumpClick() {
-    const std::string fileName = chooseTarget();
-    if (fileName.empty()) {
-        return;
-    }
+std::string RegisterDump::snapshotText() {
     const auto deviceBits = static_cast<std::uint32_t>(m_access.DeviceBits());
     std::string text;
     for (int row = 0; row < kRegisterCount; ++row) {
@@ -48,10 +46,18 @@ void RegisterDump::SaveRegisterDumpClick() {
         const std::uint8_t value = m_access.ReadRegister(reg + deviceBits);
         text += historyLine(reg, value) + kLineEnd;
     }
-    save(fileName, text);
+    return text;
 }
 
-void RegisterDump::bSaveHistryClick(const std::vector<std::string>& historyLines) {
+void RegisterDump::saveSnapshot() {
+    const std::string fileName = chooseTarget();
+    if (fileName.empty()) {
+        return;
+    }
+    save(fileName, snapshotText());
+}
+
+void RegisterDump::saveHistory(const std::vector<std::string>& historyLines) {
     const std::string fileName = chooseTarget();
     if (fileName.empty()) {
         return;

@@ -3,6 +3,7 @@
 // file plays back as a register script; both share SaveDialog1 and its remembered name.
 #pragma once
 
+#include "coretexts.h"
 #include "registeraccess.h"
 #include "userdialogs.h"
 
@@ -11,23 +12,24 @@
 
 namespace larkspur {
 
-inline constexpr const char* kOverwriteCaption = "File exits";
-inline constexpr const char* kOverwriteQuestion =
-    "The file you specified is already exists.\nAre you sure you want to save?";
-
 class RegisterDump {
 public:
     RegisterDump(RegisterAccess& access, UserDialogs& dialogs);
 
-    // Reads the ten registers from the board (at register + DeviceBits) and saves one line per
-    // register, named without DeviceBits: "0x10, 0xC0" CR LF ... "0x19, 0xFF" CR LF.
-    void SaveRegisterDumpClick();
+    // The snapshot: the ten registers read from the board (at register + DeviceBits), one line
+    // per register named without DeviceBits: "0x10, 0xC0" CR LF ... "0x19, 0xFF" CR LF.
+    std::string snapshotText();
 
-    // Saves the history area's lines as they stand, each followed by CR LF. The caller passes
-    // the lines in the file's 8-bit form.
-    void bSaveHistryClick(const std::vector<std::string>& historyLines);
+    // Asks for a file, then saves the snapshot read after the choice (File > Save register
+    // snapshot).
+    void saveSnapshot();
 
-    // SaveDialog1 as it will open next: its file name is the one chosen last, by either command.
+    // Asks for a file, then saves the history area's lines as they stand, each followed by
+    // CR LF. The caller passes the lines in the file's 8-bit form.
+    void saveHistory(const std::vector<std::string>& historyLines);
+
+    // The save dialog (SaveDialog1) as it will open next: its file name is the one chosen last,
+    // by either command.
     const UserDialogs::FileDialog& SaveDialog1() const { return m_saveDialog1; }
 
 private:
@@ -38,7 +40,7 @@ private:
 
     RegisterAccess& m_access;
     UserDialogs& m_dialogs;
-    UserDialogs::FileDialog m_saveDialog1{"CSV|*.csv|All files|*.*", "csv", ""};
+    UserDialogs::FileDialog m_saveDialog1{text::kSaveFilter, "csv", ""};
 };
 
 } // namespace larkspur

@@ -1,5 +1,6 @@
 #include "registerscript.h"
 
+#include "coretexts.h"
 #include "filebytes.h"
 #include "scriptparser.h"
 
@@ -12,13 +13,13 @@ RegisterScript::RegisterScript(RegisterAccess& access, UserDialogs& dialogs, Sle
                                ScriptView& view)
     : m_access(access), m_dialogs(dialogs), m_sleeper(sleeper), m_view(view) {}
 
-UserDialogs::FileDialog RegisterScript::openDialog1() {
+UserDialogs::FileDialog RegisterScript::scriptDialog() {
     // No remembered name: the dialog starts where the platform starts it.
-    return {"CSV|*.csv|All Files|*.*", "csv", ""};
+    return {text::kScriptFilter, "csv", ""};
 }
 
-void RegisterScript::Open1Click() {
-    const std::string fileName = m_dialogs.openFileName(openDialog1());
+void RegisterScript::chooseAndRunScript() {
+    const std::string fileName = m_dialogs.openFileName(scriptDialog());
     if (!fileName.empty()) {
         RunRegisterScript(fileName, true);
     }
@@ -26,22 +27,22 @@ void RegisterScript::Open1Click() {
 
 void RegisterScript::runStartupScript() {
     // Checked here so that a missing start-up script says nothing.
-    if (pathExists(kStartupScript)) {
-        RunRegisterScript(kStartupScript, false);
+    if (pathExists(text::kStartupScript)) {
+        RunRegisterScript(text::kStartupScript, false);
     }
 }
 
 bool RegisterScript::RunRegisterScript(const std::string& fileName, bool showProgress) {
     if (!pathExists(fileName)) {
-        m_dialogs.error(kScriptErrorCaption, "File not exist.");
+        m_dialogs.error(text::kScriptErrorCaption, text::kScriptNotFound);
         return false;
     }
     m_access.setHistoryEnabled(false);
     try {
         std::string bytes;
         if (const auto reason = readFileBytes(fileName, bytes)) {
-            m_dialogs.error(kScriptErrorCaption,
-                            "Cannot read file \"" + fileName + "\". " + *reason + ".");
+            m_dialogs.error(text::kScriptErrorCaption, std::string(text::kCannotReadFile) + " \"" +
+                                                           fileName + "\". " + *reason + ".");
         } else {
             runLines(bytes, showProgress);
         }
@@ -79,14 +80,14 @@ void RegisterScript::runLines(const std::string& bytes, bool showProgress) {
         case ScriptRecord::Kind::BadRecord:
         case ScriptRecord::Kind::BadValue:
             // The lines before stay in effect; none after this one runs.
-            m_dialogs.error(kScriptErrorCaption, recordError(record.kind));
+            m_dialogs.error(text::kScriptErrorCaption, recordError(record.kind));
             return;
         }
     }
 }
 
 void RegisterScript::endRun() {
-    m_view.RefreshControls();
+    m_view.refreshControls();
     m_view.hideProgress();
     m_access.setHistoryEnabled(true);
 }

@@ -27,11 +27,8 @@ public:
     // Sets every bound control from the shadow register file. Called at the end of every run
     // that found its file, while the history flag is still clear: the writes the refresh raises
     // reach the board but are not logged.
-    virtual void RefreshControls() = 0;
+    virtual void refreshControls() = 0;
 };
-
-inline constexpr const char* kScriptErrorCaption = "Script file error";
-inline constexpr const char* kStartupScript = "startup.csv";
 
 class RegisterScript {
 public:
@@ -44,15 +41,15 @@ public:
     // history flag is set after every run that found its file.
     bool RunRegisterScript(const std::string& fileName, bool showProgress);
 
-    // File > Open script: asks for a file, then runs it with the progress window.
-    void Open1Click();
+    // Asks the user for a script, then runs it with the progress window (File > Open script).
+    void chooseAndRunScript();
 
     // The start-up script: "startup.csv" in the current directory, without the progress window,
     // skipped without a word when there is none. For the device connection's start-up sequence.
     void runStartupScript();
 
-    // The settings OpenDialog1 is shown with.
-    static UserDialogs::FileDialog openDialog1();
+    // The settings the script's open dialog (OpenDialog1) is shown with.
+    static UserDialogs::FileDialog scriptDialog();
 
 private:
     void runLines(const std::string& bytes, bool showProgress);

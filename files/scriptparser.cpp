@@ -1,5 +1,6 @@
 #include "scriptparser.h"
 
+#include "coretexts.h"
 #include "numbernotation.h"
 
 #include <optional>
@@ -153,11 +154,11 @@ ScriptRecord parseRecord(std::string_view line) {
 const char* recordError(ScriptRecord::Kind kind) {
     switch (kind) {
     case ScriptRecord::Kind::BadPause:
-        return "Invalid sleep time.";
+        return text::kBadPause;
     case ScriptRecord::Kind::BadRecord:
-        return "Invalid record was found on the Register setting file.";
+        return text::kBadRecord;
     case ScriptRecord::Kind::BadValue:
-        return "Invalid register data!";
+        return text::kBadValue;
     case ScriptRecord::Kind::Empty:
     case ScriptRecord::Kind::Pause:
     case ScriptRecord::Kind::Write:

@@ -87,12 +87,4 @@ int typedPosition(float x, int minimum, int maximum, int reference, int divisor)
     return static_cast<int>(std::trunc(divisor * value + reference));
 }
 
-std::string notAFloatMessage(std::string_view text) {
-    return "'" + std::string(text) + "' is not a valid floating point value";
-}
-
-std::string notAnIntegerMessage(std::string_view text) {
-    return "'" + std::string(text) + "' is not a valid integer value";
-}
-
 } // namespace larkspur

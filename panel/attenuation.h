@@ -30,8 +30,4 @@ std::optional<float> parseDecimal(std::string_view text, char separator);
 // then truncated toward zero. `divisor` is 2 in fine mode and 1 in wide mode.
 int typedPosition(float x, int minimum, int maximum, int reference, int divisor);
 
-// Conversion errors as the program reports them.
-std::string notAFloatMessage(std::string_view text);
-std::string notAnIntegerMessage(std::string_view text);
-
 } // namespace larkspur

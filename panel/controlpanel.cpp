@@ -1,4 +1,5 @@
 #include "controlpanel.h"
+#include "coretexts.h"
 
 #include "attenuation.h"
 #include "bindingmath.h"
@@ -29,15 +30,13 @@ namespace {
 
 constexpr int kDacAttModeTag = 1;
 constexpr int kMasterSlaveTag = 0;
-constexpr int kMasterSlaveBoardRegister = 0x37;
-constexpr int kFlagsRegister = 0x15;
 
-QString text(std::string_view s) {
+QString toQt(std::string_view s) {
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
 
 void setRowTip(QWidget* widget, std::string_view tip) {
-    setTip(widget, text(tip));
+    setTip(widget, toQt(tip));
 }
 
 // Where each control sits on its sheet: inside the group box named by the catalogue, or on the
@@ -121,9 +120,9 @@ ControlPanel::ControlPanel(QTabWidget* mainTab, const std::array<QWidget*, kTabC
 void ControlPanel::build(const std::array<QWidget*, kTabCount>& pages) {
     std::map<std::string_view, QGroupBox*> groups;
     for (const GroupPlacement& g : groupPlacements()) {
-        auto* box = new QGroupBox(text(g.caption), pages[static_cast<std::size_t>(g.sheet)]);
-        box->setObjectName(text(g.name));
-        box->setAccessibleName(text(g.caption));
+        auto* box = new QGroupBox(toQt(g.caption), pages[static_cast<std::size_t>(g.sheet)]);
+        box->setObjectName(toQt(g.name));
+        box->setAccessibleName(toQt(g.caption));
         box->setGeometry(g.geometry);
         groups[g.caption] = box;
     }
@@ -158,7 +157,7 @@ QWidget* ControlPanel::makeControl(const BoundControl& row, QWidget* parent, int
     const auto tag = static_cast<std::size_t>(row.tag);
     QLabel* label = nullptr;
     if (const std::string_view side = sideLabel(row); !side.empty()) {
-        label = new QLabel(text(side), parent);
+        label = new QLabel(toQt(side), parent);
         label->move(12, top + 3);
         label->adjustSize();
     }
@@ -166,7 +165,7 @@ QWidget* ControlPanel::makeControl(const BoundControl& row, QWidget* parent, int
     QWidget* widget = nullptr;
     switch (row.kind) {
     case ControlKind::CheckBox: {
-        auto* box = new QCheckBox(text(row.caption), parent);
+        auto* box = new QCheckBox(toQt(row.caption), parent);
         box->setChecked(row.defaultValue != 0);
         m_checkBoxes.at(tag) = {static_cast<std::uint8_t>(row.reg), row.shift, box};
         connect(box, &QCheckBox::toggled, this, [this, box] { CheckBoxChecked(box); });
@@ -176,7 +175,7 @@ QWidget* ControlPanel::makeControl(const BoundControl& row, QWidget* parent, int
     case ControlKind::DropDown: {
         auto* list = new DropDownList(parent);
         for (std::string_view item : row.items) {
-            list->addItem(text(item));
+            list->addItem(toQt(item));
         }
         list->setCurrentIndex(row.defaultValue);
         list->setMaxVisibleItems(10);
@@ -191,10 +190,10 @@ QWidget* ControlPanel::makeControl(const BoundControl& row, QWidget* parent, int
         break;
     }
     case ControlKind::Radio: {
-        auto* group = new RadioGroup(text(row.caption), parent);
+        auto* group = new RadioGroup(toQt(row.caption), parent);
         QStringList items;
         for (std::string_view item : row.items) {
-            items << text(item);
+            items << toQt(item);
         }
         group->setItems(items);
         group->setColumns(row.columns);
@@ -206,7 +205,7 @@ QWidget* ControlPanel::makeControl(const BoundControl& row, QWidget* parent, int
         break;
     }
     case ControlKind::Track: {
-        label = new QLabel(text(row.caption), parent);
+        label = new QLabel(toQt(row.caption), parent);
         label->move(12, top + 3);
         auto* track = new QSlider(Qt::Horizontal, parent);
         track->setRange(kFineMinimum, kTrackMaximum);
@@ -217,10 +216,10 @@ QWidget* ControlPanel::makeControl(const BoundControl& row, QWidget* parent, int
         track->setGeometry(left, top, 240, 22);
         auto* edit = new QLineEdit(
             QStringLiteral("0") + QLocale::system().decimalPoint() + QStringLiteral("0"), parent);
-        edit->setObjectName(text(row.editName));
+        edit->setObjectName(toQt(row.editName));
         edit->setProperty("Tag", row.tag);
         edit->setGeometry(left + 245, top, 41, 22);
-        edit->setAccessibleName(text(row.caption));
+        edit->setAccessibleName(toQt(row.caption));
         setRowTip(edit, row.tooltip);
         edit->installEventFilter(this);
         m_named.push_back(edit);
@@ -232,14 +231,14 @@ QWidget* ControlPanel::makeControl(const BoundControl& row, QWidget* parent, int
         break;
     }
     }
-    widget->setObjectName(text(row.name));
+    widget->setObjectName(toQt(row.name));
     widget->setProperty("Tag", row.tag);
     if (row.kind != ControlKind::Track) {
         widget->move(left, top);
     }
     setRowTip(widget, row.tooltip);
     // What a screen reader announces: the caption, or the label that names the control.
-    widget->setAccessibleName(text(row.caption));
+    widget->setAccessibleName(toQt(row.caption));
     if (label != nullptr) {
         label->setBuddy(widget);
     }
@@ -280,7 +279,7 @@ void ControlPanel::buildZeroFlagRow(QWidget* group, int top) {
 
 QWidget* ControlPanel::control(std::string_view name) const {
     for (QWidget* widget : m_named) {
-        if (widget->objectName() == text(name)) {
+        if (widget->objectName() == toQt(name)) {
             return widget;
         }
     }
@@ -305,7 +304,7 @@ std::uint32_t ControlPanel::address(int reg) const {
 }
 
 bool ControlPanel::wideMode() const {
-    return (m_access.shadowRegister(0x16) & 0x80) != 0;
+    return (m_access.shadowRegister(kAttenuationModeRegister) & kWideRangeBit) != 0;
 }
 
 bool ControlPanel::fineModeShown() const {
@@ -329,7 +328,7 @@ void ControlPanel::ComboBoxChange(QComboBox* control) {
         dropDownWrite(m_access.shadowRegister(b.reg), b.shift, b.width, control->currentIndex());
     m_access.WriteRegister(address(b.reg), value);
     if (tag == kMasterSlaveTag) {
-        m_access.WriteBoardRegister(kMasterSlaveBoardRegister,
+        m_access.WriteBoardRegister(kBoardMasterSlaveRegister,
                                     control->currentIndex() == 0 ? 1 : 0);
     }
 }
@@ -372,7 +371,8 @@ void ControlPanel::TrackEditKeyUp(QLineEdit* edit, int key) {
     const auto x = parseDecimal(typed.toStdString(), static_cast<char>(separator.toLatin1()));
     if (!x) {
         // The application's error report for a text that is no number; nothing changes.
-        m_dialogs.error(kApplicationTitle, exceptionText(notAFloatMessage(typed.toStdString())));
+        m_dialogs.error(text::kApplicationTitle,
+                        exceptionText(notAFloatMessage(typed.toStdString())));
         return;
     }
     b.track->setValue(

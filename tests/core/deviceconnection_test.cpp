@@ -2,6 +2,7 @@
 #include "evmprocess.h"
 #include "fakes.h"
 #include "linklibrary.h"
+#include "settingsfile.h"
 
 #include <gtest/gtest.h>
 
@@ -34,25 +35,23 @@ struct FakeLoader final : LinkLoader {
 
 struct RecordingView final : ConnectionView {
     void clearHistory() override { events.push_back("clear history"); }
-    void showSplash(const std::string& text) override { events.push_back("splash " + text); }
-    void setSplashText(const std::string& text) override {
-        events.push_back("splash text " + text);
-    }
-    void setSplashProgress(int minimum, int maximum, int position, bool visible) override {
+    void showBusy(const std::string& text) override { events.push_back("splash " + text); }
+    void setBusyText(const std::string& text) override { events.push_back("splash text " + text); }
+    void setBusyProgress(int minimum, int maximum, int position, bool visible) override {
         events.push_back("progress " + std::to_string(minimum) + "-" + std::to_string(maximum) +
                          " at " + std::to_string(position) + (visible ? " shown" : " hidden"));
     }
-    void paintSplash() override { events.push_back("paint"); }
-    void hideSplash() override { events.push_back("hide splash"); }
-    void processPendingEvents() override { events.push_back("process events"); }
-    void setStatusText(const std::string& text) override { events.push_back("status " + text); }
-    void showConnectionImage(int index) override {
-        events.push_back("image " + std::to_string(index));
+    void repaintBusy() override { events.push_back("paint"); }
+    void hideBusy() override { events.push_back("hide splash"); }
+    void catchUp() override { events.push_back("process events"); }
+    void showStatus(const std::string& text) override { events.push_back("status " + text); }
+    void showConnection(Connection state) override {
+        events.push_back("image " + std::to_string(static_cast<int>(state)));
     }
-    int interfaceIndex() const override { return interface; }
-    bool masterSlaveIsSlave() const override { return slave; }
-    void RefreshControls() override { events.push_back("refresh"); }
-    void btnZeroClrClick() override { events.push_back("lamps cleared"); }
+    int selectedInterface() const override { return interface; }
+    bool codecIsSlave() const override { return slave; }
+    void refreshControls() override { events.push_back("refresh"); }
+    void clearZeroFlags() override { events.push_back("lamps cleared"); }
     void runStartupScript() override { events.push_back("startup script"); }
 
     std::vector<std::string> events;
@@ -105,7 +104,7 @@ TEST_F(DeviceConnectionTest, LibraryProblemsStopStartUp) {
         FakeLoader loader(&m_link.entries, c.status);
         RegisterAccess access(dialogs, m_map, m_history);
         DeviceConnection connection(access, loader, dialogs, m_sleeper, view);
-        connection.FormShow();
+        connection.start();
         EXPECT_EQ(view.events,
                   (std::vector<std::string>{"clear history", "splash Loading...", "hide splash"}));
         EXPECT_EQ(dialogs.errors,
@@ -114,8 +113,8 @@ TEST_F(DeviceConnectionTest, LibraryProblemsStopStartUp) {
         EXPECT_EQ(connection.versionText("0.0.0.0"), "0.0.0.0");
         EXPECT_EQ(access.linkPort(), 0);
 
-        connection.bBDRSTClick(); // does nothing without a library
-        connection.FormClose();
+        connection.reconnect(); // does nothing without a library
+        connection.shutdown();
         EXPECT_EQ(view.events.size(), 3u);
         EXPECT_TRUE(m_link.calls.empty());
     }
@@ -124,7 +123,7 @@ TEST_F(DeviceConnectionTest, LibraryProblemsStopStartUp) {
 TEST_F(DeviceConnectionTest, NoBoardLoadsTheDefaults) {
     prepare(kInterfaceI2c);
     m_link.initResult = 0;
-    m_connection.FormShow();
+    m_connection.start();
     EXPECT_EQ(m_view.events,
               (std::vector<std::string>{"clear history", "splash Loading...", "hide splash",
                                         "status No EVM was found", "image 0", "refresh"}));
@@ -137,7 +136,7 @@ TEST_F(DeviceConnectionTest, NoBoardLoadsTheDefaults) {
     EXPECT_FALSE(m_access.historyEnabled());
     EXPECT_EQ(m_connection.versionText("0.0.0.0"), "1.5.0.0");
 
-    m_connection.FormClose();
+    m_connection.shutdown();
     EXPECT_EQ(callsOf("close").size(), 1u);
     EXPECT_EQ(m_loader.unloads, 1);
 }
@@ -150,7 +149,7 @@ TEST_F(DeviceConnectionTest, StartUpOverI2cSetsUpTheBoardAndReadsTheCodec) {
     }
     m_link.values[0x10] = 0x3F;
     m_link.values[0x15] = 0x03;
-    m_connection.FormShow();
+    m_connection.start();
 
     EXPECT_EQ(m_access.linkPort(), 3);
     EXPECT_EQ(callsOf("write"),
@@ -187,7 +186,7 @@ TEST_F(DeviceConnectionTest, StartUpOverSpiReadsNothingAndTellsTheBoardItsMode) 
     prepare(kInterfaceSpi);
     m_view.slave = false;
     m_link.initResult = 1;
-    m_connection.FormShow();
+    m_connection.start();
     EXPECT_TRUE(callsOf("read").empty());
     EXPECT_EQ(callsOf("write").back(), "7:55=0");
     EXPECT_EQ(m_access.shadowRegister(0x10), 0xC0);
@@ -199,7 +198,7 @@ TEST_F(DeviceConnectionTest, StartUpOverSpiReadsNothingAndTellsTheBoardItsMode) 
 TEST_F(DeviceConnectionTest, ReconnectResetsTheCodecAndSearchesAgain) {
     prepare(kInterfaceI2c);
     m_link.initResult = 2;
-    m_connection.FormShow();
+    m_connection.start();
     m_access.setShadowRegister(0x13, 0x03);
     m_access.setErrorLatch(true);
     m_link.calls.clear();
@@ -207,7 +206,7 @@ TEST_F(DeviceConnectionTest, ReconnectResetsTheCodecAndSearchesAgain) {
     m_link.writeResult = 5; // the codec reset write fails: not shown
     m_link.initResult = 4;
 
-    m_connection.bBDRSTClick();
+    m_connection.reconnect();
 
     EXPECT_EQ(m_sleeper.sleeps, std::vector<int>{1000});
     ASSERT_GE(m_link.calls.size(), 3u);
@@ -237,9 +236,9 @@ TEST_F(DeviceConnectionTest, ReconnectResetsTheCodecAndSearchesAgain) {
 TEST_F(DeviceConnectionTest, FailedReconnectLeavesNoLink) {
     prepare(kInterfaceI2c);
     m_link.initResult = 2;
-    m_connection.FormShow();
+    m_connection.start();
     m_link.initResult = 0;
-    m_connection.bBDRSTClick();
+    m_connection.reconnect();
     EXPECT_EQ(m_access.linkPort(), 0);
     EXPECT_EQ(m_dialogs.errors.back(),
               (std::pair<std::string, std::string>{"Error", "No EVM was foud"}));
@@ -247,6 +246,64 @@ TEST_F(DeviceConnectionTest, FailedReconnectLeavesNoLink) {
     EXPECT_TRUE(m_access.writeSuppressed());
     EXPECT_FALSE(m_access.historyEnabled());
 }
+
+struct ResetCase {
+    const char* name;
+    int deviceAddress; // SPI device
+    bool master;
+    int written; // to register 0x10 + DeviceBits, from a shadow of 0xC5
+};
+
+class CodecResets : public DeviceConnectionTest, public ::testing::WithParamInterface<ResetCase> {};
+
+TEST_P(CodecResets, WriteTheCommandBitClearFromTheShadow) {
+    const ResetCase& c = GetParam();
+    SettingsFile settings(::testing::TempDir() + "resets.ini");
+    prepare(kInterfaceSpi);
+    m_access.setLink(&m_link.entries);
+    m_access.setLinkPort(1);
+    m_access.setWriteSuppressed(false);
+    m_access.addressChanged(c.deviceAddress, kInterfaceSpi, settings);
+    m_access.setShadowRegister(0x10, 0xC5);
+    m_access.setShadowRegister(0x13, 0x03);
+    m_access.setHistoryEnabled(true);
+    m_access.setErrorLatch(true);
+
+    if (c.master) {
+        m_connection.masterReset();
+    } else {
+        m_connection.syncReset();
+    }
+
+    EXPECT_EQ(callsOf("write"),
+              std::vector<std::string>{"0:" + std::to_string(0x10 + 32 * c.deviceAddress) + "=" +
+                                       std::to_string(c.written)});
+    if (c.master) {
+        // The codec went back to its defaults, and so do the shadow and the panel.
+        EXPECT_EQ(m_access.shadowRegister(0x13), 0x00);
+        EXPECT_FALSE(m_access.errorLatch());
+        EXPECT_EQ(m_sleeper.sleeps, std::vector<int>{1000});
+        EXPECT_EQ(m_view.events, (std::vector<std::string>{
+                                     "splash Reset in progress ...", "progress 0-9 at 0 hidden",
+                                     "paint", "refresh", "lamps cleared", "hide splash"}));
+        EXPECT_EQ(m_history.lines,
+                  std::vector<std::string>{historyLine(
+                      static_cast<std::uint32_t>(0x10 + 32 * c.deviceAddress), c.written)});
+    } else {
+        EXPECT_EQ(m_access.shadowRegister(0x13), 0x03);
+        EXPECT_TRUE(m_sleeper.sleeps.empty());
+        EXPECT_TRUE(m_view.events.empty());
+    }
+    EXPECT_FALSE(m_access.writeSuppressed());
+    EXPECT_TRUE(m_access.historyEnabled());
+}
+
+INSTANTIATE_TEST_SUITE_P(Codec, CodecResets,
+                         ::testing::Values(ResetCase{"masterDevice0", 0, true, 0x45},
+                                           ResetCase{"masterDevice1", 1, true, 0x45},
+                                           ResetCase{"syncDevice0", 0, false, 0x85},
+                                           ResetCase{"syncDevice3", 3, false, 0x85}),
+                         [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
 
 TEST(VersionDigits, FourNibbles) {
     EXPECT_EQ(versionDigits(0x1500), "1.5.0.0");
@@ -268,7 +325,7 @@ TEST(DeviceConnectionOnBoard, StartUpTrafficIsExact) {
     access.SetInterfaceType(kInterfaceI2c);
     ASSERT_EQ(evm.control("reg 0x16 0x8A"), "ok");
 
-    connection.FormShow();
+    connection.start();
     ASSERT_EQ(access.linkPort(), 1);
     EXPECT_TRUE(dialogs.messages.empty());
     EXPECT_TRUE(dialogs.errors.empty());
@@ -286,7 +343,7 @@ TEST(DeviceConnectionOnBoard, StartUpTrafficIsExact) {
     EXPECT_EQ(requests[9], "1E 06 07 03 00 00 00 00 00 2E");
     EXPECT_EQ(requests[17], "1E 06 07 03 37 37 00 01 00 9D");
     EXPECT_EQ(requests[18], "1E 06 10 01 4C 10 01 00 00 92");
-    connection.FormClose();
+    connection.shutdown();
     EXPECT_FALSE(library.isLoaded());
 }
 

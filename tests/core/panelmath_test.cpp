@@ -2,6 +2,7 @@
 #include "attenuation.h"
 #include "bindingmath.h"
 #include "controlcatalogue.h"
+#include "errortext.h"
 
 #include <gtest/gtest.h>
 

@@ -87,7 +87,7 @@ struct JournalScriptView final : larkspur::ScriptView {
         events.push_back("progress " + std::to_string(percent));
     }
     void hideProgress() override { events.push_back("hide"); }
-    void RefreshControls() override {
+    void refreshControls() override {
         events.push_back(std::string("refresh history ") +
                          (access.historyEnabled() ? "on" : "off") + " after " +
                          std::to_string(errors.size()) + " errors");

@@ -74,7 +74,7 @@ TEST_F(RegisterDumpTest, SnapshotOverI2cReadsTheBoardAndWritesTenLines) {
     boardHolds(0);
     const std::string path = m_dir.file("snap.csv");
     m_dialogs.fileNames = {path};
-    m_dump.SaveRegisterDumpClick();
+    m_dump.saveSnapshot();
 
     EXPECT_EQ(readBytes(path), kSnapshot);
     EXPECT_EQ(reads(), readsFrom(0x10));
@@ -93,7 +93,7 @@ TEST_F(RegisterDumpTest, SnapshotOverSpiReadsTheDeviceButNamesPlainRegisters) {
     boardHolds(0x40);
     const std::string path = m_dir.file("snap.csv");
     m_dialogs.fileNames = {path};
-    m_dump.SaveRegisterDumpClick();
+    m_dump.saveSnapshot();
     EXPECT_EQ(readBytes(path), kSnapshot);
     EXPECT_EQ(reads(), readsFrom(0x50));
 }
@@ -102,7 +102,7 @@ TEST_F(RegisterDumpTest, SnapshotWithoutLinkHoldsZeros) {
     m_access.setLinkPort(0);
     const std::string path = m_dir.file("snap.csv");
     m_dialogs.fileNames = {path};
-    m_dump.SaveRegisterDumpClick();
+    m_dump.saveSnapshot();
     std::string zeros;
     for (int reg = 0x10; reg <= 0x19; ++reg) {
         zeros += "0x1" + std::string(1, "0123456789"[reg - 0x10]) + ", 0x00\r\n";
@@ -116,7 +116,7 @@ TEST_F(RegisterDumpTest, SnapshotGoesOnAfterAFailedRead) {
     m_link.readResult = 3;
     const std::string path = m_dir.file("snap.csv");
     m_dialogs.fileNames = {path};
-    m_dump.SaveRegisterDumpClick();
+    m_dump.saveSnapshot();
     EXPECT_EQ(m_dialogs.messages,
               Strings{"Communication error: RDERR0003\nPlease check interface setting."});
     EXPECT_EQ(readBytes(path), kSnapshot);
@@ -137,7 +137,7 @@ TEST_F(RegisterDumpTest, HistoryIsSavedLineByLineAsItStands) {
         const std::string path = m_dir.file("history.csv");
         ::unlink(path.c_str());
         m_dialogs.fileNames = {path};
-        m_dump.bSaveHistryClick(c.lines);
+        m_dump.saveHistory(c.lines);
         EXPECT_EQ(readBytes(path), c.bytes) << testing::PrintToString(c.lines);
     }
     EXPECT_TRUE(m_link.calls.empty());
@@ -148,10 +148,10 @@ TEST_F(RegisterDumpTest, BothSavesShareTheDialogAndItsLastName) {
     boardHolds(0);
     const std::string snapshot = m_dir.file("snap.csv");
     m_dialogs.fileNames = {snapshot};
-    m_dump.SaveRegisterDumpClick();
-    m_dump.bSaveHistryClick({}); // cancelled
+    m_dump.saveSnapshot();
+    m_dump.saveHistory({}); // cancelled
     m_dialogs.fileNames = {m_dir.file("history.csv")};
-    m_dump.bSaveHistryClick({"0x11, 0x05"});
+    m_dump.saveHistory({"0x11, 0x05"});
 
     ASSERT_EQ(m_dialogs.fileDialogs.size(), 3u);
     const Strings proposed = {"", snapshot, snapshot};
@@ -165,8 +165,8 @@ TEST_F(RegisterDumpTest, BothSavesShareTheDialogAndItsLastName) {
 }
 
 TEST_F(RegisterDumpTest, CancelledDialogReadsAndWritesNothing) {
-    m_dump.SaveRegisterDumpClick();
-    m_dump.bSaveHistryClick({"0x11, 0x05"});
+    m_dump.saveSnapshot();
+    m_dump.saveHistory({"0x11, 0x05"});
     EXPECT_TRUE(m_link.calls.empty());
     EXPECT_TRUE(m_dialogs.questions.empty());
     EXPECT_TRUE(m_dir.names().empty());
@@ -178,8 +178,8 @@ TEST_F(RegisterDumpTest, OverwriteQuestionNoLeavesTheFileAndReadsNothing) {
     writeBytes(path, "earlier\r\n");
     m_dialogs.answers = {false, false};
     m_dialogs.fileNames = {path, path};
-    m_dump.SaveRegisterDumpClick();
-    m_dump.bSaveHistryClick({"0x11, 0x05"});
+    m_dump.saveSnapshot();
+    m_dump.saveHistory({"0x11, 0x05"});
 
     const std::pair<std::string, std::string> question{
         "File exits", "The file you specified is already exists.\nAre you sure you want to save?"};
@@ -198,7 +198,7 @@ TEST_F(RegisterDumpTest, OverwriteQuestionYesReplacesTheFileKeepingItsPermission
     ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
     m_dialogs.answers = {true};
     m_dialogs.fileNames = {path};
-    m_dump.SaveRegisterDumpClick();
+    m_dump.saveSnapshot();
     EXPECT_EQ(m_dialogs.questions.size(), 1u);
     EXPECT_EQ(readBytes(path), kSnapshot);
     struct stat info {};
@@ -213,7 +213,7 @@ TEST_F(RegisterDumpTest, SaveThroughALinkReplacesTheLinkedFile) {
     writeBytes(real, "earlier\r\n");
     ASSERT_EQ(::symlink(real.c_str(), link.c_str()), 0);
     m_dialogs.fileNames = {link};
-    m_dump.bSaveHistryClick({"0x11, 0x05"});
+    m_dump.saveHistory({"0x11, 0x05"});
     struct stat info {};
     ASSERT_EQ(::lstat(link.c_str(), &info), 0);
     EXPECT_TRUE(S_ISLNK(info.st_mode));
@@ -226,7 +226,7 @@ TEST_F(RegisterDumpTest, FileThatCannotBeCreatedIsReportedWithTheSystemsReason) 
     writeBytes(m_dir.file("plain"), "not a folder");
     const std::string path = m_dir.file("plain/snap.csv");
     m_dialogs.fileNames = {path};
-    m_dump.bSaveHistryClick({"0x11, 0x05"});
+    m_dump.saveHistory({"0x11, 0x05"});
     EXPECT_EQ(m_dialogs.errors, (Errors{{"EVM control application", "Cannot create file \"" + path +
                                                                         "\". Not a directory."}}));
     EXPECT_EQ(m_dir.names(), Strings{"plain"});
@@ -239,7 +239,7 @@ TEST_F(RegisterDumpTest, FolderInPlaceOfTheFileStaysAndNoTemporaryIsLeft) {
     ASSERT_EQ(::mkdir(path.c_str(), 0755), 0);
     writeBytes(path + "/inside", "kept");
     m_dialogs.fileNames = {path};
-    m_dump.SaveRegisterDumpClick();
+    m_dump.saveSnapshot();
     EXPECT_EQ(m_dialogs.questions.size(), 1u);
     EXPECT_EQ(m_dialogs.errors, (Errors{{"EVM control application",
                                          "Cannot create file \"" + path + "\". Is a directory."}}));
@@ -260,7 +260,7 @@ TEST_F(RegisterDumpTest, WriteThatFailsHalfWayLeavesTheEarlierFileIntact) {
     rlimit small = saved;
     small.rlim_cur = 20;
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    m_dump.SaveRegisterDumpClick();
+    m_dump.saveSnapshot();
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, previousHandler);
 

@@ -136,7 +136,7 @@ TEST_F(RegisterScriptTest, EachScriptWritesWaitsOrStopsAsItSays) {
 
 TEST_F(RegisterScriptTest, MenuRunAsksForTheFileAndShowsProgress) {
     m_dialogs.fileNames = {script("0x10,0xC0\r\nsleep,100\r\n0x11,0x05\r\n")};
-    m_script.Open1Click();
+    m_script.chooseAndRunScript();
 
     ASSERT_EQ(m_dialogs.fileDialogs.size(), 1u);
     EXPECT_EQ(m_dialogs.fileDialogs[0].first, "open");
@@ -152,7 +152,7 @@ TEST_F(RegisterScriptTest, MenuRunAsksForTheFileAndShowsProgress) {
 
 TEST_F(RegisterScriptTest, CancelledOpenDoesNothing) {
     m_access.setHistoryEnabled(false);
-    m_script.Open1Click();
+    m_script.chooseAndRunScript();
     EXPECT_EQ(m_dialogs.fileDialogs.size(), 1u);
     EXPECT_TRUE(m_events.empty());
     EXPECT_TRUE(m_link.calls.empty());
@@ -162,7 +162,7 @@ TEST_F(RegisterScriptTest, CancelledOpenDoesNothing) {
 TEST_F(RegisterScriptTest, MissingFileIsReportedAndChangesNothing) {
     m_access.setHistoryEnabled(false);
     m_dialogs.fileNames = {m_dir.file("absent.csv")};
-    m_script.Open1Click();
+    m_script.chooseAndRunScript();
     EXPECT_FALSE(m_script.RunRegisterScript(m_dir.file("absent.csv"), true));
     EXPECT_EQ(m_dialogs.errors, (Errors{{"Script file error", "File not exist."},
                                         {"Script file error", "File not exist."}}));
@@ -193,7 +193,7 @@ TEST_F(RegisterScriptTest, EmptyFileStillShowsRefreshesAndHides) {
 
 TEST_F(RegisterScriptTest, BadLineIsReportedBeforeTheRefreshAndNothingAfterItRuns) {
     m_dialogs.fileNames = {script("0x11,0x05\r\n0x12,0x100\r\n0x13,0x01\r\n")};
-    m_script.Open1Click();
+    m_script.chooseAndRunScript();
     EXPECT_EQ(m_events, (Events{"progress 0", "show", "progress 0", "write 0:0x11=0x05",
                                 "progress 33", "refresh history off after 1 errors", "hide"}));
     EXPECT_EQ(m_dialogs.errors, (Errors{{"Script file error", "Invalid register data!"}}));
@@ -225,7 +225,7 @@ TEST_F(RegisterScriptTest, UnreadableFileIsReportedAndTheRunEnds) {
     ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
     m_access.setHistoryEnabled(false);
     m_dialogs.fileNames = {folder};
-    m_script.Open1Click();
+    m_script.chooseAndRunScript();
     EXPECT_EQ(m_dialogs.errors, (Errors{{"Script file error",
                                          "Cannot read file \"" + folder + "\". Is a directory."}}));
     EXPECT_EQ(m_events, (Events{"refresh history off after 1 errors", "hide"}));

@@ -24,7 +24,7 @@ struct NullView final : ScriptView {
     void showProgress() override {}
     void setProgress(int) override {}
     void hideProgress() override {}
-    void RefreshControls() override {}
+    void refreshControls() override {}
 };
 
 // The frame of a one-byte codec write over I2C at address 76, as the board logs its arrival.
@@ -109,7 +109,7 @@ TEST_F(ScriptOnBoardTest, SnapshotOverI2cPlaysBackToTheSameRegisters) {
     setBoard(kSettings);
     const std::string path = m_dir.file("snap.csv");
     m_dialogs.fileNames = {path};
-    m_dump.SaveRegisterDumpClick();
+    m_dump.saveSnapshot();
     EXPECT_EQ(readBytes(path), kSnapshotOfSettings);
 
     ASSERT_EQ(m_evm->control("reset"), "ok");
@@ -134,7 +134,7 @@ TEST_F(ScriptOnBoardTest, SnapshotOverSpiDeviceTwoNamesPlainRegisters) {
     setBoard(kSettings);
     const std::string path = m_dir.file("snap.csv");
     m_dialogs.fileNames = {path};
-    m_dump.SaveRegisterDumpClick();
+    m_dump.saveSnapshot();
     EXPECT_EQ(readBytes(path), kSnapshotOfSettings);
     EXPECT_EQ(requests().size(), 10u);
     EXPECT_TRUE(m_dialogs.messages.empty());
@@ -152,7 +152,7 @@ TEST_F(ScriptOnBoardTest, UneditedHistoryPlaysBackOntoTheDeviceItWasMadeFor) {
 
     const std::string path = m_dir.file("history.csv");
     m_dialogs.fileNames = {path};
-    m_dump.bSaveHistryClick(m_history.lines);
+    m_dump.saveHistory(m_history.lines);
     ASSERT_EQ(m_evm->control("reset"), "ok");
     expectBoard({{0x11, 0x00}, {0x19, 0xFF}});
 

@@ -3,9 +3,9 @@
 #include "controlpanel.h"
 #include "guitestsupport.h"
 #include "imagebutton.h"
+#include "mainwindow.h"
 #include "radiogroup.h"
-#include "tform1.h"
-#include "tregviewform.h"
+#include "registermapwindow.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>

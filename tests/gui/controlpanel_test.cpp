@@ -3,8 +3,8 @@
 #include "controlpanel.h"
 #include "fakes.h"
 #include "guitestsupport.h"
+#include "mainwindow.h"
 #include "radiogroup.h"
-#include "tform1.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -30,7 +30,8 @@ protected:
         m_link.values = {{0x10, 0xC0}, {0x18, 0xFF}, {0x19, 0xFF}};
         m_services.loader.entries_ = &m_link.entries;
         std::ofstream(m_services.settingsPath.toStdString()) << ini;
-        m_form = std::make_unique<TForm1>(nullptr, m_services.services());
+        m_form = std::make_unique<TForm1>();
+        m_core = attachCore(*m_form, m_services.services());
         m_form->show();
         m_link.calls.clear();
         m_form->clearHistory();
@@ -53,6 +54,7 @@ protected:
 
     testsupport::FakeLink m_link;
     guitest::TestServices m_services;
+    std::unique_ptr<Workbench> m_core; // outlives the window
     std::unique_ptr<TForm1> m_form;
 };
 

@@ -1,10 +1,10 @@
 // The main window: layout, menu, exit, register map and about box.
+#include "aboutdialog.h"
 #include "guitestsupport.h"
 #include "imagebutton.h"
+#include "mainwindow.h"
 #include "radiogroup.h"
-#include "taboutdialog.h"
-#include "tform1.h"
-#include "tregviewform.h"
+#include "registermapwindow.h"
 
 #include <QAction>
 #include <QApplication>

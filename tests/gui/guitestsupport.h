@@ -1,9 +1,10 @@
 // Shared helpers of the window tests.
 #pragma once
 
+#include "mainwindow.h"
 #include "recordingdialogs.h"
-#include "tform1.h"
 #include "userdialogs.h"
+#include "workbench.h"
 
 #include <QColor>
 #include <QLabel>
@@ -58,8 +59,12 @@ struct TestServices {
 // The main window as the tests build it: no real dialog, wait, library or settings file.
 class TestForm : private TestServices, public larkspur::TForm1 {
 public:
-    TestForm() : TestServices(), TForm1(nullptr, services()) {}
+    TestForm() : TestServices(), TForm1(), m_core(larkspur::attachCore(*this, services())) {}
     TestServices& world() { return *this; }
+    larkspur::Workbench& core() { return *m_core; }
+
+private:
+    std::unique_ptr<larkspur::Workbench> m_core;
 };
 
 template <typename T> T* child(QWidget* parent, const char* name) {

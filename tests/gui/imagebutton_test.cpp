@@ -1,7 +1,7 @@
 // The pressed look and the click of the five image buttons of the main window.
 #include "guitestsupport.h"
 #include "imagebutton.h"
-#include "tform1.h"
+#include "mainwindow.h"
 
 #include <QSignalSpy>
 #include <QTest>

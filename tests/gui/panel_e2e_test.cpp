@@ -1,16 +1,16 @@
 // The main window against the virtual board through the real link library: start-up and
 // Reconnect traffic, the bound controls, resets, direct access and the zero flags.
+#include "aboutdialog.h"
 #include "controlpanel.h"
 #include "evmprocess.h"
 #include "guitestsupport.h"
 #include "imagebutton.h"
 #include "linklibrary.h"
+#include "mainwindow.h"
 #include "radiogroup.h"
-#include "taboutdialog.h"
-#include "tform1.h"
-#include "tregviewform.h"
-#include "tscriptprogress.h"
-#include "tsplashform.h"
+#include "registermapwindow.h"
+#include "scriptprogresswindow.h"
+#include "splashwindow.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -111,7 +111,8 @@ protected:
             std::ofstream(path) << ini;
         }
         Form1Services services{&m_dialogs, &m_sleeper, &m_library, path};
-        m_form = std::make_unique<BoardForm>(nullptr, services);
+        m_form = std::make_unique<BoardForm>();
+        m_core = attachCore(*m_form, services);
         m_regView = new TRegViewForm(m_form.get());
         m_form->setRegViewForm(m_regView);
         m_form->setSplashForm(&m_splash);
@@ -135,6 +136,7 @@ protected:
     LinkLibrary m_library;
     TSplashForm m_splash;
     std::unique_ptr<EvmProcess> m_evm;
+    std::unique_ptr<Workbench> m_core; // outlives the window
     std::unique_ptr<BoardForm> m_form;
     TRegViewForm* m_regView = nullptr;
 };

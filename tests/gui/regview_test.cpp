@@ -1,7 +1,7 @@
 // The register map window: grid, colours, row labels, close.
 #include "bitnames.h"
 #include "guitestsupport.h"
-#include "tregviewform.h"
+#include "registermapwindow.h"
 
 #include <QFrame>
 #include <QPushButton>

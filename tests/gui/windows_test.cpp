@@ -1,9 +1,9 @@
 // The splash window, the about box, the script progress window and the start-up order.
+#include "aboutdialog.h"
 #include "guitestsupport.h"
+#include "scriptprogresswindow.h"
 #include "shell.h"
-#include "taboutdialog.h"
-#include "tscriptprogress.h"
-#include "tsplashform.h"
+#include "splashwindow.h"
 
 #include <QApplication>
 #include <QCloseEvent>

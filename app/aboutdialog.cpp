@@ -1,4 +1,4 @@
-#include "taboutdialog.h"
+#include "aboutdialog.h"
 
 #include "fonts.h"
 #include "widgethelpers.h"

@@ -1,5 +1,7 @@
-#include "tform1.h"
+#include "mainwindow.h"
+#include "coretexts.h"
 
+#include "aboutdialog.h"
 #include "artwork.h"
 #include "attenuation.h"
 #include "controlpanel.h"
@@ -8,15 +10,13 @@
 #include "fonts.h"
 #include "hextext.h"
 #include "imagebutton.h"
-#include "linklibrary.h"
 #include "numbernotation.h"
-#include "qtdialogs.h"
 #include "radiogroup.h"
-#include "taboutdialog.h"
-#include "tregviewform.h"
-#include "tscriptprogress.h"
-#include "tsplashform.h"
+#include "registermapwindow.h"
+#include "scriptprogresswindow.h"
+#include "splashwindow.h"
 #include "widgethelpers.h"
+#include "workbench.h"
 
 #include <QAction>
 #include <QApplication>
@@ -35,9 +35,6 @@
 #include <QShowEvent>
 #include <QStatusBar>
 #include <QTabWidget>
-
-#include <chrono>
-#include <thread>
 
 namespace larkspur {
 
@@ -65,18 +62,9 @@ QPushButton* makeButton(QWidget* parent, const char* name, const QString& captio
     return button;
 }
 
-class ThreadSleeper final : public Sleeper {
-public:
-    void sleepMs(int milliseconds) override {
-        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-    }
-};
-
-constexpr int kResetWaitMs = 1000;
-
 } // namespace
 
-TForm1::TForm1(QWidget* parent, Form1Services services)
+TForm1::TForm1(QWidget* parent)
     : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                               Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                               Qt::WindowCloseButtonHint) {
@@ -120,41 +108,20 @@ TForm1::TForm1(QWidget* parent, Form1Services services)
     move(195, 123);
 
     recordImageButtons();
-    FormCreate(services);
 }
 
 TForm1::~TForm1() = default;
 
-void TForm1::FormCreate(const Form1Services& services) {
-    if (services.dialogs == nullptr) {
-        m_ownDialogs = std::make_unique<QtDialogs>(this);
-    }
-    m_dialogs = services.dialogs != nullptr ? services.dialogs : m_ownDialogs.get();
-    if (services.sleeper == nullptr) {
-        m_ownSleeper = std::make_unique<ThreadSleeper>();
-    }
-    m_sleeper = services.sleeper != nullptr ? services.sleeper : m_ownSleeper.get();
-    LinkLoader* loader = services.loader;
-    if (loader == nullptr) {
-        m_ownLoader = std::make_unique<LinkLibrary>();
-        loader = m_ownLoader.get();
-    }
-    m_settings = std::make_unique<SettingsFile>(
-        services.settingsPath.empty() ? SettingsFile::defaultPath() : services.settingsPath);
-    m_access = std::make_unique<RegisterAccess>(*m_dialogs, *this, *this);
-    m_connection =
-        std::make_unique<DeviceConnection>(*m_access, *loader, *m_dialogs, *m_sleeper, *this);
-    m_script = std::make_unique<RegisterScript>(*m_access, *m_dialogs, *m_sleeper, *this);
-    m_dump = std::make_unique<RegisterDump>(*m_access, *m_dialogs);
-
+void TForm1::FormCreate(Workbench& core) {
+    m_core = &core;
     // Programmatic selections raise the handler too; it does nothing before the library loads.
     connect(m_rgInterface, &RadioGroup::itemIndexChanged, this, &TForm1::rgInterfaceClick);
     connect(m_cbAddr, &QComboBox::activated, this, &TForm1::cbAddrChange);
-    const InterfaceSelection selection = m_access->loadSettings(*m_settings);
+    const InterfaceSelection selection = access().loadSettings(settings());
     m_rgInterface->setItemIndex(selection.interfaceIndex);
     m_cbAddr->setCurrentIndex(selection.addressIndex);
 
-    m_panel = new ControlPanel(m_mainTab, m_pages, *m_access, *this, *m_dialogs,
+    m_panel = new ControlPanel(m_mainTab, m_pages, access(), *this, m_core->dialogs(),
                                {artwork::lamp(0), artwork::lamp(1), artwork::lamp(2)}, this);
 
     connect(m_bBDRST, &QPushButton::clicked, this, &TForm1::bBDRSTClick);
@@ -175,11 +142,27 @@ void TForm1::FormShow() {
         return;
     }
     m_started = true;
-    m_connection->FormShow();
+    connection().start();
 }
 
 void TForm1::FormClose() {
-    m_connection->FormClose();
+    connection().shutdown();
+}
+
+RegisterAccess& TForm1::access() {
+    return m_core->access();
+}
+DeviceConnection& TForm1::connection() {
+    return m_core->connection();
+}
+RegisterScript& TForm1::script() {
+    return m_core->script();
+}
+RegisterDump& TForm1::dump() {
+    return m_core->dump();
+}
+SettingsFile& TForm1::settings() {
+    return m_core->settings();
 }
 
 void TForm1::appendHistoryLine(const std::string& line) {
@@ -190,20 +173,20 @@ void TForm1::setStatusText(const std::string& text) {
     setStatusText(QString::fromStdString(text));
 }
 
-void TForm1::showSplash(const std::string& text) {
+void TForm1::showBusy(const std::string& text) {
     if (m_splash != nullptr) {
         m_splash->Label1()->setText(QString::fromStdString(text));
         m_splash->showNow();
     }
 }
 
-void TForm1::setSplashText(const std::string& text) {
+void TForm1::setBusyText(const std::string& text) {
     if (m_splash != nullptr) {
         m_splash->Label1()->setText(QString::fromStdString(text));
     }
 }
 
-void TForm1::setSplashProgress(int minimum, int maximum, int position, bool visible) {
+void TForm1::setBusyProgress(int minimum, int maximum, int position, bool visible) {
     if (m_splash != nullptr) {
         m_splash->ProgressBar1()->setRange(minimum, maximum);
         m_splash->ProgressBar1()->setValue(position);
@@ -211,27 +194,27 @@ void TForm1::setSplashProgress(int minimum, int maximum, int position, bool visi
     }
 }
 
-void TForm1::paintSplash() {
+void TForm1::repaintBusy() {
     if (m_splash != nullptr && m_splash->isVisible()) {
         m_splash->repaint();
     }
 }
 
-void TForm1::hideSplash() {
+void TForm1::hideBusy() {
     if (m_splash != nullptr) {
         m_splash->hide();
     }
 }
 
-void TForm1::processPendingEvents() {
+void TForm1::catchUp() {
     QCoreApplication::processEvents();
 }
 
-int TForm1::interfaceIndex() const {
+int TForm1::selectedInterface() const {
     return m_rgInterface->itemIndex();
 }
 
-bool TForm1::masterSlaveIsSlave() const {
+bool TForm1::codecIsSlave() const {
     return m_panel->masterSlaveIsSlave();
 }
 
@@ -240,7 +223,7 @@ void TForm1::RefreshControls() {
 }
 
 void TForm1::runStartupScript() {
-    m_script->runStartupScript();
+    script().runStartupScript();
 }
 
 void TForm1::showProgress() {
@@ -267,7 +250,7 @@ void TForm1::bSaveHistryClick() {
         // Saved files are bytes: what the history holds, one byte per character.
         lines.push_back(line.toLatin1().toStdString());
     }
-    m_dump->bSaveHistryClick(lines);
+    dump().saveHistory(lines);
 }
 
 void TForm1::ShowRegisterBits(int row, int value) {
@@ -277,17 +260,17 @@ void TForm1::ShowRegisterBits(int row, int value) {
 }
 
 void TForm1::rgInterfaceClick() {
-    if (m_access->interfaceChanged(m_rgInterface->itemIndex(), *m_settings)) {
+    if (access().interfaceChanged(m_rgInterface->itemIndex(), settings())) {
         m_cbAddr->setCurrentIndex(0);
     }
 }
 
 void TForm1::cbAddrChange(int index) {
-    m_access->addressChanged(index, m_rgInterface->itemIndex(), *m_settings);
+    access().addressChanged(index, m_rgInterface->itemIndex(), settings());
 }
 
 void TForm1::bBDRSTClick() {
-    m_connection->bBDRSTClick();
+    connection().reconnect();
 }
 
 void TForm1::btnZeroClrClick() {
@@ -299,33 +282,19 @@ void TForm1::btnZeroReadClick() {
 }
 
 void TForm1::btnMRSTClick() {
-    showSplash("Reset in progress ...");
-    setSplashProgress(0, 9, 0, false);
-    paintSplash();
-    const auto address = static_cast<std::uint32_t>(0x10 + m_access->DeviceBits());
-    m_access->WriteRegister(address, m_access->shadowRegister(0x10) & 0x7F);
-    m_access->setErrorLatch(false);
-    m_sleeper->sleepMs(kResetWaitMs);
-    m_access->setWriteSuppressed(true);
-    m_access->setHistoryEnabled(false);
-    m_access->LoadDefaultRegisters();
-    RefreshControls();
-    btnZeroClrClick();
-    hideSplash();
-    m_access->setWriteSuppressed(false);
-    m_access->setHistoryEnabled(true);
+    connection().masterReset();
 }
 
 void TForm1::btnSRSTClick() {
-    const auto address = static_cast<std::uint32_t>(0x10 + m_access->DeviceBits());
-    m_access->WriteRegister(address, m_access->shadowRegister(0x10) & 0xBF);
+    connection().syncReset();
 }
 
 std::optional<std::int32_t> TForm1::fieldNumber(const QLineEdit* field) {
     const std::string text = field->text().toStdString();
     const auto value = parseNumber(text);
     if (!value) {
-        m_dialogs->error(kApplicationTitle, exceptionText(notAnIntegerMessage(text)));
+        m_core->dialogs().error(larkspur::text::kApplicationTitle,
+                                exceptionText(notAnIntegerMessage(text)));
     }
     return value;
 }
@@ -335,7 +304,7 @@ void TForm1::ReadClick() {
     if (!address) {
         return;
     }
-    const std::uint8_t value = m_access->ReadRegister(static_cast<std::uint32_t>(*address));
+    const std::uint8_t value = access().ReadRegister(static_cast<std::uint32_t>(*address));
     m_rdaData->setText(QStringLiteral("0x") + QString::fromStdString(hexText(value, 2)));
 }
 
@@ -349,7 +318,7 @@ void TForm1::WriteClick() {
     if (!address) {
         return;
     }
-    m_access->WriteRegister(static_cast<std::uint32_t>(*address), *value);
+    access().WriteRegister(static_cast<std::uint32_t>(*address), *value);
     RefreshControls();
 }
 
@@ -609,7 +578,7 @@ void TForm1::setAboutDialog(TAboutDialog* about) {
 void TForm1::setRegViewForm(TRegViewForm* regView) {
     m_regView = regView;
     if (m_regView != nullptr) {
-        m_regView->setDeviceBitsSource([this] { return m_access->DeviceBits(); });
+        m_regView->setDeviceBitsSource([this] { return access().DeviceBits(); });
     }
 }
 void TForm1::setSplashForm(TSplashForm* splash) {
@@ -655,11 +624,11 @@ void TForm1::setConnectionImage(int index) {
 }
 
 void TForm1::Open1Click() {
-    m_script->Open1Click();
+    script().chooseAndRunScript();
 }
 
 void TForm1::SaveRegisterDumpClick() {
-    m_dump->SaveRegisterDumpClick();
+    dump().saveSnapshot();
 }
 
 void TForm1::ExitClick() {
@@ -680,8 +649,8 @@ void TForm1::RegisterMap1Click() {
 void TForm1::About2Click() {
     if (m_about != nullptr) {
         m_about->lDLLver()->setText(QString::fromStdString(
-            m_connection->versionText(m_about->lDLLver()->text().toStdString())));
-        m_about->lPort()->setText(QString::number(m_access->linkPort()));
+            connection().versionText(m_about->lDLLver()->text().toStdString())));
+        m_about->lPort()->setText(QString::number(access().linkPort()));
     }
     showAbout();
 }

@@ -1,4 +1,4 @@
-#include "tsplashform.h"
+#include "splashwindow.h"
 
 #include "fonts.h"
 #include "showwindow.h"

@@ -1,23 +1,23 @@
-// The main window: menu, page control, register history, direct access, resets, connection
-// status, interface selection and the image buttons.
+// The main window (Form1): menu, page control, register history, direct access, resets,
+// connection status, interface selection and the image buttons. It holds the widgets and wires
+// them to the core objects it is given; the handlers keep the program's names and delegate.
 #pragma once
 
+#include "aboutdialog.h"
 #include "deviceconnection.h"
 #include "registeraccess.h"
 #include "registerdump.h"
+#include "registermapwindow.h"
 #include "registerscript.h"
+#include "scriptprogresswindow.h"
 #include "settingsfile.h"
-#include "taboutdialog.h"
-#include "tregviewform.h"
-#include "tscriptprogress.h"
-#include "tsplashform.h"
+#include "splashwindow.h"
 
 #include <QMainWindow>
 #include <QPoint>
 #include <QPointer>
 
 #include <array>
-#include <filesystem>
 #include <memory>
 #include <optional>
 
@@ -37,14 +37,7 @@ namespace larkspur {
 class ControlPanel;
 class ImageButton;
 class RadioGroup;
-
-// What the main window asks of the world; each null or empty member takes the real one.
-struct Form1Services {
-    UserDialogs* dialogs = nullptr;     // Qt message boxes owned by the window
-    Sleeper* sleeper = nullptr;         // the thread sleeps
-    LinkLoader* loader = nullptr;       // the link library beside the program
-    std::filesystem::path settingsPath; // Larkspur.ini in the user's configuration folder
-};
+class Workbench;
 
 class TForm1 : public QMainWindow,
                public ConnectionView,
@@ -58,8 +51,13 @@ public:
     static constexpr int kClientHeight = 585;
     static constexpr int kTagCount = 7;
 
-    explicit TForm1(QWidget* parent = nullptr, Form1Services services = {});
+    // Builds the widgets; FormCreate() then wires them to the core.
+    explicit TForm1(QWidget* parent = nullptr);
     ~TForm1() override;
+
+    // Window creation's part that needs the core: reads the settings into the interface
+    // controls, fills the binding tables and clears the zero-flag lamps.
+    void FormCreate(Workbench& core);
 
     // The other windows, created after this one.
     void setAboutDialog(TAboutDialog* about);
@@ -79,35 +77,39 @@ public:
 
     // The one text of the status bar.
     void setStatusText(const QString& text);
-    void setStatusText(const std::string& text) override;
+    void setStatusText(const std::string& text);
     QString statusText() const;
 
-    // The state behind the controls.
-    RegisterAccess& access() { return *m_access; }
-    DeviceConnection& connection() { return *m_connection; }
+    // The core behind the controls, once FormCreate() has run.
+    RegisterAccess& access();
+    DeviceConnection& connection();
+    RegisterScript& script();
+    RegisterDump& dump();
+    SettingsFile& settings();
     ControlPanel& panel() { return *m_panel; }
-    SettingsFile& settings() { return *m_settings; }
 
-    // Connection sequences' view of the window.
-    void showSplash(const std::string& text) override;
-    void setSplashText(const std::string& text) override;
-    void setSplashProgress(int minimum, int maximum, int position, bool visible) override;
-    void paintSplash() override;
-    void hideSplash() override;
-    void processPendingEvents() override;
-    void showConnectionImage(int index) override { setConnectionImage(index); }
-    int interfaceIndex() const override;
-    bool masterSlaveIsSlave() const override;
-    void RefreshControls() override;
+    // The connection sequences' view: the splash window is the busy notice.
+    void showBusy(const std::string& text) override;
+    void setBusyText(const std::string& text) override;
+    void setBusyProgress(int minimum, int maximum, int position, bool visible) override;
+    void repaintBusy() override;
+    void hideBusy() override;
+    void catchUp() override;
+    void showStatus(const std::string& text) override { setStatusText(text); }
+    void showConnection(Connection state) override { setConnectionImage(static_cast<int>(state)); }
+    int selectedInterface() const override;
+    bool codecIsSlave() const override;
+    void refreshControls() override { RefreshControls(); }
+    void clearZeroFlags() override { btnZeroClrClick(); }
     void runStartupScript() override;
     void ShowRegisterBits(int row, int value) override;
 
-    // Script runs' view of the window.
+    // Script runs' view: the script progress window.
     void showProgress() override;
     void setProgress(int percent) override;
     void hideProgress() override;
-    RegisterScript& script() { return *m_script; }
-    RegisterDump& dump() { return *m_dump; }
+
+    void RefreshControls();
 
     // Connection indicator: an ImageList2 index (0 no EVM, 1 connected), or -1 for blank.
     void setConnectionImage(int index);
@@ -163,7 +165,7 @@ public slots:
     void rgInterfaceClick();
     void cbAddrChange(int index);
     void bBDRSTClick();
-    void btnZeroClrClick() override;
+    void btnZeroClrClick();
     void btnZeroReadClick();
     void btnMRSTClick();
     void btnSRSTClick();
@@ -210,7 +212,6 @@ private:
     ImageButton* makeImageButton(QWidget* parent, const char* name, const QString& lettering,
                                  int tag, const QRect& geometry);
     void recordImageButtons();
-    void FormCreate(const Form1Services& services);
     // The number in a direct-access field; reports a text that is no number.
     std::optional<std::int32_t> fieldNumber(const QLineEdit* field);
 
@@ -255,16 +256,7 @@ private:
     QPointer<TSplashForm> m_splash;
     QPointer<TscriptProgress> m_scriptProgress;
 
-    std::unique_ptr<UserDialogs> m_ownDialogs;
-    std::unique_ptr<Sleeper> m_ownSleeper;
-    std::unique_ptr<LinkLoader> m_ownLoader;
-    UserDialogs* m_dialogs = nullptr;
-    Sleeper* m_sleeper = nullptr;
-    std::unique_ptr<SettingsFile> m_settings;
-    std::unique_ptr<RegisterAccess> m_access;
-    std::unique_ptr<DeviceConnection> m_connection;
-    std::unique_ptr<RegisterScript> m_script;
-    std::unique_ptr<RegisterDump> m_dump;
+    Workbench* m_core = nullptr; // not owned
     ControlPanel* m_panel = nullptr;
     bool m_started = false;
 };

@@ -1,4 +1,4 @@
-#include "tregviewform.h"
+#include "registermapwindow.h"
 
 #include "bitnames.h"
 #include "showwindow.h"

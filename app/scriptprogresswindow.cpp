@@ -1,4 +1,4 @@
-#include "tscriptprogress.h"
+#include "scriptprogresswindow.h"
 
 #include "fonts.h"
 #include "showwindow.h"

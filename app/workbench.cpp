@@ -1,0 +1,51 @@
+#include "workbench.h"
+
+#include "linklibrary.h"
+#include "mainwindow.h"
+#include "qtdialogs.h"
+
+#include <chrono>
+#include <thread>
+
+namespace larkspur {
+
+namespace {
+
+class ThreadSleeper final : public Sleeper {
+public:
+    void sleepMs(int milliseconds) override {
+        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    }
+};
+
+// The given service, or a real one made and kept in `own`.
+template <typename Service, typename Real, typename... Arguments>
+Service* given(Service* service, std::unique_ptr<Service>& own, Arguments&&... arguments) {
+    if (service == nullptr) {
+        own = std::make_unique<Real>(std::forward<Arguments>(arguments)...);
+        service = own.get();
+    }
+    return service;
+}
+
+} // namespace
+
+Workbench::Workbench(TForm1& window, Form1Services services)
+    : m_dialogs(given<UserDialogs, QtDialogs>(services.dialogs, m_ownDialogs, &window)),
+      m_sleeper(given<Sleeper, ThreadSleeper>(services.sleeper, m_ownSleeper)),
+      m_loader(given<LinkLoader, LinkLibrary>(services.loader, m_ownLoader)),
+      m_settings(services.settingsPath.empty() ? SettingsFile::defaultPath()
+                                               : services.settingsPath),
+      m_access(*m_dialogs, window, window),
+      m_connection(m_access, *m_loader, *m_dialogs, *m_sleeper, window),
+      m_script(m_access, *m_dialogs, *m_sleeper, window), m_dump(m_access, *m_dialogs) {}
+
+Workbench::~Workbench() = default;
+
+std::unique_ptr<Workbench> attachCore(TForm1& window, Form1Services services) {
+    auto core = std::make_unique<Workbench>(window, std::move(services));
+    window.FormCreate(*core);
+    return core;
+}
+
+} // namespace larkspur

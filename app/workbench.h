@@ -1,0 +1,62 @@
+// The program's core objects, built in one place and owned together: the settings file, register
+// access, the device connection, register scripts and saved files, wired to the main window as
+// their view. The real dialogs, sleeps and link library stand in for whatever the caller leaves
+// out, so that tests give fakes and the program gives nothing.
+#pragma once
+
+#include "deviceconnection.h"
+#include "registeraccess.h"
+#include "registerdump.h"
+#include "registerscript.h"
+#include "settingsfile.h"
+#include "userdialogs.h"
+
+#include <filesystem>
+#include <memory>
+
+namespace larkspur {
+
+class TForm1;
+
+// What the core asks of the world; each null or empty member takes the real one.
+struct Form1Services {
+    UserDialogs* dialogs = nullptr;     // Qt message boxes owned by the main window
+    Sleeper* sleeper = nullptr;         // the thread sleeps
+    LinkLoader* loader = nullptr;       // the link library beside the program
+    std::filesystem::path settingsPath; // Larkspur.ini in the user's configuration folder
+};
+
+class Workbench {
+public:
+    // `window` is the view of every sequence; it must outlive the workbench's use.
+    Workbench(TForm1& window, Form1Services services);
+    ~Workbench();
+    Workbench(const Workbench&) = delete;
+    Workbench& operator=(const Workbench&) = delete;
+
+    UserDialogs& dialogs() { return *m_dialogs; }
+    SettingsFile& settings() { return m_settings; }
+    RegisterAccess& access() { return m_access; }
+    DeviceConnection& connection() { return m_connection; }
+    RegisterScript& script() { return m_script; }
+    RegisterDump& dump() { return m_dump; }
+
+private:
+    std::unique_ptr<UserDialogs> m_ownDialogs;
+    std::unique_ptr<Sleeper> m_ownSleeper;
+    std::unique_ptr<LinkLoader> m_ownLoader;
+    UserDialogs* m_dialogs;
+    Sleeper* m_sleeper;
+    LinkLoader* m_loader;
+    SettingsFile m_settings;
+    RegisterAccess m_access;
+    DeviceConnection m_connection;
+    RegisterScript m_script;
+    RegisterDump m_dump;
+};
+
+// Builds the core behind `window` and wires the window to it (TForm1::FormCreate): how the shell
+// starts the program, in one call. Destroy the window before the core.
+std::unique_ptr<Workbench> attachCore(TForm1& window, Form1Services services);
+
+} // namespace larkspur

@@ -1,0 +1,62 @@
+// Every text the core shows, the captions it shows them under and the names it reads or writes.
+//
+// Kept as shipped, typos included ("foud", "exits", "is already exists", "Inteface",
+// "Controled"): stored files, users' habits and checks made against the program rely on them.
+// Do not correct one here without correcting every board-side and user-side check with it.
+#pragma once
+
+namespace larkspur::text {
+
+// The application's own title: the caption of plain messages and of the general error report.
+inline constexpr const char* kApplicationTitle = "EVM control application";
+
+// Device connection: start-up and Reconnect.
+inline constexpr const char* kDllErrorCaption = "DLL error";
+inline constexpr const char* kCannotLoadDll = "Cannot load DLL";
+inline constexpr const char* kInvalidDll = "Invalid DLL";
+inline constexpr const char* kErrorCaption = "Error";
+inline constexpr const char* kNoEvmFound = "No EVM was found";
+// Reconnect's box only; its status bar text is spelt right.
+inline constexpr const char* kNoEvmFoundAfterReconnect = "No EVM was foud";
+inline constexpr const char* kReady = "Ready";
+inline constexpr const char* kLoading = "Loading...";
+inline constexpr const char* kInitializing = "Initializing...";
+inline constexpr const char* kResetInProgress = "Reset in progress ...";
+
+// Register access; the link library's result code follows in four hexadecimal digits.
+inline constexpr const char* kWriteError = "Communication error: WRERR";
+inline constexpr const char* kReadError = "Communication error: RDERR";
+inline constexpr const char* kReadErrorAdvice = "\nPlease check interface setting.";
+inline constexpr const char* kBoardWriteError = "Communication error: SPERR";
+
+// The settings file.
+inline constexpr const char* kSettingsFileName = "Larkspur.ini";
+inline constexpr const char* kSettingsSection = "SerialInterface";
+inline constexpr const char* kSettingsTypeKey = "Type";
+inline constexpr const char* kSettingsAddressKey = "Addr";
+inline constexpr const char* kSettingsCorrupted = "Initial file was corrupted!!";
+
+// Register scripts.
+inline constexpr const char* kScriptErrorCaption = "Script file error";
+inline constexpr const char* kStartupScript = "startup.csv";
+inline constexpr const char* kScriptNotFound = "File not exist.";
+inline constexpr const char* kBadPause = "Invalid sleep time.";
+inline constexpr const char* kBadRecord = "Invalid record was found on the Register setting file.";
+inline constexpr const char* kBadValue = "Invalid register data!";
+inline constexpr const char* kScriptFilter = "CSV|*.csv|All Files|*.*";
+
+// The register snapshot and the history file.
+inline constexpr const char* kSaveFilter = "CSV|*.csv|All files|*.*";
+inline constexpr const char* kOverwriteCaption = "File exits";
+inline constexpr const char* kOverwriteQuestion =
+    "The file you specified is already exists.\nAre you sure you want to save?";
+
+// Files that cannot be read or written: "<start> "<name>". <reason>."
+inline constexpr const char* kCannotReadFile = "Cannot read file";
+inline constexpr const char* kCannotCreateFile = "Cannot create file";
+
+// Numbers typed by the user that are none: "'<text>' <what>".
+inline constexpr const char* kNotAnInteger = "is not a valid integer value";
+inline constexpr const char* kNotAFloat = "is not a valid floating point value";
+
+} // namespace larkspur::text
