@@ -25,7 +25,8 @@ TAboutDialog::TAboutDialog(QWidget* parent)
 
     placeLabel(this, "Label1", QStringLiteral("Tessaly"), 108, 32, arialBlackFont(14));
     placeLabel(this, "Label3", QStringLiteral(" EVM Control software"), 40, 70, arialBlackFont(14));
-    placeLabel(this, "Label2", QStringLiteral("Version 1.0.0"), 96, 105, arialBlackFont(12));
+    placeLabel(this, "Label2", QStringLiteral("Version " LARKSPUR_VERSION), 96, 105,
+               arialBlackFont(12));
     QLabel* dllCaption = placeLabel(this, "Label4", QStringLiteral("DLL: "), 96, 140, font());
     m_lDLLver = placeLabel(this, "lDLLver", QStringLiteral("0.0.0.0"), 128, 140, font());
     QLabel* portCaption = placeLabel(this, "Label5", QStringLiteral("Port:"), 177, 140, font());

@@ -4,6 +4,7 @@
 #include "aboutdialog.h"
 #include "artwork.h"
 #include "attenuation.h"
+#include "controlcatalogue.h"
 #include "controlpanel.h"
 #include "dropdownlist.h"
 #include "errortext.h"
@@ -400,22 +401,15 @@ void TForm1::buildMainTab() {
     m_mainTab->setUsesScrollButtons(true);
     m_mainTab->setElideMode(Qt::ElideNone);
 
-    const struct {
-        const char* name;
-        QString caption;
-    } sheets[] = {
-        {"DACADCFunc", QStringLiteral("DAC Inteface and Sampling Mode")},
-        {"DACOperation", QStringLiteral("DAC Operation")},
-        {"DACAtt", QStringLiteral("DAC Attenuation")},
-        {"StatusFlag", QStringLiteral("DAC Zero Flag")},
-        {"AnalogPath", QStringLiteral("DAC Analog Mute Function Control")},
-    };
     std::size_t index = 0;
-    for (const auto& sheet : sheets) {
+    for (const TabSheetInfo& sheet : tabSheets()) {
+        const QString caption =
+            QString::fromUtf8(sheet.caption.data(), static_cast<qsizetype>(sheet.caption.size()));
         auto* page = new QWidget;
-        page->setObjectName(QLatin1String(sheet.name));
-        page->setAccessibleName(sheet.caption);
-        m_mainTab->addTab(page, sheet.caption);
+        page->setObjectName(
+            QString::fromUtf8(sheet.name.data(), static_cast<qsizetype>(sheet.name.size())));
+        page->setAccessibleName(caption);
+        m_mainTab->addTab(page, caption);
         m_pages[index++] = page;
     }
     m_mainTab->setCurrentIndex(0);

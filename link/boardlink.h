@@ -12,7 +12,6 @@ namespace sundial {
 
 class BoardLink {
 public:
-    static constexpr int kChannels = 8;
     static constexpr int kReceiveCalls = 3;
 
     // Constant-initialised, with no destructor work: the library's single instance must not run

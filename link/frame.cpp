@@ -10,8 +10,14 @@ constexpr std::uint8_t low8(std::int64_t value) {
     return static_cast<std::uint8_t>(value & 0xFF);
 }
 
+// Command bytes: the channel's number in the low nibble of reads and writes; set-up k is 0x50 + k.
+constexpr int kChannelMask = 0x0F;
+constexpr int kReadCommand = 0x10;
+constexpr int kSetupCommand = 0x50;
+constexpr std::uint8_t kProbeCommand = 0x8F;
+
 bool validChannel(int channel) {
-    return channel >= 0 && channel <= 7;
+    return channel >= 0 && channel < kChannels;
 }
 
 } // namespace
@@ -51,7 +57,7 @@ bool isWellFormedFrame(std::span<const std::uint8_t> bytes) {
 }
 
 bool isAddressableType(std::int32_t type) {
-    return type >= 1 && type <= 4;
+    return type >= SUNDIAL_TYPE_I2C && type <= SUNDIAL_TYPE_REG2;
 }
 
 int maxWriteCount(std::int32_t type) {
@@ -59,7 +65,7 @@ int maxWriteCount(std::int32_t type) {
         return 0;
     }
     // Type 3 carries one more addressing byte than the others.
-    return static_cast<int>(kMaxPayload) - (type == 3 ? 5 : 4);
+    return static_cast<int>(kMaxPayload) - (type == SUNDIAL_TYPE_SPI ? 5 : 4);
 }
 
 std::optional<Frame> writeRequest(int channel, Channel entry, std::int32_t reg,
@@ -70,20 +76,20 @@ std::optional<Frame> writeRequest(int channel, Channel entry, std::int32_t reg,
     }
     std::array<std::uint8_t, kMaxPayload> payload{};
     std::size_t n = 0;
-    payload[n++] = low8(channel & 0x0F);
+    payload[n++] = low8(channel & kChannelMask);
     payload[n++] = low8(entry.type);
     switch (entry.type) {
-    case 1:
-    case 2:
+    case SUNDIAL_TYPE_I2C:
+    case SUNDIAL_TYPE_I2C2:
         payload[n++] = low8(entry.address);
         payload[n++] = low8(reg);
         break;
-    case 3:
+    case SUNDIAL_TYPE_SPI:
         payload[n++] = low8(reg);
         payload[n++] = low8(std::int64_t{reg} + count - 1);
         payload[n++] = low8(entry.address);
         break;
-    default: // 4
+    default: // SUNDIAL_TYPE_REG2
         payload[n++] = low8(reg);
         payload[n++] = low8(reg);
         break;
@@ -98,21 +104,21 @@ std::optional<Frame> readRequest(int channel, Channel entry, std::int32_t reg, i
         count > kMaxReadCount) {
         return std::nullopt;
     }
-    const std::uint8_t command = low8(0x10 | (channel & 0x0F));
+    const std::uint8_t command = low8(kReadCommand | (channel & kChannelMask));
     const std::uint8_t type = low8(entry.type);
     const std::uint8_t countByte = low8(count);
     std::array<std::uint8_t, 6> payload{};
     switch (entry.type) {
-    case 1:
-    case 2:
+    case SUNDIAL_TYPE_I2C:
+    case SUNDIAL_TYPE_I2C2:
         payload = {command, type, low8(entry.address), low8(reg), countByte, 0x00};
         break;
-    case 3:
+    case SUNDIAL_TYPE_SPI:
         payload = {command,          type,
                    low8(reg | 0x80), low8((std::int64_t{reg} + count - 1) | 0x80),
                    countByte,        low8(entry.address)};
         break;
-    default: // 4
+    default: // SUNDIAL_TYPE_REG2
         payload = {command, type, low8(reg), low8(reg), countByte, 0x00};
         break;
     }
@@ -120,12 +126,12 @@ std::optional<Frame> readRequest(int channel, Channel entry, std::int32_t reg, i
 }
 
 Frame setupRequest(int channel, std::int32_t type) {
-    const std::array<std::uint8_t, 3> payload = {low8(0x50 + channel), 0x00, low8(type)};
+    const std::array<std::uint8_t, 3> payload = {low8(kSetupCommand + channel), 0x00, low8(type)};
     return *Frame::fromPayload(payload);
 }
 
 Frame probeRequest() {
-    const std::array<std::uint8_t, 3> payload = {0x8F, 0x00, 0xFF};
+    const std::array<std::uint8_t, 3> payload = {kProbeCommand, 0x00, 0xFF};
     return *Frame::fromPayload(payload);
 }
 

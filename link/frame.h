@@ -1,6 +1,8 @@
 // Framing of the board protocol: pure byte arithmetic, no I/O.
 #pragma once
 
+#include "sundial.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -9,6 +11,7 @@
 
 namespace sundial {
 
+inline constexpr int kChannels = SUNDIAL_CHANNELS;
 inline constexpr std::uint8_t kStartByte = 0x1E;
 inline constexpr std::array<std::uint8_t, 2> kAck = {0x1F, 0x00};
 inline constexpr std::size_t kMaxPayload = 255;

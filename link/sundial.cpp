@@ -7,7 +7,8 @@
 
 namespace {
 
-constexpr std::int32_t kVersion = 0x1500; // 1.5.0.0
+// Four 4-bit digits, from the project version in CMakeLists.txt: 0x1500 is 1.5.0.0.
+constexpr std::int32_t kVersion = SUNDIAL_VERSION_CODE;
 
 constinit sundial::BoardLink g_link(&sundial::openSerialPort);
 

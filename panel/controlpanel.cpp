@@ -39,70 +39,6 @@ void setRowTip(QWidget* widget, std::string_view tip) {
     setTip(widget, toQt(tip));
 }
 
-// Where each control sits on its sheet: inside the group box named by the catalogue, or on the
-// sheet itself. Lists and fields have their label at the group's left edge.
-struct Placement {
-    int left;
-    int top;
-    int width;
-};
-
-const std::map<std::string_view, Placement>& placements() {
-    static const std::map<std::string_view, Placement> table = {
-        {"cbDACMasterSlave", {200, 22, 220}},
-        {"cbDACFMT", {200, 52, 220}},
-        {"cbDACSAM", {200, 22, 220}},
-        {"rgDACPowSav", {8, 8, 436}},
-        {"cbDEMP", {200, 20, 220}},
-        {"cOPEDA0", {200, 20, 150}},
-        {"cbFLT12", {200, 20, 220}},
-        {"cInvDAC1", {12, 20, 200}},
-        {"cInvDAC2", {12, 44, 200}},
-        {"tkDAC1", {60, 24, 240}},
-        {"cDAC1", {380, 26, 60}},
-        {"tkDAC2", {60, 48, 240}},
-        {"cDAC2", {380, 50, 60}},
-        {"rgDACAttMode", {8, 90, 436}},
-        {"cbZeroFunc", {170, 22, 250}},
-        {"cbZeroPole", {170, 52, 250}},
-        {"cbAMuteoZero", {170, 82, 250}},
-        {"cbAMUTE1", {24, 44, 300}},
-        {"cbAMUTE2", {24, 68, 300}},
-        {"cbAMUTE3", {24, 92, 300}},
-        {"cbAMUTE4", {24, 116, 300}},
-    };
-    return table;
-}
-
-struct GroupPlacement {
-    std::string_view caption;
-    int sheet;
-    QRect geometry;
-    std::string_view name;
-};
-
-const std::vector<GroupPlacement>& groupPlacements() {
-    static const std::vector<GroupPlacement> table = {
-        {"Audio interface", 0, {8, 8, 436, 86}, "GroupBox1"},
-        {"Sampling mode", 0, {8, 102, 436, 56}, "GroupBox2"},
-        {"DAC De-emphasis", 1, {8, 64, 436, 52}, "GroupBox4"},
-        {"DAC operation disable", 1, {8, 122, 436, 52}, "GroupBox5"},
-        {"DAC digital filter roll-off", 1, {8, 180, 436, 52}, "GroupBox6"},
-        {"DAC output phase", 1, {8, 238, 436, 92}, "GroupBox7"},
-        {"DAC zero flag", 3, {8, 8, 436, 190}, "GroupBox14"},
-        {"Analog Mute Control Source Selection", 4, {8, 8, 436, 150}, "selDin"},
-    };
-    return table;
-}
-
-// The label beside a control where its caption is not on the control itself.
-std::string_view sideLabel(const BoundControl& row) {
-    if (row.name == "cOPEDA0") {
-        return "with or without power save";
-    }
-    return row.kind == ControlKind::DropDown ? row.caption : std::string_view{};
-}
-
 bool isEnter(int key) {
     return key == Qt::Key_Return || key == Qt::Key_Enter;
 }
@@ -119,44 +55,53 @@ ControlPanel::ControlPanel(QTabWidget* mainTab, const std::array<QWidget*, kTabC
 
 void ControlPanel::build(const std::array<QWidget*, kTabCount>& pages) {
     std::map<std::string_view, QGroupBox*> groups;
-    for (const GroupPlacement& g : groupPlacements()) {
+    for (const GroupBoxInfo& g : groupBoxes()) {
         auto* box = new QGroupBox(toQt(g.caption), pages[static_cast<std::size_t>(g.sheet)]);
         box->setObjectName(toQt(g.name));
         box->setAccessibleName(toQt(g.caption));
-        box->setGeometry(g.geometry);
+        box->setGeometry(g.geometry.left, g.geometry.top, g.geometry.width, g.geometry.height);
+        // The zero-flag group keeps the window's silver.
+        box->setAutoFillBackground(g.filled);
+        if (!g.tooltip.empty()) {
+            setRowTip(box, g.tooltip);
+        }
         groups[g.caption] = box;
     }
-    // The zero-flag group keeps the window's silver; the analog-mute group explains its bits.
-    groups["DAC zero flag"]->setAutoFillBackground(true);
-    setTip(groups["Analog Mute Control Source Selection"], QStringLiteral("Reg#40H, Bit5-2"));
-    auto* muteLabel = new QLabel(QStringLiteral("Analog Mute Control Controled by:"),
-                                 groups["Analog Mute Control Source Selection"]);
-    muteLabel->move(12, 22);
+    const auto addNotes = [&groups](bool beforeControls) {
+        for (const NoteInfo& note : notes()) {
+            if (note.beforeControls == beforeControls) {
+                auto* label = new QLabel(toQt(note.text), groups.at(note.group));
+                if (note.points != 0) {
+                    label->setFont(arialFont(note.points));
+                }
+                label->move(note.left, note.top);
+            }
+        }
+    };
 
+    addNotes(true);
     for (const BoundControl& row : controlCatalogue()) {
         QWidget* parent = row.group.empty() ? pages[static_cast<std::size_t>(row.sheet)]
                                             : static_cast<QWidget*>(groups.at(row.group));
-        const Placement& at = placements().at(row.name);
-        QWidget* widget = makeControl(row, parent, at.left, at.top);
-        if (row.kind != ControlKind::Track && row.kind != ControlKind::Radio) {
-            widget->resize(at.width, widget->sizeHint().height());
-        } else if (row.kind == ControlKind::Radio) {
-            widget->setGeometry(at.left, at.top, at.width, 50);
+        QWidget* widget = makeControl(row, parent);
+        if (row.kind != ControlKind::Track) {
+            const int height = row.at.height != 0 ? row.at.height : widget->sizeHint().height();
+            widget->setGeometry(row.at.left, row.at.top, row.at.width, height);
         }
     }
+    addNotes(false);
 
-    auto* phaseNote =
-        new QLabel(QStringLiteral("No Check: Normal phase"), groups["DAC output phase"]);
-    phaseNote->setFont(arialFont(7));
-    phaseNote->move(12, 70);
-
-    buildZeroFlagRow(groups["DAC zero flag"], 122);
+    buildZeroFlagRow(groups.at(zeroFlagRow().group));
 }
 
-QWidget* ControlPanel::makeControl(const BoundControl& row, QWidget* parent, int left, int top) {
+QWidget* ControlPanel::makeControl(const BoundControl& row, QWidget* parent) {
     const auto tag = static_cast<std::size_t>(row.tag);
+    const int left = row.at.left;
+    const int top = row.at.top;
     QLabel* label = nullptr;
-    if (const std::string_view side = sideLabel(row); !side.empty()) {
+    // A list's caption stands beside it; a check box may have a label besides its caption.
+    const std::string_view side = row.kind == ControlKind::DropDown ? row.caption : row.sideLabel;
+    if (!side.empty()) {
         label = new QLabel(toQt(side), parent);
         label->move(12, top + 3);
         label->adjustSize();
@@ -180,9 +125,6 @@ QWidget* ControlPanel::makeControl(const BoundControl& row, QWidget* parent, int
         list->setCurrentIndex(row.defaultValue);
         list->setMaxVisibleItems(10);
         list->setEnabled(row.enabled);
-        if (row.name == "cbZeroFunc") {
-            list->setFont(arialFont(8)); // its long items need the smaller type
-        }
         m_dropDowns.at(tag) = {static_cast<std::uint8_t>(row.reg), row.shift, row.width, list};
         // The user's pick only: the program's selections raise nothing.
         connect(list, &QComboBox::activated, this, [this, list] { ComboBoxChange(list); });
@@ -213,7 +155,7 @@ QWidget* ControlPanel::makeControl(const BoundControl& row, QWidget* parent, int
         track->setTickInterval(8);
         track->setTickPosition(QSlider::TicksAbove);
         track->setPageStep(2);
-        track->setGeometry(left, top, 240, 22);
+        track->setGeometry(left, top, row.at.width, row.at.height);
         auto* edit = new QLineEdit(
             QStringLiteral("0") + QLocale::system().decimalPoint() + QStringLiteral("0"), parent);
         edit->setObjectName(toQt(row.editName));
@@ -233,6 +175,9 @@ QWidget* ControlPanel::makeControl(const BoundControl& row, QWidget* parent, int
     }
     widget->setObjectName(toQt(row.name));
     widget->setProperty("Tag", row.tag);
+    if (row.points != 0) {
+        widget->setFont(arialFont(row.points));
+    }
     if (row.kind != ControlKind::Track) {
         widget->move(left, top);
     }
@@ -246,31 +191,31 @@ QWidget* ControlPanel::makeControl(const BoundControl& row, QWidget* parent, int
     return widget;
 }
 
-void ControlPanel::buildZeroFlagRow(QWidget* group, int top) {
-    auto* status = new QLabel(QStringLiteral("Zero flag status:"), group);
+void ControlPanel::buildZeroFlagRow(QWidget* group) {
+    const ZeroFlagRowInfo& info = zeroFlagRow();
+    const int top = info.top;
+    auto* status = new QLabel(toQt(info.label), group);
     status->move(12, top + 2);
-    const char* names[] = {"ZERO1", "ZERO2"};
-    const char* tips[] = {"Reg#15H, Bit0", "Reg#15H, Bit1"};
-    const char* captions[] = {"DAC L", "DAC R"};
     for (std::size_t i = 0; i < 2; ++i) {
+        const int offset = static_cast<int>(i) * 50;
         auto* lamp = new QLabel(group);
-        lamp->setObjectName(QLatin1String(names[i]));
-        lamp->setGeometry(140 + static_cast<int>(i) * 50, top, 16, 16);
-        lamp->setAccessibleName(QLatin1String(names[i]));
-        setTip(lamp, QLatin1String(tips[i]));
-        auto* caption = new QLabel(QLatin1String(captions[i]), group);
-        caption->move(132 + static_cast<int>(i) * 50, top + 20);
+        lamp->setObjectName(toQt(info.lampNames[i]));
+        lamp->setGeometry(140 + offset, top, 16, 16);
+        lamp->setAccessibleName(toQt(info.lampNames[i]));
+        setRowTip(lamp, info.lampTips[i]);
+        auto* caption = new QLabel(toQt(info.lampCaptions[i]), group);
+        caption->move(132 + offset, top + 20);
         m_lampLabels[i] = lamp;
         m_named.push_back(lamp);
     }
-    auto* read = new QPushButton(QStringLiteral("Read"), group);
+    auto* read = new QPushButton(toQt(info.readCaption), group);
     read->setObjectName(QStringLiteral("btnZeroRead"));
-    read->setAccessibleName(QStringLiteral("Read"));
+    read->setAccessibleName(toQt(info.readCaption));
     read->setGeometry(270, top - 4, 60, 25);
     connect(read, &QPushButton::clicked, this, &ControlPanel::btnZeroReadClick);
-    auto* clear = new QPushButton(QStringLiteral("Clear"), group);
+    auto* clear = new QPushButton(toQt(info.clearCaption), group);
     clear->setObjectName(QStringLiteral("btnZeroClr"));
-    clear->setAccessibleName(QStringLiteral("Clear"));
+    clear->setAccessibleName(toQt(info.clearCaption));
     clear->setGeometry(340, top - 4, 60, 25);
     connect(clear, &QPushButton::clicked, this, &ControlPanel::btnZeroClrClick);
     m_named.push_back(read);

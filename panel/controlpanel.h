@@ -86,15 +86,14 @@ public:
     const TrackBinding& trackBinding(int tag) const;
     // The ImageList1 index last drawn into lamp 0 (ZERO1) or 1 (ZERO2).
     int lampImage(int lamp) const { return m_lampImages.at(static_cast<std::size_t>(lamp)); }
-    bool trackGuard() const { return m_trackGuard; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void build(const std::array<QWidget*, kTabCount>& pages);
-    QWidget* makeControl(const BoundControl& row, QWidget* parent, int left, int top);
-    void buildZeroFlagRow(QWidget* group, int top);
+    QWidget* makeControl(const BoundControl& row, QWidget* parent);
+    void buildZeroFlagRow(QWidget* group);
     void drawLamp(int lamp, int image);
     bool wideMode() const;      // bit 7 of shadow register 0x16
     bool fineModeShown() const; // rgDACAttMode shows item 0
