@@ -2,6 +2,7 @@
 
 #include "fonts.h"
 #include "widgethelpers.h"
+#include "windowtexts.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -14,7 +15,7 @@ TAboutDialog::TAboutDialog(QWidget* parent)
                           Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("AboutDialog"));
-    setWindowTitle(QStringLiteral("About"));
+    setWindowTitle(text::kAboutTitle);
     setFont(arialFont(9));
     setFixedSize(313, 214);
 
@@ -23,23 +24,23 @@ TAboutDialog::TAboutDialog(QWidget* parent)
     bevel->setFrameStyle(QFrame::Box | QFrame::Sunken);
     bevel->setGeometry(8, 8, 297, 161);
 
-    placeLabel(this, "Label1", QStringLiteral("Tessaly"), 108, 32, arialBlackFont(14));
-    placeLabel(this, "Label3", QStringLiteral(" EVM Control software"), 40, 70, arialBlackFont(14));
-    placeLabel(this, "Label2", QStringLiteral("Version " LARKSPUR_VERSION), 96, 105,
+    placeLabel(this, "Label1", text::kAboutCodec, 108, 32, arialBlackFont(14));
+    placeLabel(this, "Label3", text::kAboutProduct, 40, 70, arialBlackFont(14));
+    placeLabel(this, "Label2", text::kAboutVersion + QLatin1String(LARKSPUR_VERSION), 96, 105,
                arialBlackFont(12));
-    QLabel* dllCaption = placeLabel(this, "Label4", QStringLiteral("DLL: "), 96, 140, font());
-    m_lDLLver = placeLabel(this, "lDLLver", QStringLiteral("0.0.0.0"), 128, 140, font());
-    QLabel* portCaption = placeLabel(this, "Label5", QStringLiteral("Port:"), 177, 140, font());
-    m_lPort = placeLabel(this, "lPort", QStringLiteral("0"), 208, 140, font());
+    QLabel* dllCaption = placeLabel(this, "Label4", text::kAboutLibrary, 96, 140, font());
+    m_lDLLver = placeLabel(this, "lDLLver", text::kAboutLibraryVersion, 128, 140, font());
+    QLabel* portCaption = placeLabel(this, "Label5", text::kAboutPort, 177, 140, font());
+    m_lPort = placeLabel(this, "lPort", text::kAboutNoPort, 208, 140, font());
     // The values are read together with their captions.
     m_lDLLver->setAccessibleDescription(dllCaption->text().trimmed());
     m_lPort->setAccessibleDescription(portCaption->text().trimmed());
 
-    m_okBtn = new QPushButton(QStringLiteral("OK"), this);
+    m_okBtn = new QPushButton(text::kOk, this);
     m_okBtn->setObjectName(QStringLiteral("OKBtn"));
     m_okBtn->setGeometry(119, 180, 75, 25);
     m_okBtn->setDefault(true);
-    m_okBtn->setAccessibleName(QStringLiteral("OK"));
+    m_okBtn->setAccessibleName(text::kOk);
     connect(m_okBtn, &QPushButton::clicked, this, &QDialog::accept);
 }
 

@@ -1,4 +1,5 @@
 #include "artwork.h"
+#include "windowtexts.h"
 
 #include <QFont>
 #include <QPainter>
@@ -59,8 +60,7 @@ QPixmap title() {
     painter.setRenderHint(QPainter::TextAntialiasing);
     painter.setFont(boldFont(16));
     painter.setPen(QColor(0, 128, 0));
-    painter.drawText(pixmap.rect(), Qt::AlignLeft | Qt::AlignVCenter,
-                     QStringLiteral("Tessaly EVM Controller"));
+    painter.drawText(pixmap.rect(), Qt::AlignLeft | Qt::AlignVCenter, text::kTitleImage);
     return pixmap;
 }
 
@@ -89,8 +89,7 @@ QPixmap logo() {
     painter.setRenderHint(QPainter::TextAntialiasing);
     painter.setFont(boldFont(14));
     painter.setPen(QColor(60, 40, 140));
-    painter.drawText(QRect(22, 0, 140, 19), Qt::AlignLeft | Qt::AlignVCenter,
-                     QStringLiteral("LARKSPUR"));
+    painter.drawText(QRect(22, 0, 140, 19), Qt::AlignLeft | Qt::AlignVCenter, text::kLogoLettering);
     return pixmap;
 }
 
@@ -141,7 +140,7 @@ QPixmap lamp(int index) {
 }
 
 QString connectionText(int index) {
-    return index == 1 ? QStringLiteral("Connected") : QStringLiteral("No EVM");
+    return index == 1 ? QString(text::kConnected) : QString(text::kNoEvm);
 }
 
 QPixmap connectionImage(int index) {

@@ -17,6 +17,7 @@
 #include "scriptprogresswindow.h"
 #include "splashwindow.h"
 #include "widgethelpers.h"
+#include "windowtexts.h"
 #include "workbench.h"
 
 #include <QAction>
@@ -43,7 +44,6 @@ namespace {
 
 constexpr int kImageButtonRestHeight = 24;
 constexpr int kStatusBarHeight = 19;
-const QString kConnectionCaption = QStringLiteral("PC-EVM Communication and Status");
 
 QGroupBox* makeGroupBox(QWidget* parent, const char* name, const QString& caption,
                         const QRect& geometry) {
@@ -70,7 +70,7 @@ TForm1::TForm1(QWidget* parent)
                               Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                               Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(QStringLiteral("EVM Controller"));
+    setWindowTitle(text::kMainWindowTitle);
     setFont(arialFont(9));
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, QColor(192, 192, 192));
@@ -92,14 +92,14 @@ TForm1::TForm1(QWidget* parent)
     buildInterface();
 
     m_imgExit =
-        makeImageButton(m_central, "imgExit", QStringLiteral("EXIT"), 6, QRect(608, 508, 111, 24));
+        makeImageButton(m_central, "imgExit", text::kExitButton, 6, QRect(608, 508, 111, 24));
     connect(m_imgExit, &ImageButton::clicked, this, &TForm1::ExitClick);
 
     m_statusBar1 = new QStatusBar(m_central);
     m_statusBar1->setObjectName(QStringLiteral("StatusBar1"));
     m_statusBar1->setSizeGripEnabled(false);
     m_statusBar1->setGeometry(0, kClientHeight - kStatusBarHeight, kClientWidth, kStatusBarHeight);
-    m_statusBar1->setAccessibleName(QStringLiteral("Status"));
+    m_statusBar1->setAccessibleName(text::kStatusBar);
     // A label, not a status message: its text changes are announced to screen readers.
     m_statusText = new QLabel(m_statusBar1);
     m_statusText->setObjectName(QStringLiteral("StatusText"));
@@ -356,25 +356,24 @@ void TForm1::buildMenu() {
     QMenuBar* bar = menuBar();
     bar->setObjectName(QStringLiteral("MainMenu1"));
 
-    QMenu* file = bar->addMenu(QStringLiteral("&File"));
+    QMenu* file = bar->addMenu(text::kMenuFile);
     file->setObjectName(QStringLiteral("File1"));
-    m_open1 = addCommand(file, QStringLiteral("&Open script"), &TForm1::Open1Click);
+    m_open1 = addCommand(file, text::kMenuOpenScript, &TForm1::Open1Click);
     m_open1->setObjectName(QStringLiteral("Open1"));
-    m_saveRegisterDump =
-        addCommand(file, QStringLiteral("&Save register snapshot"), &TForm1::SaveRegisterDumpClick);
+    m_saveRegisterDump = addCommand(file, text::kMenuSaveSnapshot, &TForm1::SaveRegisterDumpClick);
     m_saveRegisterDump->setObjectName(QStringLiteral("SaveRegisterDump"));
     file->addSeparator();
-    m_exit = addCommand(file, QStringLiteral("Exit"), &TForm1::ExitClick);
-    m_exit->setObjectName(QStringLiteral("Exit"));
+    m_exit = addCommand(file, text::kMenuExit, &TForm1::ExitClick);
+    m_exit->setObjectName(text::kMenuExit);
 
-    QMenu* tool = bar->addMenu(QStringLiteral("&Tool"));
+    QMenu* tool = bar->addMenu(text::kMenuTool);
     tool->setObjectName(QStringLiteral("Tool1"));
-    m_registerMap1 = addCommand(tool, QStringLiteral("Register Map"), &TForm1::RegisterMap1Click);
+    m_registerMap1 = addCommand(tool, text::kMenuRegisterMap, &TForm1::RegisterMap1Click);
     m_registerMap1->setObjectName(QStringLiteral("RegisterMap1"));
 
-    QMenu* help = bar->addMenu(QStringLiteral("&Help"));
+    QMenu* help = bar->addMenu(text::kMenuHelp);
     help->setObjectName(QStringLiteral("Help1"));
-    m_about2 = addCommand(help, QStringLiteral("&About"), &TForm1::About2Click);
+    m_about2 = addCommand(help, text::kMenuAbout, &TForm1::About2Click);
     m_about2->setObjectName(QStringLiteral("About2"));
 }
 
@@ -383,20 +382,20 @@ void TForm1::buildTitle() {
     m_image1->setObjectName(QStringLiteral("Image1"));
     m_image1->setPixmap(artwork::title());
     m_image1->setGeometry(24, 8, 360, 19);
-    m_image1->setAccessibleName(QStringLiteral("Tessaly EVM Controller"));
+    m_image1->setAccessibleName(text::kTitleImage);
 
     m_image2 = new QLabel(m_central);
     m_image2->setObjectName(QStringLiteral("Image2"));
     m_image2->setPixmap(artwork::logo());
     m_image2->setGeometry(552, 7, 162, 19);
-    m_image2->setAccessibleName(QStringLiteral("Larkspur"));
+    m_image2->setAccessibleName(text::kLogoImage);
 }
 
 void TForm1::buildMainTab() {
     m_mainTab = new QTabWidget(m_central);
     m_mainTab->setObjectName(QStringLiteral("MainTab"));
     m_mainTab->setGeometry(24, 37, 458, 420);
-    m_mainTab->setAccessibleName(QStringLiteral("Codec settings"));
+    m_mainTab->setAccessibleName(text::kCodecSettings);
     // Qt has no tabs on several rows: the captions stay whole and the row scrolls instead.
     m_mainTab->setUsesScrollButtons(true);
     m_mainTab->setElideMode(Qt::ElideNone);
@@ -416,8 +415,8 @@ void TForm1::buildMainTab() {
 }
 
 void TForm1::buildHistory() {
-    m_groupBox23 = makeGroupBox(m_central, "GroupBox23", QStringLiteral("Register setting history"),
-                                QRect(496, 32, 217, 354));
+    m_groupBox23 =
+        makeGroupBox(m_central, "GroupBox23", text::kHistoryGroup, QRect(496, 32, 217, 354));
 
     m_memo1 = new QPlainTextEdit(m_groupBox23);
     m_memo1->setObjectName(QStringLiteral("Memo1"));
@@ -426,59 +425,56 @@ void TForm1::buildHistory() {
     m_memo1->setAccessibleName(m_groupBox23->title());
 
     m_imgSave =
-        makeImageButton(m_groupBox23, "imgSave", QStringLiteral("Save"), 2, QRect(24, 318, 79, 24));
-    m_imgClear = makeImageButton(m_groupBox23, "imgClear", QStringLiteral("Clear"), 3,
-                                 QRect(114, 318, 79, 24));
+        makeImageButton(m_groupBox23, "imgSave", text::kSaveButton, 2, QRect(24, 318, 79, 24));
+    m_imgClear =
+        makeImageButton(m_groupBox23, "imgClear", text::kClearButton, 3, QRect(114, 318, 79, 24));
 }
 
 void TForm1::buildDirectAccess() {
-    m_groupBox25 = makeGroupBox(m_central, "GroupBox25", QStringLiteral("Register direct access"),
-                                QRect(496, 392, 217, 65));
+    m_groupBox25 =
+        makeGroupBox(m_central, "GroupBox25", text::kDirectAccessGroup, QRect(496, 392, 217, 65));
 
     QLabel* addressLabel =
-        placeLabel(m_groupBox25, "Label21", QStringLiteral("Address"), 10, 17, arialFont(8));
-    QLabel* dataLabel =
-        placeLabel(m_groupBox25, "Label22", QStringLiteral("Data"), 54, 17, arialFont(8));
+        placeLabel(m_groupBox25, "Label21", text::kAddressLabel, 10, 17, arialFont(8));
+    QLabel* dataLabel = placeLabel(m_groupBox25, "Label22", text::kDataLabel, 54, 17, arialFont(8));
 
-    m_rdaReg = new QLineEdit(QStringLiteral("0x10"), m_groupBox25);
+    m_rdaReg = new QLineEdit(text::kAddressField, m_groupBox25);
     m_rdaReg->setObjectName(QStringLiteral("RDA_reg"));
     m_rdaReg->setGeometry(10, 33, 33, 21);
     m_rdaReg->setAccessibleName(addressLabel->text());
     addressLabel->setBuddy(m_rdaReg);
 
-    m_rdaData = new QLineEdit(QStringLiteral("0x00"), m_groupBox25);
+    m_rdaData = new QLineEdit(text::kDataField, m_groupBox25);
     m_rdaData->setObjectName(QStringLiteral("RDA_data"));
     m_rdaData->setGeometry(54, 33, 33, 21);
     m_rdaData->setAccessibleName(dataLabel->text());
     dataLabel->setBuddy(m_rdaData);
 
     m_imgRead =
-        makeImageButton(m_groupBox25, "imgRead", QStringLiteral("Read"), 4, QRect(98, 32, 53, 24));
-    m_imgWrite = makeImageButton(m_groupBox25, "imgWrite", QStringLiteral("Write"), 5,
-                                 QRect(155, 32, 53, 24));
+        makeImageButton(m_groupBox25, "imgRead", text::kReadButton, 4, QRect(98, 32, 53, 24));
+    m_imgWrite =
+        makeImageButton(m_groupBox25, "imgWrite", text::kWriteButton, 5, QRect(155, 32, 53, 24));
 }
 
 void TForm1::buildReset() {
-    m_gbReset = makeGroupBox(m_central, "gbReset", QStringLiteral("Reset control"),
-                             QRect(24, 464, 201, 70));
+    m_gbReset = makeGroupBox(m_central, "gbReset", text::kResetGroup, QRect(24, 464, 201, 70));
 
     QLabel* registerReset =
-        placeLabel(m_gbReset, "Label23", QStringLiteral("Register Reset"), 16, 19, arialFont(7));
-    QLabel* reSync =
-        placeLabel(m_gbReset, "Label24", QStringLiteral("Re-Sync"), 110, 19, arialFont(7));
+        placeLabel(m_gbReset, "Label23", text::kRegisterResetLabel, 16, 19, arialFont(7));
+    QLabel* reSync = placeLabel(m_gbReset, "Label24", text::kReSyncLabel, 110, 19, arialFont(7));
 
-    m_btnMRST = makeButton(m_gbReset, "btnMRST", QStringLiteral("MRST"), QRect(16, 34, 75, 25));
-    setTip(m_btnMRST, QStringLiteral("Reg#40H, Bit7"));
+    m_btnMRST = makeButton(m_gbReset, "btnMRST", text::kMasterResetButton, QRect(16, 34, 75, 25));
+    setTip(m_btnMRST, text::kMasterResetTip);
     registerReset->setBuddy(m_btnMRST);
 
-    m_btnSRST = makeButton(m_gbReset, "btnSRST", QStringLiteral("SRST"), QRect(110, 34, 75, 25));
-    setTip(m_btnSRST, QStringLiteral("Reg#40H, Bit6"));
+    m_btnSRST = makeButton(m_gbReset, "btnSRST", text::kSyncResetButton, QRect(110, 34, 75, 25));
+    setTip(m_btnSRST, text::kSyncResetTip);
     reSync->setBuddy(m_btnSRST);
 }
 
 void TForm1::buildConnection() {
     m_groupBox3 =
-        makeGroupBox(m_central, "GroupBox3", kConnectionCaption, QRect(258, 464, 223, 70));
+        makeGroupBox(m_central, "GroupBox3", text::kConnectionGroup, QRect(258, 464, 223, 70));
 
     auto* bevel = new QFrame(m_groupBox3);
     bevel->setObjectName(QStringLiteral("Bevel1"));
@@ -491,19 +487,18 @@ void TForm1::buildConnection() {
     m_imgConnection->setGeometry(2, 2, 72, 19);
     setConnectionImage(-1);
 
-    m_bBDRST =
-        makeButton(m_groupBox3, "bBDRST", QStringLiteral("Reconnect"), QRect(116, 31, 91, 25));
+    m_bBDRST = makeButton(m_groupBox3, "bBDRST", text::kReconnectButton, QRect(116, 31, 91, 25));
 }
 
 void TForm1::buildInterface() {
-    m_rgInterface = new RadioGroup(QStringLiteral("Interface"), m_central);
+    m_rgInterface = new RadioGroup(text::kInterfaceGroup, m_central);
     m_rgInterface->setObjectName(QStringLiteral("rgInterface"));
     m_rgInterface->setGeometry(496, 464, 68, 70);
     m_rgInterface->setColumns(1);
-    m_rgInterface->setItems({QStringLiteral("IIC"), QStringLiteral("SPI")});
+    m_rgInterface->setItems({text::kInterfaceI2c, text::kInterfaceSpi});
     m_rgInterface->setItemIndex(1);
 
-    m_label20 = placeLabel(m_central, "Label20", QStringLiteral("Address:"), 578, 472, font());
+    m_label20 = placeLabel(m_central, "Label20", text::kAddressListLabel, 578, 472, font());
 
     m_cbAddr = new DropDownList(m_central);
     m_cbAddr->setObjectName(QStringLiteral("cbAddr"));
@@ -609,7 +604,7 @@ void TForm1::setConnectionImage(int index) {
     if (index < 0 || index >= artwork::kConnectionImageCount) {
         m_connectionImage = -1;
         m_imgConnection->clear();
-        m_imgConnection->setAccessibleName(kConnectionCaption);
+        m_imgConnection->setAccessibleName(text::kConnectionGroup);
         return;
     }
     m_connectionImage = index;

@@ -2,6 +2,7 @@
 
 #include "fonts.h"
 #include "showwindow.h"
+#include "windowtexts.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -15,7 +16,7 @@ TscriptProgress::TscriptProgress(QWidget* parent)
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       m_progressBar1(new QProgressBar(this)) {
     setObjectName(QStringLiteral("scriptProgress"));
-    setWindowTitle(QStringLiteral("Script progress"));
+    setWindowTitle(text::kScriptProgressTitle);
     setFont(arialFont(9));
     setFixedSize(313, 182);
 
@@ -24,7 +25,7 @@ TscriptProgress::TscriptProgress(QWidget* parent)
     bevel->setFrameStyle(QFrame::Box | QFrame::Sunken);
     bevel->setGeometry(8, 8, 297, 161);
 
-    auto* label = new QLabel(QStringLiteral("Executing ..."), this);
+    auto* label = new QLabel(text::kScriptRunning, this);
     label->setObjectName(QStringLiteral("Label1"));
     label->setFont(arialBlackFont(9));
     label->move(40, 56);
@@ -35,7 +36,7 @@ TscriptProgress::TscriptProgress(QWidget* parent)
     m_progressBar1->setRange(0, 100);
     m_progressBar1->setValue(0);
     m_progressBar1->setTextVisible(false);
-    m_progressBar1->setAccessibleName(QStringLiteral("Script progress"));
+    m_progressBar1->setAccessibleName(text::kScriptProgressTitle);
     label->setBuddy(m_progressBar1);
 }
 

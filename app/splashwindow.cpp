@@ -1,7 +1,9 @@
 #include "splashwindow.h"
 
+#include "coretexts.h"
 #include "fonts.h"
 #include "showwindow.h"
+#include "windowtexts.h"
 
 #include <QLabel>
 #include <QProgressBar>
@@ -12,7 +14,7 @@ TSplashForm::TSplashForm(QWidget* parent)
     : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
       m_label1(new QLabel(this)), m_progressBar1(new QProgressBar(this)) {
     setObjectName(QStringLiteral("SplashForm"));
-    setAccessibleName(QStringLiteral("EVM control application"));
+    setAccessibleName(QLatin1String(text::kApplicationTitle));
     setFixedSize(313, 182);
     setAutoFillBackground(true);
     QPalette palette = this->palette();
@@ -26,7 +28,7 @@ TSplashForm::TSplashForm(QWidget* parent)
     m_progressBar1->setObjectName(QStringLiteral("ProgressBar1"));
     m_progressBar1->setGeometry(24, 88, 265, 17);
     m_progressBar1->setTextVisible(false);
-    m_progressBar1->setAccessibleName(QStringLiteral("Progress"));
+    m_progressBar1->setAccessibleName(text::kSplashProgress);
     m_progressBar1->hide();
 
     centreOnScreen(this);

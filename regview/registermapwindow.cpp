@@ -1,5 +1,7 @@
 #include "registermapwindow.h"
 
+#include "registermaptexts.h"
+
 #include "bitnames.h"
 #include "showwindow.h"
 
@@ -45,7 +47,7 @@ TRegViewForm::TRegViewForm(QWidget* parent)
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       m_deviceBits([] { return 0; }) {
     setObjectName(QStringLiteral("RegViewForm"));
-    setWindowTitle(QStringLiteral("Register View"));
+    setWindowTitle(text::kRegisterMapTitle);
     setFont(QFont(QStringLiteral("Tahoma"), 8));
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, palette.color(QPalette::Button));
@@ -55,24 +57,24 @@ TRegViewForm::TRegViewForm(QWidget* parent)
     m_pRegView = new QFrame(this);
     m_pRegView->setObjectName(QStringLiteral("pRegView"));
     m_pRegView->setGeometry(0, 0, kClientWidth, kClientHeight - kButtonPanelHeight);
-    m_pRegView->setAccessibleName(QStringLiteral("Register map"));
+    m_pRegView->setAccessibleName(text::kRegisterMapArea);
 
     m_pRegViewButton = new QFrame(this);
     m_pRegViewButton->setObjectName(QStringLiteral("pRegViewButton"));
     m_pRegViewButton->setGeometry(0, kClientHeight - kButtonPanelHeight, kClientWidth,
                                   kButtonPanelHeight);
 
-    m_bClose = new QPushButton(QStringLiteral("Close"), m_pRegViewButton);
+    m_bClose = new QPushButton(text::kRegisterMapClose, m_pRegViewButton);
     m_bClose->setObjectName(QStringLiteral("bClose"));
     m_bClose->setGeometry(456, 6, 75, 25);
-    m_bClose->setAccessibleName(QStringLiteral("Close"));
+    m_bClose->setAccessibleName(text::kRegisterMapClose);
     m_bClose->setAutoDefault(false);
     connect(m_bClose, &QPushButton::clicked, this, &TRegViewForm::bCloseClick);
 
-    QLabel* header = makeCell(QStringLiteral("Reg #"), kRowLabelLeft, kHeaderTop);
+    QLabel* header = makeCell(text::kRegisterHeading, kRowLabelLeft, kHeaderTop);
     header->setObjectName(QStringLiteral("Label1"));
     for (int j = 0; j < kBitsPerRegister; ++j) {
-        QLabel* bitHeader = makeCell(QStringLiteral("B%1").arg(kBitsPerRegister - 1 - j),
+        QLabel* bitHeader = makeCell(QString(text::kBitHeading).arg(kBitsPerRegister - 1 - j),
                                      kFirstColumnLeft + kColumnPitch * j, kHeaderTop);
         bitHeader->setObjectName(QStringLiteral("Label%1").arg(j + 2));
     }
