@@ -43,9 +43,4 @@ std::string currentExceptionMessage() {
     }
 }
 
-void reportEscapedException(const std::string& message) {
-    if (auto* app = qobject_cast<LarkspurApplication*>(QCoreApplication::instance()))
-        app->reportException(message);
-}
-
 } // namespace larkspur

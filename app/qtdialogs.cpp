@@ -11,9 +11,13 @@ namespace larkspur {
 namespace {
 
 void showBox(QWidget* owner, QMessageBox::Icon icon, const std::string& caption,
-             const std::string& text) {
+             const std::string& text, const std::string& details = {}) {
     QMessageBox box(icon, QString::fromStdString(caption), QString::fromStdString(text),
                     QMessageBox::Ok, owner);
+    // Folded away behind "Show Details...": the text of the box stays as it is.
+    if (!details.empty()) {
+        box.setDetailedText(QString::fromStdString(details));
+    }
     box.exec();
 }
 
@@ -60,6 +64,11 @@ void QtDialogs::message(const std::string& text) {
 
 void QtDialogs::error(const std::string& caption, const std::string& text) {
     showBox(owner(), QMessageBox::Critical, caption, text);
+}
+
+void QtDialogs::errorWithDetails(const std::string& caption, const std::string& text,
+                                 const std::string& details) {
+    showBox(owner(), QMessageBox::Critical, caption, text, details);
 }
 
 bool QtDialogs::question(const std::string& caption, const std::string& text) {

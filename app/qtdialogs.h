@@ -15,6 +15,8 @@ public:
 
     void message(const std::string& text) override;
     void error(const std::string& caption, const std::string& text) override;
+    void errorWithDetails(const std::string& caption, const std::string& text,
+                          const std::string& details) override;
     bool question(const std::string& caption, const std::string& text) override;
     std::string openFileName(const FileDialog& dialog) override;
     std::string saveFileName(const FileDialog& dialog) override;

@@ -55,6 +55,17 @@ inline constexpr const char* kOverwriteQuestion =
 inline constexpr const char* kCannotReadFile = "Cannot read file";
 inline constexpr const char* kCannotCreateFile = "Cannot create file";
 
+// Port diagnostics, after a port's number, device and state.
+inline constexpr const char* kPortAbsent = "no such device";
+inline constexpr const char* kPortNotADevice = "not a device";
+inline constexpr const char* kPortNoSerialPort = "no serial port behind it";
+inline constexpr const char* kPortJoinGroup = "join group ";
+inline constexpr const char* kPortLogInAgain = ", then log in again";
+inline constexpr const char* kPortHeldBy = "held by ";
+inline constexpr const char* kPortOpenIn = "open in ";
+inline constexpr const char* kPortDidNotAnswer = "no board answered";
+inline constexpr const char* kNoPorts = "No serial port device exists.";
+
 // Numbers typed by the user that are none: "'<text>' <what>".
 inline constexpr const char* kNotAnInteger = "is not a valid integer value";
 inline constexpr const char* kNotAFloat = "is not a valid floating point value";

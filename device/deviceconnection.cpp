@@ -52,7 +52,15 @@ void DeviceConnection::showFound(bool found) {
                                 : ConnectionView::Connection::None);
 }
 
-void DeviceConnection::start() {
+void DeviceConnection::reportNoBoard(const char* text) {
+    if (m_portSurvey) {
+        m_dialogs.errorWithDetails(text::kErrorCaption, text, m_portSurvey());
+    } else {
+        m_dialogs.error(text::kErrorCaption, text);
+    }
+}
+
+void DeviceConnection::start(int port) {
     m_view.clearHistory();
     m_view.showBusy(text::kLoading);
     m_access.setWriteMasks();
@@ -74,11 +82,11 @@ void DeviceConnection::start() {
     m_access.setLink(link);
 
     m_access.setWriteSuppressed(true);
-    m_access.setLinkPort(link->init(0, m_access.channels().data()));
+    m_access.setLinkPort(link->init(port, m_access.channels().data()));
     if (m_access.linkPort() == 0) {
         m_view.hideBusy();
         showFound(false);
-        m_dialogs.error(text::kErrorCaption, text::kNoEvmFound);
+        reportNoBoard(text::kNoEvmFound);
         m_access.LoadDefaultRegisters();
         m_view.refreshControls();
         return;
@@ -142,7 +150,7 @@ void DeviceConnection::reconnect() {
     if (m_access.linkPort() == 0) {
         m_view.hideBusy();
         showFound(false);
-        m_dialogs.error(text::kErrorCaption, text::kNoEvmFoundAfterReconnect);
+        reportNoBoard(text::kNoEvmFoundAfterReconnect);
         return;
     }
 

@@ -7,6 +7,7 @@
 #include "registeraccess.h"
 #include "userdialogs.h"
 
+#include <functional>
 #include <string>
 
 namespace larkspur {
@@ -57,9 +58,10 @@ public:
     DeviceConnection(RegisterAccess& access, LinkLoader& loader, UserDialogs& dialogs,
                      Sleeper& sleeper, ConnectionView& view);
 
-    // Start-up: loads the library, searches for the board, sets it up, reads the codec (I2C) or
-    // takes the defaults (SPI), runs the start-up script and refreshes the controls.
-    void start();
+    // Start-up: loads the library, searches for the board (or tries `port` alone), sets it up,
+    // reads the codec (I2C) or takes the defaults (SPI), runs the start-up script and refreshes
+    // the controls.
+    void start(int port = 0);
     // Reconnect: closes the link, waits, searches again, resets the codec and sets the board up.
     void reconnect();
     // The codec's register reset (MRST), then the defaults; the re-sync (SRST).
@@ -73,6 +75,10 @@ public:
 
     bool libraryLoaded() const { return m_loaded; }
 
+    // What stands behind the ports, shown with "No EVM was found" (see portdiagnostics.h); none
+    // when not set.
+    void setPortSurvey(std::function<std::string()> survey) { m_portSurvey = std::move(survey); }
+
     // The board set-up sequence: board settings written one byte each, in this order.
     void sendBoardSetup();
 
@@ -80,12 +86,14 @@ private:
     // The command register's address on the current bus.
     std::uint32_t commandAddress() const;
     void showFound(bool found);
+    void reportNoBoard(const char* text);
 
     RegisterAccess& m_access;
     LinkLoader& m_loader;
     UserDialogs& m_dialogs;
     Sleeper& m_sleeper;
     ConnectionView& m_view;
+    std::function<std::string()> m_portSurvey;
     bool m_loaded = false;
 };
 

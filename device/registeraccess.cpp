@@ -74,6 +74,7 @@ void RegisterAccess::WriteRegister(std::uint32_t address, std::int32_t value) {
         const int result =
             m_link->writeData(kCodecChannel, static_cast<std::int32_t>(address), buffer, 1);
         if (result != 0) {
+            ++m_linkFailures;
             reportCodecError(text::kWriteError + hexText(result, 4));
         }
     }
@@ -105,6 +106,7 @@ std::uint8_t RegisterAccess::ReadRegister(std::uint32_t address) {
         const int result =
             m_link->readData(kCodecChannel, static_cast<std::int32_t>(address), buffer, 1);
         if (result != 0) {
+            ++m_linkFailures;
             reportCodecError(text::kReadError + hexText(result, 4) + text::kReadErrorAdvice);
         }
     }
@@ -120,6 +122,7 @@ void RegisterAccess::WriteBoardRegister(std::int32_t reg, std::uint8_t value) {
     if (!m_writeSuppressed && m_link != nullptr && m_link->writeData) {
         const int result = m_link->writeData(kBoardChannel, reg, buffer, 1);
         if (result != 0) {
+            ++m_linkFailures;
             // Board errors are shown every time: the latch is for the codec alone.
             m_dialogs.message(text::kBoardWriteError + hexText(result, 4));
         }
@@ -195,14 +198,23 @@ bool RegisterAccess::interfaceChanged(int index, SettingsFile& settings) {
     return true;
 }
 
-void RegisterAccess::addressChanged(int index, int interfaceIndex, SettingsFile& settings) {
+void RegisterAccess::setDeviceAddress(int interfaceIndex, int addressIndex) {
     if (interfaceIndex == kInterfaceSpi) {
-        m_deviceBits = index << kSpiDeviceShift;
-        m_deviceAddress = index;
+        m_deviceBits = addressIndex << kSpiDeviceShift;
+        m_deviceAddress = addressIndex;
     } else {
         m_deviceBits = 0;
-        m_deviceAddress = kFirstI2cAddress + index;
+        m_deviceAddress = kFirstI2cAddress + addressIndex;
     }
+}
+
+void RegisterAccess::selectDevice(int interfaceIndex, int addressIndex) {
+    setDeviceAddress(interfaceIndex, addressIndex);
+    SetInterfaceType(interfaceIndex);
+}
+
+void RegisterAccess::addressChanged(int index, int interfaceIndex, SettingsFile& settings) {
+    setDeviceAddress(interfaceIndex, index);
     settings.writeString(text::kSettingsSection, text::kSettingsAddressKey,
                          addrText(m_deviceAddress));
 }

@@ -93,6 +93,11 @@ public:
     bool interfaceChanged(int index, SettingsFile& settings);
     // The user picked address item `index` while `interfaceIndex` is selected.
     void addressChanged(int index, int interfaceIndex, SettingsFile& settings);
+    // Interface and address item as chosen outside the settings, which stay as they are.
+    void selectDevice(int interfaceIndex, int addressIndex);
+
+    // Link calls that returned a nonzero result, latched or not.
+    int linkFailures() const { return m_linkFailures; }
 
     // 0 means no link: reads and writes then do nothing.
     std::int32_t linkPort() const { return m_linkPort; }
@@ -123,6 +128,7 @@ public:
 
 private:
     void reportCodecError(const std::string& text);
+    void setDeviceAddress(int interfaceIndex, int addressIndex);
 
     UserDialogs& m_dialogs;
     RegisterMapView& m_map;
@@ -133,6 +139,7 @@ private:
     bool m_writeSuppressed = true;
     bool m_historyEnabled = false;
     bool m_errorLatch = false;
+    int m_linkFailures = 0;
     std::int32_t m_deviceAddress = kFirstI2cAddress;
     std::int32_t m_deviceBits = 0;
     std::array<SundialChannel, SUNDIAL_CHANNELS> m_channels{};

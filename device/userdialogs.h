@@ -15,6 +15,14 @@ public:
     // A modal box with the error icon and OK only.
     virtual void error(const std::string& caption, const std::string& text) = 0;
 
+    // The same box with details the user may unfold ("Show Details..."); without a way to show
+    // them, the box alone.
+    virtual void errorWithDetails(const std::string& caption, const std::string& text,
+                                  const std::string& details) {
+        (void)details;
+        error(caption, text);
+    }
+
     // A modal Yes/No question with the question icon, Yes the default. True for Yes.
     virtual bool question(const std::string& caption, const std::string& text) = 0;
 

@@ -37,8 +37,7 @@ bool RegisterScript::RunRegisterScript(const std::string& fileName, bool showPro
         m_dialogs.error(text::kScriptErrorCaption, text::kScriptNotFound);
         return false;
     }
-    m_access.setHistoryEnabled(false);
-    try {
+    run([&] {
         std::string bytes;
         if (const auto reason = readFileBytes(fileName, bytes)) {
             m_dialogs.error(text::kScriptErrorCaption, std::string(text::kCannotReadFile) + " \"" +
@@ -46,13 +45,25 @@ bool RegisterScript::RunRegisterScript(const std::string& fileName, bool showPro
         } else {
             runLines(bytes, showProgress);
         }
+    });
+    return true;
+}
+
+void RegisterScript::runScriptText(const std::string& bytes, bool showProgress) {
+    run([&] { runLines(bytes, showProgress); });
+}
+
+void RegisterScript::run(const std::function<void()>& body) {
+    m_access.setHistoryEnabled(false);
+    m_badLine = 0;
+    try {
+        body();
     } catch (...) {
         // Whatever escapes (memory for a huge file), the panel must not stay unlogged.
         endRun();
         throw;
     }
     endRun();
-    return true;
 }
 
 void RegisterScript::runLines(const std::string& bytes, bool showProgress) {
@@ -80,6 +91,7 @@ void RegisterScript::runLines(const std::string& bytes, bool showProgress) {
         case ScriptRecord::Kind::BadRecord:
         case ScriptRecord::Kind::BadValue:
             // The lines before stay in effect; none after this one runs.
+            m_badLine = static_cast<int>(i) + 1;
             m_dialogs.error(text::kScriptErrorCaption, recordError(record.kind));
             return;
         }

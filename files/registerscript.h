@@ -6,6 +6,7 @@
 #include "registeraccess.h"
 #include "userdialogs.h"
 
+#include <functional>
 #include <string>
 
 namespace larkspur {
@@ -41,6 +42,12 @@ public:
     // history flag is set after every run that found its file.
     bool RunRegisterScript(const std::string& fileName, bool showProgress);
 
+    // Runs a script's text as RunRegisterScript runs a file's (standard input, for example).
+    void runScriptText(const std::string& bytes, bool showProgress);
+
+    // The 1-based line that stopped the last run with an error; 0 when none did.
+    int badLine() const { return m_badLine; }
+
     // Asks the user for a script, then runs it with the progress window (File > Open script).
     void chooseAndRunScript();
 
@@ -52,6 +59,8 @@ public:
     static UserDialogs::FileDialog scriptDialog();
 
 private:
+    // Runs `body` with the history flag clear, and the end steps after it whatever happens.
+    void run(const std::function<void()>& body);
     void runLines(const std::string& bytes, bool showProgress);
     void endRun();
 
@@ -59,6 +68,7 @@ private:
     UserDialogs& m_dialogs;
     Sleeper& m_sleeper;
     ScriptView& m_view;
+    int m_badLine = 0;
 };
 
 } // namespace larkspur

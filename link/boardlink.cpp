@@ -1,6 +1,6 @@
 #include "boardlink.h"
 
-#include "portname.h"
+#include "sundialports.h"
 
 #include <algorithm>
 #include <cstdlib>

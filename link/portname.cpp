@@ -1,4 +1,4 @@
-#include "portname.h"
+#include "sundialports.h"
 
 #include <string_view>
 

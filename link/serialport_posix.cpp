@@ -1,7 +1,8 @@
 // POSIX backend: termios in raw mode, with the Windows driver's read time-out rebuilt from
 // poll(), so that the link behaves the same on both platforms.
-#include "portname.h"
+#include "lowlatency.h"
 #include "serialport.h"
+#include "sundialports.h"
 
 #include <algorithm>
 #include <array>
@@ -34,9 +35,19 @@ bool wouldBlock(int error) {
     return error == EAGAIN || error == EWOULDBLOCK || error == EINTR;
 }
 
+int realGetSerial(int fd, serial_struct* settings) {
+    return ::ioctl(fd, TIOCGSERIAL, settings);
+}
+
+int realSetSerial(int fd, const serial_struct* settings) {
+    return ::ioctl(fd, TIOCSSERIAL, settings);
+}
+
+constinit SerialDriverCalls g_driverCalls{&realGetSerial, &realSetSerial};
+
 class PosixSerialPort final : public SerialPort {
 public:
-    explicit PosixSerialPort(int fd) : m_fd(fd) {}
+    PosixSerialPort(int fd, LowLatency latency) : m_fd(fd), m_latency(latency) {}
     ~PosixSerialPort() override { close(); }
 
     int read(std::span<std::uint8_t> buffer) override;
@@ -47,6 +58,7 @@ public:
 
 private:
     int m_fd;
+    LowLatency m_latency;
 };
 
 int PosixSerialPort::read(std::span<std::uint8_t> buffer) {
@@ -152,6 +164,7 @@ int PosixSerialPort::close() {
     if (m_fd < 0) {
         return 0;
     }
+    restoreLatency(m_fd, m_latency);
     // Give up exclusive use explicitly: the flag lives with the device, and a device that stays
     // open elsewhere (a pseudo-terminal's other holder) would otherwise refuse our next open.
     ::ioctl(m_fd, TIOCNXCL);
@@ -194,9 +207,32 @@ std::unique_ptr<SerialPort> openSerialPort(int number) {
         ::close(fd);
         return nullptr;
     }
+    const LowLatency latency = requestLowLatency(fd);
     int dtr = TIOCM_DTR;
     ::ioctl(fd, TIOCMBIS, &dtr); // a pseudo-terminal answers ENOTTY; harmless
-    return std::make_unique<PosixSerialPort>(fd);
+    return std::make_unique<PosixSerialPort>(fd, latency);
+}
+
+SerialDriverCalls& serialDriverCalls() {
+    return g_driverCalls;
+}
+
+LowLatency requestLowLatency(int fd) {
+    LowLatency saved;
+    if (g_driverCalls.getSerial(fd, &saved.before) != 0) {
+        return saved;
+    }
+    serial_struct wanted = saved.before;
+    wanted.flags |= ASYNC_LOW_LATENCY;
+    // A refusal is no failure: the port works, only later.
+    saved.changed = g_driverCalls.setSerial(fd, &wanted) == 0;
+    return saved;
+}
+
+void restoreLatency(int fd, const LowLatency& saved) {
+    if (saved.changed) {
+        g_driverCalls.setSerial(fd, &saved.before);
+    }
 }
 
 } // namespace sundial

@@ -157,7 +157,9 @@ void EvmSession::handle(const FrameParser::Item& item, std::vector<Event>& event
     case Fault::Kind::Late:
         events.push_back(tx(ackBytes(), "ack"));
         if (!reply.empty()) {
-            events.push_back(tx(reply, "late " + replyName, fault->lateMs));
+            Event late = tx(reply, "late " + replyName, fault->lateHeld ? 0 : fault->lateMs);
+            late.held = fault->lateHeld;
+            events.push_back(std::move(late));
         }
         break;
     case Fault::Kind::Garbage:

@@ -23,6 +23,8 @@ struct Event {
     unsigned delayMs = 0; // tx: how long after the triggering input to send it
     // tx: keep repeating these bytes every few milliseconds for this long after the first time
     unsigned babbleMs = 0;
+    // tx: kept back until the "release" command
+    bool held = false;
 };
 
 // The board's side of the protocol without any I/O: bytes in, transcript lines and timed output

@@ -87,6 +87,10 @@ Fault Fault::parse(const std::vector<std::string>& words) {
         }
     } else if (fault.kind == Kind::Late && !args.empty()) {
         fault.lateMs = delayArg(args[0]);
+    }
+    if (fault.kind == Kind::Late && args.empty() && next < words.size() && words[next] == "held") {
+        fault.lateHeld = true;
+        ++next;
     } else if (fault.kind == Kind::Split && !args.empty()) {
         // The longest reply frame is 259 bytes and at least one byte is always held back.
         const auto splitAt = parseNumber(args[0]);
@@ -150,7 +154,7 @@ std::string Fault::describe() const {
         text += " " + std::to_string(pieces) + " " + std::to_string(firstMs) + " " +
                 std::to_string(gapMs);
     } else if (kind == Kind::Late) {
-        text += " " + std::to_string(lateMs);
+        text += lateHeld ? std::string(" held") : " " + std::to_string(lateMs);
     } else if (kind == Kind::Split) {
         text += " " + std::to_string(splitAt);
     } else if (kind == Kind::Babble) {

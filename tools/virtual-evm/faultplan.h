@@ -33,7 +33,8 @@ struct Fault {
     unsigned firstMs = 300;
     unsigned gapMs = 600;
     unsigned lateMs = 2000;
-    unsigned splitAt = 0; // bytes sent before the hold; 0: half the reply
+    bool lateHeld = false; // late: kept back until the "release" command rather than a delay
+    unsigned splitAt = 0;  // bytes sent before the hold; 0: half the reply
     unsigned babbleMs = 1000;
     std::optional<Request::Kind> only; // restrict to one kind of request
     long remaining = 1;                // requests still to hit, or kAlways

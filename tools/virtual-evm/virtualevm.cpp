@@ -136,6 +136,7 @@ void VirtualEvm::unplug() {
     m_devicePath.clear();
     m_output.clear();
     m_timers.clear();
+    m_held.clear();
     m_babble.reset();
     m_session.resetLine();
 }
@@ -330,6 +331,10 @@ void VirtualEvm::readLine(Clock::time_point now) {
 
 void VirtualEvm::dispatch(std::vector<Event>& events, Clock::time_point now) {
     for (Event& event : events) {
+        if (event.direction == Event::Direction::Tx && event.held) {
+            m_held.push_back(Pending{std::move(event.bytes), std::move(event.text)});
+            continue;
+        }
         if (event.direction == Event::Direction::Tx && event.delayMs > 0) {
             m_timers.emplace(now + std::chrono::milliseconds(event.delayMs),
                              Pending{std::move(event.bytes), std::move(event.text)});
@@ -499,6 +504,22 @@ std::string VirtualEvm::command(std::string_view line) {
         // The new path goes to stdout like the first one; "device" tells it on request.
         announceDevice();
         return "ok";
+    }
+    if (name == "release") {
+        if (words.size() != 1) {
+            return "error: usage: release";
+        }
+        // Sent now, in the order they were kept back.
+        const auto now = Clock::now();
+        const std::size_t count = m_held.size();
+        for (Pending& pending : m_held) {
+            send(Event{Event::Direction::Tx, std::move(pending.bytes), std::move(pending.text), 0,
+                       0, false},
+                 now);
+        }
+        m_held.clear();
+        flushOutput();
+        return "ok " + std::to_string(count);
     }
     if (words.size() == 2 && name == "fault" && words[1] == "off") {
         m_babble.reset();

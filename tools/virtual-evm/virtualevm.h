@@ -87,6 +87,7 @@ private:
 
     std::vector<uint8_t> m_output; // bytes the pty has not taken yet
     std::multimap<Clock::time_point, Pending> m_timers;
+    std::vector<Pending> m_held; // late replies kept back until "release"
     std::optional<Babble> m_babble;
     Clock::time_point m_lastInput{};
     std::vector<Event> m_events; // reused between calls

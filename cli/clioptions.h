@@ -1,0 +1,46 @@
+// The command line of larkspur-cli: options, the command and its arguments.
+#pragma once
+
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace larkspur::cli {
+
+// The exit statuses users and scripts rely on.
+enum ExitStatus {
+    kDone = 0,
+    kUsageError = 1,
+    kNoBoard = 2, // no library, or no EVM found
+    kLinkFailure = 3,
+    kFileError = 4, // a script or file error
+};
+
+class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+struct CliOptions {
+    // --port: a number of the library's port table, or a device path.
+    std::optional<int> portNumber;
+    std::string portPath;
+    // --interface and --address: 0 IIC, 1 SPI; the address item 0 to 3. Unset: Larkspur.ini.
+    std::optional<int> interfaceIndex;
+    std::optional<int> address; // as given: 76 to 79 over IIC, 0 to 3 over SPI
+    bool json = false;
+    bool verbose = false;
+    bool all = false;
+    bool help = false;
+    bool version = false;
+    std::string command;
+    std::vector<std::string> arguments;
+};
+
+// Options may stand before or after the command; "--" ends them. Throws UsageError.
+CliOptions parseCliOptions(const std::vector<std::string>& words);
+
+const char* usageText();
+
+} // namespace larkspur::cli

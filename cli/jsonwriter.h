@@ -1,0 +1,34 @@
+// Just enough JSON for the command line's answers: objects, arrays, strings and integers,
+// written in order into one line.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace larkspur::cli {
+
+class JsonWriter {
+public:
+    JsonWriter& beginObject();
+    JsonWriter& endObject();
+    JsonWriter& beginArray();
+    JsonWriter& endArray();
+    // A member's name, inside an object; the value follows.
+    JsonWriter& key(std::string_view name);
+    JsonWriter& value(std::string_view text);
+    JsonWriter& value(long long number);
+    JsonWriter& value(bool flag);
+
+    const std::string& text() const { return m_text; }
+
+private:
+    void separate();
+
+    std::string m_text;
+    bool m_needComma = false;
+};
+
+// `text` as a JSON string, quotes included; bytes from 0x80 up pass as they are.
+std::string jsonString(std::string_view text);
+
+} // namespace larkspur::cli

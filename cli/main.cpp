@@ -1,0 +1,36 @@
+// larkspur-cli: the Tessaly evaluation board from a terminal, on Larkspur's core.
+#include "clioptions.h"
+#include "clisession.h"
+#include "linklibrary.h"
+#include "settingsfile.h"
+
+#include <chrono>
+#include <iostream>
+#include <thread>
+
+namespace {
+
+class ThreadSleeper final : public larkspur::Sleeper {
+public:
+    void sleepMs(int milliseconds) override {
+        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    }
+};
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    using namespace larkspur::cli;
+    CliOptions options;
+    try {
+        options = parseCliOptions(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const UsageError& e) {
+        std::cerr << "larkspur-cli: " << e.what() << "\nTry 'larkspur-cli --help'.\n";
+        return kUsageError;
+    }
+    larkspur::LinkLibrary library;
+    ThreadSleeper sleeper;
+    CliSession session({std::cout, std::cerr, std::cin, library, sleeper,
+                        larkspur::PortSystem::real(), larkspur::SettingsFile::defaultPath()});
+    return session.run(options);
+}

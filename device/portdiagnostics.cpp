@@ -1,0 +1,272 @@
+#include "portdiagnostics.h"
+
+#include "coretexts.h"
+#include "sundialports.h"
+
+#include <algorithm>
+#include <climits>
+#include <csignal>
+#include <cstdio>
+#include <dirent.h>
+#include <fstream>
+#include <grp.h>
+#include <sstream>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+namespace larkspur {
+
+namespace {
+
+// Pseudo-terminal slaves (Unix 98): what the virtual board and terminal programs serve.
+constexpr unsigned kFirstPtyMajor = 136;
+constexpr unsigned kLastPtyMajor = 143;
+
+std::string readFirstLine(const std::string& path) {
+    std::ifstream in(path);
+    std::string line;
+    std::getline(in, line);
+    return line;
+}
+
+std::string linkTarget(const std::string& path) {
+    char buffer[4096];
+    const ssize_t n = ::readlink(path.c_str(), buffer, sizeof buffer - 1);
+    return n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string();
+}
+
+bool realIsSerial(const PortSystem::Node& node) {
+    const unsigned majorNumber = major(node.device);
+    if (majorNumber >= kFirstPtyMajor && majorNumber <= kLastPtyMajor) {
+        return true;
+    }
+    const std::string sysfs =
+        "/sys/dev/char/" + std::to_string(majorNumber) + ":" + std::to_string(minor(node.device));
+    const std::string subsystem = linkTarget(sysfs + "/subsystem");
+    if (subsystem.size() < 4 || subsystem.compare(subsystem.size() - 4, 4, "/tty") != 0) {
+        return false;
+    }
+    // A UART slot without a chip (most ttyS nodes) says type 0.
+    const std::string type = readFirstLine(sysfs + "/type");
+    return type != "0";
+}
+
+std::string processName(pid_t pid) {
+    return readFirstLine("/proc/" + std::to_string(pid) + "/comm");
+}
+
+std::vector<PortSystem::Holder> realHolders(const std::string& path, const PortSystem::Node& node) {
+    std::vector<PortSystem::Holder> found;
+    const pid_t self = ::getpid();
+    const auto add = [&found, self](pid_t pid, bool locks) {
+        if (pid <= 0 || pid == self) {
+            return;
+        }
+        const auto known = std::find_if(found.begin(), found.end(),
+                                        [pid](const auto& holder) { return holder.pid == pid; });
+        if (known != found.end()) {
+            known->locks = known->locks || locks;
+        } else {
+            found.push_back({pid, processName(pid), locks});
+        }
+    };
+    // Locks are listed for every user: "1: FLOCK  ADVISORY  WRITE 4242 00:05:1234 0 EOF".
+    std::ifstream locks("/proc/locks");
+    const std::string inodeKey = [&node] {
+        char key[64];
+        std::snprintf(key, sizeof key, "%02x:%02x:%lu", major(node.fileSystem),
+                      minor(node.fileSystem), static_cast<unsigned long>(node.inode));
+        return std::string(key);
+    }();
+    for (std::string line; std::getline(locks, line);) {
+        if (line.find("->") != std::string::npos) {
+            continue; // waiting for the lock, not holding it
+        }
+        std::istringstream words(line);
+        std::string number, kind, mode, access, key;
+        long pid = 0;
+        if (words >> number >> kind >> mode >> access >> pid >> key && key == inodeKey) {
+            add(static_cast<pid_t>(pid), true);
+        }
+    }
+    // UUCP lock files, as minicom and its kind leave them: "LCK..ttyUSB0" holding a PID.
+    char resolved[PATH_MAX];
+    if (::realpath(path.c_str(), resolved) != nullptr) {
+        const std::string device = resolved;
+        const std::string name = device.substr(device.rfind('/') + 1);
+        for (const char* folder : {"/run/lock/", "/var/lock/"}) {
+            std::ifstream lock(std::string(folder) + "LCK.." + name);
+            long pid = 0;
+            if (lock >> pid && ::kill(static_cast<pid_t>(pid), 0) == 0) {
+                add(static_cast<pid_t>(pid), true);
+            }
+        }
+    }
+    // Open descriptors, as far as this user may look into other processes.
+    if (DIR* proc = ::opendir("/proc")) {
+        while (const dirent* entry = ::readdir(proc)) {
+            const std::string name = entry->d_name;
+            if (name.empty() || !std::all_of(name.begin(), name.end(), ::isdigit)) {
+                continue;
+            }
+            const std::string fdFolder = "/proc/" + name + "/fd";
+            DIR* fds = ::opendir(fdFolder.c_str());
+            if (fds == nullptr) {
+                continue;
+            }
+            while (const dirent* fd = ::readdir(fds)) {
+                struct stat info {};
+                const std::string fdPath = fdFolder + "/" + fd->d_name;
+                if (fd->d_name[0] != '.' && ::stat(fdPath.c_str(), &info) == 0 &&
+                    S_ISCHR(info.st_mode) && info.st_rdev == node.device) {
+                    add(static_cast<pid_t>(std::stol(name)), false);
+                    break;
+                }
+            }
+            ::closedir(fds);
+        }
+        ::closedir(proc);
+    }
+    return found;
+}
+
+std::string realGroupName(gid_t group) {
+    std::vector<char> buffer(4096);
+    struct group entry {};
+    struct group* result = nullptr;
+    if (::getgrgid_r(group, &entry, buffer.data(), buffer.size(), &result) == 0 &&
+        result != nullptr) {
+        return result->gr_name;
+    }
+    return std::to_string(group);
+}
+
+} // namespace
+
+const char* portStateName(PortState state) {
+    switch (state) {
+    case PortState::Absent:
+        return "absent";
+    case PortState::NotSerial:
+        return "not-serial";
+    case PortState::NoPermission:
+        return "no-permission";
+    case PortState::Busy:
+        return "busy";
+    case PortState::Free:
+        return "free";
+    case PortState::Silent:
+        return "silent";
+    case PortState::Evm:
+        return "evm";
+    }
+    return "";
+}
+
+std::string reportLine(const PortReport& report) {
+    std::string line =
+        std::to_string(report.number) + " " + report.path + " " + portStateName(report.state);
+    if (!report.reason.empty()) {
+        line += ": " + report.reason;
+    }
+    return line;
+}
+
+PortSystem PortSystem::real() {
+    PortSystem system;
+    system.node = [](const std::string& path) -> std::optional<Node> {
+        struct stat info {};
+        if (::stat(path.c_str(), &info) != 0) {
+            return std::nullopt;
+        }
+        return Node{S_ISCHR(info.st_mode), info.st_rdev, info.st_dev, info.st_ino, info.st_gid};
+    };
+    system.mayOpen = [](const std::string& path) {
+        return ::access(path.c_str(), R_OK | W_OK) == 0;
+    };
+    system.isSerial = realIsSerial;
+    system.holders = realHolders;
+    system.groupName = realGroupName;
+    return system;
+}
+
+PortReport inspectPort(int number, const std::string& path, const PortSystem& system) {
+    PortReport report{number, path, PortState::Absent, text::kPortAbsent};
+    const std::optional<PortSystem::Node> node = system.node(path);
+    if (!node) {
+        return report;
+    }
+    if (!node->characterDevice) {
+        report.state = PortState::NotSerial;
+        report.reason = text::kPortNotADevice;
+        return report;
+    }
+    if (!system.isSerial(*node)) {
+        report.state = PortState::NotSerial;
+        report.reason = text::kPortNoSerialPort;
+        return report;
+    }
+    if (!system.mayOpen(path)) {
+        const std::string group = system.groupName(node->group);
+        report.state = PortState::NoPermission;
+        report.reason = std::string(text::kPortJoinGroup) + group + ": sudo usermod -aG " + group +
+                        " $USER" + text::kPortLogInAgain;
+        return report;
+    }
+    const std::vector<PortSystem::Holder> holders = system.holders(path, *node);
+    const auto names = [&holders](bool locking) {
+        std::string list;
+        for (const PortSystem::Holder& holder : holders) {
+            if (holder.locks == locking) {
+                list += (list.empty() ? "" : ", ") + holder.name + " (PID " +
+                        std::to_string(holder.pid) + ")";
+            }
+        }
+        return list;
+    };
+    if (const std::string lockers = names(true); !lockers.empty()) {
+        report.state = PortState::Busy;
+        report.reason = text::kPortHeldBy + lockers;
+        return report;
+    }
+    report.state = PortState::Free;
+    const std::string openers = names(false);
+    report.reason = openers.empty() ? std::string() : text::kPortOpenIn + openers;
+    return report;
+}
+
+std::vector<PortReport> inspectPorts(const char* portList, bool includeAbsent,
+                                     const PortSystem& system) {
+    std::vector<PortReport> reports;
+    for (int number = sundial::kFirstPort; number <= sundial::kLastPort; ++number) {
+        const std::string path = sundial::portDevicePath(number, portList);
+        if (path.empty()) {
+            continue;
+        }
+        PortReport report = inspectPort(number, path, system);
+        if (report.state != PortState::Absent || includeAbsent) {
+            reports.push_back(std::move(report));
+        }
+    }
+    return reports;
+}
+
+void markSilent(PortReport& report) {
+    report.state = PortState::Silent;
+    report.reason = report.reason.empty() ? std::string(text::kPortDidNotAnswer)
+                                          : text::kPortDidNotAnswer + ("; " + report.reason);
+}
+
+std::string noBoardDetails(const char* portList, const PortSystem& system) {
+    std::string details;
+    for (PortReport& report : inspectPorts(portList, false, system)) {
+        if (report.state == PortState::Free) {
+            markSilent(report);
+        }
+        details += (details.empty() ? "" : "\n") + reportLine(report);
+    }
+    return details.empty() ? std::string(text::kNoPorts) : details;
+}
+
+} // namespace larkspur

@@ -1,0 +1,33 @@
+// A bound control's bit-field as text, the way the control shows it, and a text put back into
+// the register: what a front end without widgets needs to read and set the codec by its controls.
+#pragma once
+
+#include "controlcatalogue.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace larkspur {
+
+// Check boxes "on" or "off"; lists and radio groups the item's text; tracks the attenuation in
+// dB as the edit field shows it ("-55.0", with a point). An item number beyond the list is
+// shown as the number. `wide` is the attenuation mode (register 0x16, bit 7).
+std::string fieldText(const BoundControl& row, std::uint8_t registerValue, bool wide);
+
+// `registerValue` with the field set from `text`: check boxes take on/off, 1/0, true/false;
+// lists and radio groups an item's text or its number; tracks a value in dB, clamped to what the
+// track can show in the current mode. Empty when the text is none of these.
+std::optional<std::uint8_t> fieldWrite(const BoundControl& row, std::uint8_t registerValue,
+                                       std::string_view text, bool wide);
+
+// The values a field takes, for listings: "on|off", the items joined by '|', or the dB range.
+std::string fieldChoices(const BoundControl& row, bool wide);
+
+// The control whose caption (or name) is `key`: exact, then without regard to case. Captions
+// that several controls share are ambiguous: `matches` then lists their names.
+const BoundControl* findField(std::string_view key, std::vector<std::string_view>* matches);
+
+} // namespace larkspur

@@ -1,0 +1,404 @@
+// The main window: layout, menu, exit, register map and about box.
+#include "aboutdialog.h"
+#include "guitestsupport.h"
+#include "imagebutton.h"
+#include "mainwindow.h"
+#include "radiogroup.h"
+#include "registermapwindow.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using larkspur::TForm1;
+
+// Counts what the close handler and the show handler were asked to do.
+class RecordingForm1 : public guitest::TestForm {
+public:
+    int formCloseCalls = 0;
+    int formShowCalls = 0;
+
+protected:
+    void FormClose() override { ++formCloseCalls; }
+    void FormShow() override { ++formShowCalls; }
+};
+
+QRect inClientArea(const TForm1& form, const QWidget* widget) {
+    return QRect(widget->mapTo(form.centralArea(), QPoint(0, 0)), widget->size());
+}
+
+struct LayoutCase {
+    const char* name;
+    QRect geometry; // client coordinates
+};
+
+void PrintTo(const LayoutCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class Form1Layout : public testing::TestWithParam<LayoutCase> {};
+
+TEST_P(Form1Layout, ElementSitsAtItsDesignedPlace) {
+    guitest::TestForm form;
+    auto* widget = guitest::child<QWidget>(&form, GetParam().name);
+    ASSERT_NE(widget, nullptr);
+    EXPECT_EQ(inClientArea(form, widget), GetParam().geometry);
+}
+
+INSTANTIATE_TEST_SUITE_P(Elements, Form1Layout,
+                         testing::Values(LayoutCase{"Image1", QRect(24, 8, 360, 19)},
+                                         LayoutCase{"Image2", QRect(552, 7, 162, 19)},
+                                         LayoutCase{"MainTab", QRect(24, 37, 458, 420)},
+                                         LayoutCase{"GroupBox23", QRect(496, 32, 217, 354)},
+                                         LayoutCase{"GroupBox25", QRect(496, 392, 217, 65)},
+                                         LayoutCase{"gbReset", QRect(24, 464, 201, 70)},
+                                         LayoutCase{"GroupBox3", QRect(258, 464, 223, 70)},
+                                         LayoutCase{"rgInterface", QRect(496, 464, 68, 70)},
+                                         LayoutCase{"imgExit", QRect(608, 508, 111, 24)},
+                                         LayoutCase{"StatusBar1", QRect(0, 566, 739, 19)}),
+                         [](const testing::TestParamInfo<LayoutCase>& row) {
+                             return std::string(row.param.name);
+                         });
+
+struct SizeCase {
+    const char* name;
+    QSize size;
+};
+
+void PrintTo(const SizeCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class Form1Sizes : public testing::TestWithParam<SizeCase> {};
+
+TEST_P(Form1Sizes, ControlHasItsDesignedSize) {
+    guitest::TestForm form;
+    auto* widget = guitest::child<QWidget>(&form, GetParam().name);
+    ASSERT_NE(widget, nullptr);
+    EXPECT_EQ(widget->size(), GetParam().size);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Controls, Form1Sizes,
+    testing::Values(SizeCase{"Memo1", QSize(169, 286)}, SizeCase{"imgSave", QSize(79, 24)},
+                    SizeCase{"imgClear", QSize(79, 24)}, SizeCase{"imgRead", QSize(53, 24)},
+                    SizeCase{"imgWrite", QSize(53, 24)}, SizeCase{"imgExit", QSize(111, 24)},
+                    SizeCase{"imgConnection", QSize(72, 19)}),
+    [](const testing::TestParamInfo<SizeCase>& row) { return std::string(row.param.name); });
+
+TEST(Form1, WindowCaptionBorderAndPlace) {
+    guitest::TestForm form;
+    form.show();
+    EXPECT_EQ(form.windowTitle(), "EVM Controller");
+    EXPECT_EQ(form.objectName(), "Form1");
+    EXPECT_EQ(form.centralArea()->size(), QSize(739, 585));
+    // Fixed size: the client area below the menu bar, and nothing to drag.
+    EXPECT_EQ(form.minimumSize(), form.maximumSize());
+    EXPECT_EQ(form.height(), form.menuBar()->height() + 585);
+    EXPECT_EQ(form.pos(), QPoint(195, 123));
+    const Qt::WindowFlags flags = form.windowFlags();
+    EXPECT_TRUE(flags.testFlag(Qt::WindowSystemMenuHint));
+    EXPECT_TRUE(flags.testFlag(Qt::WindowMinimizeButtonHint));
+    EXPECT_FALSE(flags.testFlag(Qt::WindowMaximizeButtonHint));
+}
+
+TEST(Form1, SilverBackgroundAndArialNinePoint) {
+    guitest::TestForm form;
+    EXPECT_EQ(guitest::background(&form), QColor(192, 192, 192));
+    EXPECT_EQ(form.font().family(), "Arial");
+    EXPECT_EQ(form.font().pointSize(), 9);
+    EXPECT_EQ(form.MainTab()->font().pointSize(), 9);
+    EXPECT_TRUE(form.toolTip().isEmpty());
+}
+
+TEST(Form1, MenuHasExactlyTheDesignedItems) {
+    guitest::TestForm form;
+    const QList<QAction*> menus = form.menuBar()->actions();
+    ASSERT_EQ(menus.size(), 3);
+    const QStringList titles{"&File", "&Tool", "&Help"};
+    const QList<QStringList> items{
+        {"&Open script", "&Save register snapshot", "", "Exit"}, {"Register Map"}, {"&About"}};
+    for (qsizetype m = 0; m < menus.size(); ++m) {
+        EXPECT_EQ(menus[m]->text(), titles[m]);
+        ASSERT_NE(menus[m]->menu(), nullptr);
+        QStringList texts;
+        for (QAction* item : menus[m]->menu()->actions())
+            texts << (item->isSeparator() ? QString() : item->text());
+        EXPECT_EQ(texts, items[m]) << titles[m].toStdString();
+    }
+    EXPECT_TRUE(form.menuBar()->actions()[0]->menu()->actions()[2]->isSeparator());
+}
+
+// A menu command runs once the trigger has returned, so a modal window it opens does not hold
+// up whoever chose the item (assistive technology waits for its action call).
+TEST(Form1, MenuCommandsRunAfterTheTriggerReturns) {
+    RecordingForm1 form;
+    form.show();
+    auto& asked = form.world().dialogs.fileDialogs;
+    form.Open1()->trigger();
+    form.SaveRegisterDump()->trigger();
+    EXPECT_TRUE(asked.empty());
+    QCoreApplication::processEvents();
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_EQ(asked[0].first, "open");
+    EXPECT_EQ(asked[1].first, "save");
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_EQ(form.formCloseCalls, 0);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+TEST(Form1, ExitMenuClosesThroughTheCloseHandler) {
+    RecordingForm1 form;
+    form.show();
+    QSignalSpy closing(&form, &TForm1::closing);
+    form.Exit()->trigger();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(form.formCloseCalls, 1);
+    EXPECT_EQ(closing.count(), 1);
+    EXPECT_FALSE(form.isVisible());
+}
+
+TEST(Form1, ExitImageButtonClosesTheSameWay) {
+    RecordingForm1 form;
+    form.show();
+    QSignalSpy closing(&form, &TForm1::closing);
+    QTest::mouseClick(form.imgExit(), Qt::LeftButton, {}, QPoint(20, 10));
+    EXPECT_EQ(form.formCloseCalls, 1);
+    EXPECT_EQ(closing.count(), 1);
+    EXPECT_FALSE(form.isVisible());
+}
+
+TEST(Form1, OtherImageButtonsDoNotClose) {
+    RecordingForm1 form;
+    form.show();
+    for (larkspur::ImageButton* button :
+         {form.imgSave(), form.imgClear(), form.imgRead(), form.imgWrite()})
+        QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(20, 10));
+    EXPECT_EQ(form.formCloseCalls, 0);
+    EXPECT_TRUE(form.isVisible());
+}
+
+TEST(Form1, ShowingRunsTheShowHandlerOnce) {
+    RecordingForm1 form;
+    QSignalSpy shown(&form, &TForm1::formShown);
+    form.show();
+    EXPECT_EQ(form.formShowCalls, 1);
+    EXPECT_EQ(shown.count(), 1);
+}
+
+TEST(Form1, RegisterMapTwiceGivesOneWindow) {
+    guitest::TestForm form;
+    auto* regView = new larkspur::TRegViewForm(&form);
+    form.setRegViewForm(regView);
+    form.show();
+    form.RegisterMap1()->trigger();
+    form.RegisterMap1()->trigger();
+    QCoreApplication::processEvents();
+    int visibleMaps = 0;
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (qobject_cast<larkspur::TRegViewForm*>(window) != nullptr && window->isVisible())
+            ++visibleMaps;
+    EXPECT_EQ(visibleMaps, 1);
+    EXPECT_TRUE(regView->isVisible());
+    // Modeless: nothing waits for it.
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_FALSE(regView->isModal());
+
+    regView->bClose()->click();
+    EXPECT_FALSE(regView->isVisible());
+    form.RegisterMap1Click();
+    EXPECT_TRUE(regView->isVisible());
+}
+
+TEST(Form1, AboutBoxIsModalOnTopAndClosesWithOk) {
+    guitest::TestForm form;
+    auto* about = new larkspur::TAboutDialog(&form);
+    form.setAboutDialog(about);
+    form.show();
+
+    QWidget* modal = nullptr;
+    bool onTop = false;
+    bool visible = false;
+    QPoint aboutCentre;
+    form.About2()->trigger();
+    // Runs inside the box's own event loop, after the command has opened it.
+    QTimer::singleShot(0, about, [&] {
+        modal = QApplication::activeModalWidget();
+        onTop = about->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+        visible = about->isVisible();
+        aboutCentre = about->frameGeometry().center();
+        QTest::mouseClick(about->OKBtn(), Qt::LeftButton);
+    });
+    QCoreApplication::processEvents();
+
+    EXPECT_EQ(modal, about);
+    EXPECT_TRUE(onTop);
+    EXPECT_TRUE(visible);
+    EXPECT_LE((aboutCentre - form.frameGeometry().center()).manhattanLength(), 2);
+    EXPECT_EQ(about->result(), QDialog::Accepted);
+    EXPECT_FALSE(about->isVisible());
+    EXPECT_TRUE(form.isVisible());
+}
+
+TEST(Form1, TabSheetsInOrderWithTheirCaptions) {
+    guitest::TestForm form;
+    const QStringList names{"DACADCFunc", "DACOperation", "DACAtt", "StatusFlag", "AnalogPath"};
+    const QStringList captions{"DAC Inteface and Sampling Mode", "DAC Operation", "DAC Attenuation",
+                               "DAC Zero Flag", "DAC Analog Mute Function Control"};
+    ASSERT_EQ(form.MainTab()->count(), 5);
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(form.MainTab()->widget(i)->objectName(), names[i]);
+        EXPECT_EQ(form.MainTab()->tabText(i), captions[i]);
+    }
+    EXPECT_EQ(form.MainTab()->currentIndex(), 0);
+    EXPECT_EQ(form.DACADCFunc(), form.MainTab()->widget(0));
+    EXPECT_EQ(form.DACOperation(), form.MainTab()->widget(1));
+    EXPECT_EQ(form.DACAtt(), form.MainTab()->widget(2));
+    EXPECT_EQ(form.StatusFlag(), form.MainTab()->widget(3));
+    EXPECT_EQ(form.AnalogPath(), form.MainTab()->widget(4));
+}
+
+TEST(Form1, ControlsOutsideTheTabsStartInTheirDesignedState) {
+    guitest::TestForm form;
+    EXPECT_EQ(form.GroupBox23()->title(), "Register setting history");
+    EXPECT_EQ(form.GroupBox25()->title(), "Register direct access");
+    EXPECT_EQ(form.gbReset()->title(), "Reset control");
+    EXPECT_EQ(form.GroupBox3()->title(), "PC-EVM Communication and Status");
+    EXPECT_EQ(form.rgInterface()->title(), "Interface");
+
+    EXPECT_TRUE(form.Memo1()->toPlainText().isEmpty());
+    EXPECT_EQ(form.Memo1()->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+    EXPECT_EQ(form.Memo1()->parentWidget(), form.GroupBox23());
+    EXPECT_EQ(form.imgSave()->parentWidget(), form.GroupBox23());
+    EXPECT_EQ(form.imgClear()->parentWidget(), form.GroupBox23());
+
+    EXPECT_EQ(form.RDA_reg()->text(), "0x10");
+    EXPECT_EQ(form.RDA_data()->text(), "0x00");
+    EXPECT_EQ(form.RDA_reg()->width(), 33);
+    EXPECT_EQ(form.RDA_data()->width(), 33);
+    EXPECT_EQ(form.RDA_reg()->parentWidget(), form.GroupBox25());
+    EXPECT_EQ(form.imgRead()->parentWidget(), form.GroupBox25());
+    EXPECT_EQ(form.imgWrite()->parentWidget(), form.GroupBox25());
+
+    EXPECT_EQ(form.btnMRST()->text(), "MRST");
+    EXPECT_EQ(form.btnMRST()->toolTip(), "Reg#40H, Bit7");
+    EXPECT_EQ(form.btnSRST()->text(), "SRST");
+    EXPECT_EQ(form.btnSRST()->toolTip(), "Reg#40H, Bit6");
+    EXPECT_EQ(form.btnMRST()->parentWidget(), form.gbReset());
+
+    EXPECT_EQ(form.bBDRST()->text(), "Reconnect");
+    EXPECT_EQ(form.bBDRST()->parentWidget(), form.GroupBox3());
+    EXPECT_TRUE(form.imgConnection()->pixmap().isNull());
+    EXPECT_EQ(form.connectionImage(), -1);
+
+    EXPECT_EQ(form.rgInterface()->items(), QStringList({"IIC", "SPI"}));
+    EXPECT_EQ(form.rgInterface()->columns(), 1);
+    EXPECT_EQ(form.rgInterface()->itemIndex(), 1);
+
+    EXPECT_EQ(form.Label20()->text(), "Address:");
+    EXPECT_EQ(form.Label20()->pos(), QPoint(578, 472));
+    EXPECT_EQ(form.cbAddr()->geometry().topLeft(), QPoint(632, 468));
+    EXPECT_EQ(form.cbAddr()->width(), 40);
+    EXPECT_FALSE(form.cbAddr()->isEditable());
+    QStringList addresses;
+    for (int i = 0; i < form.cbAddr()->count(); ++i)
+        addresses << form.cbAddr()->itemText(i);
+    EXPECT_EQ(addresses, QStringList({"00", "01", "10", "11"}));
+    EXPECT_EQ(form.cbAddr()->currentIndex(), 0);
+
+    EXPECT_TRUE(form.statusText().isEmpty());
+    EXPECT_NE(form.StatusBar1(), form.statusBar());
+}
+
+struct FontCase {
+    const char* text;
+    int points;
+};
+
+class Form1SmallLabels : public testing::TestWithParam<FontCase> {};
+
+TEST_P(Form1SmallLabels, UseTheirPointSize) {
+    guitest::TestForm form;
+    const QLabel* found = nullptr;
+    for (const QLabel* label : form.findChildren<QLabel*>())
+        if (label->text() == QLatin1String(GetParam().text))
+            found = label;
+    ASSERT_NE(found, nullptr) << GetParam().text;
+    EXPECT_EQ(found->font().family(), "Arial");
+    EXPECT_EQ(found->font().pointSize(), GetParam().points);
+}
+
+INSTANTIATE_TEST_SUITE_P(Labels, Form1SmallLabels,
+                         testing::Values(FontCase{"Address", 8}, FontCase{"Data", 8},
+                                         FontCase{"Register Reset", 7}, FontCase{"Re-Sync", 7},
+                                         FontCase{"Address:", 9}));
+
+TEST(Form1, HistoryAppendsAndClears) {
+    guitest::TestForm form;
+    form.appendHistoryLine(QStringLiteral("0x10, 0xC0"));
+    form.appendHistoryLine(QStringLiteral("0x18, 0xFF"));
+    EXPECT_EQ(form.historyLines(), QStringList({"0x10, 0xC0", "0x18, 0xFF"}));
+    EXPECT_EQ(form.Memo1()->toPlainText(), "0x10, 0xC0\n0x18, 0xFF");
+    form.clearHistory();
+    EXPECT_TRUE(form.historyLines().isEmpty());
+    EXPECT_TRUE(form.Memo1()->toPlainText().isEmpty());
+}
+
+TEST(Form1, StatusTextShowsInTheStatusBar) {
+    guitest::TestForm form;
+    form.setStatusText(QStringLiteral("No EVM was found"));
+    EXPECT_EQ(form.statusText(), "No EVM was found");
+    auto* shown = form.StatusBar1()->findChild<QLabel*>();
+    ASSERT_NE(shown, nullptr);
+    EXPECT_EQ(shown->text(), "No EVM was found");
+    form.setStatusText(QStringLiteral("Ready"));
+    EXPECT_EQ(shown->text(), "Ready");
+}
+
+struct ConnectionCase {
+    int index;
+    bool blank;
+    QString accessibleName;
+};
+
+class Form1Connection : public testing::TestWithParam<ConnectionCase> {};
+
+TEST_P(Form1Connection, IndicatorShowsTheStateToEyesAndEars) {
+    guitest::TestForm form;
+    form.setConnectionImage(1);
+    form.setConnectionImage(GetParam().index);
+    EXPECT_EQ(form.imgConnection()->pixmap().isNull(), GetParam().blank);
+    EXPECT_EQ(form.imgConnection()->accessibleName(), GetParam().accessibleName);
+    if (!GetParam().blank) {
+        EXPECT_EQ(form.connectionImage(), GetParam().index);
+        EXPECT_EQ(form.imgConnection()->pixmap().size(), QSize(72, 19));
+    } else {
+        EXPECT_EQ(form.connectionImage(), -1);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    States, Form1Connection,
+    testing::Values(ConnectionCase{0, false, QStringLiteral("No EVM")},
+                    ConnectionCase{1, false, QStringLiteral("Connected")},
+                    ConnectionCase{-1, true, QStringLiteral("PC-EVM Communication and Status")},
+                    ConnectionCase{2, true, QStringLiteral("PC-EVM Communication and Status")}));
+
+} // namespace

@@ -1,0 +1,397 @@
+// larkspur-cli as a user runs it, against the virtual board: exact traffic, output, exit status.
+#include "clioptions.h"
+#include "evmprocess.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+using testsupport::EvmProcess;
+
+namespace {
+
+struct Outcome {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+// A running larkspur-cli with pipes on its three standard streams.
+class CliProcess {
+public:
+    explicit CliProcess(const std::vector<std::string>& arguments) {
+        int in[2];
+        int out[2];
+        int err[2];
+        if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0 ||
+            ::pipe2(err, O_CLOEXEC) != 0) {
+            throw std::runtime_error("pipe");
+        }
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
+        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+        posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
+        std::vector<std::string> words = {LARKSPUR_CLI_PATH};
+        words.insert(words.end(), arguments.begin(), arguments.end());
+        std::vector<char*> argv;
+        for (std::string& word : words) {
+            argv.push_back(word.data());
+        }
+        argv.push_back(nullptr);
+        const int spawned = ::posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(in[0]);
+        ::close(out[1]);
+        ::close(err[1]);
+        m_in = in[1];
+        m_out = out[0];
+        m_err = err[0];
+        if (spawned != 0) {
+            throw std::runtime_error("cannot start larkspur-cli");
+        }
+    }
+    ~CliProcess() {
+        if (m_pid > 0) {
+            ::kill(m_pid, SIGKILL);
+            finish();
+        }
+    }
+
+    void write(const std::string& text) {
+        ASSERT_EQ(::write(m_in, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+    }
+
+    // Closes its input, reads its output to the end and waits for it.
+    Outcome finish() {
+        if (m_in >= 0) {
+            ::close(m_in);
+            m_in = -1;
+        }
+        Outcome outcome;
+        pollfd fds[2] = {{m_out, POLLIN, 0}, {m_err, POLLIN, 0}};
+        std::string* targets[2] = {&outcome.out, &outcome.err};
+        int open = 2;
+        while (open > 0) {
+            if (::poll(fds, 2, 60000) <= 0) {
+                break;
+            }
+            for (int i = 0; i < 2; ++i) {
+                if (fds[i].fd >= 0 && fds[i].revents != 0) {
+                    char buffer[4096];
+                    const ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
+                    if (n > 0) {
+                        targets[i]->append(buffer, static_cast<std::size_t>(n));
+                    } else {
+                        ::close(fds[i].fd);
+                        fds[i].fd = -1;
+                        --open;
+                    }
+                }
+            }
+        }
+        int status = 0;
+        if (m_pid > 0 && ::waitpid(m_pid, &status, 0) == m_pid && WIFEXITED(status)) {
+            outcome.status = WEXITSTATUS(status);
+        }
+        m_pid = -1;
+        return outcome;
+    }
+
+private:
+    pid_t m_pid = -1;
+    int m_in = -1;
+    int m_out = -1;
+    int m_err = -1;
+};
+
+Outcome runCli(const std::vector<std::string>& arguments, const std::string& input = {}) {
+    CliProcess process(arguments);
+    if (!input.empty()) {
+        process.write(input);
+    }
+    return process.finish();
+}
+
+std::string frame(std::vector<int> payload) {
+    std::vector<std::uint8_t> bytes = {0x1E, static_cast<std::uint8_t>(payload.size())};
+    int sum = 0x1E + static_cast<int>(payload.size());
+    for (int b : payload) {
+        bytes.push_back(static_cast<std::uint8_t>(b));
+        sum += b;
+    }
+    bytes.push_back(static_cast<std::uint8_t>((sum >> 8) & 0xFF));
+    bytes.push_back(static_cast<std::uint8_t>(sum & 0xFF));
+    return testsupport::hex(bytes);
+}
+
+std::string codecRead(int reg) {
+    return frame({0x10, 0x01, 0x4C, reg, 0x01, 0x00});
+}
+
+std::string codecWrite(int reg, int value) {
+    return frame({0x00, 0x01, 0x4C, reg, value});
+}
+
+std::vector<std::string> requestsOf(const std::vector<std::string>& traffic) {
+    std::vector<std::string> requests;
+    for (const std::string& line : traffic) {
+        if (line.rfind("rx 1E", 0) == 0) {
+            requests.push_back(line.substr(3));
+        }
+    }
+    return requests;
+}
+
+// What _init sends over IIC: the probe and the eight channel set-ups.
+std::vector<std::string> opening() {
+    std::vector<std::string> requests = {"1E 03 8F 00 FF 01 AF", "1E 03 50 00 01 00 72"};
+    for (int k = 1; k < 7; ++k) {
+        requests.push_back(frame({0x50 + k, 0x00, 0x00}));
+    }
+    requests.push_back("1E 03 57 00 03 00 7B");
+    return requests;
+}
+
+std::vector<std::string> openingThen(std::vector<std::string> more) {
+    std::vector<std::string> requests = opening();
+    requests.insert(requests.end(), more.begin(), more.end());
+    return requests;
+}
+
+class CliOnBoard : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_config =
+            std::filesystem::path(::testing::TempDir()) / ("cli-" + std::to_string(::getpid()));
+        std::filesystem::create_directories(m_config);
+        std::ofstream(m_config / "Larkspur.ini") << "[SerialInterface]\nType=0\nAddr=0x4C\n";
+        ::setenv("XDG_CONFIG_HOME", m_config.c_str(), 1);
+        ::unsetenv("SUNDIAL_PORTS");
+    }
+    void TearDown() override { std::filesystem::remove_all(m_config); }
+
+    std::vector<std::string> port() const { return {"--port", m_evm.linkPath()}; }
+    std::vector<std::string> args(std::vector<std::string> more) const {
+        std::vector<std::string> all = port();
+        all.insert(all.end(), more.begin(), more.end());
+        return all;
+    }
+    // The requests the board has seen since the last call, once `lines` lines are in.
+    std::vector<std::string> requests(std::size_t lines) {
+        const auto traffic = m_evm.transcriptAfter(lines);
+        m_evm.mark();
+        return requestsOf(traffic);
+    }
+
+    std::filesystem::path m_config;
+    EvmProcess m_evm;
+};
+
+// 20 lines of opening (probe, set-ups), four per read or write.
+constexpr std::size_t kOpeningLines = 20;
+
+TEST_F(CliOnBoard, WriteSendsTheWriteAloneAfterOpening) {
+    const Outcome written = runCli(args({"write", "0x11", "0x05"}));
+    EXPECT_EQ(written.status, 0) << written.err;
+    EXPECT_EQ(written.out, "");
+    EXPECT_EQ(requests(kOpeningLines + 4), openingThen({codecWrite(0x11, 0x05)}))
+        << "no board set-up, nothing else";
+    EXPECT_EQ(m_evm.control("get 0x11"), "ok 0x05");
+
+    const Outcome verbose = runCli(args({"-v", "write", "0x12", "1", "2"}));
+    EXPECT_EQ(verbose.out, "0x12, 0x01\n0x13, 0x02\n");
+    EXPECT_EQ(requests(kOpeningLines + 8),
+              openingThen({codecWrite(0x12, 0x01), codecWrite(0x13, 0x02)}));
+}
+
+TEST_F(CliOnBoard, ReadPrintsHistoryLines) {
+    ASSERT_EQ(m_evm.control("reg 0x11 0x05"), "ok");
+    const Outcome read = runCli(args({"read", "0x11", "2"}));
+    EXPECT_EQ(read.status, 0) << read.err;
+    EXPECT_EQ(read.out, "0x11, 0x05\n0x12, 0x00\n");
+    EXPECT_EQ(requests(kOpeningLines + 8), openingThen({codecRead(0x11), codecRead(0x12)}));
+}
+
+TEST_F(CliOnBoard, ConnectSetsTheBoardUpAndReadsTheCodec) {
+    ASSERT_EQ(m_evm.control("reg 0x16 0x8A"), "ok");
+    const Outcome connected = runCli(args({"connect"}));
+    EXPECT_EQ(connected.status, 0) << connected.err;
+    EXPECT_EQ(connected.out, "0x10, 0xC0\n0x11, 0x00\n0x12, 0x00\n0x13, 0x00\n0x14, 0x00\n"
+                             "0x15, 0x00\n0x16, 0x8A\n0x17, 0x00\n0x18, 0xFF\n0x19, 0xFF\n");
+    const auto sent = requests(kOpeningLines + 19 * 4);
+    ASSERT_EQ(sent.size(), 9u + 9u + 10u);
+    EXPECT_EQ(sent[9], frame({0x07, 0x03, 0, 0, 0x00, 0}));
+    EXPECT_EQ(sent[17], frame({0x07, 0x03, 0x37, 0x37, 0x00, 1})) << "the codec is the slave";
+    EXPECT_EQ(sent[18], codecRead(0x10));
+    EXPECT_EQ(sent[27], codecRead(0x19));
+}
+
+TEST_F(CliOnBoard, JsonAnswersParseBack) {
+    ASSERT_EQ(m_evm.control("zero 2"), "ok");
+    const Outcome dumped = runCli(args({"--json", "dump"}));
+    ASSERT_EQ(dumped.status, 0) << dumped.err;
+    const QJsonArray registers =
+        QJsonDocument::fromJson(QByteArray::fromStdString(dumped.out))["registers"].toArray();
+    ASSERT_EQ(registers.size(), 10);
+    EXPECT_EQ(registers[5].toObject()["address"].toInt(), 0x15);
+    EXPECT_EQ(registers[5].toObject()["value"].toInt(), 2);
+
+    const Outcome flags = runCli(args({"flags", "--json"}));
+    const QJsonObject zero = QJsonDocument::fromJson(QByteArray::fromStdString(flags.out)).object();
+    EXPECT_EQ(zero["ZERO1"].toInt(), 0);
+    EXPECT_EQ(zero["ZERO2"].toInt(), 1);
+    EXPECT_EQ(runCli(args({"flags"})).out, "ZERO1=0 ZERO2=1\n");
+
+    const Outcome fields = runCli({"fields", "--json"});
+    const QJsonArray list =
+        QJsonDocument::fromJson(QByteArray::fromStdString(fields.out))["fields"].toArray();
+    ASSERT_FALSE(list.isEmpty());
+    EXPECT_EQ(list[0].toObject()["name"].toString(), "cbDACMasterSlave");
+    EXPECT_FALSE(list[0].toObject()["settable"].toBool());
+}
+
+TEST_F(CliOnBoard, SetIsAReadModifyWriteOfTheCodecsValue) {
+    ASSERT_EQ(m_evm.control("reg 0x11 0xA0"), "ok");
+    const Outcome set = runCli(args({"set", "DAC Serial Data Format", "24bit IIS DSP"}));
+    EXPECT_EQ(set.status, 0) << set.err;
+    EXPECT_EQ(m_evm.control("get 0x11"), "ok 0xA4");
+    EXPECT_EQ(requests(kOpeningLines + 8), openingThen({codecRead(0x11), codecWrite(0x11, 0xA4)}));
+    EXPECT_EQ(runCli(args({"get", "cbDACFMT"})).out, "24bit IIS DSP\n");
+}
+
+TEST_F(CliOnBoard, AttenuationInDecibelsFollowsTheMode) {
+    ASSERT_EQ(m_evm.control("reg 0x16 0x80"), "ok"); // wide range: 1 dB steps
+    const Outcome set = runCli(args({"set", "DAC L", "-55"}));
+    EXPECT_EQ(set.status, 0) << set.err;
+    EXPECT_EQ(m_evm.control("get 0x18"), "ok 0xC8");
+    EXPECT_EQ(requests(kOpeningLines + 12),
+              openingThen({codecRead(0x18), codecRead(0x16), codecWrite(0x18, 200)}));
+    EXPECT_EQ(runCli(args({"get", "DAC L"})).out, "-55.0\n");
+    ASSERT_EQ(m_evm.control("reg 0x16 0x00"), "ok"); // fine: the same position is -27.5 dB
+    EXPECT_EQ(runCli(args({"get", "DAC L"})).out, "-27.5\n");
+}
+
+TEST_F(CliOnBoard, ScriptErrorsNameTheLineAndStopTheRun) {
+    const std::string script = (m_config / "bad.csv").string();
+    std::ofstream(script) << "0x11, 0x02\r\nsleep, 1\r\nnot a record\r\n0x12, 0x07\r\n";
+    const Outcome run = runCli(args({"run", script}));
+    EXPECT_EQ(run.status, 4);
+    EXPECT_EQ(run.err, script + ":3: Invalid record was found on the Register setting file.\n");
+    EXPECT_EQ(m_evm.control("get 0x11"), "ok 0x02");
+    EXPECT_EQ(m_evm.control("get 0x12"), "ok 0x00");
+
+    const Outcome fromInput = runCli(args({"run", "-"}), "0x12, 0x300\n");
+    EXPECT_EQ(fromInput.status, 4);
+    EXPECT_EQ(fromInput.err, "<stdin>:1: Invalid register data!\n");
+
+    const Outcome missing = runCli(args({"run", script + ".none"}));
+    EXPECT_EQ(missing.status, 4);
+    EXPECT_EQ(missing.err, script + ".none: File not exist.\n");
+}
+
+TEST_F(CliOnBoard, ExitStatusSaysWhatWentWrong) {
+    EXPECT_EQ(runCli({"frobnicate"}).status, 1);
+    EXPECT_EQ(runCli(args({"write", "0x11", "300"})).status, 1);
+    EXPECT_EQ(runCli(args({"get", "Mute"})).err,
+              "larkspur-cli: 'Mute' names several fields: cDAC1, cDAC2\n"
+              "Try 'larkspur-cli --help'.\n");
+    EXPECT_EQ(runCli(args({"--interface", "spi", "set", "DAC L", "-1"})).status, 1)
+        << "over SPI a bit-field cannot be read back";
+
+    const Outcome absent = runCli({"--port", m_config.string() + "/no-tty", "read", "0x10"});
+    EXPECT_EQ(absent.status, 2);
+    EXPECT_EQ(absent.err,
+              "No EVM was found\n1 " + m_config.string() + "/no-tty absent: no such device\n");
+
+    ASSERT_EQ(m_evm.control("fault no-ack read"), "ok");
+    const Outcome failed = runCli(args({"read", "0x10"}));
+    EXPECT_EQ(failed.status, 3);
+    EXPECT_EQ(failed.err, "Communication error: RDERR0002\nPlease check interface setting.\n");
+    EXPECT_EQ(failed.out, "");
+}
+
+TEST_F(CliOnBoard, AHeldPortIsReportedBusyWithItsHolder) {
+    // A second larkspur-cli holds the port while it waits for its script on standard input.
+    CliProcess holder(args({"run", "-"}));
+    m_evm.markAfter(kOpeningLines);
+    const Outcome second = runCli(args({"read", "0x10"}));
+    EXPECT_EQ(second.status, 2);
+    EXPECT_EQ(second.err.rfind("No EVM was found\n1 " + m_evm.linkPath() +
+                                   " busy: held by "
+                                   "larkspur-cli (PID ",
+                               0),
+              0u)
+        << second.err;
+    EXPECT_EQ(holder.finish().status, 0);
+
+    ::setenv("SUNDIAL_PORTS", (m_evm.linkPath() + ":" + m_config.string() + "/none").c_str(), 1);
+    const Outcome ports = runCli({"ports"});
+    EXPECT_EQ(ports.status, 0) << ports.err;
+    EXPECT_EQ(ports.out.rfind("1 " + m_evm.linkPath() + " evm", 0), 0u) << ports.out;
+    EXPECT_EQ(ports.out.find("none"), std::string::npos) << "absent ports only with --all";
+    EXPECT_NE(runCli({"ports", "--all"}).out.find("2 " + m_config.string() + "/none absent"),
+              std::string::npos);
+}
+
+TEST(CliProgram, LinksNoQt) {
+    const std::string command = std::string("ldd ") + LARKSPUR_CLI_PATH + " 2>&1";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string listing;
+    char buffer[512];
+    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
+        listing += buffer;
+    }
+    ASSERT_EQ(::pclose(pipe), 0) << listing;
+    EXPECT_NE(listing.find("libc.so"), std::string::npos) << listing;
+    EXPECT_EQ(listing.find("Qt"), std::string::npos) << listing;
+    EXPECT_EQ(listing.find("libX"), std::string::npos) << listing;
+}
+
+TEST(CliOptionsTest, OptionsAnywhereAndShapesOfCommands) {
+    using larkspur::cli::parseCliOptions;
+    using larkspur::cli::UsageError;
+    const auto options = parseCliOptions({"set", "--port", "33", "DAC L", "-55.5", "--json"});
+    EXPECT_EQ(options.command, "set");
+    EXPECT_EQ(options.arguments, (std::vector<std::string>{"DAC L", "-55.5"}));
+    EXPECT_EQ(options.portNumber, 33);
+    EXPECT_TRUE(options.json);
+    EXPECT_EQ(parseCliOptions({"--port=/dev/ttyUSB0", "dump"}).portPath, "/dev/ttyUSB0");
+    EXPECT_EQ(parseCliOptions({"--interface", "spi", "--address", "2", "dump"}).address, 2);
+    EXPECT_EQ(parseCliOptions({"write", "--", "-v", "1"}).arguments,
+              (std::vector<std::string>{"-v", "1"}));
+    EXPECT_TRUE(parseCliOptions({"--help"}).help);
+    for (const std::vector<std::string>& bad :
+         std::vector<std::vector<std::string>>{{},
+                                               {"read"},
+                                               {"read", "1", "2", "3"},
+                                               {"write", "0x10"},
+                                               {"set", "x"},
+                                               {"dump", "--port"},
+                                               {"dump", "--port", "zero"},
+                                               {"dump", "--interface", "usb"},
+                                               {"dump", "--address", "x"},
+                                               {"dump", "--colour"},
+                                               {"erase"}}) {
+        EXPECT_THROW(parseCliOptions(bad), UsageError) << ::testing::PrintToString(bad);
+    }
+}
+
+} // namespace

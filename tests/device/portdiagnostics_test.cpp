@@ -1,0 +1,145 @@
+// Port diagnostics over a made-up system: what each port is, found without opening it.
+#include "portdiagnostics.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <map>
+#include <stdlib.h>
+#include <unistd.h>
+
+using namespace larkspur;
+
+namespace {
+
+// Devices by path; every other path does not exist.
+struct FakeDevice {
+    bool characterDevice = true;
+    bool serial = true;
+    bool mayOpen = true;
+    std::vector<PortSystem::Holder> holders;
+    gid_t group = 20;
+};
+
+PortSystem fakeSystem(const std::map<std::string, FakeDevice>& devices) {
+    PortSystem system;
+    system.node = [devices](const std::string& path) -> std::optional<PortSystem::Node> {
+        const auto found = devices.find(path);
+        if (found == devices.end()) {
+            return std::nullopt;
+        }
+        PortSystem::Node node;
+        node.characterDevice = found->second.characterDevice;
+        node.inode = static_cast<ino_t>(std::hash<std::string>{}(path));
+        node.group = found->second.group;
+        return node;
+    };
+    const auto byNode = [devices](const PortSystem::Node& node) -> const FakeDevice& {
+        for (const auto& [path, device] : devices) {
+            if (static_cast<ino_t>(std::hash<std::string>{}(path)) == node.inode) {
+                return device;
+            }
+        }
+        throw std::logic_error("unknown node");
+    };
+    system.mayOpen = [devices](const std::string& path) { return devices.at(path).mayOpen; };
+    system.isSerial = [byNode](const PortSystem::Node& node) { return byNode(node).serial; };
+    system.holders = [byNode](const std::string&, const PortSystem::Node& node) {
+        return byNode(node).holders;
+    };
+    system.groupName = [](gid_t group) { return group == 20 ? "dialout" : "uucp"; };
+    return system;
+}
+
+struct InspectCase {
+    const char* name;
+    FakeDevice device;
+    bool exists;
+    const char* line;
+};
+
+class InspectPort : public ::testing::TestWithParam<InspectCase> {};
+
+TEST_P(InspectPort, TellsWhatStandsBehindTheNumber) {
+    const InspectCase& c = GetParam();
+    std::map<std::string, FakeDevice> devices;
+    if (c.exists) {
+        devices["/dev/ttyUSB0"] = c.device;
+    }
+    EXPECT_EQ(reportLine(inspectPort(33, "/dev/ttyUSB0", fakeSystem(devices))), c.line);
+}
+
+FakeDevice device(bool characterDevice, bool serial, bool mayOpen,
+                  std::vector<PortSystem::Holder> holders = {}, gid_t group = 20) {
+    return {characterDevice, serial, mayOpen, std::move(holders), group};
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ports, InspectPort,
+    ::testing::Values(
+        InspectCase{"absent", {}, false, "33 /dev/ttyUSB0 absent: no such device"},
+        InspectCase{"plainFile", device(false, false, true), true,
+                    "33 /dev/ttyUSB0 not-serial: not a device"},
+        InspectCase{"phantomUart", device(true, false, true), true,
+                    "33 /dev/ttyUSB0 not-serial: no serial port behind it"},
+        InspectCase{"noPermission", device(true, true, false), true,
+                    "33 /dev/ttyUSB0 no-permission: join group dialout: sudo usermod -aG dialout "
+                    "$USER, then log in again"},
+        InspectCase{"otherGroup", device(true, true, false, {}, 10), true,
+                    "33 /dev/ttyUSB0 no-permission: join group uucp: sudo usermod -aG uucp "
+                    "$USER, then log in again"},
+        InspectCase{"lockedByTwo",
+                    device(true, true, true, {{4242, "minicom", true}, {7, "larkspur", true}}),
+                    true, "33 /dev/ttyUSB0 busy: held by minicom (PID 4242), larkspur (PID 7)"},
+        InspectCase{"openWithoutLock", device(true, true, true, {{99, "virtual-evm", false}}), true,
+                    "33 /dev/ttyUSB0 free: open in virtual-evm (PID 99)"},
+        InspectCase{"lockerNamedBeforeOpener",
+                    device(true, true, true, {{99, "getty", false}, {5, "picocom", true}}), true,
+                    "33 /dev/ttyUSB0 busy: held by picocom (PID 5)"},
+        InspectCase{"free", device(true, true, true), true, "33 /dev/ttyUSB0 free"}),
+    [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
+
+TEST(InspectPorts, FollowTheListOrTheTableAndSkipAbsentUnlessAsked) {
+    const PortSystem system = fakeSystem(
+        {{"/tmp/a", device(true, true, true)}, {"/dev/ttyACM1", device(true, true, true)}});
+    const auto numbersOf = [](const std::vector<PortReport>& reports) {
+        std::vector<int> numbers;
+        for (const PortReport& report : reports) {
+            numbers.push_back(report.number);
+        }
+        return numbers;
+    };
+    EXPECT_EQ(numbersOf(inspectPorts("/tmp/gone:/tmp/a:", false, system)), std::vector<int>{2});
+    // An empty entry has no device at all, not even an absent one.
+    EXPECT_EQ(numbersOf(inspectPorts("/tmp/gone:/tmp/a:", true, system)), (std::vector<int>{1, 2}));
+    EXPECT_EQ(numbersOf(inspectPorts(nullptr, false, system)), std::vector<int>{66});
+    EXPECT_EQ(inspectPorts(nullptr, true, system).size(), 96u) << "ttyS, ttyUSB and ttyACM 0-31";
+}
+
+TEST(NoBoardDetails, FreePortsDidNotAnswerAndKeepWhoHasThemOpen) {
+    const PortSystem system =
+        fakeSystem({{"/tmp/a", device(true, true, true)},
+                    {"/tmp/b", device(true, true, true, {{9, "evm", false}})},
+                    {"/tmp/c", device(true, true, true, {{8, "cli", true}})}});
+    EXPECT_EQ(noBoardDetails("/tmp/a:/tmp/b:/tmp/c:/tmp/d", system),
+              "1 /tmp/a silent: no board answered\n"
+              "2 /tmp/b silent: no board answered; open in evm (PID 9)\n"
+              "3 /tmp/c busy: held by cli (PID 8)");
+    EXPECT_EQ(noBoardDetails("/tmp/none", system), "No serial port device exists.");
+}
+
+TEST(RealPortSystem, SeesThisProcessesLockOnAPseudoTerminalAsNoOnesElse) {
+    // The real checks on a real pty: a serial device, accessible; our own lock is not another
+    // program's.
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    const std::string slave = ::ptsname(master);
+    const PortReport report = inspectPort(1, slave, PortSystem::real());
+    EXPECT_EQ(report.state, PortState::Free) << reportLine(report);
+    EXPECT_EQ(inspectPort(1, "/proc/self/status", PortSystem::real()).state, PortState::NotSerial);
+    ::close(master);
+}
+
+} // namespace

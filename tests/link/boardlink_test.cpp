@@ -1,0 +1,507 @@
+// The link logic against scripted ports: every read call of the port is one step of the script,
+// so the three-call rule, the result codes and the purges are checked without real time-outs.
+#include "boardlink.h"
+#include "linktesthex.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <deque>
+#include <map>
+#include <optional>
+
+using namespace sundial;
+
+namespace {
+
+// What one read call of the port brings: some bytes, nothing (time-out) or a failed call.
+struct ReadStep {
+    std::vector<std::uint8_t> bytes;
+    bool fails = false;
+};
+
+ReadStep bytes(const std::string& text) {
+    return {bytesOf(text), false};
+}
+ReadStep timeout() {
+    return {};
+}
+ReadStep failure() {
+    return {{}, true};
+}
+
+struct ScriptedPort {
+    std::deque<ReadStep> waiting;               // already received when the next request goes out
+    std::deque<ReadStep> reads;                 // what arrives after it, one step per read call
+    std::vector<std::string> writes;            // hex of each write call
+    std::optional<std::size_t> failWriteNumber; // 0-based index of a write call that fails
+    int readCalls = 0;
+    int purges = 0;
+    int drains = 0;
+    int closes = 0;
+    int closeResult = 1;
+    std::vector<std::string> events; // writes, reads, purges and drains in order
+};
+
+std::map<int, ScriptedPort> g_ports; // port number -> its script; absent numbers do not open
+std::vector<int> g_opened;
+
+class FakePort final : public SerialPort {
+public:
+    explicit FakePort(ScriptedPort& script) : m_script(script) {}
+    int read(std::span<std::uint8_t> buffer) override {
+        ++m_script.readCalls;
+        m_script.events.push_back("read");
+        std::deque<ReadStep>& queue = m_script.waiting.empty() ? m_script.reads : m_script.waiting;
+        if (queue.empty()) {
+            return 0;
+        }
+        ReadStep& step = queue.front();
+        if (step.fails) {
+            queue.pop_front();
+            return -1;
+        }
+        // Bytes beyond the requested count stay queued, as in a driver's buffer.
+        const std::size_t n = std::min(step.bytes.size(), buffer.size());
+        std::copy_n(step.bytes.begin(), n, buffer.begin());
+        step.bytes.erase(step.bytes.begin(), step.bytes.begin() + static_cast<std::ptrdiff_t>(n));
+        if (step.bytes.empty()) {
+            queue.pop_front();
+        }
+        return static_cast<int>(n);
+    }
+    bool write(std::span<const std::uint8_t> data) override {
+        const bool ok = m_script.failWriteNumber != m_script.writes.size();
+        m_script.writes.push_back(hexOf(data));
+        m_script.events.push_back("write " + hexOf(data));
+        return ok;
+    }
+    void purgeReceive() override {
+        ++m_script.purges;
+        m_script.waiting.clear();
+        m_script.events.push_back("purge");
+    }
+    // The rest of the script is the failed exchange's tail: it arrives and is drained.
+    void drainReceive(int quietMs, int limitMs) override {
+        EXPECT_GT(quietMs, 0);
+        EXPECT_GE(limitMs, quietMs);
+        ++m_script.drains;
+        m_script.waiting.clear();
+        m_script.reads.clear();
+        m_script.events.push_back("drain");
+    }
+    int close() override {
+        ++m_script.closes;
+        return m_script.closeResult;
+    }
+
+private:
+    ScriptedPort& m_script;
+};
+
+std::unique_ptr<SerialPort> openScripted(int number) {
+    g_opened.push_back(number);
+    const auto found = g_ports.find(number);
+    if (found == g_ports.end()) {
+        return nullptr;
+    }
+    return std::make_unique<FakePort>(found->second);
+}
+
+const std::string kProbe = "1E 03 8F 00 FF 01 AF";
+const std::string kAckHex = "1F 00";
+const std::string kProbeReply = "1E 03 8F 00 00 00 B0";
+
+// The answers of a board that passes the probe and acknowledges the eight set-ups.
+std::deque<ReadStep> answeringBoard() {
+    std::deque<ReadStep> steps{bytes(kAckHex), bytes(kProbeReply)};
+    for (int k = 0; k < 8; ++k) {
+        steps.push_back(bytes(kAckHex));
+    }
+    return steps;
+}
+
+constexpr Channel kI2cTable[8] = {{1, 76}, {}, {}, {}, {}, {}, {}, {3, 0}};
+constexpr Channel kSpiTable[8] = {{3, 0}, {}, {}, {}, {}, {}, {}, {3, 0}};
+
+class BoardLinkTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        g_ports.clear();
+        g_opened.clear();
+    }
+    void TearDown() override { m_link.close(); }
+
+    // Connects on `number` and forgets the traffic of the connection.
+    ScriptedPort& connect(int number, const Channel* table = kI2cTable) {
+        g_ports[number].reads = answeringBoard();
+        EXPECT_EQ(m_link.init(number, table), number);
+        ScriptedPort& port = g_ports[number];
+        port.writes.clear();
+        port.events.clear();
+        port.readCalls = 0;
+        port.purges = 0;
+        port.drains = 0;
+        return port;
+    }
+
+    BoardLink m_link{&openScripted};
+};
+
+TEST_F(BoardLinkTest, SearchTriesEveryPortInOrderAndStopsAtTheBoard) {
+    g_ports[5].reads = {}; // opens, never answers
+    g_ports[9].reads = answeringBoard();
+    g_ports[12].reads = answeringBoard();
+
+    EXPECT_EQ(m_link.init(0, kI2cTable), 9);
+
+    EXPECT_EQ(g_opened, (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9}));
+    EXPECT_EQ(g_ports[5].writes, (std::vector<std::string>{kProbe}));
+    EXPECT_EQ(g_ports[5].readCalls, 3); // three waits for the acknowledgement, then give up
+    EXPECT_EQ(g_ports[5].events, (std::vector<std::string>{"purge", "write " + kProbe, "read",
+                                                           "read", "read", "drain"}));
+    EXPECT_EQ(g_ports[5].closes, 1);
+    EXPECT_EQ(g_ports[9].writes,
+              (std::vector<std::string>{
+                  kProbe, kAckHex, "1E 03 50 00 01 00 72", "1E 03 51 00 00 00 72",
+                  "1E 03 52 00 00 00 73", "1E 03 53 00 00 00 74", "1E 03 54 00 00 00 75",
+                  "1E 03 55 00 00 00 76", "1E 03 56 00 00 00 77", "1E 03 57 00 03 00 7B"}));
+    EXPECT_EQ(g_ports[9].closes, 0);
+    EXPECT_TRUE(g_ports[12].writes.empty());
+}
+
+TEST_F(BoardLinkTest, SearchWithoutBoardTriesAll256AndLeavesNothingOpen) {
+    g_ports[1].reads = {bytes("1F 01")};         // wrong acknowledgement
+    g_ports[256].reads = {bytes("1F 00 1E 03")}; // short reply
+    EXPECT_EQ(m_link.init(0, kI2cTable), 0);
+    ASSERT_EQ(g_opened.size(), 256u);
+    EXPECT_EQ(g_opened.front(), 1);
+    EXPECT_EQ(g_opened.back(), 256);
+    EXPECT_FALSE(m_link.isOpen());
+    EXPECT_EQ(g_ports[1].closes, 1);
+    EXPECT_EQ(g_ports[256].closes, 1);
+    EXPECT_EQ(m_link.close(), 0);
+}
+
+TEST_F(BoardLinkTest, SinglePortOpensOnlyThatPort) {
+    g_ports[3].reads = answeringBoard();
+    g_ports[4].reads = answeringBoard();
+    EXPECT_EQ(m_link.init(4, kI2cTable), 4);
+    EXPECT_EQ(g_opened, (std::vector<int>{4}));
+
+    m_link.close();
+    g_opened.clear();
+    g_ports[7].reads = {};
+    EXPECT_EQ(m_link.init(7, kI2cTable), 0);
+    EXPECT_EQ(g_opened, (std::vector<int>{7}));
+    EXPECT_FALSE(m_link.isOpen());
+}
+
+TEST_F(BoardLinkTest, PortNumbersOutsideTheRangeFindNothing) {
+    g_ports[257].reads = answeringBoard();
+    for (int port : {257, -2, 100000}) {
+        EXPECT_EQ(m_link.init(port, kI2cTable), 0) << port;
+    }
+    EXPECT_TRUE(g_opened.empty());
+}
+
+TEST_F(BoardLinkTest, MinusOneTakesTheTableAndLeavesThePortAlone) {
+    ScriptedPort& port = connect(2);
+    EXPECT_EQ(m_link.init(-1, kSpiTable), -1);
+    EXPECT_TRUE(m_link.isOpen());
+    EXPECT_EQ(port.closes, 0);
+    EXPECT_TRUE(port.writes.empty());
+    EXPECT_EQ(m_link.channels()[0].type, 3);
+    EXPECT_EQ(m_link.channels()[0].address, 0);
+
+    // The new table is what the next read is framed with.
+    port.reads = {bytes(kAckHex), bytes("1E 06 10 03 90 90 01 00 00 00")};
+    std::uint8_t value = 0;
+    m_link.readData(0, 0x10, &value, 1);
+    EXPECT_EQ(port.writes.front(), "1E 06 10 03 90 90 01 00 01 58");
+}
+
+TEST_F(BoardLinkTest, InitClosesAPortItStillHolds) {
+    ScriptedPort& first = connect(2);
+    g_ports[6].reads = answeringBoard();
+    EXPECT_EQ(m_link.init(6, kI2cTable), 6);
+    EXPECT_EQ(first.closes, 1);
+}
+
+TEST_F(BoardLinkTest, NullTableChangesNothing) {
+    ScriptedPort& port = connect(2);
+    EXPECT_EQ(m_link.init(0, nullptr), 0);
+    EXPECT_EQ(m_link.init(-1, nullptr), 0);
+    EXPECT_TRUE(m_link.isOpen());
+    EXPECT_EQ(port.closes, 0);
+    EXPECT_EQ(m_link.channels()[0].address, 76);
+}
+
+TEST_F(BoardLinkTest, ReadTakesTheValueFromFrameByteSeven) {
+    ScriptedPort& port = connect(1);
+    port.reads = {bytes(kAckHex), bytes("1E 06 10 01 4C 01 00 A5 01 27")};
+    std::uint8_t value = 0;
+    EXPECT_EQ(m_link.readData(0, 0x10, &value, 1), 0);
+    EXPECT_EQ(value, 0xA5);
+    EXPECT_EQ(port.events, (std::vector<std::string>{"purge", "write 1E 06 10 01 4C 10 01 00 00 92",
+                                                     "read", "read", "write " + kAckHex}));
+}
+
+TEST_F(BoardLinkTest, BytesWaitingBeforeARequestAreNotItsAnswer) {
+    ScriptedPort& port = connect(1);
+    // A well-formed reply of the same size that came after an earlier read gave up.
+    port.waiting = {bytes("1F 00 1E 06 10 01 4C 01 00 77 00 F9")};
+    port.reads = {bytes(kAckHex), bytes("1E 06 10 01 4C 01 00 A5 01 27")};
+    std::uint8_t value = 0;
+    EXPECT_EQ(m_link.readData(0, 0x10, &value, 1), 0);
+    EXPECT_EQ(value, 0xA5);
+
+    port.waiting = {bytes("AA 55")};
+    port.reads = {bytes(kAckHex), bytes("1E 03 00 01 00 00 22")};
+    EXPECT_EQ(m_link.writeData(0, 0x10, &value, 1), 0);
+    EXPECT_EQ(port.purges, 2);
+    EXPECT_EQ(port.drains, 0);
+}
+
+struct ReplyShape {
+    const char* name;
+    const char* reply; // to a read of three registers from 0x10, after the acknowledgement
+    int strictCode;    // read replies checked as frames
+    int lenientCode;   // judged by length only
+};
+
+class ReplyJudging : public BoardLinkTest, public ::testing::WithParamInterface<ReplyShape> {
+protected:
+    void TearDown() override {
+        ::unsetenv("SUNDIAL_LENIENT_REPLIES");
+        BoardLinkTest::TearDown();
+    }
+    void readWith(const char* lenient, int code) {
+        if (lenient != nullptr) {
+            ::setenv("SUNDIAL_LENIENT_REPLIES", lenient, 1);
+        }
+        ScriptedPort& port = connect(1); // the switch is read at init
+        port.reads = {bytes(kAckHex), bytes(GetParam().reply)};
+        std::uint8_t values[3] = {0x5A, 0x5A, 0x5A};
+        EXPECT_EQ(m_link.readData(0, 0x10, values, 3), code);
+        const std::vector<std::uint8_t> got(values, values + 3);
+        const std::vector<std::uint8_t> expected =
+            code == 0 ? std::vector<std::uint8_t>{0x11, 0x22, 0x33}
+                      : std::vector<std::uint8_t>{0x5A, 0x5A, 0x5A};
+        EXPECT_EQ(got, expected);
+        EXPECT_EQ(port.drains, code == 0 ? 0 : 1);
+        EXPECT_EQ(port.writes.size(), code == 0 ? 2u : 1u) << "closing ack only for a reply taken";
+    }
+};
+
+TEST_P(ReplyJudging, Strict) {
+    readWith(nullptr, GetParam().strictCode);
+    EXPECT_FALSE(m_link.lenientReplies());
+}
+
+TEST_P(ReplyJudging, Lenient) {
+    readWith("1", GetParam().lenientCode);
+    EXPECT_TRUE(m_link.lenientReplies());
+}
+
+TEST_P(ReplyJudging, OnlyOneTurnsTheSwitch) {
+    readWith("yes", GetParam().strictCode);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Link, ReplyJudging,
+    ::testing::Values(ReplyShape{"wellFormed", "1E 08 10 01 10 03 00 11 22 33 00 B0", 0, 0},
+                      ReplyShape{"badStartByte", "1D 08 10 01 10 03 00 11 22 33 00 AF", 4, 0},
+                      ReplyShape{"badLength", "1E 09 10 01 10 03 00 11 22 33 00 B1", 4, 0},
+                      ReplyShape{"badChecksum", "1E 08 10 01 10 03 00 11 22 33 00 B1", 4, 0},
+                      ReplyShape{"checksumHighByte", "1E 08 10 01 10 03 00 11 22 33 01 B0", 4, 0},
+                      ReplyShape{"noFrameAtAll", "00 00 00 00 00 00 00 11 22 33 00 00", 4, 0}),
+    [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
+
+struct FailedRead {
+    const char* name;
+    std::deque<ReadStep> answers;
+    std::optional<std::size_t> failingWrite;
+    int code;
+    std::size_t writes; // write calls made
+};
+
+class ReadFailures : public BoardLinkTest, public ::testing::WithParamInterface<FailedRead> {};
+
+TEST_P(ReadFailures, GiveTheStepsCodeAndDrain) {
+    const FailedRead& c = GetParam();
+    ScriptedPort& port = connect(1);
+    port.reads = c.answers;
+    port.failWriteNumber = c.failingWrite;
+    std::uint8_t value = 0x5A;
+    EXPECT_EQ(m_link.readData(0, 0x10, &value, 1), c.code);
+    EXPECT_EQ(value, 0x5A) << "buffer untouched on failure";
+    EXPECT_EQ(port.writes.size(), c.writes);
+    EXPECT_EQ(port.events.front(), "purge");
+    EXPECT_EQ(port.drains, 1);
+    EXPECT_EQ(port.events.back(), "drain");
+    EXPECT_TRUE(m_link.isOpen()) << "the port stays open after a failed transaction";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Link, ReadFailures,
+    ::testing::Values(
+        FailedRead{"sendFails", {}, 0, 1, 1}, FailedRead{"noAck", {}, {}, 2, 1},
+        FailedRead{"ackReadFails", {failure()}, {}, 2, 1},
+        FailedRead{"halfAckThenSilence", {bytes("1F")}, {}, 2, 1},
+        FailedRead{"wrongAck", {bytes("1F 01"), bytes("1E 06 10 01 4C 01 00 A5 01 27")}, {}, 3, 1},
+        FailedRead{"nakByte", {bytes("AA 55")}, {}, 3, 1},
+        FailedRead{"noReply", {bytes(kAckHex)}, {}, 4, 1},
+        FailedRead{"replyOneShort", {bytes("1F 00 1E 06 10 01 4C 01 00 A5 01")}, {}, 4, 1},
+        FailedRead{"replyReadFails", {bytes(kAckHex), bytes("1E 06"), failure()}, {}, 4, 1},
+        FailedRead{
+            "replyInFourPieces",
+            {bytes(kAckHex), bytes("1E 06 10"), bytes("01 4C 01"), bytes("00 A5"), bytes("01 27")},
+            {},
+            4,
+            1},
+        FailedRead{"closingAckFails", {bytes("1F 00 1E 06 10 01 4C 01 00 A5 01 27")}, 1, 5, 2}),
+    [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
+
+// A failed read call means the device went away: the wait ends there, not after two more calls
+// that could only time out.
+TEST_F(BoardLinkTest, AFailedReadCallEndsTheWaitAtOnce) {
+    ScriptedPort& port = connect(1);
+    std::uint8_t value = 0x5A;
+    port.reads = {failure()};
+    EXPECT_EQ(m_link.readData(0, 0x10, &value, 1), 2);
+    EXPECT_EQ(port.readCalls, 1);
+
+    port.readCalls = 0;
+    port.reads = {bytes(kAckHex), bytes("1E 06"), failure()};
+    EXPECT_EQ(m_link.readData(0, 0x10, &value, 1), 4);
+    EXPECT_EQ(port.readCalls, 3);
+
+    port.readCalls = 0;
+    port.reads = {failure()};
+    EXPECT_EQ(m_link.writeData(0, 0x10, &value, 1), 2);
+    EXPECT_EQ(port.readCalls, 1);
+}
+
+TEST_F(BoardLinkTest, ReplyInThreePiecesArrives) {
+    ScriptedPort& port = connect(1);
+    port.reads = {bytes("1F"), bytes("00"), bytes("1E 06 10"), timeout(),
+                  bytes("01 4C 01 00 A5 01 27")};
+    std::uint8_t value = 0;
+    EXPECT_EQ(m_link.readData(0, 0x10, &value, 1), 0);
+    EXPECT_EQ(value, 0xA5);
+    EXPECT_EQ(port.readCalls, 5);
+}
+
+TEST_F(BoardLinkTest, WriteAcceptsAnyTwoBytesAsAcknowledgement) {
+    ScriptedPort& port = connect(1);
+    port.reads = {bytes("AB CD"), bytes("1E 03 00 01 00 00 22")};
+    const std::uint8_t value = 0x55;
+    EXPECT_EQ(m_link.writeData(0, 0x10, &value, 1), 0);
+    EXPECT_EQ(port.writes, (std::vector<std::string>{"1E 05 00 01 4C 10 55 00 D5", kAckHex}));
+    EXPECT_EQ(port.drains, 0);
+}
+
+TEST_F(BoardLinkTest, WriteRepliesAreJudgedByLengthOnly) {
+    ScriptedPort& port = connect(1);
+    port.reads = {bytes(kAckHex), bytes("00 11 22 33 44 55 66")};
+    const std::uint8_t value = 0x55;
+    EXPECT_EQ(m_link.writeData(0, 0x10, &value, 1), 0);
+    EXPECT_EQ(port.drains, 0);
+}
+
+struct FailedWrite {
+    const char* name;
+    std::deque<ReadStep> answers;
+    std::optional<std::size_t> failingWrite;
+    int code;
+};
+
+class WriteFailures : public BoardLinkTest, public ::testing::WithParamInterface<FailedWrite> {};
+
+TEST_P(WriteFailures, GiveTheStepsCodeAndDrain) {
+    const FailedWrite& c = GetParam();
+    ScriptedPort& port = connect(1);
+    port.reads = c.answers;
+    port.failWriteNumber = c.failingWrite;
+    const std::uint8_t value = 0x01;
+    EXPECT_EQ(m_link.writeData(7, 0x37, &value, 1), c.code);
+    EXPECT_EQ(port.writes.front(), "1E 06 07 03 37 37 00 01 00 9D");
+    EXPECT_EQ(port.events.front(), "purge");
+    EXPECT_EQ(port.drains, 1);
+    EXPECT_EQ(port.events.back(), "drain");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Link, WriteFailures,
+    ::testing::Values(FailedWrite{"sendFails", {}, 0, 1},
+                      FailedWrite{"noAck", {timeout(), timeout(), timeout()}, {}, 2},
+                      FailedWrite{"ackReadFails", {failure()}, {}, 2},
+                      FailedWrite{"noReply", {bytes(kAckHex)}, {}, 3},
+                      FailedWrite{"replyInFourPieces",
+                                  {bytes(kAckHex), bytes("1E"), bytes("03 07"), bytes("03 00"),
+                                   bytes("00 2B")},
+                                  {},
+                                  3},
+                      FailedWrite{"closingAckFails", {bytes("1F 00 1E 03 07 03 00 00 2B")}, 1, 4}),
+    [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
+
+TEST_F(BoardLinkTest, ASetupFailureDoesNotStopTheConnection) {
+    g_ports[2].reads = {bytes(kAckHex), bytes(kProbeReply)}; // then silent for the set-ups
+    EXPECT_EQ(m_link.init(2, kI2cTable), 2);
+    EXPECT_TRUE(m_link.isOpen());
+    EXPECT_EQ(g_ports[2].writes.size(), 10u); // probe, closing ack, eight set-ups
+    EXPECT_EQ(g_ports[2].purges, 9);          // before each request
+    EXPECT_EQ(g_ports[2].drains, 8);
+}
+
+TEST_F(BoardLinkTest, NoPortMeansCodeOneAndNothingSent) {
+    std::uint8_t value = 0;
+    EXPECT_EQ(m_link.readData(0, 0x10, &value, 1), 1);
+    EXPECT_EQ(m_link.writeData(0, 0x10, &value, 1), 1);
+    EXPECT_EQ(m_link.close(), 0);
+}
+
+TEST_F(BoardLinkTest, RejectedArgumentsSendNothing) {
+    Channel table[8] = {{1, 76}, {}, {}, {}, {}, {}, {5, 0}, {3, 0}};
+    ScriptedPort& port = connect(1, table);
+    std::vector<std::uint8_t> buffer(300, 0);
+    struct Rejected {
+        const char* what;
+        int code;
+    };
+    const Rejected cases[] = {
+        {"read count 0", m_link.readData(0, 0x10, buffer.data(), 0)},
+        {"read count -1", m_link.readData(0, 0x10, buffer.data(), -1)},
+        {"read count 256", m_link.readData(0, 0x10, buffer.data(), 256)},
+        {"read null buffer", m_link.readData(0, 0x10, nullptr, 1)},
+        {"read channel -1", m_link.readData(-1, 0x10, buffer.data(), 1)},
+        {"read channel 8", m_link.readData(8, 0x10, buffer.data(), 1)},
+        {"read type 0 channel", m_link.readData(3, 0x10, buffer.data(), 1)},
+        {"read type 5 channel", m_link.readData(6, 0x10, buffer.data(), 1)},
+        {"write count 0", m_link.writeData(0, 0x10, buffer.data(), 0)},
+        {"write count 252 on type 1", m_link.writeData(0, 0x10, buffer.data(), 252)},
+        {"write count 251 on type 3", m_link.writeData(7, 0x10, buffer.data(), 251)},
+        {"write null data", m_link.writeData(0, 0x10, nullptr, 1)},
+        {"write channel 8", m_link.writeData(8, 0x10, buffer.data(), 1)},
+        {"write type 0 channel", m_link.writeData(2, 0x10, buffer.data(), 1)},
+    };
+    for (const Rejected& c : cases) {
+        EXPECT_EQ(c.code, 1) << c.what;
+    }
+    EXPECT_TRUE(port.writes.empty());
+    EXPECT_EQ(port.purges, 0);
+    EXPECT_EQ(port.drains, 0);
+}
+
+TEST_F(BoardLinkTest, CloseReturnsThePlatformResult) {
+    ScriptedPort& port = connect(1);
+    port.closeResult = 7;
+    EXPECT_EQ(m_link.close(), 7);
+    EXPECT_EQ(port.closes, 1);
+    EXPECT_FALSE(m_link.isOpen());
+    EXPECT_EQ(m_link.close(), 0);
+    EXPECT_EQ(port.closes, 1);
+}
+
+} // namespace
