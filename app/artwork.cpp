@@ -64,13 +64,11 @@ QPixmap title() {
     return pixmap;
 }
 
-QPixmap logo() {
-    QPixmap pixmap(162, 19);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
+namespace {
 
-    // A larkspur spike: florets shrinking towards the tip, on a green stem.
+// A larkspur spike, 19 units high: florets shrinking towards the tip, on a green stem.
+void drawSpike(QPainter& painter) {
+    painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(QPen(QColor(40, 110, 40), 1.2));
     painter.drawLine(QPointF(9.5, 18.5), QPointF(9.5, 1.0));
     painter.setPen(Qt::NoPen);
@@ -85,6 +83,24 @@ QPixmap logo() {
         painter.setBrush(QColor(230, 220, 255));
         painter.drawEllipse(QPointF(f.x, f.y), f.r * 0.35, f.r * 0.35);
     }
+}
+
+} // namespace
+
+QImage icon(int size) {
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.scale(size / 19.0, size / 19.0);
+    drawSpike(painter);
+    return image;
+}
+
+QPixmap logo() {
+    QPixmap pixmap(162, 19);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    drawSpike(painter);
 
     painter.setRenderHint(QPainter::TextAntialiasing);
     painter.setFont(boldFont(14));

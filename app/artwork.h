@@ -15,8 +15,11 @@ QPixmap imageButton(const QString& lettering, int width);
 // "Tessaly EVM Controller" in bold green on a transparent background, 360 x 19.
 QPixmap title();
 
-// The program's own logo, 162 x 19.
+// The program's own logo, 162 x 19: a larkspur spike and the name.
 QPixmap logo();
+
+// The program's icon: the spike of the logo, `size` pixels square, on a transparent ground.
+QImage icon(int size);
 
 // ImageList1: the zero-flag lamps, 16 x 16 on a blue background that is the transparent
 // colour. 0 unlit (white and grey), 1 red, 2 lit green.

@@ -3,10 +3,17 @@
 #include <dlfcn.h>
 #include <filesystem>
 #include <system_error>
+#include <vector>
 
 namespace larkspur {
 
 namespace {
+
+#ifdef LARKSPUR_LIBRARY_FOLDER_FROM_PROGRAM
+constexpr const char* kLibraryFolderFromProgram = LARKSPUR_LIBRARY_FOLDER_FROM_PROGRAM;
+#else
+constexpr const char* kLibraryFolderFromProgram = "../lib";
+#endif
 
 std::string executableFolder() {
     std::error_code error;
@@ -30,16 +37,36 @@ const char* LinkLibrary::fileName() {
     return "libSundial.so";
 }
 
+const char* LinkLibrary::versionedFileName() {
+    return "libSundial.so." SUNDIAL_SOVERSION_TEXT;
+}
+
 LinkLoader::Status LinkLibrary::load() {
     unload();
     // dlopen() with a bare name would not see this program's folder: look there explicitly.
     const std::string folder = m_programFolder.empty() ? executableFolder() : m_programFolder;
+    std::vector<std::string> candidates;
     if (!folder.empty()) {
-        const std::string beside = (std::filesystem::path(folder) / fileName()).string();
-        m_handle = ::dlopen(beside.c_str(), RTLD_NOW | RTLD_LOCAL);
+        candidates.push_back((std::filesystem::path(folder) / fileName()).string());
     }
-    if (m_handle == nullptr) {
-        m_handle = ::dlopen(fileName(), RTLD_NOW | RTLD_LOCAL);
+    // The loader's search: the development link, then the shared object's own name, which is
+    // all a system without the development package has.
+    candidates.push_back(fileName());
+    candidates.push_back(versionedFileName());
+    // Installed under a prefix the loader does not search (~/.local): the library folder beside
+    // the program's.
+    if (!folder.empty()) {
+        candidates.push_back(
+            (std::filesystem::path(folder) / kLibraryFolderFromProgram / versionedFileName())
+                .lexically_normal()
+                .string());
+    }
+    for (const std::string& candidate : candidates) {
+        m_handle = ::dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (m_handle != nullptr) {
+            m_loadedFrom = candidate;
+            break;
+        }
     }
     if (m_handle == nullptr) {
         return Status::CannotLoad;
@@ -64,6 +91,7 @@ LinkLoader::Status LinkLibrary::load() {
 
 void LinkLibrary::unload() {
     m_entries = {};
+    m_loadedFrom.clear();
     if (m_handle != nullptr) {
         ::dlclose(m_handle);
         m_handle = nullptr;

@@ -17,8 +17,9 @@ public:
     LinkLibrary& operator=(const LinkLibrary&) = delete;
 
     // The library beside the program first, then by bare name through the loader's search
-    // path, as the platform's own order does it on Windows. On Invalid (an entry missing) the
-    // library has been unloaded again.
+    // path, as the platform's own order does it on Windows; then, for an installation under a
+    // prefix the loader does not search, the library folder of that prefix. On Invalid (an entry
+    // missing) the library has been unloaded again.
     Status load() override;
     void unload() override;
 
@@ -26,10 +27,16 @@ public:
     const LinkEntries* entries() const override { return isLoaded() ? &m_entries : nullptr; }
     // The file name to look for: "libSundial.so" here, "Sundial.dll" on Windows.
     static const char* fileName();
+    // The shared object's own name, libSundial.so.1: all an installation without the
+    // development package has.
+    static const char* versionedFileName();
+    // Where the loaded library was found (as given to the loader); empty when none is loaded.
+    const std::string& loadedFrom() const { return m_loadedFrom; }
 
 private:
     std::string m_programFolder;
     void* m_handle = nullptr;
+    std::string m_loadedFrom;
     LinkEntries m_entries;
 };
 

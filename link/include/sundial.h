@@ -62,6 +62,9 @@
 extern "C" {
 #endif
 
+/* The major version, as in the shared object's name (libSundial.so.1). */
+#define SUNDIAL_SOVERSION_TEXT "1"
+
 /* Number of entries of the channel table handed to _init. */
 #define SUNDIAL_CHANNELS 8
 
@@ -130,6 +133,29 @@ SUNDIAL_API int32_t _readData(int32_t channel, int32_t reg, uint8_t* buffer, int
 SUNDIAL_API int32_t _writeData(int32_t channel, int32_t reg, const uint8_t* data, int32_t count);
 
 #ifdef __cplusplus
+}
+#endif
+
+#if !defined(_WIN32) && !defined(SUNDIAL_BUILDING)
+/*
+ * For programs linked against the library on ELF systems (Linux): every such program carries a
+ * hidden _init of its own, the C runtime's start-up code, and a direct call to _init reaches that
+ * one instead of the library's. Call sundial_init instead; it takes the library's entry by name
+ * (the way a program that loads the library at run time does) and has _init's contract.
+ * Returns 0, as a failed search does, when the library is not loaded.
+ */
+#include <dlfcn.h>
+#include <string.h>
+
+static inline int32_t sundial_init(int32_t port, const SundialChannel* channels) {
+    int32_t (*entry)(int32_t, const SundialChannel*) = 0;
+    void* library = dlopen("libSundial.so." SUNDIAL_SOVERSION_TEXT, RTLD_NOW | RTLD_NOLOAD);
+    if (library != 0) {
+        void* symbol = dlsym(library, "_init");
+        memcpy(&entry, &symbol, sizeof entry);
+        dlclose(library);
+    }
+    return entry != 0 ? entry(port, channels) : 0;
 }
 #endif
 

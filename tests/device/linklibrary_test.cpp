@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <unistd.h>
 
 using namespace larkspur;
@@ -42,6 +43,28 @@ TEST(LinkLibraryTest, ALibraryWithoutAllEntriesIsRefusedAndUnloaded) {
     EXPECT_EQ(library.load(), LinkLoader::Status::Invalid);
     EXPECT_FALSE(library.isLoaded());
     EXPECT_EQ(library.entries(), nullptr);
+}
+
+TEST(LinkLibraryTest, AnInstalledProgramFindsTheSharedObjectInItsPrefix) {
+    // prefix/bin/<program> and prefix/<library folder>/libSundial.so.1, as an installation
+    // under a prefix the loader does not search (~/.local) leaves them.
+    namespace fs = std::filesystem;
+    const fs::path prefix =
+        fs::path(::testing::TempDir()) / ("prefix-" + std::to_string(::getpid()));
+    const fs::path bin = prefix / "bin";
+    const fs::path libraries = (bin / LARKSPUR_LIBRARY_FOLDER_FROM_PROGRAM).lexically_normal();
+    fs::create_directories(bin);
+    fs::create_directories(libraries);
+    fs::copy_file(fs::path(SUNDIAL_LIBRARY_PATH).parent_path() / "libSundial.so.1",
+                  libraries / "libSundial.so.1", fs::copy_options::overwrite_existing);
+
+    LinkLibrary library(bin.string());
+    ASSERT_EQ(library.load(), LinkLoader::Status::Loaded);
+    EXPECT_EQ(fs::path(library.loadedFrom()), libraries / "libSundial.so.1");
+    EXPECT_EQ(library.entries()->getVer(), 0x1500);
+    library.unload();
+    EXPECT_TRUE(library.loadedFrom().empty());
+    fs::remove_all(prefix);
 }
 
 using RegisterAccessOnBoard = OnBoardTest;

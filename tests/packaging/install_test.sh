@@ -1,0 +1,83 @@
+#!/usr/bin/env bash
+# The installation from `cmake --install` into a prefix of its own: its layout, the installed
+# command line on the virtual board (the library found without LD_LIBRARY_PATH), the desktop
+# files through their validators, the man pages, and the SDK from another program's side
+# (pkg-config and find_package).
+#   install_test.sh BUILD_DIR SOURCE_DIR
+set -uo pipefail
+build=$1
+source=$2
+work=$(mktemp -d)
+evm_pid=
+cleanup() {
+    [ -n "$evm_pid" ] && kill "$evm_pid" 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+status=0
+fail() {
+    echo "FAIL: $*"
+    status=1
+}
+
+prefix=$work/prefix
+cmake --install "$build" --prefix "$prefix" >/dev/null || { echo "FAIL: cmake --install"; exit 1; }
+libdir=$(sed -n 's/^CMAKE_INSTALL_LIBDIR:PATH=//p' "$build/CMakeCache.txt")
+app=org.larkspur.Larkspur
+
+for file in bin/larkspur bin/larkspur-cli bin/larkspur-virtual-evm include/sundial.h \
+    "$libdir/libSundial.so" "$libdir/libSundial.so.1" "$libdir/pkgconfig/sundial.pc" \
+    "$libdir/cmake/Sundial/SundialConfig.cmake" "share/applications/$app.desktop" \
+    "share/metainfo/$app.metainfo.xml" "share/icons/hicolor/scalable/apps/$app.svg" \
+    "share/icons/hicolor/48x48/apps/$app.png" "share/icons/hicolor/256x256/apps/$app.png" \
+    share/man/man1/larkspur.1.gz share/man/man1/larkspur-cli.1.gz \
+    share/man/man1/larkspur-virtual-evm.1.gz share/doc/larkspur/copyright \
+    share/doc/libsundial1/copyright share/doc/libsundial-dev/copyright; do
+    [ -e "$prefix/$file" ] || fail "missing $file"
+done
+[ -e "$prefix/bin/virtual-evm" ] && fail "the virtual EVM is installed under its build name"
+soname=$(objdump -p "$prefix/$libdir/libSundial.so.1" | awk '/SONAME/ {print $2}')
+[ "$soname" = "libSundial.so.1" ] || fail "SONAME is '$soname'"
+[ "$(readlink "$prefix/$libdir/libSundial.so")" = "libSundial.so.1" ] || fail "development link"
+
+# The installed command line on the installed virtual board, from a clean environment.
+"$prefix/bin/larkspur-virtual-evm" --link "$work/evm" --control "$work/evm.ctl" >"$work/evm.out" &
+evm_pid=$!
+for _ in $(seq 100); do
+    [ -s "$work/evm.out" ] && break
+    sleep 0.1
+done
+mkdir -p "$work/config"
+read=$(env -i HOME="$work" XDG_CONFIG_HOME="$work/config" SUNDIAL_PORTS="$work/evm" \
+    "$prefix/bin/larkspur-cli" --interface iic read 0x10 2>&1)
+[ "$read" = "0x10, 0xC0" ] || fail "installed larkspur-cli read: '$read'"
+
+desktop-file-validate "$prefix/share/applications/$app.desktop" || fail "desktop-file-validate"
+appstreamcli validate --no-net "$prefix/share/metainfo/$app.metainfo.xml" >"$work/appstream.txt" ||
+    { cat "$work/appstream.txt"; fail "appstreamcli validate"; }
+for page in "$prefix"/share/man/man1/*.1.gz; do
+    warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null)
+    [ -z "$warnings" ] || fail "$page: $warnings"
+done
+
+# Another program's side: the example with pkg-config, then with find_package. A sanitized
+# library wants its runtime first, so a sanitized build builds the example that way too.
+example=$source/link/examples
+sanitize=()
+if grep -q '^LARKSPUR_SANITIZE:BOOL=ON' "$build/CMakeCache.txt"; then
+    sanitize=(-fsanitize=address,undefined)
+fi
+export PKG_CONFIG_PATH=$prefix/$libdir/pkgconfig
+# shellcheck disable=SC2046
+cc -Wall -Wextra -Werror -pedantic "${sanitize[@]}" "$example/readregister.c" \
+    $(pkg-config --cflags --libs sundial) -o "$work/readregister" ||
+    fail "the example does not build with pkg-config"
+answer=$(SUNDIAL_PORTS="$work/evm" LD_LIBRARY_PATH="$prefix/$libdir" "$work/readregister")
+[ "$answer" = "$(printf 'Sundial 1.5.0.0\nport 1: register 0x10 = 0xC0 (code 0)')" ] ||
+    fail "the example built with pkg-config said '$answer'"
+cmake -S "$example" -B "$work/example" -DCMAKE_PREFIX_PATH="$prefix" \
+    -DCMAKE_C_FLAGS="${sanitize[*]}" >/dev/null &&
+    cmake --build "$work/example" >/dev/null || fail "the example does not build with find_package"
+answer=$(SUNDIAL_PORTS="$work/evm" "$work/example/readregister" | head -1)
+[ "$answer" = "Sundial 1.5.0.0" ] || fail "the example built with find_package said '$answer'"
+exit $status
