@@ -30,6 +30,8 @@
 
 using namespace larkspur;
 using testsupport::EvmProcess;
+using testsupport::frameHex;
+using testsupport::requestsOf;
 
 namespace {
 
@@ -46,36 +48,14 @@ protected:
     }
 };
 
-std::vector<std::string> requestsOf(const std::vector<std::string>& traffic) {
-    std::vector<std::string> requests;
-    for (const std::string& line : traffic) {
-        if (line.rfind("rx 1E", 0) == 0) {
-            requests.push_back(line.substr(3));
-        }
-    }
-    return requests;
-}
-
-std::string frame(std::vector<int> payload) {
-    std::vector<std::uint8_t> bytes = {0x1E, static_cast<std::uint8_t>(payload.size())};
-    int sum = 0x1E + static_cast<int>(payload.size());
-    for (int b : payload) {
-        bytes.push_back(static_cast<std::uint8_t>(b));
-        sum += b;
-    }
-    bytes.push_back(static_cast<std::uint8_t>((sum >> 8) & 0xFF));
-    bytes.push_back(static_cast<std::uint8_t>(sum & 0xFF));
-    return testsupport::hex(bytes);
-}
-
 // A codec write on channel 0 as the link frames it.
 std::string codecWrite(bool i2c, int address, int value) {
-    return i2c ? frame({0x00, 0x01, 0x4C, address, value})
-               : frame({0x00, 0x03, address, address, 0x00, value});
+    return i2c ? frameHex({0x00, 0x01, 0x4C, address, value})
+               : frameHex({0x00, 0x03, address, address, 0x00, value});
 }
 
 std::string boardWrite(int reg, int value) {
-    return frame({0x07, 0x03, reg, reg, 0x00, value});
+    return frameHex({0x07, 0x03, reg, reg, 0x00, value});
 }
 
 // A control showing field value 0 (a track bar: 0 dB).
@@ -155,7 +135,7 @@ TEST_F(PanelOnBoard, StartUpOverI2cSendsExactlyTheConnectionSequence) {
     const auto requests = requestsOf(m_evm->transcriptAfter(kStartUpLinesI2c));
     std::vector<std::string> expected = {"1E 03 8F 00 FF 01 AF", "1E 03 50 00 01 00 72"};
     for (int k = 1; k < 7; ++k) {
-        expected.push_back(frame({0x50 + k, 0x00, 0x00}));
+        expected.push_back(frameHex({0x50 + k, 0x00, 0x00}));
     }
     expected.push_back("1E 03 57 00 03 00 7B");
     for (auto [r, v] : std::vector<std::pair<int, int>>{{0, 0},
@@ -170,7 +150,7 @@ TEST_F(PanelOnBoard, StartUpOverI2cSendsExactlyTheConnectionSequence) {
         expected.push_back(boardWrite(r, v));
     }
     for (int r = 0x10; r <= 0x19; ++r) {
-        expected.push_back(frame({0x10, 0x01, 0x4C, r, 0x01, 0x00}));
+        expected.push_back(frameHex({0x10, 0x01, 0x4C, r, 0x01, 0x00}));
     }
     EXPECT_EQ(requests, expected);
     EXPECT_TRUE(m_form->historyLines().isEmpty());
@@ -185,7 +165,7 @@ TEST_F(PanelOnBoard, StartUpOverSpiReadsNothingAndShowsTheDefaults) {
     start({"--spi-device", "1"}, kSpiDevice1);
     const auto requests = requestsOf(m_evm->transcriptAfter(20 + 9 * 4));
     ASSERT_EQ(requests.size(), 1u + 8u + 9u) << "no codec reads over SPI";
-    EXPECT_EQ(requests[1], frame({0x50, 0x00, 0x03}));
+    EXPECT_EQ(requests[1], frameHex({0x50, 0x00, 0x03}));
     EXPECT_EQ(control<QSlider>("tkDAC1")->value(), 255);
     EXPECT_EQ(control<QComboBox>("cbDACSAM")->currentIndex(), 0);
     EXPECT_EQ(m_form->access().DeviceBits(), 0x20);

@@ -23,6 +23,8 @@
 extern char** environ;
 
 using testsupport::EvmProcess;
+using testsupport::frameHex;
+using testsupport::requestsOf;
 
 namespace {
 
@@ -129,41 +131,19 @@ Outcome runCli(const std::vector<std::string>& arguments, const std::string& inp
     return process.finish();
 }
 
-std::string frame(std::vector<int> payload) {
-    std::vector<std::uint8_t> bytes = {0x1E, static_cast<std::uint8_t>(payload.size())};
-    int sum = 0x1E + static_cast<int>(payload.size());
-    for (int b : payload) {
-        bytes.push_back(static_cast<std::uint8_t>(b));
-        sum += b;
-    }
-    bytes.push_back(static_cast<std::uint8_t>((sum >> 8) & 0xFF));
-    bytes.push_back(static_cast<std::uint8_t>(sum & 0xFF));
-    return testsupport::hex(bytes);
-}
-
 std::string codecRead(int reg) {
-    return frame({0x10, 0x01, 0x4C, reg, 0x01, 0x00});
+    return frameHex({0x10, 0x01, 0x4C, reg, 0x01, 0x00});
 }
 
 std::string codecWrite(int reg, int value) {
-    return frame({0x00, 0x01, 0x4C, reg, value});
-}
-
-std::vector<std::string> requestsOf(const std::vector<std::string>& traffic) {
-    std::vector<std::string> requests;
-    for (const std::string& line : traffic) {
-        if (line.rfind("rx 1E", 0) == 0) {
-            requests.push_back(line.substr(3));
-        }
-    }
-    return requests;
+    return frameHex({0x00, 0x01, 0x4C, reg, value});
 }
 
 // What _init sends over IIC: the probe and the eight channel set-ups.
 std::vector<std::string> opening() {
     std::vector<std::string> requests = {"1E 03 8F 00 FF 01 AF", "1E 03 50 00 01 00 72"};
     for (int k = 1; k < 7; ++k) {
-        requests.push_back(frame({0x50 + k, 0x00, 0x00}));
+        requests.push_back(frameHex({0x50 + k, 0x00, 0x00}));
     }
     requests.push_back("1E 03 57 00 03 00 7B");
     return requests;
@@ -237,8 +217,8 @@ TEST_F(CliOnBoard, ConnectSetsTheBoardUpAndReadsTheCodec) {
                              "0x15, 0x00\n0x16, 0x8A\n0x17, 0x00\n0x18, 0xFF\n0x19, 0xFF\n");
     const auto sent = requests(kOpeningLines + 19 * 4);
     ASSERT_EQ(sent.size(), 9u + 9u + 10u);
-    EXPECT_EQ(sent[9], frame({0x07, 0x03, 0, 0, 0x00, 0}));
-    EXPECT_EQ(sent[17], frame({0x07, 0x03, 0x37, 0x37, 0x00, 1})) << "the codec is the slave";
+    EXPECT_EQ(sent[9], frameHex({0x07, 0x03, 0, 0, 0x00, 0}));
+    EXPECT_EQ(sent[17], frameHex({0x07, 0x03, 0x37, 0x37, 0x00, 1})) << "the codec is the slave";
     EXPECT_EQ(sent[18], codecRead(0x10));
     EXPECT_EQ(sent[27], codecRead(0x19));
 }

@@ -343,4 +343,26 @@ std::string hex(const std::vector<uint8_t>& bytes) {
     return text;
 }
 
+std::string frameHex(const std::vector<int>& payload) {
+    std::vector<uint8_t> bytes = {0x1E, static_cast<uint8_t>(payload.size())};
+    int sum = 0x1E + static_cast<int>(payload.size());
+    for (const int b : payload) {
+        bytes.push_back(static_cast<uint8_t>(b));
+        sum += b;
+    }
+    bytes.push_back(static_cast<uint8_t>((sum >> 8) & 0xFF));
+    bytes.push_back(static_cast<uint8_t>(sum & 0xFF));
+    return hex(bytes);
+}
+
+std::vector<std::string> requestsOf(const std::vector<std::string>& traffic) {
+    std::vector<std::string> requests;
+    for (const std::string& line : traffic) {
+        if (line.rfind("rx 1E", 0) == 0) {
+            requests.push_back(line.substr(3));
+        }
+    }
+    return requests;
+}
+
 } // namespace testsupport

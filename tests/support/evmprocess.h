@@ -76,4 +76,10 @@ private:
 // "1E 03 8F 00 FF 01 AF"
 std::string hex(const std::vector<uint8_t>& bytes);
 
+// A request as the link frames it, in the transcript's hex: start byte, length, payload, sum.
+std::string frameHex(const std::vector<int>& payload);
+
+// The PC's requests in a transcript ("rx 1E ..." lines), without the "rx ".
+std::vector<std::string> requestsOf(const std::vector<std::string>& traffic);
+
 } // namespace testsupport
