@@ -1,4 +1,5 @@
 // larkspur-cli as a user runs it, against the virtual board: exact traffic, output, exit status.
+#include "childprocess.h"
 #include "clioptions.h"
 #include "evmprocess.h"
 
@@ -8,127 +9,31 @@
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
-#include <csignal>
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <poll.h>
-#include <spawn.h>
-#include <sys/file.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-extern char** environ;
-
+using testsupport::ChildProcess;
 using testsupport::EvmProcess;
 using testsupport::frameHex;
 using testsupport::requestsOf;
 
 namespace {
 
-struct Outcome {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-// A running larkspur-cli with pipes on its three standard streams.
-class CliProcess {
-public:
-    explicit CliProcess(const std::vector<std::string>& arguments) {
-        int in[2];
-        int out[2];
-        int err[2];
-        if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0 ||
-            ::pipe2(err, O_CLOEXEC) != 0) {
-            throw std::runtime_error("pipe");
-        }
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
-        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-        posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
-        std::vector<std::string> words = {LARKSPUR_CLI_PATH};
-        words.insert(words.end(), arguments.begin(), arguments.end());
-        std::vector<char*> argv;
-        for (std::string& word : words) {
-            argv.push_back(word.data());
-        }
-        argv.push_back(nullptr);
-        const int spawned = ::posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(in[0]);
-        ::close(out[1]);
-        ::close(err[1]);
-        m_in = in[1];
-        m_out = out[0];
-        m_err = err[0];
-        if (spawned != 0) {
-            throw std::runtime_error("cannot start larkspur-cli");
-        }
-    }
-    ~CliProcess() {
-        if (m_pid > 0) {
-            ::kill(m_pid, SIGKILL);
-            finish();
-        }
-    }
-
-    void write(const std::string& text) {
-        ASSERT_EQ(::write(m_in, text.data(), text.size()), static_cast<ssize_t>(text.size()));
-    }
-
-    // Closes its input, reads its output to the end and waits for it.
-    Outcome finish() {
-        if (m_in >= 0) {
-            ::close(m_in);
-            m_in = -1;
-        }
-        Outcome outcome;
-        pollfd fds[2] = {{m_out, POLLIN, 0}, {m_err, POLLIN, 0}};
-        std::string* targets[2] = {&outcome.out, &outcome.err};
-        int open = 2;
-        while (open > 0) {
-            if (::poll(fds, 2, 60000) <= 0) {
-                break;
-            }
-            for (int i = 0; i < 2; ++i) {
-                if (fds[i].fd >= 0 && fds[i].revents != 0) {
-                    char buffer[4096];
-                    const ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
-                    if (n > 0) {
-                        targets[i]->append(buffer, static_cast<std::size_t>(n));
-                    } else {
-                        ::close(fds[i].fd);
-                        fds[i].fd = -1;
-                        --open;
-                    }
-                }
-            }
-        }
-        int status = 0;
-        if (m_pid > 0 && ::waitpid(m_pid, &status, 0) == m_pid && WIFEXITED(status)) {
-            outcome.status = WEXITSTATUS(status);
-        }
-        m_pid = -1;
-        return outcome;
-    }
-
-private:
-    pid_t m_pid = -1;
-    int m_in = -1;
-    int m_out = -1;
-    int m_err = -1;
-};
+using Outcome = ChildProcess::Outcome;
 
 Outcome runCli(const std::vector<std::string>& arguments, const std::string& input = {}) {
-    CliProcess process(arguments);
-    if (!input.empty()) {
-        process.write(input);
-    }
-    return process.finish();
+    std::vector<std::string> command = {LARKSPUR_CLI_PATH};
+    command.insert(command.end(), arguments.begin(), arguments.end());
+    return testsupport::runToEnd(command, input);
+}
+
+// A larkspur-cli that keeps running until its input is closed.
+ChildProcess startCli(const std::vector<std::string>& arguments) {
+    std::vector<std::string> command = {LARKSPUR_CLI_PATH};
+    command.insert(command.end(), arguments.begin(), arguments.end());
+    return ChildProcess(command);
 }
 
 std::string codecRead(int reg) {
@@ -309,7 +214,7 @@ TEST_F(CliOnBoard, ExitStatusSaysWhatWentWrong) {
 
 TEST_F(CliOnBoard, AHeldPortIsReportedBusyWithItsHolder) {
     // A second larkspur-cli holds the port while it waits for its script on standard input.
-    CliProcess holder(args({"run", "-"}));
+    ChildProcess holder = startCli(args({"run", "-"}));
     m_evm.markAfter(kOpeningLines);
     const Outcome second = runCli(args({"read", "0x10"}));
     EXPECT_EQ(second.status, 2);

@@ -22,6 +22,14 @@ struct FakeDevice {
 };
 
 PortSystem fakeSystem(const std::map<std::string, FakeDevice>& devices) {
+    // A node carries its device's place in the list as its device number.
+    const std::vector<FakeDevice> list = [&devices] {
+        std::vector<FakeDevice> all;
+        for (const auto& entry : devices) {
+            all.push_back(entry.second);
+        }
+        return all;
+    }();
     PortSystem system;
     system.node = [devices](const std::string& path) -> std::optional<PortSystem::Node> {
         const auto found = devices.find(path);
@@ -30,22 +38,14 @@ PortSystem fakeSystem(const std::map<std::string, FakeDevice>& devices) {
         }
         PortSystem::Node node;
         node.characterDevice = found->second.characterDevice;
-        node.inode = static_cast<ino_t>(std::hash<std::string>{}(path));
+        node.device = static_cast<dev_t>(std::distance(devices.begin(), found));
         node.group = found->second.group;
         return node;
     };
-    const auto byNode = [devices](const PortSystem::Node& node) -> const FakeDevice& {
-        for (const auto& [path, device] : devices) {
-            if (static_cast<ino_t>(std::hash<std::string>{}(path)) == node.inode) {
-                return device;
-            }
-        }
-        throw std::logic_error("unknown node");
-    };
     system.mayOpen = [devices](const std::string& path) { return devices.at(path).mayOpen; };
-    system.isSerial = [byNode](const PortSystem::Node& node) { return byNode(node).serial; };
-    system.holders = [byNode](const std::string&, const PortSystem::Node& node) {
-        return byNode(node).holders;
+    system.isSerial = [list](const PortSystem::Node& node) { return list.at(node.device).serial; };
+    system.holders = [list](const std::string&, const PortSystem::Node& node) {
+        return list.at(node.device).holders;
     };
     system.groupName = [](gid_t group) { return group == 20 ? "dialout" : "uucp"; };
     return system;

@@ -116,8 +116,9 @@ constexpr FaultRow kFaultRows[] = {
     {"writeThreePieces", "pieces 3", Access::Write, kEitherWay, Recovery::WithinFew},
     {"readFourPieces", "pieces 4", Access::Read, kEitherWay, Recovery::WithinFew},
     {"writeFourPieces", "pieces 4", Access::Write, kEitherWay, Recovery::WithinFew},
-    {"readLate", "late held", Access::Read, 4, Recovery::WithinFew},
-    {"writeLate", "late held", Access::Write, 3, Recovery::WithinFew},
+    // Released once the call has given up: the reply waits on the line for the next request.
+    {"readLate", "late held", Access::Read, 4, Recovery::AtOnce},
+    {"writeLate", "late held", Access::Write, 3, Recovery::AtOnce},
     {"readBadStartByte", "bad-start", Access::Read, 4, Recovery::AtOnce},
     {"readBadLength", "bad-length", Access::Read, 4, Recovery::AtOnce},
     {"readBadChecksum", "bad-sum", Access::Read, 4, Recovery::AtOnce},
@@ -204,39 +205,6 @@ void spiDeviceAndBoardRegisters(Context& c) {
     const uint8_t one = 1;
     c.expect(c.link().writeData(7, 0x37, &one, 1) == 0, "the board register write failed");
     c.expect(c.control("get-board 0x37") == "ok 0x01", "the board register did not change");
-}
-
-void rejectedCallsSendNothing(Context& c) {
-    if (!connect(c)) {
-        return;
-    }
-    std::vector<uint8_t> buffer(300, 0x11);
-    const int codes[] = {
-        c.link().readData(0, 0x10, buffer.data(), 0),
-        c.link().readData(0, 0x10, buffer.data(), 256),
-        c.link().readData(0, 0x10, nullptr, 1),
-        c.link().readData(8, 0x10, buffer.data(), 1),
-        c.link().readData(1, 0x10, buffer.data(), 1), // type 0
-        c.link().writeData(0, 0x10, buffer.data(), 252),
-        c.link().writeData(7, 0x10, buffer.data(), 251),
-        c.link().writeData(0, 0x10, nullptr, 1),
-    };
-    for (const int code : codes) {
-        c.expect(code == 1, "a rejected call returned " + number(code));
-    }
-    c.expect(buffer[0] == 0x11, "a rejected read changed the buffer");
-    expectInStep(c, true);
-}
-
-void lateReplyThenPause(Context& c) {
-    if (!connect(c)) {
-        return;
-    }
-    c.control("fault late held read once");
-    c.expect(readCodec(c, 0x12) == 4, "the late read did not fail with code 4");
-    c.control("release"); // the late reply is on the line now, waiting
-    expectInStep(c, true);
-    expectInStep(c, true);
 }
 
 void lateReplyThenAtOnce(Context& c) {
@@ -339,8 +307,6 @@ const std::vector<Case>& cases() {
             {"searchPassesASilentPort", searchPassesASilentPort},
             {"writeThenReadOverI2c", writeThenReadOverI2c},
             {"spiDeviceAndBoardRegisters", spiDeviceAndBoardRegisters},
-            {"rejectedCallsSendNothing", rejectedCallsSendNothing},
-            {"lateReplyThenPause", lateReplyThenPause},
             {"lateReplyThenAtOnce", lateReplyThenAtOnce},
             {"lateReplyThenReconnect", lateReplyThenReconnect},
             {"garbageToASetUpInsideInit", garbageToASetUpInsideInit},

@@ -2,27 +2,24 @@
 // table of the Linux end-to-end tests, through the Win32 serial calls. The boards run here; the
 // Windows program reaches the board over COM9 and a silent board over COM8 (Wine maps the low
 // numbers to the machine's own serial devices), and sends its board commands through us.
+#include "childprocess.h"
 #include "evmprocess.h"
 #include "linkcases.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
 #include <map>
 #include <optional>
-#include <poll.h>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
+using testsupport::ChildProcess;
 using testsupport::EvmProcess;
+using testsupport::runToEnd;
 
 namespace {
 
@@ -43,113 +40,12 @@ void enterWineEnvironment() {
     ::unsetenv("WAYLAND_DISPLAY");
 }
 
-// In a forked child: becomes `command` (a full path first), or exits 127.
-[[noreturn]] void execCommand(const std::vector<std::string>& command) {
-    std::vector<char*> args;
-    for (const std::string& word : command) {
-        args.push_back(const_cast<char*>(word.c_str()));
-    }
-    args.push_back(nullptr);
-    ::execv(args[0], args.data());
-    ::_exit(127);
-}
-
-// Runs a command to its end; its exit status, or -1.
-int runToEnd(const std::vector<std::string>& command) {
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        execCommand(command);
-    }
-    int status = 0;
-    if (pid < 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) {
-        return -1;
-    }
-    return WEXITSTATUS(status);
-}
-
-// The Windows program with its stdin and stdout on pipes.
-class WineProgram {
-public:
-    explicit WineProgram(const std::vector<std::string>& command) {
-        int toChild[2];
-        int fromChild[2];
-        if (::pipe2(toChild, O_CLOEXEC) != 0 || ::pipe2(fromChild, O_CLOEXEC) != 0) {
-            throw std::runtime_error("pipe failed");
-        }
-        m_pid = ::fork();
-        if (m_pid == 0) {
-            ::dup2(toChild[0], STDIN_FILENO);
-            ::dup2(fromChild[1], STDOUT_FILENO);
-            execCommand(command);
-        }
-        ::close(toChild[0]);
-        ::close(fromChild[1]);
-        m_in = toChild[1];
-        m_out = fromChild[0];
-    }
-    ~WineProgram() {
-        ::close(m_in);
-        ::close(m_out);
-        if (m_pid > 0) {
-            ::kill(m_pid, SIGKILL);
-            wait();
-        }
-    }
-
-    // The next line without its end, or nothing when the program ended or went quiet.
-    std::optional<std::string> readLine() {
-        for (;;) {
-            const std::size_t newline = m_buffer.find('\n');
-            if (newline != std::string::npos) {
-                std::string line = m_buffer.substr(0, newline);
-                m_buffer.erase(0, newline + 1);
-                if (!line.empty() && line.back() == '\r') {
-                    line.pop_back();
-                }
-                return line;
-            }
-            pollfd pfd{m_out, POLLIN, 0};
-            const int ready = ::poll(&pfd, 1, kLineTimeoutMs);
-            if (ready < 0 && errno == EINTR) {
-                continue;
-            }
-            char chunk[4096];
-            const ssize_t n = ready > 0 ? ::read(m_out, chunk, sizeof chunk) : 0;
-            if (n <= 0) {
-                return std::nullopt;
-            }
-            m_buffer.append(chunk, static_cast<std::size_t>(n));
-        }
-    }
-
-    void writeLine(const std::string& line) {
-        const std::string text = line + "\n";
-        ASSERT_EQ(::write(m_in, text.data(), text.size()), static_cast<ssize_t>(text.size()));
-    }
-
-    // The exit status, once.
-    int wait() {
-        int status = 0;
-        const pid_t pid = m_pid;
-        m_pid = -1;
-        if (pid <= 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) {
-            return -1;
-        }
-        return WEXITSTATUS(status);
-    }
-
-private:
-    pid_t m_pid = -1;
-    int m_in = -1;
-    int m_out = -1;
-    std::string m_buffer;
-};
-
 TEST(WineLink, TheWindowsBuildPassesTheLinkTable) {
     enterWineEnvironment();
     // A prefix made once per build folder (about ten seconds), then reused.
     if (!fs::exists(fs::path(WINE_PREFIX) / "system.reg")) {
-        ASSERT_EQ(runToEnd({WINE_PROGRAM, "wineboot", "--init"}), 0) << "wineboot failed";
+        const ChildProcess::Outcome boot = runToEnd({WINE_PROGRAM, "wineboot", "--init"});
+        ASSERT_EQ(boot.status, 0) << "wineboot failed: " << boot.err;
     }
     const fs::path devices = fs::path(WINE_PREFIX) / "dosdevices";
     ASSERT_TRUE(fs::is_directory(devices));
@@ -165,12 +61,12 @@ TEST(WineLink, TheWindowsBuildPassesTheLinkTable) {
 
     std::map<std::string, bool> reported; // case name -> passed
     {
-        WineProgram program(
+        ChildProcess program(
             {WINE_PROGRAM, WINE_RUNNER, std::to_string(kBoardPort), std::to_string(kSilentPort)});
         bool done = false;
-        while (const std::optional<std::string> line = program.readLine()) {
+        while (const std::optional<std::string> line = program.readLine(kLineTimeoutMs)) {
             if (line->rfind("control ", 0) == 0) {
-                program.writeLine(board.control(line->substr(8)));
+                EXPECT_TRUE(program.write(board.control(line->substr(8)) + "\n"));
             } else if (line->rfind("pass ", 0) == 0) {
                 reported[line->substr(5)] = true;
                 std::printf("Windows build: %s\n", line->c_str());
@@ -186,7 +82,7 @@ TEST(WineLink, TheWindowsBuildPassesTheLinkTable) {
         EXPECT_TRUE(done) << "the Windows program stopped before the end of the table";
         const auto failed = std::count_if(reported.begin(), reported.end(),
                                           [](const auto& entry) { return !entry.second; });
-        EXPECT_EQ(program.wait(), failed == 0 ? 0 : 1);
+        EXPECT_EQ(program.finish().status, failed == 0 ? 0 : 1);
     }
     for (const linkcases::Case& test : linkcases::cases()) {
         EXPECT_TRUE(reported.count(test.name) == 1) << test.name << " was not reported";
