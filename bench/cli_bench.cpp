@@ -7,6 +7,7 @@
 // Figures only; nothing here fails on time.
 //
 //   cli_bench [--rounds N] [--lines N]
+#include "childprocess.h"
 #include "evmprocess.h"
 #include "loadedlink.h"
 
@@ -14,42 +15,20 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <fstream>
-#include <spawn.h>
 #include <string>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Runs a program to its end with its output thrown away; wall time in milliseconds.
-double timeRun(std::vector<std::string> words) {
-    std::vector<char*> argv;
-    for (std::string& word : words) {
-        argv.push_back(word.data());
-    }
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+// Runs a program to its end; wall time in milliseconds, or -1 when it failed.
+double timeRun(const std::vector<std::string>& words) {
     const auto start = Clock::now();
-    pid_t pid = -1;
-    if (::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
-        posix_spawn_file_actions_destroy(&actions);
-        return -1;
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    posix_spawn_file_actions_destroy(&actions);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    if (testsupport::runToEnd(words).status != 0) {
         return -1;
     }
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();

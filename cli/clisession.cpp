@@ -6,11 +6,9 @@
 #include "numbernotation.h"
 #include "settingsfile.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <iostream>
 #include <iterator>
-#include <sstream>
 
 namespace larkspur::cli {
 
@@ -56,12 +54,10 @@ CliSession::CliSession(CliWorld world)
       m_script(m_access, *this, m_world.sleeper, *this), m_dump(m_access, *this) {}
 
 void CliSession::message(const std::string& text) {
-    m_errors.push_back(text);
     m_world.err << text << '\n';
 }
 
 void CliSession::error(const std::string& caption, const std::string& text) {
-    m_errors.push_back(text);
     if (caption == text::kScriptErrorCaption && !m_scriptName.empty()) {
         // Where the run stopped: "FILE:LINE: message", as compilers put it.
         m_scriptError = true;
@@ -381,18 +377,9 @@ int CliSession::dump(const CliOptions& options) {
     if (const int status = openLink(options); status != kDone) {
         return status;
     }
-    const std::string text = m_dump.snapshotText();
+    const auto registers = m_dump.snapshot();
     if (linkStatus() != kDone) {
         return linkStatus(); // a snapshot with a failed read in it is no snapshot
-    }
-    std::vector<std::pair<std::uint32_t, std::uint8_t>> registers;
-    std::istringstream lines(text);
-    for (std::string line; std::getline(lines, line);) {
-        unsigned address = 0;
-        unsigned value = 0;
-        if (std::sscanf(line.c_str(), "0x%x, 0x%x", &address, &value) == 2) {
-            registers.emplace_back(address, static_cast<std::uint8_t>(value));
-        }
     }
     printRegisters(options, registers);
     return kDone;
@@ -462,6 +449,10 @@ void CliSession::requireReadBack() const {
     }
 }
 
+bool CliSession::wideRange() {
+    return (m_access.ReadRegister(codecAddress(kAttenuationModeRegister)) & kWideRangeBit) != 0;
+}
+
 std::uint32_t CliSession::codecAddress(int reg) const {
     return static_cast<std::uint32_t>(reg + m_access.DeviceBits());
 }
@@ -473,9 +464,7 @@ int CliSession::getField(const CliOptions& options) {
         return status;
     }
     const std::uint8_t value = m_access.ReadRegister(codecAddress(row.reg));
-    const bool wide =
-        row.kind == ControlKind::Track &&
-        (m_access.ReadRegister(codecAddress(kAttenuationModeRegister)) & kWideRangeBit) != 0;
+    const bool wide = row.kind == ControlKind::Track && wideRange();
     if (linkStatus() != kDone) {
         return linkStatus();
     }
@@ -504,9 +493,7 @@ int CliSession::setField(const CliOptions& options) {
     }
     // Read-modify-write of what the codec holds now, as the panel does with its shadow.
     const std::uint8_t current = m_access.ReadRegister(codecAddress(row.reg));
-    const bool wide =
-        row.kind == ControlKind::Track &&
-        (m_access.ReadRegister(codecAddress(kAttenuationModeRegister)) & kWideRangeBit) != 0;
+    const bool wide = row.kind == ControlKind::Track && wideRange();
     if (linkStatus() != kDone) {
         return linkStatus();
     }

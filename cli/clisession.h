@@ -89,6 +89,8 @@ private:
     // Bit-fields are read-modify-write of the codec's value, which SPI does not give back.
     void requireReadBack() const;
     std::uint32_t codecAddress(int reg) const;
+    // The attenuation mode the codec is in: the wide range (1 dB steps) or fine.
+    bool wideRange();
 
     int ports(const CliOptions& options);
     int connect(const CliOptions& options);
@@ -114,7 +116,6 @@ private:
     RegisterDump m_dump;
     int m_interface = kInterfaceSpi;
     std::vector<std::string> m_writes;
-    std::vector<std::string> m_errors; // what the core reported
     std::string m_scriptName;
     bool m_scriptError = false;
     bool m_libraryLoaded = false;

@@ -95,7 +95,6 @@ set(CPACK_DEBIAN_LIBRARY_PACKAGE_SECTION libs)
 # Written out rather than generated: CPack's own adds ldconfig calls to the maintainer scripts,
 # where Debian wants the trigger.
 set(SUNDIAL_PACKAGE_VERSION ${Sundial_VERSION_MAJOR}.${Sundial_VERSION_MINOR}.${Sundial_VERSION_PATCH})
-set(SUNDIAL_SOVERSION ${Sundial_VERSION_MAJOR})
 configure_file(packaging/shlibs.in ${CMAKE_BINARY_DIR}/data/libsundial1/shlibs @ONLY)
 set(CPACK_DEBIAN_LIBRARY_PACKAGE_CONTROL_EXTRA
     ${CMAKE_BINARY_DIR}/data/libsundial1/shlibs ${CMAKE_SOURCE_DIR}/packaging/triggers)

@@ -37,6 +37,10 @@ const char* LinkLibrary::fileName() {
     return "libSundial.so";
 }
 
+const char* LinkLibrary::installedLibraryFolder() {
+    return kLibraryFolderFromProgram;
+}
+
 const char* LinkLibrary::versionedFileName() {
     return "libSundial.so." SUNDIAL_SOVERSION_TEXT;
 }

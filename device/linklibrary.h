@@ -30,6 +30,8 @@ public:
     // The shared object's own name, libSundial.so.1: all an installation without the
     // development package has.
     static const char* versionedFileName();
+    // The library folder of an installation, from the program's folder: "../lib/<multiarch>".
+    static const char* installedLibraryFolder();
     // Where the loaded library was found (as given to the loader); empty when none is loaded.
     const std::string& loadedFrom() const { return m_loadedFrom; }
 

@@ -37,16 +37,15 @@ void RegisterDump::save(const std::string& fileName, const std::string& text) {
     }
 }
 
-std::string RegisterDump::snapshotText() {
+std::vector<std::pair<std::uint32_t, std::uint8_t>> RegisterDump::snapshot() {
     const auto deviceBits = static_cast<std::uint32_t>(m_access.DeviceBits());
-    std::string text;
+    std::vector<std::pair<std::uint32_t, std::uint8_t>> registers;
     for (int row = 0; row < kRegisterCount; ++row) {
         const auto reg = static_cast<std::uint32_t>(kFirstRegister + row);
         // The board's value, not the shadow's: the snapshot is what the chip holds now.
-        const std::uint8_t value = m_access.ReadRegister(reg + deviceBits);
-        text += historyLine(reg, value) + kLineEnd;
+        registers.emplace_back(reg, m_access.ReadRegister(reg + deviceBits));
     }
-    return text;
+    return registers;
 }
 
 void RegisterDump::saveSnapshot() {
@@ -54,7 +53,11 @@ void RegisterDump::saveSnapshot() {
     if (fileName.empty()) {
         return;
     }
-    save(fileName, snapshotText());
+    std::string text;
+    for (const auto& [reg, value] : snapshot()) {
+        text += historyLine(reg, value) + kLineEnd;
+    }
+    save(fileName, text);
 }
 
 void RegisterDump::saveHistory(const std::vector<std::string>& historyLines) {

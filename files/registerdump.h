@@ -7,7 +7,9 @@
 #include "registeraccess.h"
 #include "userdialogs.h"
 
+#include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace larkspur {
@@ -16,9 +18,9 @@ class RegisterDump {
 public:
     RegisterDump(RegisterAccess& access, UserDialogs& dialogs);
 
-    // The snapshot: the ten registers read from the board (at register + DeviceBits), one line
-    // per register named without DeviceBits: "0x10, 0xC0" CR LF ... "0x19, 0xFF" CR LF.
-    std::string snapshotText();
+    // The snapshot: the ten registers read from the board (at register + DeviceBits), each named
+    // without DeviceBits. Saved one line per register: "0x10, 0xC0" CR LF ... "0x19, 0xFF" CR LF.
+    std::vector<std::pair<std::uint32_t, std::uint8_t>> snapshot();
 
     // Asks for a file, then saves the snapshot read after the choice (File > Save register
     // snapshot).

@@ -52,7 +52,7 @@ TEST(LinkLibraryTest, AnInstalledProgramFindsTheSharedObjectInItsPrefix) {
     const fs::path prefix =
         fs::path(::testing::TempDir()) / ("prefix-" + std::to_string(::getpid()));
     const fs::path bin = prefix / "bin";
-    const fs::path libraries = (bin / LARKSPUR_LIBRARY_FOLDER_FROM_PROGRAM).lexically_normal();
+    const fs::path libraries = (bin / LinkLibrary::installedLibraryFolder()).lexically_normal();
     fs::create_directories(bin);
     fs::create_directories(libraries);
     fs::copy_file(fs::path(SUNDIAL_LIBRARY_PATH).parent_path() / "libSundial.so.1",
