@@ -411,8 +411,12 @@ int CliSession::fields(const CliOptions& options) {
         if (options.json) {
             json.beginObject().key("name").value(row.name).key("caption").value(row.caption);
             json.key("group").value(row.group).key("kind").value(kindName(row.kind));
+            // The field's place from the catalogue; the tooltip is the program's own text, which
+            // may say less (the data format's reads "Bit2-0" for bits 3 to 0).
             json.key("register").value(static_cast<long long>(row.reg));
-            json.key("bits").value(row.tooltip).key("values").value(choices);
+            json.key("shift").value(static_cast<long long>(row.shift));
+            json.key("width").value(static_cast<long long>(row.width));
+            json.key("tooltip").value(row.tooltip).key("values").value(choices);
             json.key("settable").value(row.enabled).endObject();
         } else {
             m_world.out << row.name << '\t' << row.caption << '\t' << row.tooltip << '\t' << choices

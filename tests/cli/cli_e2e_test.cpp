@@ -1,6 +1,7 @@
 // larkspur-cli as a user runs it, against the virtual board: exact traffic, output, exit status.
 #include "childprocess.h"
 #include "clioptions.h"
+#include "controlcatalogue.h"
 #include "evmprocess.h"
 
 #include <QJsonArray>
@@ -144,12 +145,34 @@ TEST_F(CliOnBoard, JsonAnswersParseBack) {
     EXPECT_EQ(zero["ZERO2"].toInt(), 1);
     EXPECT_EQ(runCli(args({"flags"})).out, "ZERO1=0 ZERO2=1\n");
 
+}
+
+// Every field's place in JSON is the catalogue's, not its tooltip's reading of it.
+TEST(CliProgram, FieldsInJsonGiveTheCataloguesBitFields) {
     const Outcome fields = runCli({"fields", "--json"});
+    ASSERT_EQ(fields.status, 0) << fields.err;
     const QJsonArray list =
         QJsonDocument::fromJson(QByteArray::fromStdString(fields.out))["fields"].toArray();
-    ASSERT_FALSE(list.isEmpty());
-    EXPECT_EQ(list[0].toObject()["name"].toString(), "cbDACMasterSlave");
-    EXPECT_FALSE(list[0].toObject()["settable"].toBool());
+    const std::vector<BoundControl>& catalogue = controlCatalogue();
+    ASSERT_EQ(static_cast<std::size_t>(list.size()), catalogue.size());
+    for (std::size_t k = 0; k < catalogue.size(); ++k) {
+        const BoundControl& row = catalogue[k];
+        const QJsonObject field = list[static_cast<qsizetype>(k)].toObject();
+        SCOPED_TRACE(std::string(row.name));
+        EXPECT_EQ(field["name"].toString().toStdString(), row.name);
+        EXPECT_EQ(field["register"].toInt(-1), row.reg);
+        EXPECT_EQ(field["shift"].toInt(-1), row.shift);
+        EXPECT_EQ(field["width"].toInt(-1), row.width);
+        EXPECT_EQ(field["tooltip"].toString().toStdString(), row.tooltip);
+        EXPECT_EQ(field["settable"].toBool(), row.enabled);
+        EXPECT_FALSE(field.contains("bits"));
+    }
+    const QJsonObject format = list[static_cast<qsizetype>(
+                                        findControl("cbDACFMT") - catalogue.data())]
+                                   .toObject();
+    EXPECT_EQ(format["shift"].toInt(), 0);
+    EXPECT_EQ(format["width"].toInt(), 4);
+    EXPECT_EQ(format["tooltip"].toString(), "Reg#11H, Bit2-0");
 }
 
 TEST_F(CliOnBoard, SetIsAReadModifyWriteOfTheCodecsValue) {

@@ -2,11 +2,14 @@
 # The installation from `cmake --install` into a prefix of its own: its layout, the installed
 # command line on the virtual board (the library found without LD_LIBRARY_PATH), the desktop
 # files through their validators, the man pages, and the SDK from another program's side
-# (pkg-config and find_package).
-#   install_test.sh BUILD_DIR SOURCE_DIR
+# (pkg-config and find_package), built with the suite's own C compiler and CMake generator, so
+# that it needs no tool the suite does not.
+#   install_test.sh BUILD_DIR SOURCE_DIR C_COMPILER GENERATOR
 set -uo pipefail
 build=$1
 source=$2
+cc=$3
+generator=$4
 work=$(mktemp -d)
 evm_pid=
 cleanup() {
@@ -69,14 +72,14 @@ if grep -q '^LARKSPUR_SANITIZE:BOOL=ON' "$build/CMakeCache.txt"; then
 fi
 export PKG_CONFIG_PATH=$prefix/$libdir/pkgconfig
 # shellcheck disable=SC2046
-cc -Wall -Wextra -Werror -pedantic "${sanitize[@]}" "$example/readregister.c" \
+"$cc" -Wall -Wextra -Werror -pedantic "${sanitize[@]}" "$example/readregister.c" \
     $(pkg-config --cflags --libs sundial) -o "$work/readregister" ||
     fail "the example does not build with pkg-config"
 answer=$(SUNDIAL_PORTS="$work/evm" LD_LIBRARY_PATH="$prefix/$libdir" "$work/readregister")
 [ "$answer" = "$(printf 'Sundial 1.5.0.0\nport 1: register 0x10 = 0xC0 (code 0)')" ] ||
     fail "the example built with pkg-config said '$answer'"
-cmake -S "$example" -B "$work/example" -DCMAKE_PREFIX_PATH="$prefix" \
-    -DCMAKE_C_FLAGS="${sanitize[*]}" >/dev/null &&
+cmake -S "$example" -B "$work/example" -G "$generator" -DCMAKE_C_COMPILER="$cc" \
+    -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_C_FLAGS="${sanitize[*]}" >/dev/null &&
     cmake --build "$work/example" >/dev/null || fail "the example does not build with find_package"
 answer=$(SUNDIAL_PORTS="$work/evm" "$work/example/readregister" | head -1)
 [ "$answer" = "Sundial 1.5.0.0" ] || fail "the example built with find_package said '$answer'"
