@@ -3,7 +3,8 @@
 #   freshroot_make ROOT LOG        debootstrap --variant=minbase bookworm into ROOT
 #   freshroot_mount ROOT           /proc, /sys, /dev, /dev/pts (and /dev/shm) bound into ROOT
 #   freshroot_run ROOT COMMAND     COMMAND in bash inside ROOT, in a clean environment
-#   freshroot_unmount ROOT         every mount under ROOT taken down; fails if one stays
+#   freshroot_unmount ROOT         what runs inside ROOT stopped, every mount under it taken
+#                                  down; fails if one stays
 #   freshroot_remove ROOT          unmounted, then deleted; never deletes while a mount stays
 # Downloaded packages are kept in /var/cache/larkspur-ci between runs: apt checks each against
 # the archive's signed lists, so the root is as fresh as one made from the network alone.
@@ -72,8 +73,20 @@ freshroot_mounts() {
         /proc/self/mountinfo | sort -r
 }
 
+# Processes still running inside ROOT (a suite cut short) would keep its mounts busy.
+freshroot_stop() {
+    local root proc
+    root=$(realpath -m "$1")
+    for proc in /proc/[0-9]*; do
+        case "$(readlink "$proc/root" 2>/dev/null)" in
+        "$root" | "$root"/*) kill -KILL "${proc#/proc/}" 2>/dev/null || true ;;
+        esac
+    done
+}
+
 freshroot_unmount() {
     local mount
+    freshroot_stop "$1"
     while read -r mount; do
         umount "$mount" 2>/dev/null || umount -l "$mount" 2>/dev/null || true
     done < <(freshroot_mounts "$1")

@@ -15,6 +15,9 @@
 #include <fstream>
 #include <unistd.h>
 
+using larkspur::BoundControl;
+using larkspur::controlCatalogue;
+using larkspur::findControl;
 using testsupport::ChildProcess;
 using testsupport::EvmProcess;
 using testsupport::frameHex;
@@ -144,7 +147,6 @@ TEST_F(CliOnBoard, JsonAnswersParseBack) {
     EXPECT_EQ(zero["ZERO1"].toInt(), 0);
     EXPECT_EQ(zero["ZERO2"].toInt(), 1);
     EXPECT_EQ(runCli(args({"flags"})).out, "ZERO1=0 ZERO2=1\n");
-
 }
 
 // Every field's place in JSON is the catalogue's, not its tooltip's reading of it.
@@ -167,9 +169,8 @@ TEST(CliProgram, FieldsInJsonGiveTheCataloguesBitFields) {
         EXPECT_EQ(field["settable"].toBool(), row.enabled);
         EXPECT_FALSE(field.contains("bits"));
     }
-    const QJsonObject format = list[static_cast<qsizetype>(
-                                        findControl("cbDACFMT") - catalogue.data())]
-                                   .toObject();
+    const QJsonObject format =
+        list[static_cast<qsizetype>(findControl("cbDACFMT") - catalogue.data())].toObject();
     EXPECT_EQ(format["shift"].toInt(), 0);
     EXPECT_EQ(format["width"].toInt(), 4);
     EXPECT_EQ(format["tooltip"].toString(), "Reg#11H, Bit2-0");
