@@ -3,6 +3,7 @@
 #include "sundialports.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <string_view>
 
@@ -17,6 +18,12 @@ bool lenientRepliesRequested() {
 }
 
 } // namespace
+
+long long steadyMilliseconds() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 int BoardLink::init(int port, const Channel* channels) {
     if (channels == nullptr) {
@@ -69,7 +76,7 @@ int BoardLink::readData(int channel, std::int32_t reg, std::uint8_t* buffer, int
     std::array<std::uint8_t, kMaxPayload> payload{};
     const int code =
         exchange(*request, {payload.data(), static_cast<std::size_t>(readReplyPayload(count))},
-                 m_lenientReplies ? Reply::Unchecked : Reply::Checked);
+                 m_lenientReplies ? Reply::Unchecked : Reply::Checked, m_readEcho);
     if (code == 0) {
         std::copy_n(payload.begin() + kReadValueOffset, count, buffer);
     }
@@ -94,17 +101,21 @@ bool BoardLink::openAndProbe(int number) {
         return false;
     }
     m_port = port.release();
+    m_outOfStep = false;
+    m_readEcho.forget();
+    m_shortEcho.forget();
     std::array<std::uint8_t, kShortReplyPayload> payload{};
-    if (exchange(probeRequest(), payload, Reply::Unchecked) != 0) {
+    if (exchange(probeRequest(), payload, Reply::Unchecked, m_shortEcho) != 0) {
         dropPort();
         return false;
     }
     return true;
 }
 
-int BoardLink::exchange(const Frame& request, std::span<std::uint8_t> payload, Reply judging) {
+int BoardLink::exchange(const Frame& request, std::span<std::uint8_t> payload, Reply judging,
+                        ReplyEcho& echo) {
     if (!send(request)) {
-        return failed(1);
+        return m_notSent;
     }
     std::array<std::uint8_t, 2> ack{};
     if (!receiveExactly(ack)) {
@@ -120,41 +131,111 @@ int BoardLink::exchange(const Frame& request, std::span<std::uint8_t> payload, R
     }
     // Bytes of the right count are not yet this request's reply: a late answer to an earlier
     // request, or a frame torn by noise, would otherwise hand the caller wrong values.
-    if (judging == Reply::Checked && !isWellFormedFrame(frame)) {
+    if (judging == Reply::Checked && !judge(request, frame, echo)) {
         return failed(4);
     }
     if (!m_port->write(kAck)) {
         return failed(5);
     }
     std::copy_n(reply.begin() + 2, payload.size(), payload.begin());
+    echo.learn(request.payload(), payload);
     return 0;
 }
 
 int BoardLink::writeTransaction(const Frame& request) {
     if (!send(request)) {
-        return failed(1);
+        return m_notSent;
     }
-    std::array<std::uint8_t, 2> ack{}; // any two bytes will do
-    if (!receiveExactly(ack)) {
+    // Two bytes that are not the acknowledgement are noise or another exchange's bytes: the
+    // board may never have taken the request.
+    std::array<std::uint8_t, 2> ack{};
+    if (!receiveExactly(ack) || (!m_lenientReplies && ack != kAck)) {
         return failed(2);
     }
     if (writeExpectsReply(request.typeByte())) {
         std::array<std::uint8_t, kShortReplyPayload + 4> reply{};
-        if (!receiveExactly(reply)) {
+        if (!receiveExactly(reply) || (!m_lenientReplies && !judge(request, reply, m_shortEcho))) {
             return failed(3);
         }
         if (!m_port->write(kAck)) {
             return failed(4);
         }
+        m_shortEcho.learn(request.payload(), std::span<const std::uint8_t>(reply).subspan(2, 3));
     }
     return 0;
 }
 
+bool BoardLink::judge(const Frame& request, std::span<const std::uint8_t> reply,
+                      const ReplyEcho& echo) const {
+    return isWellFormedFrame(reply) &&
+           echo.agrees(request.payload(), reply.subspan(2, reply.size() - 4));
+}
+
 bool BoardLink::send(const Frame& request) {
+    if (m_outOfStep && !resynchronise()) {
+        // The board has not answered in step since the last failure: this request would only
+        // meet older answers. It is not sent.
+        m_notSent = 2;
+        return false;
+    }
     // Whatever is waiting now belongs to no transaction (a reply that came after its request
     // gave up, noise): it must not be taken for this request's answer.
     m_port->purgeReceive();
-    return m_port->write(request.bytes());
+    if (!m_port->write(request.bytes())) {
+        m_notSent = failed(1);
+        return false;
+    }
+    return true;
+}
+
+bool BoardLink::resynchronise() {
+    const Frame probe = probeRequest();
+    m_port->purgeReceive();
+    if (!m_port->write(probe.bytes())) {
+        return false;
+    }
+    // The last bytes seen must be the probe's answer: acknowledgement and a 3-byte reply frame.
+    constexpr std::size_t kAnswer = 2 + kShortReplyPayload + 4;
+    std::array<std::uint8_t, kAnswer> tail{};
+    std::size_t seen = 0;
+    const auto isAnswer = [&] {
+        if (seen < kAnswer || tail[0] != kAck[0] || tail[1] != kAck[1]) {
+            return false;
+        }
+        const std::span<const std::uint8_t> frame(tail.data() + 2, kAnswer - 2);
+        return m_lenientReplies || judge(probe, frame, m_shortEcho);
+    };
+    const long long deadline = m_clock() + kResyncLimitMs;
+    std::array<std::uint8_t, 64> chunk{};
+    for (;;) {
+        const long long left = deadline - m_clock();
+        if (left <= 0) {
+            return false;
+        }
+        const bool answered = isAnswer();
+        const int wait =
+            static_cast<int>(std::min<long long>(answered ? kResyncQuietMs : kReadTimeoutMs, left));
+        const int n = m_port->readSoon(chunk, wait);
+        if (n < 0) {
+            return false;
+        }
+        if (n == 0 && answered) {
+            break; // nothing after the probe's answer: every older reply is behind us
+        }
+        seen += static_cast<std::size_t>(n);
+        if (seen > kResyncByteLimit) {
+            return false;
+        }
+        for (int i = 0; i < n; ++i) {
+            std::rotate(tail.begin(), tail.begin() + 1, tail.end());
+            tail.back() = chunk[static_cast<std::size_t>(i)];
+        }
+    }
+    if (!m_port->write(kAck)) {
+        return false;
+    }
+    m_outOfStep = false;
+    return true;
 }
 
 bool BoardLink::receiveExactly(std::span<std::uint8_t> buffer) {
@@ -171,8 +252,10 @@ bool BoardLink::receiveExactly(std::span<std::uint8_t> buffer) {
 
 int BoardLink::failed(int code) {
     // The rest of a failed exchange may still be on its way: let the line go quiet before
-    // discarding, so that it does not meet the next request.
+    // discarding, so that it does not meet the next request. What outlives the drain is dealt
+    // with by resynchronising before the next request.
     m_port->drainReceive(kDrainQuietMs, kDrainLimitMs);
+    m_outOfStep = true;
     return code;
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "frame.h"
+#include "replyecho.h"
 #include "serialport.h"
 
 #include <array>
@@ -10,13 +11,18 @@
 
 namespace sundial {
 
+// Milliseconds on a monotonic clock; replaceable so that tests pass no real time.
+using MillisecondClock = long long (*)();
+long long steadyMilliseconds();
+
 class BoardLink {
 public:
     static constexpr int kReceiveCalls = 3;
 
     // Constant-initialised, with no destructor work: the library's single instance must not run
     // code when it is loaded or unloaded.
-    explicit constexpr BoardLink(PortOpener opener) : m_opener(opener) {}
+    explicit constexpr BoardLink(PortOpener opener, MillisecondClock clock = &steadyMilliseconds)
+        : m_opener(opener), m_clock(clock) {}
     BoardLink(const BoardLink&) = delete;
     BoardLink& operator=(const BoardLink&) = delete;
 
@@ -28,8 +34,12 @@ public:
     int writeData(int channel, std::int32_t reg, const std::uint8_t* data, int count);
 
     bool isOpen() const { return m_port != nullptr; }
-    // Read replies judged by their length alone (SUNDIAL_LENIENT_REPLIES=1 at the last init).
+    // Replies judged by their length alone (SUNDIAL_LENIENT_REPLIES=1 at the last init).
     bool lenientReplies() const { return m_lenientReplies; }
+    // A transaction failed and the line has not been seen back in step since.
+    bool outOfStep() const { return m_outOfStep; }
+    const ReplyEcho& readEcho() const { return m_readEcho; }
+    const ReplyEcho& shortEcho() const { return m_shortEcho; }
     const std::array<Channel, kChannels>& channels() const { return m_channels; }
 
 private:
@@ -39,18 +49,33 @@ private:
     // Exchange: request, acknowledgement 1F 00, reply of `payload.size()` payload bytes, closing
     // acknowledgement. The reply's payload lands in `payload`. A checked reply must also be a
     // well-formed frame of that size, or it counts as not arrived.
-    int exchange(const Frame& request, std::span<std::uint8_t> payload, Reply judging);
+    int exchange(const Frame& request, std::span<std::uint8_t> payload, Reply judging,
+                 ReplyEcho& echo);
     int writeTransaction(const Frame& request);
+    // Whether `reply` (a whole frame) is acceptable as the answer to `request`.
+    bool judge(const Frame& request, std::span<const std::uint8_t> reply,
+               const ReplyEcho& echo) const;
+    // After a failure, replies to earlier requests may still be on their way (held by an
+    // adapter, a network bridge or a board that stopped reading its line). The board answers
+    // in order, so a probe's answer that is the last thing on the line puts them behind us.
+    bool resynchronise();
+    // Sends the request, resynchronising first when the line is out of step; false when the
+    // request did not go out (the code then comes from `notSent`).
     bool send(const Frame& request);
     bool receiveExactly(std::span<std::uint8_t> buffer);
     int failed(int code);
     void dropPort();
 
     PortOpener m_opener;
+    MillisecondClock m_clock;
     // Owned; a raw pointer keeps the instance trivially destructible (see the constructor).
     SerialPort* m_port = nullptr;
     std::array<Channel, kChannels> m_channels{};
     bool m_lenientReplies = false;
+    bool m_outOfStep = false;
+    int m_notSent = 1;     // the code of the last send() that returned false
+    ReplyEcho m_readEcho;  // read replies
+    ReplyEcho m_shortEcho; // probe and write replies
 };
 
 } // namespace sundial

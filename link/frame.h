@@ -35,6 +35,7 @@ public:
 
     std::span<const std::uint8_t> bytes() const { return {m_bytes.data(), m_size}; }
     std::size_t size() const { return m_size; }
+    std::span<const std::uint8_t> payload() const { return {m_bytes.data() + 2, m_size - 4}; }
     std::uint8_t command() const { return m_bytes[2]; }
     std::uint8_t typeByte() const { return m_bytes[3]; }
 

@@ -17,6 +17,15 @@ inline constexpr int kWriteTimeoutMs = 600;
 inline constexpr int kDrainQuietMs = 20;
 // A line that never goes quiet (noise, a babbling board) still ends the drain after this long.
 inline constexpr int kDrainLimitMs = 600;
+// Back in step after a failure: the probe's answer must be the last thing on the line for this
+// long. Longer than the drain's quiet, because a board that was stalled answers its queued
+// requests back to back, and a bridge may pass them on in bursts.
+inline constexpr int kResyncQuietMs = 50;
+// How long the probe's answer may take in all: three read waits, as any awaited piece, plus a
+// drain's worth of older replies arriving before it.
+inline constexpr int kResyncLimitMs = 3 * kReadTimeoutMs + kDrainLimitMs;
+// A line that keeps sending during the resynchronisation is not in step.
+inline constexpr int kResyncByteLimit = 2048;
 
 class SerialPort {
 public:
@@ -26,6 +35,10 @@ public:
     // when none are there, waits until the whole count has arrived or kReadTimeoutMs have
     // passed and returns what came, possibly 0. -1 when the call fails (device gone).
     virtual int read(std::span<std::uint8_t> buffer) = 0;
+
+    // One read call that waits at most `waitMs` (instead of kReadTimeoutMs) and returns as soon
+    // as any bytes are there: what came, possibly 0; -1 when the call fails.
+    virtual int readSoon(std::span<std::uint8_t> buffer, int waitMs) = 0;
 
     // Sends every byte within kWriteTimeoutPerByteMs per byte + kWriteTimeoutMs.
     virtual bool write(std::span<const std::uint8_t> bytes) = 0;

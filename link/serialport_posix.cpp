@@ -52,6 +52,7 @@ public:
 
     int read(std::span<std::uint8_t> buffer) override;
     bool write(std::span<const std::uint8_t> bytes) override;
+    int readSoon(std::span<std::uint8_t> buffer, int waitMs) override;
     void purgeReceive() override { ::tcflush(m_fd, TCIFLUSH); }
     void drainReceive(int quietMs, int limitMs) override;
     int close() override;
@@ -104,6 +105,33 @@ int PosixSerialPort::read(std::span<std::uint8_t> buffer) {
         }
     }
     return static_cast<int>(got);
+}
+
+int PosixSerialPort::readSoon(std::span<std::uint8_t> buffer, int waitMs) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(waitMs);
+    bool readable = false;
+    for (;;) {
+        const ssize_t n = ::read(m_fd, buffer.data(), buffer.size());
+        if (n > 0) {
+            return static_cast<int>(n);
+        }
+        if ((n < 0 && !wouldBlock(errno)) || (n == 0 && readable)) {
+            return -1; // readable but nothing to read: hung up
+        }
+        const int wait = msUntil(deadline);
+        if (wait == 0) {
+            return 0;
+        }
+        pollfd pfd{m_fd, POLLIN, 0};
+        const int ready = ::poll(&pfd, 1, wait);
+        if (ready < 0 && errno != EINTR) {
+            return -1;
+        }
+        if (ready > 0 && (pfd.revents & POLLIN) == 0) {
+            return -1; // hung up
+        }
+        readable = ready > 0;
+    }
 }
 
 void PosixSerialPort::drainReceive(int quietMs, int limitMs) {

@@ -31,24 +31,28 @@ public:
 
     void purgeReceive() override { ::PurgeComm(m_handle, PURGE_RXCLEAR); }
 
+    int readSoon(std::span<std::uint8_t> buffer, int waitMs) override {
+        COMMTIMEOUTS normal{};
+        if (!::GetCommTimeouts(m_handle, &normal) || !firstByteMode(normal, waitMs)) {
+            return -1;
+        }
+        DWORD got = 0;
+        const BOOL ok =
+            ::ReadFile(m_handle, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr);
+        ::SetCommTimeouts(m_handle, &normal);
+        return ok ? static_cast<int>(got) : -1;
+    }
+
     void drainReceive(int quietMs, int limitMs) override {
         COMMTIMEOUTS normal{};
-        if (::GetCommTimeouts(m_handle, &normal)) {
-            // The driver's "wait for the first byte" mode: a read returns at once with whatever
-            // is there, otherwise with the first byte to arrive, or empty after quietMs.
-            COMMTIMEOUTS drain = normal;
-            drain.ReadIntervalTimeout = MAXDWORD;
-            drain.ReadTotalTimeoutMultiplier = MAXDWORD;
-            drain.ReadTotalTimeoutConstant = static_cast<DWORD>(quietMs);
-            if (::SetCommTimeouts(m_handle, &drain)) {
-                const ULONGLONG limit = ::GetTickCount64() + static_cast<ULONGLONG>(limitMs);
-                std::uint8_t scratch[256];
-                DWORD got = 0;
-                while (::GetTickCount64() < limit &&
-                       ::ReadFile(m_handle, scratch, sizeof scratch, &got, nullptr) && got > 0) {
-                }
-                ::SetCommTimeouts(m_handle, &normal);
+        if (::GetCommTimeouts(m_handle, &normal) && firstByteMode(normal, quietMs)) {
+            const ULONGLONG limit = ::GetTickCount64() + static_cast<ULONGLONG>(limitMs);
+            std::uint8_t scratch[256];
+            DWORD got = 0;
+            while (::GetTickCount64() < limit &&
+                   ::ReadFile(m_handle, scratch, sizeof scratch, &got, nullptr) && got > 0) {
             }
+            ::SetCommTimeouts(m_handle, &normal);
         }
         ::PurgeComm(m_handle, PURGE_RXCLEAR);
     }
@@ -63,6 +67,16 @@ public:
     }
 
 private:
+    // The driver's "wait for the first byte" mode: a read returns at once with whatever is
+    // there, otherwise with the first bytes to arrive, or empty after waitMs.
+    bool firstByteMode(const COMMTIMEOUTS& normal, int waitMs) {
+        COMMTIMEOUTS soon = normal;
+        soon.ReadIntervalTimeout = MAXDWORD;
+        soon.ReadTotalTimeoutMultiplier = MAXDWORD;
+        soon.ReadTotalTimeoutConstant = static_cast<DWORD>(waitMs);
+        return ::SetCommTimeouts(m_handle, &soon) != 0;
+    }
+
     HANDLE m_handle;
 };
 

@@ -21,27 +21,52 @@
  * Result codes of _writeData (and of the channel set-up requests inside _init):
  *   0 success
  *   1 the request could not be sent (also: no port open, or arguments rejected; nothing sent)
- *   2 the board's acknowledgement did not arrive (its content is not examined)
- *   3 the 7-byte reply frame did not arrive
+ *   2 the board's acknowledgement 1F 00 did not arrive (two other bytes count as not arrived)
+ *   3 the 7-byte reply frame did not arrive, or what arrived was not a well-formed frame
+ *     (start byte 1E, length byte 3, checksum)
  *   4 the closing acknowledgement could not be sent
+ * A 0 from _writeData therefore means the board acknowledged this request and answered it.
+ *
+ * Both entries also return 2, without sending their request, while the link is out of step
+ * (below) and the board does not answer the probe that would bring it back.
  *
  * Keeping in step with the board: whatever the port has received and not yet read is discarded
  * before each request is sent (it belongs to no transaction). After any nonzero code except a
  * rejected call, the library reads and discards until the line has been quiet for 20 ms (at
  * most 600 ms when it never goes quiet), then discards what is left, so that the rest of a
- * failed exchange does not meet the next one. The library never retries.
+ * failed exchange does not meet the next one.
+ * Replies can outlive that drain where something holds bytes outside this machine's input
+ * queue (a USB adapter's buffer, a network serial bridge, a board that stopped reading its line
+ * and answers its queued requests later). So after a failure the link counts as out of step,
+ * and the next call first sends a probe (1E 03 8F 00 FF 01 AF) and reads until the probe's
+ * answer (1F 00 and a 3-byte reply frame) is the last thing on the line for 50 ms, for at most
+ * 2.4 s; then it sends the closing acknowledgement and goes on with its own request. The board
+ * answers requests in order, so older answers arrive before the probe's and are read past.
+ * Limits: a board that answers out of order, or an older answer that arrives more than 50 ms
+ * after the probe's, is not recognised by this alone.
+ * The library also learns, per open port, which bytes of a reply's header repeat bytes of the
+ * request (the protocol leaves the header to the firmware). A header byte counts as an echo only
+ * after it has repeated the same request byte in every reply taken so far while taking at least
+ * two different values; from then on a reply that breaks it belongs to another request and
+ * counts as not arrived (code 4 for a read, 3 for a write, and the probe's answer is not taken).
+ * Firmware that repeats nothing keeps working: no byte is ever proven. The library never
+ * retries a request.
  *
  * How long a call may take: each awaited piece (acknowledgement, reply) gets up to three read
  * waits of 600 ms. A silent board fails after about 1.8 s plus the 20 ms of quiet; a board that
  * acknowledges and then answers in dribbles can hold a read for up to 3.6 s, plus up to 0.6 s of
  * draining on a line that keeps babbling, plus the write time-out (5 ms per byte + 600 ms) of a
- * port that does not take the request.
+ * port that does not take the request. A call made out of step first spends up to 2.4 s on the
+ * probe; when the board does not answer it, that is all the call costs.
  *
  * Environment (read at each _init):
  *   SUNDIAL_PORTS            Linux: a ':'-separated list of device paths; port n is the n-th.
- *   SUNDIAL_LENIENT_REPLIES  set to 1, read replies are judged by their length alone, as for
- *                            board firmware that frames them loosely; a 0 from _readData then
- *                            no longer proves that the values came from that request's reply.
+ *   SUNDIAL_LENIENT_REPLIES  set to 1, replies are judged by their length alone, as for board
+ *                            firmware that frames them loosely: a read's or a write's reply
+ *                            frame, a write's acknowledgement and the header echo are not
+ *                            checked (the probe's answer must still end the line). A 0 from
+ *                            _readData then no longer proves that the values came from that
+ *                            request's reply, nor a 0 from _writeData that the board took it.
  */
 #ifndef SUNDIAL_H
 #define SUNDIAL_H
@@ -117,9 +142,10 @@ SUNDIAL_API int32_t _close(void);
  * Returns 1 and sends nothing when no port is open, `buffer` is null, `count` or `channel` is out
  * of range, or the channel's type is not 1 to 4. On a nonzero result `buffer` is left unchanged.
  * A 0 means the values came from the reply to this request: a well-formed frame (start byte,
- * length byte count + 5, checksum) received after this request's acknowledgement; nothing that
- * was waiting when the request went out is taken (with SUNDIAL_LENIENT_REPLIES=1 only the length
- * is judged). The first five payload bytes of the reply are the board's business.
+ * length byte count + 5, checksum) received after this request's acknowledgement, whose header
+ * agrees with the echo learnt for the port; nothing that was waiting when the request went out
+ * is taken (with SUNDIAL_LENIENT_REPLIES=1 only the length is judged). The first five payload
+ * bytes of the reply are the board's business.
  */
 SUNDIAL_API int32_t _readData(int32_t channel, int32_t reg, uint8_t* buffer, int32_t count);
 

@@ -90,14 +90,14 @@ TEST_F(RegisterAccessOnBoard, SpiDeviceBitsReachTheRightDevice) {
 
 TEST_F(RegisterAccessOnBoard, FailuresAreReportedOnceAndTheWriteStillCounts) {
     connect({}, kInterfaceI2c);
-    ASSERT_EQ(m_evm->control("fault no-reply 2"), "ok");
+    ASSERT_EQ(m_evm->control("fault no-reply write 2"), "ok");
     m_access.WriteRegister(0x13, 0x01);
     m_access.WriteRegister(0x13, 0x02);
     EXPECT_EQ(m_dialogs.messages, std::vector<std::string>{"Communication error: WRERR0003"});
     EXPECT_EQ(m_access.shadowRegister(0x13), 0x02);
     EXPECT_EQ(m_history.lines.size(), 2u);
 
-    ASSERT_EQ(m_evm->control("fault no-reply once"), "ok");
+    ASSERT_EQ(m_evm->control("fault no-reply write once"), "ok");
     m_access.WriteBoardRegister(0x37, 1);
     EXPECT_EQ(m_dialogs.messages.back(), "Communication error: SPERR0003");
 }

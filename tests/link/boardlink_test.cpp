@@ -33,6 +33,7 @@ ReadStep failure() {
 struct ScriptedPort {
     std::deque<ReadStep> waiting;               // already received when the next request goes out
     std::deque<ReadStep> reads;                 // what arrives after it, one step per read call
+    std::deque<ReadStep> survivesDrain;         // what arrives after a failed exchange's drain
     std::vector<std::string> writes;            // hex of each write call
     std::optional<std::size_t> failWriteNumber; // 0-based index of a write call that fails
     int readCalls = 0;
@@ -45,13 +46,57 @@ struct ScriptedPort {
 
 std::map<int, ScriptedPort> g_ports; // port number -> its script; absent numbers do not open
 std::vector<int> g_opened;
+long long g_now = 0; // the link's clock: moves only when a short read waits in vain
+
+long long fakeClock() {
+    return g_now;
+}
 
 class FakePort final : public SerialPort {
 public:
     explicit FakePort(ScriptedPort& script) : m_script(script) {}
     int read(std::span<std::uint8_t> buffer) override {
-        ++m_script.readCalls;
         m_script.events.push_back("read");
+        return step(buffer);
+    }
+    int readSoon(std::span<std::uint8_t> buffer, int waitMs) override {
+        m_script.events.push_back("soon");
+        const int n = step(buffer);
+        if (n == 0) {
+            g_now += waitMs;
+        }
+        return n;
+    }
+    bool write(std::span<const std::uint8_t> data) override {
+        const bool ok = m_script.failWriteNumber != m_script.writes.size();
+        m_script.writes.push_back(hexOf(data));
+        m_script.events.push_back("write " + hexOf(data));
+        return ok;
+    }
+    void purgeReceive() override {
+        ++m_script.purges;
+        m_script.waiting.clear();
+        m_script.events.push_back("purge");
+    }
+    // The rest of the script is the failed exchange's tail: it arrives and is drained, unless
+    // the script keeps some back for later (`survivesDrain`).
+    void drainReceive(int quietMs, int limitMs) override {
+        EXPECT_GT(quietMs, 0);
+        EXPECT_GE(limitMs, quietMs);
+        ++m_script.drains;
+        m_script.waiting.clear();
+        m_script.reads = std::move(m_script.survivesDrain);
+        m_script.survivesDrain.clear();
+        m_script.events.push_back("drain");
+    }
+    int close() override {
+        ++m_script.closes;
+        return m_script.closeResult;
+    }
+
+private:
+    int step(std::span<std::uint8_t> buffer) {
+        ++m_script.readCalls;
         std::deque<ReadStep>& queue = m_script.waiting.empty() ? m_script.reads : m_script.waiting;
         if (queue.empty()) {
             return 0;
@@ -70,32 +115,7 @@ public:
         }
         return static_cast<int>(n);
     }
-    bool write(std::span<const std::uint8_t> data) override {
-        const bool ok = m_script.failWriteNumber != m_script.writes.size();
-        m_script.writes.push_back(hexOf(data));
-        m_script.events.push_back("write " + hexOf(data));
-        return ok;
-    }
-    void purgeReceive() override {
-        ++m_script.purges;
-        m_script.waiting.clear();
-        m_script.events.push_back("purge");
-    }
-    // The rest of the script is the failed exchange's tail: it arrives and is drained.
-    void drainReceive(int quietMs, int limitMs) override {
-        EXPECT_GT(quietMs, 0);
-        EXPECT_GE(limitMs, quietMs);
-        ++m_script.drains;
-        m_script.waiting.clear();
-        m_script.reads.clear();
-        m_script.events.push_back("drain");
-    }
-    int close() override {
-        ++m_script.closes;
-        return m_script.closeResult;
-    }
 
-private:
     ScriptedPort& m_script;
 };
 
@@ -129,6 +149,7 @@ protected:
     void SetUp() override {
         g_ports.clear();
         g_opened.clear();
+        g_now = 0;
     }
     void TearDown() override { m_link.close(); }
 
@@ -145,7 +166,7 @@ protected:
         return port;
     }
 
-    BoardLink m_link{&openScripted};
+    BoardLink m_link{&openScripted, &fakeClock};
 };
 
 TEST_F(BoardLinkTest, SearchTriesEveryPortInOrderAndStopsAtTheBoard) {
@@ -372,21 +393,21 @@ INSTANTIATE_TEST_SUITE_P(
 // A failed read call means the device went away: the wait ends there, not after two more calls
 // that could only time out.
 TEST_F(BoardLinkTest, AFailedReadCallEndsTheWaitAtOnce) {
-    ScriptedPort& port = connect(1);
     std::uint8_t value = 0x5A;
-    port.reads = {failure()};
+    ScriptedPort* port = &connect(1);
+    port->reads = {failure()};
     EXPECT_EQ(m_link.readData(0, 0x10, &value, 1), 2);
-    EXPECT_EQ(port.readCalls, 1);
+    EXPECT_EQ(port->readCalls, 1);
 
-    port.readCalls = 0;
-    port.reads = {bytes(kAckHex), bytes("1E 06"), failure()};
+    port = &connect(2);
+    port->reads = {bytes(kAckHex), bytes("1E 06"), failure()};
     EXPECT_EQ(m_link.readData(0, 0x10, &value, 1), 4);
-    EXPECT_EQ(port.readCalls, 3);
+    EXPECT_EQ(port->readCalls, 3);
 
-    port.readCalls = 0;
-    port.reads = {failure()};
+    port = &connect(3);
+    port->reads = {failure()};
     EXPECT_EQ(m_link.writeData(0, 0x10, &value, 1), 2);
-    EXPECT_EQ(port.readCalls, 1);
+    EXPECT_EQ(port->readCalls, 1);
 }
 
 TEST_F(BoardLinkTest, ReplyInThreePiecesArrives) {
@@ -399,22 +420,126 @@ TEST_F(BoardLinkTest, ReplyInThreePiecesArrives) {
     EXPECT_EQ(port.readCalls, 5);
 }
 
-TEST_F(BoardLinkTest, WriteAcceptsAnyTwoBytesAsAcknowledgement) {
-    ScriptedPort& port = connect(1);
-    port.reads = {bytes("AB CD"), bytes("1E 03 00 01 00 00 22")};
-    const std::uint8_t value = 0x55;
-    EXPECT_EQ(m_link.writeData(0, 0x10, &value, 1), 0);
-    EXPECT_EQ(port.writes, (std::vector<std::string>{"1E 05 00 01 4C 10 55 00 D5", kAckHex}));
-    EXPECT_EQ(port.drains, 0);
+struct WriteAnswer {
+    const char* name;
+    const char* ack;
+    const char* reply; // to a write of 0x55 to register 0x10 on channel 0 (I2C)
+    int strictCode;
+    int lenientCode; // judged by length only
+};
+
+class WriteJudging : public BoardLinkTest, public ::testing::WithParamInterface<WriteAnswer> {
+protected:
+    void TearDown() override {
+        ::unsetenv("SUNDIAL_LENIENT_REPLIES");
+        BoardLinkTest::TearDown();
+    }
+    void writeWith(bool lenient, int code) {
+        if (lenient) {
+            ::setenv("SUNDIAL_LENIENT_REPLIES", "1", 1);
+        }
+        ScriptedPort& port = connect(1);
+        port.reads = {bytes(GetParam().ack), bytes(GetParam().reply)};
+        const std::uint8_t value = 0x55;
+        EXPECT_EQ(m_link.writeData(0, 0x10, &value, 1), code);
+        EXPECT_EQ(port.writes.front(), "1E 05 00 01 4C 10 55 00 D5");
+        EXPECT_EQ(port.drains, code == 0 ? 0 : 1);
+        EXPECT_EQ(port.writes.size(), code == 0 ? 2u : 1u) << "closing ack only for a reply taken";
+        EXPECT_EQ(m_link.outOfStep(), code != 0);
+    }
+};
+
+TEST_P(WriteJudging, Strict) {
+    writeWith(false, GetParam().strictCode);
 }
 
-TEST_F(BoardLinkTest, WriteRepliesAreJudgedByLengthOnly) {
-    ScriptedPort& port = connect(1);
-    port.reads = {bytes(kAckHex), bytes("00 11 22 33 44 55 66")};
-    const std::uint8_t value = 0x55;
-    EXPECT_EQ(m_link.writeData(0, 0x10, &value, 1), 0);
-    EXPECT_EQ(port.drains, 0);
+TEST_P(WriteJudging, Lenient) {
+    writeWith(true, GetParam().lenientCode);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Link, WriteJudging,
+    ::testing::Values(WriteAnswer{"wellFormed", "1F 00", "1E 03 00 01 00 00 22", 0, 0},
+                      WriteAnswer{"garbageAck", "AB CD", "1E 03 00 01 00 00 22", 2, 0},
+                      WriteAnswer{"wrongAck", "1F 01", "1E 03 00 01 00 00 22", 2, 0},
+                      WriteAnswer{"garbageReply", "1F 00", "00 11 22 33 44 55 66", 3, 0},
+                      WriteAnswer{"badStartByte", "1F 00", "1D 03 00 01 00 00 21", 3, 0},
+                      WriteAnswer{"badLength", "1F 00", "1E 04 00 01 00 00 23", 3, 0},
+                      WriteAnswer{"badChecksum", "1F 00", "1E 03 00 01 00 00 23", 3, 0}),
+    [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
+
+TEST_F(BoardLinkTest, ASetupAnsweredWithGarbageIsAFailure) {
+    g_ports[2].reads = {bytes(kAckHex), bytes(kProbeReply), bytes("AA 55")};
+    EXPECT_EQ(m_link.init(2, kI2cTable), 2);
+    EXPECT_EQ(g_ports[2].drains, 1);
+    EXPECT_TRUE(m_link.outOfStep()) << "the board did not answer the later set-ups";
+}
+
+// After a failure, the next call first sends a probe and waits until its answer is the last
+// thing on the line: older answers that outlived the drain are read past, not taken.
+TEST_F(BoardLinkTest, AfterAFailureTheNextCallResynchronisesFirst) {
+    ScriptedPort& port = connect(1);
+    port.reads = {bytes(kAckHex)};                                // then no reply
+    port.survivesDrain = {bytes("1E 06 10 01 4C 01 00 77 00 F9"), // the late reply
+                          bytes("1F 00 1E 03 8F 00 00 00 B0"),    // the probe's answer
+                          timeout(), bytes(kAckHex), bytes("1E 06 10 01 4C 01 00 A5 01 27")};
+    std::uint8_t value = 0x5A;
+    EXPECT_EQ(m_link.readData(0, 0x10, &value, 1), 4);
+    EXPECT_TRUE(m_link.outOfStep());
+    port.events.clear();
+    EXPECT_EQ(m_link.readData(0, 0x10, &value, 1), 0);
+    EXPECT_EQ(value, 0xA5) << "the late reply's 0x77 is not taken";
+    EXPECT_FALSE(m_link.outOfStep());
+    EXPECT_EQ(port.events, (std::vector<std::string>{"purge", "write " + kProbe, "soon", "soon",
+                                                     "soon", "write " + kAckHex, "purge",
+                                                     "write 1E 06 10 01 4C 10 01 00 00 92", "read",
+                                                     "read", "write " + kAckHex}));
+}
+
+struct Resync {
+    const char* name;
+    std::deque<ReadStep> afterProbe; // what the resynchronisation reads
+    bool inStep;
+};
+
+class Resynchronising : public BoardLinkTest, public ::testing::WithParamInterface<Resync> {};
+
+TEST_P(Resynchronising, TakesOnlyAProbeAnswerThatEndsTheLine) {
+    ScriptedPort& port = connect(1);
+    port.reads = {timeout(), timeout(), timeout()}; // a write that is never acknowledged
+    port.survivesDrain = GetParam().afterProbe;
+    const std::uint8_t value = 0x55;
+    ASSERT_EQ(m_link.writeData(0, 0x10, &value, 1), 2);
+    port.writes.clear();
+    if (GetParam().inStep) {
+        port.reads.push_back(timeout()); // the line is quiet after the probe's answer
+        port.reads.push_back(bytes("1F 00 1E 03 00 01 00 00 22"));
+        EXPECT_EQ(m_link.writeData(0, 0x10, &value, 1), 0);
+        EXPECT_EQ(port.writes, (std::vector<std::string>{kProbe, kAckHex,
+                                                         "1E 05 00 01 4C 10 55 00 D5", kAckHex}));
+    } else {
+        EXPECT_EQ(m_link.writeData(0, 0x10, &value, 1), 2);
+        EXPECT_EQ(port.writes, (std::vector<std::string>{kProbe})) << "the write is not sent";
+        EXPECT_TRUE(m_link.outOfStep());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Link, Resynchronising,
+    ::testing::Values(
+        Resync{"probeAnswerAlone", {bytes("1F 00 1E 03 8F 00 00 00 B0")}, true},
+        Resync{"olderWriteAnswerFirst",
+               {bytes("1F 00 1E 03 00 01 00 00 22"), bytes("1F 00 1E 03 8F 00 00 00 B0")},
+               true},
+        Resync{"answerInPieces", {bytes("1F"), bytes("00 1E 03"), bytes("8F 00 00 00 B0")}, true},
+        Resync{"silentBoard", {}, false},
+        Resync{"garbageOnly", {bytes("AA 55 AA 55 AA 55 AA 55 AA 55")}, false},
+        Resync{
+            "answerFollowedByGarbage", {bytes("1F 00 1E 03 8F 00 00 00 B0"), bytes("AA")}, false},
+        Resync{"badChecksum", {bytes("1F 00 1E 03 8F 00 00 00 B1")}, false},
+        Resync{"babble", std::deque<ReadStep>(100, ReadStep{std::vector<std::uint8_t>(64, 0xAA)}),
+               false}),
+    [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
 
 struct FailedWrite {
     const char* name;
@@ -456,9 +581,13 @@ TEST_F(BoardLinkTest, ASetupFailureDoesNotStopTheConnection) {
     g_ports[2].reads = {bytes(kAckHex), bytes(kProbeReply)}; // then silent for the set-ups
     EXPECT_EQ(m_link.init(2, kI2cTable), 2);
     EXPECT_TRUE(m_link.isOpen());
-    EXPECT_EQ(g_ports[2].writes.size(), 10u); // probe, closing ack, eight set-ups
-    EXPECT_EQ(g_ports[2].purges, 9);          // before each request
-    EXPECT_EQ(g_ports[2].drains, 8);
+    // Probe, closing ack, the first set-up; then each later set-up waits for a probe's answer
+    // that never comes, and is not sent.
+    std::vector<std::string> writes = {kProbe, kAckHex, "1E 03 50 00 01 00 72"};
+    writes.insert(writes.end(), 7, kProbe);
+    EXPECT_EQ(g_ports[2].writes, writes);
+    EXPECT_EQ(g_ports[2].drains, 1);
+    EXPECT_EQ(g_now, 7 * (3 * kReadTimeoutMs + kDrainLimitMs)) << "each wait is bounded";
 }
 
 TEST_F(BoardLinkTest, NoPortMeansCodeOneAndNothingSent) {
