@@ -54,6 +54,10 @@ inline constexpr const char* kOverwriteQuestion =
 // Files that cannot be read or written: "<start> "<name>". <reason>."
 inline constexpr const char* kCannotReadFile = "Cannot read file";
 inline constexpr const char* kCannotCreateFile = "Cannot create file";
+// A snapshot with a register that could not be read is not saved: "... register 0x18 could not
+// be read from the board."
+inline constexpr const char* kSnapshotNotSaved = "The register snapshot was not saved: register";
+inline constexpr const char* kSnapshotNotSavedReason = "could not be read from the board.";
 
 // Port diagnostics, after a port's number, device and state.
 inline constexpr const char* kPortAbsent = "no such device";

@@ -102,19 +102,25 @@ void DeviceConnection::start(int port) {
     sendBoardSetup();
 
     m_access.setWriteSuppressed(true);
+    // Registers whose read fails keep the default for show and count as unknown: the refresh
+    // below sends nothing computed from them.
+    m_access.LoadDefaultRegisters();
     for (int i = 0; i < kRegisterCount; ++i) {
         m_view.setBusyProgress(0, kProgressMaximum, i, true);
         m_view.repaintBusy();
         if (m_view.selectedInterface() == kInterfaceI2c) {
             const int reg = kFirstRegister + i;
-            const std::uint8_t value =
-                m_access.ReadRegister(static_cast<std::uint32_t>(reg + m_access.DeviceBits()));
-            m_access.setShadowRegister(reg,
-                                       static_cast<std::uint8_t>(value & m_access.writeMask(reg)));
-        } else {
-            // The codec is not read back over SPI.
-            m_access.LoadDefaultRegisters();
+            const auto value =
+                m_access.readCodecRegister(static_cast<std::uint32_t>(reg + m_access.DeviceBits()));
+            if (value) {
+                m_access.setShadowRegister(
+                    reg, static_cast<std::uint8_t>(*value & m_access.writeMask(reg)));
+                m_access.markKnown(reg);
+            } else {
+                m_access.markUnknown(reg);
+            }
         }
+        // Over SPI the codec is not read back: the defaults stand.
     }
     // The command bits read back as 1 whatever the chip answered.
     m_access.setShadowRegister(

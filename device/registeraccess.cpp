@@ -43,6 +43,39 @@ void RegisterAccess::setShadowRegister(int reg, std::uint8_t value) {
     m_shadow.at(indexOf(reg)) = value;
 }
 
+void RegisterAccess::markKnown(int reg) {
+    m_unknown.at(indexOf(reg)) = false;
+}
+
+bool RegisterAccess::registerKnown(int reg) const {
+    return !m_unknown.at(indexOf(reg));
+}
+
+void RegisterAccess::markUnknown(int reg) {
+    m_unknown.at(indexOf(reg)) = true;
+}
+
+bool RegisterAccess::rereadUnknown(int reg) {
+    if (registerKnown(reg)) {
+        return true;
+    }
+    if (m_channels[kCodecChannel].type != SUNDIAL_TYPE_I2C) {
+        return false; // the codec is not read back over SPI
+    }
+    const auto value = readCodecRegister(static_cast<std::uint32_t>(reg + m_deviceBits));
+    if (!value) {
+        return false;
+    }
+    std::uint8_t stored = static_cast<std::uint8_t>(*value & writeMask(reg));
+    if (reg == kCommandRegister) {
+        stored = static_cast<std::uint8_t>(stored | kCommandBits);
+    }
+    setShadowRegister(reg, stored);
+    markKnown(reg);
+    m_map.ShowRegisterBits(reg - kFirstRegister, stored);
+    return true;
+}
+
 std::uint8_t RegisterAccess::writeMask(int reg) const {
     return m_masks.at(indexOf(reg));
 }
@@ -55,6 +88,7 @@ void RegisterAccess::setWriteMasks() {
 
 void RegisterAccess::LoadDefaultRegisters() {
     std::copy(std::begin(kDefaults), std::end(kDefaults), m_shadow.begin());
+    m_unknown.fill(false);
 }
 
 void RegisterAccess::reportCodecError(const std::string& text) {
@@ -90,6 +124,8 @@ void RegisterAccess::WriteRegister(std::uint32_t address, std::int32_t value) {
         const int row = static_cast<int>(low) - kFirstRegister;
         m_shadow[static_cast<std::size_t>(row)] =
             static_cast<std::uint8_t>(value & m_masks[static_cast<std::size_t>(row)]);
+        // A whole value was given: what the codec holds is no longer a guess.
+        m_unknown[static_cast<std::size_t>(row)] = false;
         m_map.ShowRegisterBits(row, value & 0xFF);
     }
     if (m_historyEnabled) {
@@ -98,17 +134,20 @@ void RegisterAccess::WriteRegister(std::uint32_t address, std::int32_t value) {
 }
 
 std::uint8_t RegisterAccess::ReadRegister(std::uint32_t address) {
-    if (m_linkPort == 0) {
-        return 0;
+    return readCodecRegister(address).value_or(0);
+}
+
+std::optional<std::uint8_t> RegisterAccess::readCodecRegister(std::uint32_t address) {
+    if (m_linkPort == 0 || m_link == nullptr || !m_link->readData) {
+        return std::nullopt;
     }
     std::uint8_t buffer[10] = {};
-    if (m_link != nullptr && m_link->readData) {
-        const int result =
-            m_link->readData(kCodecChannel, static_cast<std::int32_t>(address), buffer, 1);
-        if (result != 0) {
-            ++m_linkFailures;
-            reportCodecError(text::kReadError + hexText(result, 4) + text::kReadErrorAdvice);
-        }
+    const int result =
+        m_link->readData(kCodecChannel, static_cast<std::int32_t>(address), buffer, 1);
+    if (result != 0) {
+        ++m_linkFailures;
+        reportCodecError(text::kReadError + hexText(result, 4) + text::kReadErrorAdvice);
+        return std::nullopt;
     }
     return buffer[0];
 }

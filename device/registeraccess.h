@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace larkspur {
@@ -75,9 +76,14 @@ public:
     const LinkEntries* link() const { return m_link; }
 
     void WriteRegister(std::uint32_t address, std::int32_t value);
+    // The register's value, 0 when the read failed (the failure is reported as usual). Use
+    // readCodecRegister where a failed read must not pass for a value.
     std::uint8_t ReadRegister(std::uint32_t address);
+    // The register's value, or nothing when there is no link or the read failed (reported).
+    std::optional<std::uint8_t> readCodecRegister(std::uint32_t address);
     void WriteBoardRegister(std::int32_t reg, std::uint8_t value);
     void SetInterfaceType(int index);
+    // The defaults into the shadow register file; every register counts as known again.
     void LoadDefaultRegisters();
     // The write masks: 0x3F for register 0x10 (bits 7 and 6 are commands), 0x00 for the
     // read-only flags in 0x15, 0xFF for the rest.
@@ -123,8 +129,18 @@ public:
     void resetChannels();
 
     std::uint8_t shadowRegister(int reg) const;
+    // Sets the shadow alone; whether the register is known stays as it was.
     void setShadowRegister(int reg, std::uint8_t value);
     std::uint8_t writeMask(int reg) const;
+
+    // A codec register whose read failed is unknown: its shadow holds the default for show, and
+    // nothing computed from it may be sent until the codec is read again or given a whole
+    // value (a direct write, a script line).
+    bool registerKnown(int reg) const;
+    void markUnknown(int reg);
+    void markKnown(int reg);
+    // Reads an unknown register again (over I2C, with a link); true when it is known now.
+    bool rereadUnknown(int reg);
 
 private:
     void reportCodecError(const std::string& text);
@@ -145,6 +161,7 @@ private:
     std::array<SundialChannel, SUNDIAL_CHANNELS> m_channels{};
     std::array<std::uint8_t, kRegisterCount> m_shadow{};
     std::array<std::uint8_t, kRegisterCount> m_masks{};
+    std::array<bool, kRegisterCount> m_unknown{};
 };
 
 } // namespace larkspur

@@ -1,5 +1,7 @@
 #include "registerdump.h"
+
 #include "coretexts.h"
+#include "hextext.h"
 
 #include "filebytes.h"
 
@@ -43,7 +45,11 @@ std::vector<std::pair<std::uint32_t, std::uint8_t>> RegisterDump::snapshot() {
     for (int row = 0; row < kRegisterCount; ++row) {
         const auto reg = static_cast<std::uint32_t>(kFirstRegister + row);
         // The board's value, not the shadow's: the snapshot is what the chip holds now.
-        registers.emplace_back(reg, m_access.ReadRegister(reg + deviceBits));
+        const auto value = m_access.readCodecRegister(reg + deviceBits);
+        if (!value) {
+            break;
+        }
+        registers.emplace_back(reg, *value);
     }
     return registers;
 }
@@ -53,8 +59,16 @@ void RegisterDump::saveSnapshot() {
     if (fileName.empty()) {
         return;
     }
+    const auto registers = snapshot();
+    if (registers.size() != static_cast<std::size_t>(kRegisterCount)) {
+        const int failed = kFirstRegister + static_cast<int>(registers.size());
+        m_dialogs.error(text::kApplicationTitle, std::string(text::kSnapshotNotSaved) + " 0x" +
+                                                     hexText(failed, 2) + " " +
+                                                     text::kSnapshotNotSavedReason);
+        return;
+    }
     std::string text;
-    for (const auto& [reg, value] : snapshot()) {
+    for (const auto& [reg, value] : registers) {
         text += historyLine(reg, value) + kLineEnd;
     }
     save(fileName, text);

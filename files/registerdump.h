@@ -20,6 +20,8 @@ public:
 
     // The snapshot: the ten registers read from the board (at register + DeviceBits), each named
     // without DeviceBits. Saved one line per register: "0x10, 0xC0" CR LF ... "0x19, 0xFF" CR LF.
+    // Stops at the first register that cannot be read: a snapshot replays as a script, so a
+    // made-up value in it would one day reach the codec.
     std::vector<std::pair<std::uint32_t, std::uint8_t>> snapshot();
 
     // Asks for a file, then saves the snapshot read after the choice (File > Save register

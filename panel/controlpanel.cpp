@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSlider>
 #include <QTabWidget>
 
@@ -260,8 +261,20 @@ bool ControlPanel::masterSlaveIsSlave() const {
     return m_dropDowns[kMasterSlaveTag].control->currentIndex() == 0;
 }
 
+bool ControlPanel::mayCompute(int reg) {
+    if (m_access.registerKnown(reg)) {
+        return true;
+    }
+    // A refresh only echoes what the shadow holds, which for this register is a stand-in; the
+    // user's change reads the register again first and is dropped when that fails (reported).
+    return !m_refreshing && m_access.rereadUnknown(reg);
+}
+
 void ControlPanel::CheckBoxChecked(QCheckBox* control) {
     const CheckBoxBinding& b = checkBoxBinding(control->property("Tag").toInt());
+    if (!mayCompute(b.reg)) {
+        return;
+    }
     const int value = checkBoxWrite(m_access.shadowRegister(b.reg), b.bit, control->isChecked());
     m_access.WriteRegister(address(b.reg), value);
 }
@@ -269,6 +282,9 @@ void ControlPanel::CheckBoxChecked(QCheckBox* control) {
 void ControlPanel::ComboBoxChange(QComboBox* control) {
     const int tag = control->property("Tag").toInt();
     const DropDownBinding& b = dropDownBinding(tag);
+    if (!mayCompute(b.reg)) {
+        return;
+    }
     const int value =
         dropDownWrite(m_access.shadowRegister(b.reg), b.shift, b.width, control->currentIndex());
     m_access.WriteRegister(address(b.reg), value);
@@ -281,6 +297,9 @@ void ControlPanel::ComboBoxChange(QComboBox* control) {
 void ControlPanel::RadioGroupClick(RadioGroup* control) {
     const int tag = control->property("Tag").toInt();
     const RadioBinding& b = radioBinding(tag);
+    if (!mayCompute(b.reg)) {
+        return;
+    }
     const int value = radioWrite(m_access.shadowRegister(b.reg), b.bit, control->itemIndex());
     m_access.WriteRegister(address(b.reg), value);
     if (tag == kDacAttModeTag) {
@@ -301,7 +320,11 @@ void ControlPanel::TrackChange(QSlider* control) {
     m_trackGuard = false;
     const TrackBinding& b = trackBinding(control->property("Tag").toInt());
     setTrackText(b, control->value());
-    m_access.WriteRegister(address(b.reg), control->value());
+    // The position is the whole register: the user's move is a value of its own, a refresh's
+    // echo of an unknown register is not.
+    if (m_access.registerKnown(b.reg) || !m_refreshing) {
+        m_access.WriteRegister(address(b.reg), control->value());
+    }
     m_trackGuard = true;
 }
 
@@ -344,6 +367,8 @@ void ControlPanel::modeFollowUp() {
 }
 
 void ControlPanel::RefreshControls() {
+    m_refreshing = true;
+    const auto done = qScopeGuard([this] { m_refreshing = false; });
     m_mainTab->setFocus();
     const int minimum = trackMinimum(!fineModeShown());
     for (int tag = 1; tag < kTrackTags; ++tag) {

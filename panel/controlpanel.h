@@ -95,6 +95,8 @@ private:
     QWidget* makeControl(const BoundControl& row, QWidget* parent);
     void buildZeroFlagRow(QWidget* group);
     void drawLamp(int lamp, int image);
+    // Whether a value computed from the shadow of `reg` may be written now.
+    bool mayCompute(int reg);
     bool wideMode() const;      // bit 7 of shadow register 0x16
     bool fineModeShown() const; // rgDACAttMode shows item 0
     void modeFollowUp();
@@ -112,6 +114,7 @@ private:
     std::array<RadioBinding, kRadioTags> m_radios{};
     std::array<TrackBinding, kTrackTags> m_tracks{};
     bool m_trackGuard = true;
+    bool m_refreshing = false; // inside RefreshControls: handlers only echo the shadow
 
     std::array<QLabel*, 2> m_lampLabels{};
     std::array<int, 2> m_lampImages{{0, 0}};

@@ -4,6 +4,7 @@
 #include "controlpanel.h"
 #include "evmprocess.h"
 #include "guitestsupport.h"
+#include "hextext.h"
 #include "imagebutton.h"
 #include "linklibrary.h"
 #include "mainwindow.h"
@@ -215,6 +216,54 @@ TEST_F(PanelOnBoard, AGarbageAnswerToASetUpLeavesTheCodecAsItWas) {
     }
     EXPECT_TRUE(m_dialogs.errors.empty());
     EXPECT_EQ(control<QSlider>("tkDAC1")->value(), 0x98);
+}
+
+// A register whose read fails at start-up is unknown: nothing computed from it reaches the
+// codec, which keeps every value it had; the panel shows the default for it. On a board at its
+// defaults start-up writes nothing to the codec at all; on one with other values the refresh
+// echoes only registers it has read.
+TEST_F(PanelOnBoard, AFailedReadAtStartUpWritesNothingToTheCodec) {
+    const std::vector<int> defaults = {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xFF, 0xFF};
+    const std::vector<int> others = {0xC7, 0x21, 0x32, 0x43, 0x54, 0x00, 0x76, 0x87, 0x98, 0xA9};
+    for (const std::vector<int>& values : {defaults, others}) {
+        for (int failed = 0x10; failed <= 0x19; ++failed) {
+            SCOPED_TRACE("read of 0x" + hexText(failed, 2) + " fails; board at " +
+                         (values == defaults ? "defaults" : "other values"));
+            auto evm = std::make_unique<EvmProcess>();
+            for (int i = 0; i < 10; ++i) {
+                ASSERT_EQ(evm->control("reg " + std::to_string(0x10 + i) + " " +
+                                       std::to_string(values[static_cast<std::size_t>(i)])),
+                          "ok");
+            }
+            ASSERT_EQ(evm->control("fault wrong-ack read reg " + std::to_string(failed) + " once"),
+                      "ok");
+            m_dialogs.messages.clear();
+            startOn(std::move(evm), kI2c);
+            EXPECT_EQ(m_evm->control("fault"), "ok off") << "the read met the fault";
+            m_evm->control("idle");
+            const std::string toFailed = codecWrite(true, failed, 0).substr(0, 17);
+            for (const std::string& request : requestsOf(m_evm->transcript())) {
+                const bool codecWriteFrame = request.rfind("1E 05 00 01", 0) == 0;
+                EXPECT_FALSE(codecWriteFrame && values == defaults) << request;
+                EXPECT_NE(request.substr(0, 17), toFailed) << "written from a guess";
+            }
+            for (int i = 0; i < 10; ++i) {
+                char expected[16];
+                std::snprintf(expected, sizeof expected, "ok 0x%02X",
+                              values[static_cast<std::size_t>(i)]);
+                EXPECT_EQ(reg(0x10 + i), expected) << "register 0x" << hexText(0x10 + i, 2);
+            }
+            EXPECT_FALSE(m_form->access().registerKnown(failed));
+            EXPECT_EQ(m_form->access().shadowRegister(failed),
+                      defaults[static_cast<std::size_t>(failed - 0x10)]);
+            EXPECT_EQ(m_dialogs.messages,
+                      std::vector<std::string>{
+                          "Communication error: RDERR0003\nPlease check interface setting."});
+            m_form->close();
+            m_form.reset();
+            m_core.reset();
+        }
+    }
 }
 
 TEST_F(PanelOnBoard, WithoutABoardEveryControlShowsTheDefaults) {

@@ -167,11 +167,13 @@ TEST_F(RegisterAccessTest, OneCodecErrorIsShownUntilTheLatchIsCleared) {
 
     m_link.readResult = 4;
     m_link.readValue = 0x5A;
-    EXPECT_EQ(m_access.ReadRegister(0x16), 0x5A) << "the buffer's byte is returned all the same";
+    EXPECT_EQ(m_access.ReadRegister(0x16), 0x00)
+        << "a failed read passes for no value of the link's";
+    EXPECT_FALSE(m_access.readCodecRegister(0x16).has_value());
     EXPECT_EQ(m_dialogs.messages.size(), 1u);
 
     m_access.setErrorLatch(false);
-    EXPECT_EQ(m_access.ReadRegister(0x16), 0x5A);
+    EXPECT_EQ(m_access.ReadRegister(0x16), 0x00);
     ASSERT_EQ(m_dialogs.messages.size(), 2u);
     EXPECT_EQ(m_dialogs.messages[1],
               "Communication error: RDERR0004\nPlease check interface setting.");

@@ -47,7 +47,8 @@ struct FakeLink {
             calls.push_back({"read", channel, reg, 0, count});
             const auto found = values.find(reg);
             buffer[0] = found != values.end() ? found->second : readValue;
-            return readResult;
+            const int number = readCalls++;
+            return failReadNumber < 0 || number == failReadNumber ? readResult : 0;
         };
         entries.writeData = [this](int32_t channel, int32_t reg, const uint8_t* data,
                                    int32_t count) {
@@ -63,6 +64,8 @@ struct FakeLink {
     std::vector<Call> calls;
     int initResult = 0;
     int readResult = 0;
+    int failReadNumber = -1; // 0-based read call that returns readResult; -1: every one
+    int readCalls = 0;
     int writeResult = 0;
     uint8_t readValue = 0;
     std::map<int, uint8_t> values; // per register address; readValue for the rest

@@ -124,6 +124,15 @@ Fault Fault::parse(const std::vector<std::string>& words) {
             haveFilter = true;
             continue;
         }
+        if (word == "reg") {
+            const auto reg = next + 1 < words.size() ? parseNumber(words[next + 1]) : std::nullopt;
+            if (!reg || *reg > 0xFF || fault.onlyRegister) {
+                throw std::invalid_argument("reg needs one register, 0 to 0xFF");
+            }
+            fault.onlyRegister = static_cast<unsigned>(*reg);
+            ++next;
+            continue;
+        }
         if (haveCount) {
             throw std::invalid_argument("unexpected '" + word + "'");
         }
@@ -166,6 +175,9 @@ std::string Fault::describe() const {
                 text += std::string(" ") + filter.name;
             }
         }
+    }
+    if (onlyRegister) {
+        text += " reg " + std::to_string(*onlyRegister);
     }
     text += remaining == kAlways ? std::string(" always") : " " + std::to_string(remaining);
     return text;

@@ -36,14 +36,20 @@ struct Fault {
     bool lateHeld = false; // late: kept back until the "release" command rather than a delay
     unsigned splitAt = 0;  // bytes sent before the hold; 0: half the reply
     unsigned babbleMs = 1000;
-    std::optional<Request::Kind> only; // restrict to one kind of request
-    long remaining = 1;                // requests still to hit, or kAlways
+    std::optional<Request::Kind> only;    // restrict to one kind of request
+    std::optional<unsigned> onlyRegister; // restrict to requests for this first register
+    long remaining = 1;                   // requests still to hit, or kAlways
 
-    // Words after "fault": KIND [ARGS] [probe|setup|read|write|any] [once|always|N].
+    // Words after "fault": KIND [ARGS] [probe|setup|read|write|any] [reg R] [once|always|N].
     // Throws std::invalid_argument with a short reason.
     static Fault parse(const std::vector<std::string>& words);
 
-    bool matches(const Request& request) const { return !only || *only == request.kind; }
+    bool matches(const Request& request) const {
+        return (!only || *only == request.kind) &&
+               (!onlyRegister ||
+                (request.kind != Request::Kind::Probe && request.kind != Request::Kind::Setup &&
+                 (request.regField & 0x7Fu) == (*onlyRegister & 0x7Fu)));
+    }
     std::string describe() const;
 };
 

@@ -536,6 +536,13 @@ TEST(EvmSession, FaultCountsAndFilters) {
     }
     EXPECT_EQ(session.control("fault off"), "ok");
     EXPECT_EQ(feed(session, kRead).size(), 3u);
+
+    // Only the read of the named register meets it; probes and other registers pass.
+    ASSERT_EQ(session.control("fault no-reply reg 0x11 once"), "ok");
+    EXPECT_EQ(feed(session, "1E 03 8F 00 FF 01 AF").size(), 3u);
+    EXPECT_EQ(feed(session, kRead).size(), 3u);
+    EXPECT_EQ(feed(session, "1E 06 10 01 4C 11 01 00 00 93").size(), 2u);
+    EXPECT_EQ(session.control("fault"), "ok off");
 }
 
 TEST(EvmSession, PartialFrameFlushRecoversTheRequestBehindIt) {
@@ -621,18 +628,24 @@ INSTANTIATE_TEST_SUITE_P(
                                  {"fault silent read write", "error: more than one request filter"},
                                  {"fault silent 0", "error: bad repeat count '0'"}},
         // What "fault" shows reads back as the same fault.
-        std::vector<ControlCase>{{"fault bad-length read always", "ok"},
-                                 {"fault", "ok bad-length read always"},
-                                 {"fault split", "ok"},
-                                 {"fault", "ok split 0 1"},
-                                 {"fault split 0 1", "ok"},
-                                 {"fault", "ok split 0 1"},
-                                 {"fault split 7 probe 2", "ok"},
-                                 {"fault", "ok split 7 probe 2"},
-                                 {"fault babble", "ok"},
-                                 {"fault", "ok babble 1000 1"},
-                                 {"fault split 259", "error: split size must be 0 to 258"},
-                                 {"fault babble 600001", "error: bad delay '600001'"}}));
+        std::vector<ControlCase>{
+            {"fault bad-length read always", "ok"},
+            {"fault", "ok bad-length read always"},
+            {"fault split", "ok"},
+            {"fault", "ok split 0 1"},
+            {"fault split 0 1", "ok"},
+            {"fault", "ok split 0 1"},
+            {"fault split 7 probe 2", "ok"},
+            {"fault", "ok split 7 probe 2"},
+            {"fault babble", "ok"},
+            {"fault", "ok babble 1000 1"},
+            {"fault split 259", "error: split size must be 0 to 258"},
+            {"fault babble 600001", "error: bad delay '600001'"},
+            {"fault wrong-ack read reg 0x18 once", "ok"},
+            {"fault", "ok wrong-ack read reg 24 1"},
+            {"fault no-reply reg 300", "error: reg needs one register, 0 to 0xFF"},
+            {"fault no-reply reg", "error: reg needs one register, 0 to 0xFF"},
+            {"fault no-reply reg 1 reg 2", "error: reg needs one register, 0 to 0xFF"}}));
 
 // ---------------------------------------------------------------------------------------------
 // Options and transcript lines
