@@ -65,6 +65,9 @@ inline constexpr const char* kPortNotADevice = "not a device";
 inline constexpr const char* kPortNoSerialPort = "no serial port behind it";
 inline constexpr const char* kPortJoinGroup = "join group ";
 inline constexpr const char* kPortLogInAgain = ", then log in again";
+inline constexpr const char* kPortNoGroupAccess =
+    "only its owner may use it: ask the administrator for a group with read and write access "
+    "(a udev rule)";
 inline constexpr const char* kPortHeldBy = "held by ";
 inline constexpr const char* kPortOpenIn = "open in ";
 inline constexpr const char* kPortDidNotAnswer = "no board answered";

@@ -91,18 +91,7 @@ std::vector<PortSystem::Holder> realHolders(const std::string& path, const PortS
         }
     }
     // UUCP lock files, as minicom and its kind leave them: "LCK..ttyUSB0" holding a PID.
-    char resolved[PATH_MAX];
-    if (::realpath(path.c_str(), resolved) != nullptr) {
-        const std::string device = resolved;
-        const std::string name = device.substr(device.rfind('/') + 1);
-        for (const char* folder : {"/run/lock/", "/var/lock/"}) {
-            std::ifstream lock(std::string(folder) + "LCK.." + name);
-            long pid = 0;
-            if (lock >> pid && ::kill(static_cast<pid_t>(pid), 0) == 0) {
-                add(static_cast<pid_t>(pid), true);
-            }
-        }
-    }
+    add(static_cast<pid_t>(sundial::uucpLockHolder(path)), true);
     // Open descriptors, as far as this user may look into other processes.
     if (DIR* proc = ::opendir("/proc")) {
         while (const dirent* entry = ::readdir(proc)) {
@@ -180,7 +169,8 @@ PortSystem PortSystem::real() {
         if (::stat(path.c_str(), &info) != 0) {
             return std::nullopt;
         }
-        return Node{S_ISCHR(info.st_mode), info.st_rdev, info.st_dev, info.st_ino, info.st_gid};
+        return Node{S_ISCHR(info.st_mode), info.st_rdev, info.st_dev,
+                    info.st_ino,           info.st_gid,  info.st_mode};
     };
     system.mayOpen = [](const std::string& path) {
         return ::access(path.c_str(), R_OK | W_OK) == 0;
@@ -208,10 +198,15 @@ PortReport inspectPort(int number, const std::string& path, const PortSystem& sy
         return report;
     }
     if (!system.mayOpen(path)) {
-        const std::string group = system.groupName(node->group);
         report.state = PortState::NoPermission;
-        report.reason = std::string(text::kPortJoinGroup) + group + ": sudo usermod -aG " + group +
-                        " $USER" + text::kPortLogInAgain;
+        // Joining the device's group helps only when the group may read and write it.
+        if ((node->mode & (S_IRGRP | S_IWGRP)) == (S_IRGRP | S_IWGRP)) {
+            const std::string group = system.groupName(node->group);
+            report.reason = std::string(text::kPortJoinGroup) + group + ": sudo usermod -aG " +
+                            group + " $USER" + text::kPortLogInAgain;
+        } else {
+            report.reason = text::kPortNoGroupAccess;
+        }
         return report;
     }
     const std::vector<PortSystem::Holder> holders = system.holders(path, *node);
@@ -219,8 +214,11 @@ PortReport inspectPort(int number, const std::string& path, const PortSystem& sy
         std::string list;
         for (const PortSystem::Holder& holder : holders) {
             if (holder.locks == locking) {
-                list += (list.empty() ? "" : ", ") + holder.name + " (PID " +
-                        std::to_string(holder.pid) + ")";
+                // A holder whose name cannot be read (another user's, gone meanwhile) is
+                // named by its PID alone.
+                const std::string pid = "PID " + std::to_string(holder.pid);
+                list += (list.empty() ? "" : ", ") +
+                        (holder.name.empty() ? pid : holder.name + " (" + pid + ")");
             }
         }
         return list;

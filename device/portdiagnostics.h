@@ -43,6 +43,7 @@ struct PortSystem {
         dev_t fileSystem = 0;
         ino_t inode = 0;
         gid_t group = 0;
+        mode_t mode = 0;
     };
     struct Holder {
         pid_t pid = 0;

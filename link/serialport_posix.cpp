@@ -47,7 +47,8 @@ constinit SerialDriverCalls g_driverCalls{&realGetSerial, &realSetSerial};
 
 class PosixSerialPort final : public SerialPort {
 public:
-    PosixSerialPort(int fd, LowLatency latency) : m_fd(fd), m_latency(latency) {}
+    PosixSerialPort(int fd, LowLatency latency, const termios& before)
+        : m_fd(fd), m_latency(latency), m_before(before) {}
     ~PosixSerialPort() override { close(); }
 
     int read(std::span<std::uint8_t> buffer) override;
@@ -60,6 +61,7 @@ public:
 private:
     int m_fd;
     LowLatency m_latency;
+    termios m_before; // the line as the port had it when opened
 };
 
 int PosixSerialPort::read(std::span<std::uint8_t> buffer) {
@@ -193,6 +195,9 @@ int PosixSerialPort::close() {
         return 0;
     }
     restoreLatency(m_fd, m_latency);
+    // The line goes back as it was found: another program (a serial console, a terminal) may
+    // rely on its own speed and modes. Output still queued goes out first.
+    ::tcsetattr(m_fd, TCSADRAIN, &m_before);
     // Give up exclusive use explicitly: the flag lives with the device, and a device that stays
     // open elsewhere (a pseudo-terminal's other holder) would otherwise refuse our next open.
     ::ioctl(m_fd, TIOCNXCL);
@@ -201,11 +206,11 @@ int PosixSerialPort::close() {
     return result == 0 ? 1 : 0;
 }
 
-bool setUpLine(int fd) {
-    termios settings{};
-    if (::tcgetattr(fd, &settings) != 0) {
+bool setUpLine(int fd, termios& before) {
+    if (::tcgetattr(fd, &before) != 0) {
         return false; // also how phantom ttyS nodes show themselves (EIO)
     }
+    termios settings = before;
     // Raw, as a Windows port is by nature: no echo, no line editing, no CR/LF or XON/XOFF
     // handling. cfmakeraw leaves hardware flow control as the port had it.
     ::cfmakeraw(&settings);
@@ -223,7 +228,8 @@ bool setUpLine(int fd) {
 
 std::unique_ptr<SerialPort> openSerialPort(int number) {
     const std::string path = portDevicePath(number, std::getenv("SUNDIAL_PORTS"));
-    if (path.empty()) {
+    // A port another program holds by a lock file is as taken as one it holds by flock.
+    if (path.empty() || uucpLockHolder(path) != 0) {
         return nullptr;
     }
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -231,14 +237,17 @@ std::unique_ptr<SerialPort> openSerialPort(int number) {
         return nullptr;
     }
     // Exclusive: flock keeps cooperating programs out, TIOCEXCL every other non-root opener.
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ioctl(fd, TIOCEXCL) != 0 || !setUpLine(fd)) {
+    termios before{};
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ioctl(fd, TIOCEXCL) != 0 ||
+        !setUpLine(fd, before)) {
+        ::ioctl(fd, TIOCNXCL);
         ::close(fd);
         return nullptr;
     }
     const LowLatency latency = requestLowLatency(fd);
     int dtr = TIOCM_DTR;
     ::ioctl(fd, TIOCMBIS, &dtr); // a pseudo-terminal answers ENOTTY; harmless
-    return std::make_unique<PosixSerialPort>(fd, latency);
+    return std::make_unique<PosixSerialPort>(fd, latency, before);
 }
 
 SerialDriverCalls& serialDriverCalls() {

@@ -16,4 +16,9 @@ inline constexpr int kLastPort = 256;
 // number while other devices come and go: 1-32 ttyS0-31, 33-64 ttyUSB0-31, 65-96 ttyACM0-31.
 std::string portDevicePath(int number, const char* overrideList);
 
+// The process that holds a UUCP lock file for the device ("LCK..ttyUSB0" in /run/lock or
+// /var/lock, for the device the path resolves to), when it is alive and not this process;
+// 0 when there is none. Programs such as minicom and picocom take the port this way.
+long uucpLockHolder(const std::string& devicePath);
+
 } // namespace sundial

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -257,6 +258,42 @@ TEST_F(CliOnBoard, AHeldPortIsReportedBusyWithItsHolder) {
     EXPECT_EQ(ports.out.find("none"), std::string::npos) << "absent ports only with --all";
     EXPECT_NE(runCli({"ports", "--all"}).out.find("2 " + m_config.string() + "/none absent"),
               std::string::npos);
+}
+
+// A UUCP lock file of a live process (minicom, picocom) takes the port as a flock does.
+TEST_F(CliOnBoard, AUucpLockIsHonoured) {
+    char resolved[PATH_MAX];
+    ASSERT_NE(::realpath(m_evm.linkPath().c_str(), resolved), nullptr);
+    const std::string name = std::filesystem::path(resolved).filename().string();
+    std::string lockPath;
+    for (const char* folder : {"/run/lock/", "/var/lock/"}) {
+        if (::access(folder, W_OK) == 0) {
+            lockPath = std::string(folder) + "LCK.." + name;
+            break;
+        }
+    }
+    if (lockPath.empty()) {
+        GTEST_SKIP() << "no lock folder this user may write";
+    }
+    ChildProcess sleeper({"/bin/sleep", "30"});
+    std::ofstream(lockPath) << "      " << sleeper.pid() << "\n";
+    ASSERT_EQ(m_evm.control("reg 0x11 0x21"), "ok");
+    const Outcome write = runCli(args({"write", "0x11", "0x99"}));
+    ::setenv("SUNDIAL_PORTS", m_evm.linkPath().c_str(), 1);
+    const Outcome ports = runCli({"ports"});
+    std::filesystem::remove(lockPath);
+    EXPECT_EQ(write.status, 2) << write.out;
+    EXPECT_NE(write.err.find("busy: held by sleep (PID " + std::to_string(sleeper.pid()) + ")"),
+              std::string::npos)
+        << write.err;
+    EXPECT_EQ(m_evm.control("get 0x11"), "ok 0x21") << "the codec was written";
+    EXPECT_NE(ports.out.find("busy: held by sleep"), std::string::npos) << ports.out;
+    // A lock whose holder is gone is stale and stops nothing.
+    std::ofstream(lockPath) << "  999999\n";
+    const Outcome stale = runCli(args({"write", "0x11", "0x99"}));
+    std::filesystem::remove(lockPath);
+    EXPECT_EQ(stale.status, 0) << stale.err;
+    EXPECT_EQ(m_evm.control("get 0x11"), "ok 0x99");
 }
 
 TEST(CliProgram, LinksNoQt) {

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <fcntl.h>
 #include <map>
 #include <stdlib.h>
@@ -19,6 +21,7 @@ struct FakeDevice {
     bool mayOpen = true;
     std::vector<PortSystem::Holder> holders;
     gid_t group = 20;
+    mode_t mode = S_IFCHR | 0660;
 };
 
 PortSystem fakeSystem(const std::map<std::string, FakeDevice>& devices) {
@@ -40,6 +43,7 @@ PortSystem fakeSystem(const std::map<std::string, FakeDevice>& devices) {
         node.characterDevice = found->second.characterDevice;
         node.device = static_cast<dev_t>(std::distance(devices.begin(), found));
         node.group = found->second.group;
+        node.mode = found->second.mode;
         return node;
     };
     system.mayOpen = [devices](const std::string& path) { return devices.at(path).mayOpen; };
@@ -70,8 +74,9 @@ TEST_P(InspectPort, TellsWhatStandsBehindTheNumber) {
 }
 
 FakeDevice device(bool characterDevice, bool serial, bool mayOpen,
-                  std::vector<PortSystem::Holder> holders = {}, gid_t group = 20) {
-    return {characterDevice, serial, mayOpen, std::move(holders), group};
+                  std::vector<PortSystem::Holder> holders = {}, gid_t group = 20,
+                  mode_t mode = S_IFCHR | 0660) {
+    return {characterDevice, serial, mayOpen, std::move(holders), group, mode};
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -88,6 +93,15 @@ INSTANTIATE_TEST_SUITE_P(
         InspectCase{"otherGroup", device(true, true, false, {}, 10), true,
                     "33 /dev/ttyUSB0 no-permission: join group uucp: sudo usermod -aG uucp "
                     "$USER, then log in again"},
+        // Joining a group that may not read and write the device would not help.
+        InspectCase{"ownerOnly", device(true, true, false, {}, 0, S_IFCHR | 0600), true,
+                    "33 /dev/ttyUSB0 no-permission: only its owner may use it: ask the "
+                    "administrator for a group with read and write access (a udev rule)"},
+        InspectCase{"groupMayOnlyRead", device(true, true, false, {}, 20, S_IFCHR | 0640), true,
+                    "33 /dev/ttyUSB0 no-permission: only its owner may use it: ask the "
+                    "administrator for a group with read and write access (a udev rule)"},
+        InspectCase{"holderWithoutAName", device(true, true, true, {{31337, "", true}}), true,
+                    "33 /dev/ttyUSB0 busy: held by PID 31337"},
         InspectCase{"lockedByTwo",
                     device(true, true, true, {{4242, "minicom", true}, {7, "larkspur", true}}),
                     true, "33 /dev/ttyUSB0 busy: held by minicom (PID 4242), larkspur (PID 7)"},

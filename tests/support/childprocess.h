@@ -23,6 +23,8 @@ public:
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
+    pid_t pid() const { return m_pid; }
+
     // Writes to its standard input; false when it is no longer read.
     bool write(const std::string& text);
 
