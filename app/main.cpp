@@ -1,10 +1,12 @@
 // Larkspur: the control panel of the Tessaly evaluation board.
 #include "larkspurapplication.h"
+#include "portrelease.h"
 #include "shell.h"
 
 #include <string>
 
 int main(int argc, char* argv[]) {
+    larkspur::releasePortOnStop();
     larkspur::LarkspurApplication app(argc, argv);
     std::string message;
     try {

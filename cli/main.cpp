@@ -2,6 +2,7 @@
 #include "clioptions.h"
 #include "clisession.h"
 #include "linklibrary.h"
+#include "portrelease.h"
 #include "settingsfile.h"
 
 #include <chrono>
@@ -28,6 +29,7 @@ int main(int argc, char* argv[]) {
         std::cerr << "larkspur-cli: " << e.what() << "\nTry 'larkspur-cli --help'.\n";
         return kUsageError;
     }
+    larkspur::releasePortOnStop();
     larkspur::LinkLibrary library;
     ThreadSleeper sleeper;
     CliSession session({std::cout, std::cerr, std::cin, library, sleeper,

@@ -70,6 +70,7 @@ inline constexpr const char* kPortNoGroupAccess =
     "(a udev rule)";
 inline constexpr const char* kPortHeldBy = "held by ";
 inline constexpr const char* kPortOpenIn = "open in ";
+inline constexpr const char* kPortExclusive = "in exclusive use by another program";
 inline constexpr const char* kPortDidNotAnswer = "no board answered";
 inline constexpr const char* kNoPorts = "No serial port device exists.";
 

@@ -4,10 +4,12 @@
 #include "sundialports.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <csignal>
 #include <cstdio>
 #include <dirent.h>
+#include <fcntl.h>
 #include <fstream>
 #include <grp.h>
 #include <sstream>
@@ -178,6 +180,14 @@ PortSystem PortSystem::real() {
     system.isSerial = realIsSerial;
     system.holders = realHolders;
     system.groupName = realGroupName;
+    system.exclusive = [](const std::string& path) {
+        const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (fd >= 0) {
+            ::close(fd);
+            return false;
+        }
+        return errno == EBUSY;
+    };
     return system;
 }
 
@@ -226,6 +236,14 @@ PortReport inspectPort(int number, const std::string& path, const PortSystem& sy
     if (const std::string lockers = names(true); !lockers.empty()) {
         report.state = PortState::Busy;
         report.reason = text::kPortHeldBy + lockers;
+        return report;
+    }
+    if (system.exclusive && system.exclusive(path)) {
+        report.state = PortState::Busy;
+        const std::string openers = names(false);
+        report.reason =
+            std::string(text::kPortExclusive) +
+            (openers.empty() ? std::string() : std::string("; ") + text::kPortOpenIn + openers);
         return report;
     }
     report.state = PortState::Free;

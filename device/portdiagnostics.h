@@ -60,6 +60,9 @@ struct PortSystem {
     // Other processes that hold the device locked or open, as far as they are visible.
     std::function<std::vector<Holder>(const std::string& path, const Node& node)> holders;
     std::function<std::string(gid_t group)> groupName;
+    // Whether the device refuses to be opened because another program has it in exclusive use
+    // (EBUSY: TIOCEXCL, which may outlive a program that was killed). Unset: never.
+    std::function<bool(const std::string& path)> exclusive;
 
     static PortSystem real();
 };

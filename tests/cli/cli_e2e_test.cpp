@@ -11,9 +11,11 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using larkspur::BoundControl;
@@ -294,6 +296,54 @@ TEST_F(CliOnBoard, AUucpLockIsHonoured) {
     std::filesystem::remove(lockPath);
     EXPECT_EQ(stale.status, 0) << stale.err;
     EXPECT_EQ(m_evm.control("get 0x11"), "ok 0x99");
+}
+
+// Stopped by a signal while it holds the port, larkspur-cli gives the port's exclusive use back:
+// the next program opens it, although the board's side still holds the terminal. Exclusive use
+// does not stop root, so this runs as an ordinary user.
+TEST_F(CliOnBoard, AStopBySignalGivesThePortBack) {
+    std::vector<std::string> asUser;
+    if (::geteuid() == 0) {
+        if (::access("/usr/bin/setpriv", X_OK) != 0) {
+            GTEST_SKIP() << "running as root without setpriv to become an ordinary user";
+        }
+        asUser = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+        char resolved[PATH_MAX];
+        ASSERT_NE(::realpath(m_evm.linkPath().c_str(), resolved), nullptr);
+        ASSERT_EQ(::chmod(resolved, 0666), 0);
+        std::filesystem::permissions(std::filesystem::path(m_evm.linkPath()).parent_path(),
+                                     std::filesystem::perms::owner_all |
+                                         std::filesystem::perms::group_exec |
+                                         std::filesystem::perms::others_exec);
+        std::filesystem::permissions(m_config, std::filesystem::perms::all);
+    }
+    for (const int signalNumber : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(signalNumber == SIGINT ? "SIGINT" : "SIGTERM");
+        std::vector<std::string> holding = asUser;
+        holding.push_back(LARKSPUR_CLI_PATH);
+        for (const std::string& word : args({"run", "-"})) {
+            holding.push_back(word);
+        }
+        m_evm.mark();
+        ChildProcess holder(holding);
+        try {
+            m_evm.transcriptAfter(kOpeningLines); // it holds the port and waits for its script
+        } catch (const std::exception& e) {
+            const Outcome failed = holder.finish();
+            FAIL() << e.what() << "; the holder said: " << failed.err;
+        }
+        ASSERT_EQ(::kill(holder.pid(), signalNumber), 0);
+        holder.finish();
+
+        std::vector<std::string> next = asUser;
+        next.push_back(LARKSPUR_CLI_PATH);
+        for (const std::string& word : args({"read", "0x10"})) {
+            next.push_back(word);
+        }
+        const Outcome read = testsupport::runToEnd(next);
+        EXPECT_EQ(read.status, 0) << read.err;
+        EXPECT_EQ(read.out, "0x10, 0xC0\n");
+    }
 }
 
 TEST(CliProgram, LinksNoQt) {

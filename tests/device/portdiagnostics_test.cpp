@@ -22,6 +22,7 @@ struct FakeDevice {
     std::vector<PortSystem::Holder> holders;
     gid_t group = 20;
     mode_t mode = S_IFCHR | 0660;
+    bool exclusive = false;
 };
 
 PortSystem fakeSystem(const std::map<std::string, FakeDevice>& devices) {
@@ -52,6 +53,7 @@ PortSystem fakeSystem(const std::map<std::string, FakeDevice>& devices) {
         return list.at(node.device).holders;
     };
     system.groupName = [](gid_t group) { return group == 20 ? "dialout" : "uucp"; };
+    system.exclusive = [devices](const std::string& path) { return devices.at(path).exclusive; };
     return system;
 }
 
@@ -102,6 +104,12 @@ INSTANTIATE_TEST_SUITE_P(
                     "administrator for a group with read and write access (a udev rule)"},
         InspectCase{"holderWithoutAName", device(true, true, true, {{31337, "", true}}), true,
                     "33 /dev/ttyUSB0 busy: held by PID 31337"},
+        InspectCase{
+            "exclusiveWithoutLock",
+            FakeDevice{true, true, true, {{99, "virtual-evm", false}}, 20, S_IFCHR | 0660, true},
+            true,
+            "33 /dev/ttyUSB0 busy: in exclusive use by another program; open in "
+            "virtual-evm (PID 99)"},
         InspectCase{"lockedByTwo",
                     device(true, true, true, {{4242, "minicom", true}, {7, "larkspur", true}}),
                     true, "33 /dev/ttyUSB0 busy: held by minicom (PID 4242), larkspur (PID 7)"},
