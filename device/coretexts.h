@@ -54,6 +54,8 @@ inline constexpr const char* kOverwriteQuestion =
 // Files that cannot be read or written: "<start> "<name>". <reason>."
 inline constexpr const char* kCannotReadFile = "Cannot read file";
 inline constexpr const char* kCannotCreateFile = "Cannot create file";
+// "The setting was not saved to "/home/u/.config/Larkspur.ini": the file is read-only."
+inline constexpr const char* kSettingsNotSaved = "The setting was not saved to";
 // A snapshot with a register that could not be read is not saved: "... register 0x18 could not
 // be read from the board."
 inline constexpr const char* kSnapshotNotSaved = "The register snapshot was not saved: register";

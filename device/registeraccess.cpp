@@ -228,8 +228,8 @@ bool RegisterAccess::interfaceChanged(int index, SettingsFile& settings) {
     m_deviceAddress = index == kInterfaceI2c ? kFirstI2cAddress : 0;
     m_deviceBits = 0;
     SetInterfaceType(index);
-    settings.writeString(text::kSettingsSection, text::kSettingsTypeKey,
-                         std::to_string(index == kInterfaceI2c ? 0 : 1));
+    const bool typeSaved = saveSetting(settings, text::kSettingsTypeKey,
+                                       std::to_string(index == kInterfaceI2c ? 0 : 1));
     if (m_link->close) {
         m_link->close();
     }
@@ -238,9 +238,22 @@ bool RegisterAccess::interfaceChanged(int index, SettingsFile& settings) {
     if (m_linkPort != 0 && m_link->init) {
         m_link->init(m_linkPort, m_channels.data());
     }
-    settings.writeString(text::kSettingsSection, text::kSettingsAddressKey,
-                         addrText(m_deviceAddress));
+    // One report for the action: the second save would fail for the same reason.
+    if (typeSaved) {
+        saveSetting(settings, text::kSettingsAddressKey, addrText(m_deviceAddress));
+    }
     return true;
+}
+
+bool RegisterAccess::saveSetting(SettingsFile& settings, const char* key,
+                                 const std::string& value) {
+    if (settings.writeString(text::kSettingsSection, key, value)) {
+        return true;
+    }
+    m_dialogs.error(text::kApplicationTitle, std::string(text::kSettingsNotSaved) + " \"" +
+                                                 settings.path().string() +
+                                                 "\": " + settings.lastError() + ".");
+    return false;
 }
 
 void RegisterAccess::setDeviceAddress(int interfaceIndex, int addressIndex) {
@@ -260,8 +273,7 @@ void RegisterAccess::selectDevice(int interfaceIndex, int addressIndex) {
 
 void RegisterAccess::addressChanged(int index, int interfaceIndex, SettingsFile& settings) {
     setDeviceAddress(interfaceIndex, index);
-    settings.writeString(text::kSettingsSection, text::kSettingsAddressKey,
-                         addrText(m_deviceAddress));
+    saveSetting(settings, text::kSettingsAddressKey, addrText(m_deviceAddress));
 }
 
 } // namespace larkspur

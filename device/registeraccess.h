@@ -145,6 +145,8 @@ public:
 
 private:
     void reportCodecError(const std::string& text);
+    // Writes one setting; a failure is reported in the general error display.
+    bool saveSetting(SettingsFile& settings, const char* key, const std::string& value);
     void setDeviceAddress(int interfaceIndex, int addressIndex);
 
     UserDialogs& m_dialogs;

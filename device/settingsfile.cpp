@@ -3,8 +3,10 @@
 #include "coretexts.h"
 
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <fstream>
 #include <optional>
@@ -105,14 +107,25 @@ Lines readLines(const std::filesystem::path& path) {
     return result;
 }
 
-bool replaceFile(std::filesystem::path path, const std::string& contents) {
+// Replaces the file whole; on failure returns why.
+std::optional<std::string> replaceFile(std::filesystem::path path, const std::string& contents) {
     std::error_code error;
     // A settings file kept elsewhere behind a link stays there.
     if (std::filesystem::is_symlink(path, error)) {
         path = std::filesystem::weakly_canonical(path, error);
         if (error) {
-            return false;
+            return error.message();
         }
+    }
+    // A file its owner made read-only is kept as it is, by root as well: replacing it would
+    // undo the owner's choice.
+    mode_t mode = 0644;
+    struct stat existing {};
+    if (::stat(path.c_str(), &existing) == 0) {
+        if ((existing.st_mode & S_IWUSR) == 0 || ::access(path.c_str(), W_OK) != 0) {
+            return std::string("the file is read-only");
+        }
+        mode = existing.st_mode & 07777;
     }
     if (path.has_parent_path()) {
         std::filesystem::create_directories(path.parent_path(), error);
@@ -120,7 +133,7 @@ bool replaceFile(std::filesystem::path path, const std::string& contents) {
     std::string temporary = path.string() + ".XXXXXX";
     const int fd = ::mkstemp(temporary.data());
     if (fd < 0) {
-        return false;
+        return std::string(std::strerror(errno));
     }
     bool ok = true;
     std::size_t done = 0;
@@ -129,13 +142,14 @@ bool replaceFile(std::filesystem::path path, const std::string& contents) {
         ok = n > 0;
         done += ok ? static_cast<std::size_t>(n) : 0;
     }
-    ok = ok && ::fchmod(fd, 0644) == 0 && ::fsync(fd) == 0;
+    ok = ok && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
     ok = (::close(fd) == 0) && ok;
     if (!ok || std::rename(temporary.c_str(), path.c_str()) != 0) {
+        const std::string reason = std::strerror(errno);
         std::remove(temporary.c_str());
-        return false;
+        return reason;
     }
-    return true;
+    return std::nullopt;
 }
 
 } // namespace
@@ -215,7 +229,9 @@ bool SettingsFile::writeString(std::string_view section, std::string_view key,
     for (const std::string& line : file.lines) {
         contents += line + file.lineEnd;
     }
-    return replaceFile(m_path, contents);
+    const auto failure = replaceFile(m_path, contents);
+    m_lastError = failure.value_or(std::string());
+    return !failure;
 }
 
 } // namespace larkspur

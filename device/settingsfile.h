@@ -25,11 +25,15 @@ public:
 
     // Sets `key` in `section`, keeping every other line, creating the section, the file and its
     // folder when missing. The file is replaced whole through a temporary beside it and synced,
-    // so an interrupted write leaves the old contents. False when it could not be written.
+    // so an interrupted write leaves the old contents; the file keeps its permissions. A file
+    // whose owner has no write permission is read-only and left alone. False when it could not
+    // be written; lastError() then says why.
     bool writeString(std::string_view section, std::string_view key, std::string_view value);
+    const std::string& lastError() const { return m_lastError; }
 
 private:
     std::filesystem::path m_path;
+    std::string m_lastError;
 };
 
 } // namespace larkspur

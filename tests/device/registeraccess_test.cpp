@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <fstream>
 #include <unistd.h>
 
@@ -392,6 +394,24 @@ TEST_F(SettingsTest, SwitchingWithoutLinkNeverSearchesThePorts) {
     }
     EXPECT_EQ(m_access.channels()[0].type, 1);
     EXPECT_EQ(contents(), "[SerialInterface]\nType=0\nAddr=0x4C\n");
+}
+
+// A setting that cannot be saved is reported in the general error display, once per action.
+TEST_F(SettingsTest, ASaveThatFailsIsReported) {
+    std::ofstream(file()) << "[SerialInterface]\nType=1\nAddr=0x00\n";
+    ASSERT_EQ(::chmod(file().c_str(), 0444), 0);
+    SettingsFile settings(file());
+    goLive();
+    const std::pair<std::string, std::string> report = {
+        "EVM control application",
+        "The setting was not saved to \"" + file().string() + "\": the file is read-only."};
+
+    EXPECT_TRUE(m_access.interfaceChanged(kInterfaceI2c, settings));
+    EXPECT_EQ(m_dialogs.errors, (std::vector<std::pair<std::string, std::string>>{report}));
+    m_access.addressChanged(1, kInterfaceI2c, settings);
+    EXPECT_EQ(m_dialogs.errors, (std::vector<std::pair<std::string, std::string>>{report, report}));
+    EXPECT_EQ(contents(), "[SerialInterface]\nType=1\nAddr=0x00\n");
+    EXPECT_EQ(m_access.DeviceAddress(), 77) << "the choice holds for this run";
 }
 
 TEST_F(SettingsTest, AddressChangeSavesAndSetsDeviceBits) {

@@ -116,6 +116,26 @@ TEST_F(SettingsFileTest, AnImpossiblePathIsReportedAsFailure) {
     EXPECT_EQ(readFile(), "not a folder");
 }
 
+// A file its owner made read-only stays as it is, even for root, and keeps its mode; a file
+// that may be written keeps its own mode too.
+TEST_F(SettingsFileTest, AReadOnlyFileIsRespected) {
+    writeFile("[SerialInterface]\nType=1\n");
+    ASSERT_EQ(::chmod(m_path.c_str(), 0444), 0);
+    SettingsFile file(m_path);
+    EXPECT_FALSE(file.writeString("SerialInterface", "Type", "0"));
+    EXPECT_EQ(file.lastError(), "the file is read-only");
+    EXPECT_EQ(readFile(), "[SerialInterface]\nType=1\n");
+    struct stat info {};
+    ASSERT_EQ(::stat(m_path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0444u);
+
+    ASSERT_EQ(::chmod(m_path.c_str(), 0600), 0);
+    EXPECT_TRUE(file.writeString("SerialInterface", "Type", "0"));
+    EXPECT_EQ(file.lastError(), "");
+    ASSERT_EQ(::stat(m_path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0600u) << "the private file stays private";
+}
+
 TEST_F(SettingsFileTest, ALinkedFileStaysWhereItIs) {
     const auto real = m_dir / "real.ini";
     std::ofstream(real) << "[SerialInterface]\nType=1\n";
