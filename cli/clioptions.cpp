@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <optional>
 
 namespace larkspur::cli {
 
@@ -34,15 +35,20 @@ constexpr std::array<CommandShape, 12> kCommands = {{
 }};
 
 // The value of an option given as "--name VALUE" or "--name=VALUE".
+// The value given as "--name=VALUE" or as the next word. "--name=" with nothing after the
+// sign is an empty value, not a request to take the next word.
 std::string optionValue(const std::vector<std::string>& words, std::size_t& i,
-                        const std::string& name, const std::string& attached) {
-    if (!attached.empty()) {
-        return attached;
+                        const std::string& name, const std::optional<std::string>& attached) {
+    std::string value;
+    if (attached) {
+        value = *attached;
+    } else if (i + 1 < words.size()) {
+        value = words[++i];
     }
-    if (i + 1 >= words.size()) {
+    if (value.empty()) {
         throw UsageError(name + " needs a value");
     }
-    return words[++i];
+    return value;
 }
 
 } // namespace
@@ -79,6 +85,8 @@ Options:
   --json                print one JSON document instead of text
   -v, --verbose         also print the writes that were made
   --all                 ports: list the absent ones too
+  --keep-going          run: go on past a line the board did not take (as Larkspur
+                        does); otherwise the run stops there with status 3
   --help, --version
 
 Exit status: 0 done, 1 usage error, 2 no library or no EVM found, 3 a link failure,
@@ -106,13 +114,17 @@ CliOptions parseCliOptions(const std::vector<std::string>& words) {
         }
         const std::size_t equals = word.find('=');
         const std::string name = word.substr(0, equals);
-        const std::string attached = equals == std::string::npos ? "" : word.substr(equals + 1);
+        const std::optional<std::string> attached =
+            equals == std::string::npos ? std::nullopt
+                                        : std::optional<std::string>(word.substr(equals + 1));
         if (name == "--json") {
             options.json = true;
         } else if (name == "-v" || name == "--verbose") {
             options.verbose = true;
         } else if (name == "--all") {
             options.all = true;
+        } else if (name == "--keep-going") {
+            options.keepGoing = true;
         } else if (name == "-h" || name == "--help") {
             options.help = true;
         } else if (name == "--version") {

@@ -32,6 +32,7 @@ struct CliOptions {
     bool json = false;
     bool verbose = false;
     bool all = false;
+    bool keepGoing = false; // run: past a line whose write failed, as the window's runs go on
     bool help = false;
     bool version = false;
     std::string command;

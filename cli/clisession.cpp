@@ -7,6 +7,8 @@
 #include "settingsfile.h"
 
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <iterator>
 
@@ -22,6 +24,22 @@ std::int32_t numberArgument(const std::string& text, const char* what) {
         throw UsageError(std::string(what) + " '" + text + "' is no number");
     }
     return *value;
+}
+
+// Register addresses travel in one byte; 0x111 would reach register 0x11.
+std::int32_t registerArgument(const std::string& text) {
+    const std::int32_t value = numberArgument(text, "register");
+    if (value < 0 || value > 0xFF) {
+        throw UsageError("register '" + text + "' is not 0 to 0xFF");
+    }
+    return value;
+}
+
+void requireRegistersUpTo(std::int32_t first, std::int32_t count) {
+    if (first + count - 1 > 0xFF) {
+        throw UsageError(std::to_string(count) + " registers from '" +
+                         historyLine(0, first).substr(6) + "' go beyond 0xFF");
+    }
 }
 
 std::uint8_t byteArgument(const std::string& text) {
@@ -54,6 +72,10 @@ CliSession::CliSession(CliWorld world)
       m_script(m_access, *this, m_world.sleeper, *this), m_dump(m_access, *this) {}
 
 void CliSession::message(const std::string& text) {
+    // A link failure during a script names the line it happened on.
+    if (!m_scriptName.empty() && m_script.currentLine() > 0) {
+        m_world.err << m_scriptName << ':' << m_script.currentLine() << ": ";
+    }
     m_world.err << text << '\n';
 }
 
@@ -152,7 +174,21 @@ int CliSession::requestedPort(const CliOptions& options) const {
 }
 
 void CliSession::selectDevice(const CliOptions& options) {
-    // The settings are only read: the program's choice stays the program's.
+    // The settings are only read: the program's choice stays the program's. A file that is
+    // there but cannot be taken gives way to the defaults, which is said rather than hidden.
+    std::error_code missing;
+    if (std::filesystem::exists(m_world.settingsPath, missing)) {
+        std::ifstream in(m_world.settingsPath, std::ios::binary);
+        const std::string bytes((std::istreambuf_iterator<char>(in)),
+                                std::istreambuf_iterator<char>());
+        if (!in.good() && !in.eof()) {
+            m_world.err << "larkspur-cli: the settings file \"" << m_world.settingsPath.string()
+                        << "\" cannot be read; using the default interface\n";
+        } else if (bytes.find('\0') != std::string::npos) {
+            m_world.err << "larkspur-cli: the settings file \"" << m_world.settingsPath.string()
+                        << "\" is not a settings file; using the default interface\n";
+        }
+    }
     const SettingsFile settings(m_world.settingsPath);
     const InterfaceSelection saved = m_access.loadSettings(settings);
     m_interface = options.interfaceIndex.value_or(saved.interfaceIndex);
@@ -325,21 +361,41 @@ int CliSession::connect(const CliOptions& options) {
     if (!m_connection.libraryLoaded() || m_access.linkPort() == 0) {
         return kNoBoard;
     }
-    std::vector<std::pair<std::uint32_t, std::uint8_t>> registers;
-    for (int reg = kFirstRegister; reg <= kLastRegister; ++reg) {
-        registers.emplace_back(static_cast<std::uint32_t>(reg), m_access.shadowRegister(reg));
+    // A register whose read failed has no value to show: null in JSON, ?? in text.
+    if (options.json) {
+        JsonWriter json;
+        json.beginObject().key("registers").beginArray();
+        for (int reg = kFirstRegister; reg <= kLastRegister; ++reg) {
+            json.beginObject().key("address").value(static_cast<long long>(reg)).key("value");
+            if (m_access.registerKnown(reg)) {
+                json.value(static_cast<long long>(m_access.shadowRegister(reg)));
+            } else {
+                json.null();
+            }
+            json.endObject();
+        }
+        json.endArray().endObject();
+        m_world.out << json.text() << '\n';
+    } else {
+        for (int reg = kFirstRegister; reg <= kLastRegister; ++reg) {
+            const auto address = static_cast<std::uint32_t>(reg);
+            m_world.out << (m_access.registerKnown(reg)
+                                ? historyLine(address, m_access.shadowRegister(reg))
+                                : historyLine(address, 0).substr(0, 6) + "??")
+                        << '\n';
+        }
     }
-    printRegisters(options, registers);
     return linkStatus();
 }
 
 int CliSession::read(const CliOptions& options) {
-    const std::int32_t first = numberArgument(options.arguments[0], "register");
+    const std::int32_t first = registerArgument(options.arguments[0]);
     const std::int32_t count =
         options.arguments.size() > 1 ? numberArgument(options.arguments[1], "count") : 1;
     if (count < 1 || count > kMaxReadCount) {
         throw UsageError("count must be 1 to " + std::to_string(kMaxReadCount));
     }
+    requireRegistersUpTo(first, count);
     if (const int status = openLink(options); status != kDone) {
         return status;
     }
@@ -356,12 +412,13 @@ int CliSession::read(const CliOptions& options) {
 }
 
 int CliSession::write(const CliOptions& options) {
-    const std::int32_t first = numberArgument(options.arguments[0], "register");
+    const std::int32_t first = registerArgument(options.arguments[0]);
     std::vector<std::uint8_t> values;
     for (auto word = std::next(options.arguments.begin()); word != options.arguments.end();
          ++word) {
         values.push_back(byteArgument(*word));
     }
+    requireRegistersUpTo(first, static_cast<std::int32_t>(values.size()));
     if (const int status = openLink(options); status != kDone) {
         return status;
     }
@@ -388,9 +445,15 @@ int CliSession::dump(const CliOptions& options) {
 int CliSession::runScript(const CliOptions& options) {
     const std::string& file = options.arguments[0];
     m_scriptName = file == "-" ? "<stdin>" : file;
+    // A script that is not there needs no board to say so.
+    if (file != "-" && !std::ifstream(file)) {
+        m_world.err << file << ": " << text::kScriptNotFound << '\n';
+        return kFileError;
+    }
     if (const int status = openLink(options); status != kDone) {
         return status;
     }
+    m_script.setStopOnLinkFailure(!options.keepGoing);
     if (file == "-") {
         // The port is held while the script is still being written: a pipe may feed it slowly.
         const std::string bytes((std::istreambuf_iterator<char>(m_world.in)),

@@ -88,6 +88,12 @@ JsonWriter& JsonWriter::value(long long number) {
     return *this;
 }
 
+JsonWriter& JsonWriter::null() {
+    separate();
+    m_text += "null";
+    return *this;
+}
+
 JsonWriter& JsonWriter::value(bool flag) {
     separate();
     m_text += flag ? "true" : "false";

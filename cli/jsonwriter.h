@@ -16,6 +16,10 @@ public:
     // A member's name, inside an object; the value follows.
     JsonWriter& key(std::string_view name);
     JsonWriter& value(std::string_view text);
+    // A C string is text: without this a pointer would take the bool overload.
+    JsonWriter& value(const char* text) { return value(std::string_view(text)); }
+    // No value at all: JSON null (a register that could not be read).
+    JsonWriter& null();
     JsonWriter& value(long long number);
     JsonWriter& value(bool flag);
 

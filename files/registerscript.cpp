@@ -5,6 +5,7 @@
 #include "scriptparser.h"
 
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 namespace larkspur {
@@ -56,6 +57,7 @@ void RegisterScript::runScriptText(const std::string& bytes, bool showProgress) 
 void RegisterScript::run(const std::function<void()>& body) {
     m_access.setHistoryEnabled(false);
     m_badLine = 0;
+    m_stoppedOnLinkFailure = false;
     try {
         body();
     } catch (...) {
@@ -67,7 +69,14 @@ void RegisterScript::run(const std::function<void()>& body) {
 }
 
 void RegisterScript::runLines(const std::string& bytes, bool showProgress) {
-    const std::vector<std::string> lines = splitScriptLines(bytes);
+    // A spreadsheet's "CSV UTF-8" starts with a byte-order mark, which is no part of line 1.
+    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+    const std::vector<std::string> lines = splitScriptLines(
+        bytes.starts_with(kByteOrderMark) ? bytes.substr(kByteOrderMark.size()) : bytes);
+    struct LineMark {
+        int& line;
+        ~LineMark() { line = 0; }
+    } mark{m_currentLine};
     const auto count = static_cast<std::int64_t>(lines.size());
     // Otherwise the window would show the last run's position until the first line.
     m_view.setProgress(0);
@@ -76,6 +85,7 @@ void RegisterScript::runLines(const std::string& bytes, bool showProgress) {
     }
     for (std::int64_t i = 0; i < count; ++i) {
         m_view.setProgress(static_cast<int>(i * 100 / count));
+        m_currentLine = static_cast<int>(i) + 1;
         const ScriptRecord record = parseRecord(lines[static_cast<std::size_t>(i)]);
         switch (record.kind) {
         case ScriptRecord::Kind::Empty:
@@ -84,9 +94,16 @@ void RegisterScript::runLines(const std::string& bytes, bool showProgress) {
         case ScriptRecord::Kind::Pause:
             m_sleeper.sleepMs(record.value);
             break;
-        case ScriptRecord::Kind::Write:
+        case ScriptRecord::Kind::Write: {
+            const int failures = m_access.linkFailures();
             m_access.WriteRegister(static_cast<std::uint32_t>(record.address), record.value);
+            if (m_stopOnLinkFailure && m_access.linkFailures() != failures) {
+                m_badLine = m_currentLine;
+                m_stoppedOnLinkFailure = true;
+                return;
+            }
             break;
+        }
         case ScriptRecord::Kind::BadPause:
         case ScriptRecord::Kind::BadRecord:
         case ScriptRecord::Kind::BadValue:

@@ -47,6 +47,13 @@ public:
 
     // The 1-based line that stopped the last run with an error; 0 when none did.
     int badLine() const { return m_badLine; }
+    // The 1-based line running now; 0 outside a run.
+    int currentLine() const { return m_currentLine; }
+    // A run stops after the first line whose write the link reports as failed (badLine() is
+    // that line). Off by default: the window's runs go on, as a link failure never stops the
+    // panel.
+    void setStopOnLinkFailure(bool on) { m_stopOnLinkFailure = on; }
+    bool stoppedOnLinkFailure() const { return m_stoppedOnLinkFailure; }
 
     // Asks the user for a script, then runs it with the progress window (File > Open script).
     void chooseAndRunScript();
@@ -69,6 +76,9 @@ private:
     Sleeper& m_sleeper;
     ScriptView& m_view;
     int m_badLine = 0;
+    int m_currentLine = 0;
+    bool m_stopOnLinkFailure = false;
+    bool m_stoppedOnLinkFailure = false;
 };
 
 } // namespace larkspur

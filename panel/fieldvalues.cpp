@@ -93,7 +93,14 @@ std::optional<std::uint8_t> fieldWrite(const BoundControl& row, std::uint8_t reg
         return std::nullopt;
     case ControlKind::Track:
         if (const auto decibels = parseDecimal(text, kPoint)) {
-            // As the edit field takes it: clamped to the track, truncated toward zero.
+            // A value beyond the track is refused rather than clamped: a script or a test rig
+            // that asks for -200 dB has a fault the edit field's clamping would hide.
+            const double lowest =
+                static_cast<double>(trackMinimum(wide) - kReferencePosition) / (wide ? 1.0 : 2.0);
+            if (!(*decibels <= 0.0 && *decibels >= lowest)) {
+                return std::nullopt;
+            }
+            // As the edit field takes it, truncated toward zero.
             return static_cast<std::uint8_t>(typedPosition(
                 *decibels, trackMinimum(wide), kTrackMaximum, kReferencePosition, wide ? 1 : 2));
         }

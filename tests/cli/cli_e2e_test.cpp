@@ -239,6 +239,103 @@ TEST_F(CliOnBoard, ExitStatusSaysWhatWentWrong) {
     EXPECT_EQ(failed.out, "");
 }
 
+// Arguments that would reach the codec as something else are usage errors, and nothing is sent.
+TEST_F(CliOnBoard, OutOfRangeArgumentsAreUsageErrors) {
+    struct Case {
+        std::vector<std::string> words;
+        const char* message; // the first line of standard error
+    };
+    const Case cases[] = {
+        {{"write", "0x111", "0x55"}, "larkspur-cli: register '0x111' is not 0 to 0xFF"},
+        {{"read", "0x110"}, "larkspur-cli: register '0x110' is not 0 to 0xFF"},
+        {{"read", "-1"}, "larkspur-cli: register '-1' is not 0 to 0xFF"},
+        {{"read", "0xF0", "20"}, "larkspur-cli: 20 registers from '0xF0' go beyond 0xFF"},
+        {{"write", "0xFF", "1", "2"}, "larkspur-cli: 2 registers from '0xFF' go beyond 0xFF"},
+        {{"write", "0x11", "0x100"}, "larkspur-cli: value '0x100' is not 0 to 255"},
+        {{"set", "DAC L", "1e9"}, "larkspur-cli: '1e9' is not a value of DAC L: -63.0 to 0.0 dB"},
+        {{"set", "DAC L", "-64"}, "larkspur-cli: '-64' is not a value of DAC L: -63.0 to 0.0 dB"},
+    };
+    for (const Case& c : cases) {
+        const Outcome outcome = runCli(args(c.words));
+        EXPECT_EQ(outcome.status, 1) << c.words[0] << " " << c.words[1];
+        EXPECT_EQ(outcome.err.substr(0, outcome.err.find('\n')), c.message);
+    }
+    EXPECT_EQ(m_evm.control("get 0x11"), "ok 0x00") << "nothing was written";
+
+    // "--port=" with nothing after it does not take the next word for its value.
+    const Outcome empty = runCli({"--port=", "read", "0x10"});
+    EXPECT_EQ(empty.status, 1);
+    EXPECT_EQ(empty.err.substr(0, empty.err.find('\n')), "larkspur-cli: --port needs a value");
+    EXPECT_EQ(runCli({"--interface=", "fields"}).status, 1);
+}
+
+TEST_F(CliOnBoard, ScriptsStopAtTheFirstLineTheBoardDidNotTake) {
+    const std::string script = (m_config / "five.csv").string();
+    std::ofstream(script) << "\xEF\xBB\xBF"
+                             "0x11,0x01\r\n0x12,0x02\r\n0x13,0x03\r\n0x14,0x04\r\n";
+    const Outcome clean = runCli(args({"run", script}));
+    EXPECT_EQ(clean.status, 0) << "a byte-order mark before line 1: " << clean.err;
+    EXPECT_EQ(m_evm.control("get 0x14"), "ok 0x04");
+
+    ASSERT_EQ(m_evm.control("fault wrong-ack write reg 0x12 once"), "ok");
+    const Outcome stopped = runCli(args({"run", script}));
+    EXPECT_EQ(stopped.status, 3);
+    EXPECT_EQ(stopped.err, script + ":2: Communication error: WRERR0002\n");
+    EXPECT_EQ(m_evm.control("reg 0x14 0"), "ok");
+
+    ASSERT_EQ(m_evm.control("fault wrong-ack write reg 0x12 once"), "ok");
+    const Outcome onward = runCli(args({"--keep-going", "run", script}));
+    EXPECT_EQ(onward.status, 3);
+    EXPECT_EQ(onward.err, script + ":2: Communication error: WRERR0002\n");
+    EXPECT_EQ(m_evm.control("get 0x14"), "ok 0x04") << "the run went on past line 2";
+
+    // A script that is not there needs no board to say so.
+    ::setenv("SUNDIAL_PORTS", (m_config / "no-tty").c_str(), 1);
+    const Outcome missing = runCli({"run", (m_config / "missing.csv").string()});
+    EXPECT_EQ(missing.status, 4);
+    EXPECT_EQ(missing.err, (m_config / "missing.csv").string() + ": File not exist.\n");
+}
+
+TEST_F(CliOnBoard, OutputsSayWhatTheyMean) {
+    // A port is named by its state.
+    ::setenv("SUNDIAL_PORTS", m_evm.linkPath().c_str(), 1);
+    const Outcome ports = runCli({"--json", "ports"});
+    const QJsonObject first = QJsonDocument::fromJson(QByteArray::fromStdString(ports.out))["ports"]
+                                  .toArray()[0]
+                                  .toObject();
+    EXPECT_EQ(first["state"].toString(), "evm") << ports.out;
+
+    // A register that could not be read has no value.
+    ASSERT_EQ(m_evm.control("fault wrong-ack read reg 0x18 once"), "ok");
+    const Outcome json = runCli(args({"--json", "connect"}));
+    EXPECT_EQ(json.status, 3);
+    const QJsonArray registers =
+        QJsonDocument::fromJson(QByteArray::fromStdString(json.out))["registers"].toArray();
+    ASSERT_EQ(registers.size(), 10);
+    EXPECT_TRUE(registers[8].toObject()["value"].isNull()) << json.out;
+    EXPECT_EQ(registers[9].toObject()["value"].toInt(), 0xFF);
+    ASSERT_EQ(m_evm.control("fault wrong-ack read reg 0x18 once"), "ok");
+    const Outcome text = runCli(args({"connect"}));
+    EXPECT_EQ(text.status, 3);
+    EXPECT_NE(text.out.find("0x17, 0x00\n0x18, ??\n0x19, 0xFF\n"), std::string::npos) << text.out;
+
+    // A device name with colons, as every /dev/serial/by-path/ name has.
+    const std::filesystem::path byPath = m_config / "pci-0000:00:14.0-usb-0:1:1.0-port0";
+    std::filesystem::create_symlink(m_evm.linkPath(), byPath);
+    const Outcome named = runCli({"--port", byPath.string(), "--interface", "iic", "read", "0x10"});
+    EXPECT_EQ(named.status, 0) << named.err;
+    EXPECT_EQ(named.out, "0x10, 0xC0\n");
+
+    // Settings that cannot be taken are said to be so.
+    std::ofstream(m_config / "Larkspur.ini", std::ios::binary) << std::string("\0\x01\x02", 3);
+    const Outcome binary = runCli({"--port", m_evm.linkPath(), "fields"});
+    EXPECT_EQ(binary.status, 0);
+    const Outcome binaryRead = runCli({"--port", m_evm.linkPath(), "flags"});
+    EXPECT_NE(binaryRead.err.find("is not a settings file; using the default interface"),
+              std::string::npos)
+        << binaryRead.err;
+}
+
 TEST_F(CliOnBoard, AHeldPortIsReportedBusyWithItsHolder) {
     // A second larkspur-cli holds the port while it waits for its script on standard input.
     ChildProcess holder = startCli(args({"run", "-"}));

@@ -100,9 +100,14 @@ TEST_F(RegisterScriptTest, EachScriptWritesWaitsOrStopsAsItSays) {
          {"write 0:0x11=0x05"},
          "Invalid register data!"},
         {"0x11,-1", {}, "Invalid register data!"},
+        // A spreadsheet's "CSV UTF-8" byte-order mark is no part of line 1; elsewhere it is.
         {"\xEF\xBB\xBF"
          "0x10,0xC0\r\n0x11,0x05\r\n",
-         {},
+         {"write 0:0x10=0xC0", "write 0:0x11=0x05"},
+         ""},
+        {"0x10,0xC0\r\n\xEF\xBB\xBF"
+         "0x11,0x05\r\n",
+         {"write 0:0x10=0xC0"},
          kInvalidRecord},
         // Every kind of line break; blank lines ask for nothing.
         {"0x11,1\n0x12,2\r0x13,3\r\n\r\n \t \n0x14,4",

@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
 using sundial::portDevicePath;
 
 namespace {
@@ -42,6 +47,36 @@ TEST(PortNames, NumbersMapToDeviceNodes) {
         EXPECT_EQ(portDevicePath(c.number, c.overrideList), c.path)
             << c.number << " with " << (c.overrideList ? c.overrideList : "(unset)");
     }
+}
+
+// Names that hold ':' (/dev/serial/by-path/pci-0000:00:14.0-usb-0:1:1.0-port0) are one entry
+// when the whole name exists; lists keep their meaning.
+TEST(PortNames, ANameWithColonsIsOneEntry) {
+    char folder[] = "/tmp/portname.XXXXXX";
+    ASSERT_NE(::mkdtemp(folder), nullptr);
+    const std::string byPath = std::string(folder) + "/pci-0000:00:14.0-usb-0:1:1.0-port0";
+    std::ofstream(byPath).put('\n');
+    const std::string other = std::string(folder) + "/tty";
+    std::ofstream(other).put('\n');
+    const struct {
+        std::string list;
+        int number;
+        std::string path;
+    } cases[] = {
+        {byPath, 1, byPath},
+        {byPath, 2, ""},
+        {byPath + ":" + other, 2, other},
+        {other + ":" + byPath + ":", 2, byPath},
+        {other + ":" + byPath + ":", 3, ""},
+        {":" + byPath, 2, byPath},
+        // A name that does not exist is taken piece by piece, as before.
+        {std::string(folder) + "/gone:1:2", 1, std::string(folder) + "/gone"},
+        {std::string(folder) + "/gone:1:2", 3, "2"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(portDevicePath(c.number, c.list.c_str()), c.path) << c.number << " of " << c.list;
+    }
+    std::filesystem::remove_all(folder);
 }
 
 TEST(PortNames, OverrideReachesPort256) {

@@ -69,9 +69,14 @@ TEST(FieldWrite, ChangesTheFieldAndKeepsTheRestOfTheRegister) {
         {"tkDAC1", 0xFF, "-55", true, 200},
         {"tkDAC1", 0xFF, "-27.5", false, 200},
         {"tkDAC1", 0xFF, "-27.7", false, 199}, // the position truncated, as the edit field does
-        {"tkDAC1", 0xFF, "-500", true, kWideMinimum},
-        {"tkDAC1", 0xFF, "-500", false, kFineMinimum},
-        {"tkDAC1", 0x00, "+3", false, 255},
+        // Beyond the track is refused, not clamped: the caller names the range.
+        {"tkDAC1", 0xFF, "-100", true, kWideMinimum},
+        {"tkDAC1", 0xFF, "-63", false, kFineMinimum},
+        {"tkDAC1", 0xFF, "-500", true, -1},
+        {"tkDAC1", 0xFF, "-63.5", false, -1},
+        {"tkDAC1", 0x00, "+3", false, -1},
+        {"tkDAC1", 0x00, "1e9", false, -1},
+        {"tkDAC1", 0x00, "0", false, 255},
         {"tkDAC1", 0xFF, "loud", false, -1},
         {"tkDAC1", 0xFF, "-1,5", false, -1}, // a point, whatever the locale
     };
