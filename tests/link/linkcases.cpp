@@ -237,6 +237,58 @@ void lateReplyThenWrite(Context& c) {
     expectInStep(c, true);
 }
 
+// A write that reports success must be one the board carried out.
+void expectWritesHold(Context& c, int rounds) {
+    // Registers that keep what is written (0x15 holds the read-only zero flags).
+    constexpr int kWritable[] = {0x11, 0x12, 0x13, 0x14, 0x16, 0x17, 0x18, 0x19};
+    for (int round = 0; round < rounds; ++round) {
+        const int reg = kWritable[round % 8];
+        const int value = 0x40 + round;
+        const int code = writeCodec(c, reg, value);
+        const std::string held = c.control("get " + hexByte(reg));
+        if (code == 0) {
+            c.expect(held == "ok " + hexByte(value), "write of " + hexByte(value) + " to " +
+                                                         hexByte(reg) +
+                                                         " returned 0; the board holds " + held);
+        }
+        c.control("reg " + hexByte(reg) + " " + hexByte(kCodecValues[reg - kFirstRegister]));
+    }
+}
+
+// A board that stops reading its line for 2.5 s, then answers every queued request in order:
+// the answers that come late belong to requests that gave up, and none is taken for another's.
+void stalledBoardAnswersInOrderLater(Context& c, const char* kind) {
+    if (!connect(c)) {
+        return;
+    }
+    c.control(std::string("fault stall 2500 ") + kind + " once");
+    const int code = std::string_view(kind) == "read" ? readCodec(c, 0x12)
+                                                      : writeCodec(c, 0x12, kCodecValues[2]);
+    c.expect(code != 0, "the stalled request reported success within its waits");
+    for (int round = 0; round < 3; ++round) {
+        expectInStep(c, false);
+        expectWritesHold(c, 3);
+    }
+}
+
+// Firmware whose reply headers repeat nothing of the request keeps working, and still comes
+// back in step after a late reply.
+void boardWithoutEcho(Context& c) {
+    c.control("echo off");
+    if (!connect(c)) {
+        return;
+    }
+    for (int reg = kFirstRegister; reg < kFirstRegister + kRegisters; ++reg) {
+        c.expect(readCodec(c, reg) == 0, "the read of " + hexByte(reg) + " failed");
+    }
+    expectWritesHold(c, 8);
+    c.control("fault late held read once");
+    c.expect(readCodec(c, 0x12) == 4, "the late read did not fail with code 4");
+    c.control("release");
+    expectInStep(c, true);
+    expectWritesHold(c, 4);
+}
+
 void lateReplyThenReconnect(Context& c) {
     if (!connect(c)) {
         return;
@@ -305,6 +357,7 @@ void prepareBoard(Context& c) {
     for (int i = 0; i < kRegisters; ++i) {
         c.control("reg " + hexByte(kFirstRegister + i) + " " + hexByte(kCodecValues[i]));
     }
+    c.control("echo on");
     c.control("idle");
     c.bench().setEnvironment("SUNDIAL_LENIENT_REPLIES", nullptr);
 }
@@ -333,6 +386,11 @@ const std::vector<Case>& cases() {
             {"lateReplyThenAtOnce", lateReplyThenAtOnce},
             {"lateReplyThenWrite", lateReplyThenWrite},
             {"lateReplyThenReconnect", lateReplyThenReconnect},
+            {"stalledBoardThenReads",
+             [](Context& c) { stalledBoardAnswersInOrderLater(c, "read"); }},
+            {"stalledBoardThenWrites",
+             [](Context& c) { stalledBoardAnswersInOrderLater(c, "write"); }},
+            {"boardWithoutEcho", boardWithoutEcho},
             {"garbageToASetUpInsideInit", garbageToASetUpInsideInit},
             {"lenientSwitch", lenientSwitch},
             {"babblingLineStillEndsTheCall", babblingLineStillEndsTheCall},

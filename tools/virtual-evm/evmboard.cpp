@@ -73,13 +73,16 @@ void EvmBoard::write(const Target& target, unsigned index, uint8_t value) {
 std::vector<uint8_t> EvmBoard::execute(const Request& request) {
     switch (request.kind) {
     case Request::Kind::Probe: {
-        const uint8_t payload[] = {kProbeCommand, 0x00, 0x00};
+        const uint8_t payload[] = {m_echoes ? kProbeCommand : uint8_t{0x5A}, 0x00, 0x00};
         return buildFrame(payload);
     }
     case Request::Kind::Read: {
         const Target from = target(request);
         std::vector<uint8_t> payload{request.command, request.type, request.regField,
                                      static_cast<uint8_t>(request.count), 0x00};
+        if (!m_echoes) {
+            payload = {0x5A, 0x00, 0x00, 0x00, 0x00};
+        }
         for (unsigned i = 0; i < request.count; ++i) {
             payload.push_back(read(from, i));
         }
@@ -99,8 +102,9 @@ std::vector<uint8_t> EvmBoard::execute(const Request& request) {
     if (!request.expectsReply()) {
         return {};
     }
-    const uint8_t payload[] = {request.command, request.type, 0x00};
-    return buildFrame(payload);
+    const uint8_t echoed[] = {request.command, request.type, 0x00};
+    const uint8_t constant[] = {0x5A, 0x00, 0x00};
+    return buildFrame(m_echoes ? echoed : constant);
 }
 
 } // namespace virtualevm

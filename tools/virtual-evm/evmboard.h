@@ -27,6 +27,10 @@ public:
     void setI2cAddress(uint8_t address) { m_i2cAddress = address; }
     unsigned spiDevice() const { return m_spiDevice; }
     void setSpiDevice(unsigned device) { m_spiDevice = device & 0x03u; }
+    // Whether reply headers repeat the request (command, type, register, count); without it
+    // they hold constants, as firmware that repeats nothing would send.
+    bool echoes() const { return m_echoes; }
+    void setEchoes(bool on) { m_echoes = on; }
 
     // Carries out the request and returns the reply frame; empty when the PC expects only the
     // acknowledgement.
@@ -47,6 +51,7 @@ private:
     std::array<uint8_t, 256> m_boardRegisters{};
     uint8_t m_i2cAddress = kDefaultI2cAddress;
     unsigned m_spiDevice = 0;
+    bool m_echoes = true;
 };
 
 } // namespace virtualevm

@@ -190,6 +190,16 @@ void EvmSession::handle(const FrameParser::Item& item, std::vector<Event>& event
         m_held = tx(std::vector<uint8_t>(cut, reply.end()), "split 2/2 " + replyName);
         break;
     }
+    case Fault::Kind::Stall: {
+        // Answered in full, but only once the board reads its line again.
+        Event ack = tx(ackBytes(), "stalled ack");
+        ack.stallMs = fault->stallMs;
+        events.push_back(std::move(ack));
+        if (!reply.empty()) {
+            events.push_back(tx(reply, replyName));
+        }
+        break;
+    }
     case Fault::Kind::Babble: {
         Event burst =
             tx(std::vector<uint8_t>(std::begin(kBabbleBurst), std::end(kBabbleBurst)), "babble");
@@ -275,6 +285,14 @@ std::string EvmSession::control(std::string_view line) {
         if (command == "spi-device") {
             expectArgs(words, 1, "spi-device N");
             m_board.setSpiDevice(numberArg(words[1], 0, 3, "device"));
+            return "ok";
+        }
+        if (command == "echo") {
+            expectArgs(words, 1, "echo on|off");
+            if (words[1] != "on" && words[1] != "off") {
+                throw std::invalid_argument("usage: echo on|off");
+            }
+            m_board.setEchoes(words[1] == "on");
             return "ok";
         }
     } catch (const std::invalid_argument& e) {

@@ -25,6 +25,9 @@ struct Event {
     unsigned babbleMs = 0;
     // tx: kept back until the "release" command
     bool held = false;
+    // tx: the board stops answering for this long from now: this and every later answer goes
+    // out, in order, once the time is up (a board that stopped reading its line)
+    unsigned stallMs = 0;
 };
 
 // The board's side of the protocol without any I/O: bytes in, transcript lines and timed output

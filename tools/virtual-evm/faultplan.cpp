@@ -23,6 +23,7 @@ constexpr KindName kKinds[] = {
     {Fault::Kind::Garbage, "garbage", 0},      {Fault::Kind::BadStart, "bad-start", 0},
     {Fault::Kind::BadLength, "bad-length", 0}, {Fault::Kind::BadSum, "bad-sum", 0},
     {Fault::Kind::Split, "split", 1},          {Fault::Kind::Babble, "babble", 1},
+    {Fault::Kind::Stall, "stall", 1},
 };
 
 struct FilterName {
@@ -100,6 +101,8 @@ Fault Fault::parse(const std::vector<std::string>& words) {
         fault.splitAt = static_cast<unsigned>(*splitAt);
     } else if (fault.kind == Kind::Babble && !args.empty()) {
         fault.babbleMs = delayArg(args[0]);
+    } else if (fault.kind == Kind::Stall && !args.empty()) {
+        fault.stallMs = delayArg(args[0]);
     }
 
     bool haveFilter = false;
@@ -168,6 +171,8 @@ std::string Fault::describe() const {
         text += " " + std::to_string(splitAt);
     } else if (kind == Kind::Babble) {
         text += " " + std::to_string(babbleMs);
+    } else if (kind == Kind::Stall) {
+        text += " " + std::to_string(stallMs);
     }
     if (only) {
         for (const auto& filter : kFilters) {

@@ -23,7 +23,8 @@ struct Fault {
         BadLength,
         BadSum,
         Split,
-        Babble
+        Babble,
+        Stall
     };
 
     static constexpr long kAlways = -1;
@@ -36,6 +37,7 @@ struct Fault {
     bool lateHeld = false; // late: kept back until the "release" command rather than a delay
     unsigned splitAt = 0;  // bytes sent before the hold; 0: half the reply
     unsigned babbleMs = 1000;
+    unsigned stallMs = 2500;
     std::optional<Request::Kind> only;    // restrict to one kind of request
     std::optional<unsigned> onlyRegister; // restrict to requests for this first register
     long remaining = 1;                   // requests still to hit, or kAlways

@@ -136,6 +136,7 @@ void VirtualEvm::unplug() {
     m_devicePath.clear();
     m_output.clear();
     m_timers.clear();
+    m_stalledUntil.reset();
     m_held.clear();
     m_babble.reset();
     m_session.resetLine();
@@ -330,7 +331,20 @@ void VirtualEvm::readLine(Clock::time_point now) {
 }
 
 void VirtualEvm::dispatch(std::vector<Event>& events, Clock::time_point now) {
+    if (m_stalledUntil && now >= *m_stalledUntil) {
+        m_stalledUntil.reset();
+    }
     for (Event& event : events) {
+        if (event.direction == Event::Direction::Tx && event.stallMs > 0) {
+            m_stalledUntil = now + std::chrono::milliseconds(event.stallMs);
+        }
+        if (event.direction == Event::Direction::Tx && m_stalledUntil) {
+            // Equal times keep their order in the multimap: answers go out as they were due.
+            const auto due =
+                std::max(*m_stalledUntil, now + std::chrono::milliseconds(event.delayMs));
+            m_timers.emplace(due, Pending{std::move(event.bytes), std::move(event.text)});
+            continue;
+        }
         if (event.direction == Event::Direction::Tx && event.held) {
             m_held.push_back(Pending{std::move(event.bytes), std::move(event.text)});
             continue;

@@ -87,6 +87,8 @@ private:
 
     std::vector<uint8_t> m_output; // bytes the pty has not taken yet
     std::multimap<Clock::time_point, Pending> m_timers;
+    // While stalled, every answer waits for this time and then goes out in order.
+    std::optional<Clock::time_point> m_stalledUntil;
     std::vector<Pending> m_held; // late replies kept back until "release"
     std::optional<Babble> m_babble;
     Clock::time_point m_lastInput{};
