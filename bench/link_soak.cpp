@@ -1,10 +1,14 @@
 // Soak of the link library against the virtual board with random faults: many transactions of
 // mixed kinds and lengths, a fault armed before a small share of them. Every read that reports
-// success is checked against the board's registers; the count of wrong reads must be 0.
+// success is checked against the board's registers, and so is every write that reports success:
+// the counts of wrong reads and of writes reported done that the board did not carry out must
+// both be 0.
 // Reports how many clean transactions (no fault armed on them) failed, how many transactions it
 // took to get back in step after each kind of fault, and the longest call.
 //
-//   link_soak [--transactions N] [--fault-rate P] [--seed S] [--library PATH]
+//   link_soak [--transactions N] [--fault-rate P] [--seed S] [--library PATH] [--no-echo]
+// --no-echo: the board's reply headers repeat nothing of the request.
+// LINK_SOAK_TRACE=1 in the environment lists every failed or faulted transaction.
 #include "evmprocess.h"
 #include "loadedlink.h"
 #include "sundial.h"
@@ -29,15 +33,24 @@ using testsupport::EvmProcess;
 struct Options {
     long transactions = 100000;
     double faultRate = 0.01;
+    bool noEcho = false;
     unsigned seed = 1;
     std::string library = SUNDIAL_LIBRARY_PATH;
 };
 
 Options parse(int argc, char** argv) {
     Options options;
-    for (int i = 1; i + 1 < argc; i += 2) {
+    for (int i = 1; i < argc; ++i) {
         const std::string name = argv[i];
-        const char* value = argv[i + 1];
+        if (name == "--no-echo") {
+            options.noEcho = true;
+            continue;
+        }
+        if (i + 1 >= argc) {
+            std::fprintf(stderr, "%s needs a value\n", name.c_str());
+            std::exit(2);
+        }
+        const char* value = argv[++i];
         if (name == "--transactions") {
             options.transactions = std::atol(value);
         } else if (name == "--fault-rate") {
@@ -59,7 +72,13 @@ std::string randomFault(std::mt19937& random) {
     const auto pick = [&random](int low, int high) {
         return std::uniform_int_distribution<int>(low, high)(random);
     };
-    switch (pick(0, 12)) {
+    switch (pick(0, 15)) {
+    case 13:
+        return "stall " + std::to_string(pick(1000, 3000));
+    case 14:
+        return "late held"; // released a few transactions later
+    case 15:
+        return "wrong-ack write";
     case 0:
         return "silent";
     case 1:
@@ -110,6 +129,9 @@ int main(int argc, char** argv) {
     const LoadedLink link = loadLink(options.library.c_str());
     EvmProcess board;
     ::setenv("SUNDIAL_PORTS", board.linkPath().c_str(), 1);
+    if (options.noEcho) {
+        board.control("echo off");
+    }
     std::array<uint8_t, kCodecCount> codec = {0xC0, 0x21, 0x32, 0x43, 0x54,
                                               0x00, 0x76, 0x87, 0x98, 0xA9};
     for (std::size_t i = 0; i < codec.size(); ++i) {
@@ -134,6 +156,9 @@ int main(int argc, char** argv) {
     long cleanFailed = 0;
     long wrongReads = 0;
     long readsChecked = 0;
+    long falseWrites = 0;
+    long writesChecked = 0;
+    long releaseIn = 0; // transactions until a held reply is released; 0: none held
     Clock::duration longest{};
     std::string longestWhat;
     std::map<std::string, KindFigures> kinds;
@@ -143,6 +168,9 @@ int main(int argc, char** argv) {
 
     for (long n = 0; n < options.transactions; ++n) {
         std::string fault;
+        if (releaseIn > 0 && --releaseIn == 0) {
+            board.control("release");
+        }
         if (faultNow(random)) {
             fault = randomFault(random);
             board.control("fault " + fault + " once");
@@ -152,6 +180,10 @@ int main(int argc, char** argv) {
                 figures.stepBackMost = std::max(figures.stepBackMost, stepBack);
             }
             lastFaultKind = kindOf(fault);
+            if (fault == "late held") {
+                board.control("release"); // one held reply at a time
+                releaseIn = pick(1, 3);
+            }
             ++kinds[lastFaultKind].armed;
             stepBack = 0;
         }
@@ -186,6 +218,23 @@ int main(int argc, char** argv) {
                     std::fprintf(stderr, "wrong read at %ld (fault '%s')\n", n, fault.c_str());
                 }
             }
+        } else if (what < 8) { // codec register writes (not the read-only flags, 0x15)
+            constexpr int kWritable[] = {0x11, 0x12, 0x13, 0x14, 0x16, 0x17, 0x18, 0x19};
+            const int reg = kWritable[pick(0, 7)];
+            const auto value = static_cast<uint8_t>(pick(0, 255));
+            code = link.writeData(0, reg, &value, 1);
+            description = "codec write";
+            const std::string reply = board.control("get " + std::to_string(reg));
+            const auto held = static_cast<uint8_t>(std::strtoul(reply.c_str() + 3, nullptr, 16));
+            if (code == 0) {
+                ++writesChecked;
+                if (held != value) {
+                    ++falseWrites;
+                    std::fprintf(stderr, "write reported done at %ld, not held (fault '%s')\n", n,
+                                 fault.c_str());
+                }
+            }
+            codec[static_cast<std::size_t>(reg - kCodecFirst)] = held;
         } else { // board register writes
             const int count = pick(1, 4);
             const int first = pick(0, kBoardRegisters - count);
@@ -196,11 +245,25 @@ int main(int argc, char** argv) {
             code = link.writeData(7, first, values, count);
             description = "board write of " + std::to_string(count);
             // A failed write may or may not have been carried out: ask the board.
+            bool held = true;
             for (int i = 0; i < count; ++i) {
                 const std::string reply = board.control("get-board " + std::to_string(first + i));
-                boardRegs[static_cast<std::size_t>(first + i)] =
-                    static_cast<uint8_t>(std::strtoul(reply.c_str() + 3, nullptr, 16));
+                const auto now = static_cast<uint8_t>(std::strtoul(reply.c_str() + 3, nullptr, 16));
+                held = held && now == values[i];
+                boardRegs[static_cast<std::size_t>(first + i)] = now;
             }
+            if (code == 0) {
+                ++writesChecked;
+                if (!held) {
+                    ++falseWrites;
+                    std::fprintf(stderr, "write reported done at %ld, not held (fault '%s')\n", n,
+                                 fault.c_str());
+                }
+            }
+        }
+        if (std::getenv("LINK_SOAK_TRACE") != nullptr && (code != 0 || !fault.empty())) {
+            std::fprintf(stderr, "%ld %s code %d fault %s\n", n, description.c_str(), code,
+                         fault.c_str());
         }
         const auto took = Clock::now() - before;
         if (took > longest) {
@@ -227,6 +290,8 @@ int main(int argc, char** argv) {
     std::printf("%ld transactions in %.0f s, %ld with a fault armed, seed %u\n",
                 options.transactions, seconds, options.transactions - clean, options.seed);
     std::printf("wrong reads: %ld of %ld successful reads\n", wrongReads, readsChecked);
+    std::printf("writes reported done that the board did not carry out: %ld of %ld\n", falseWrites,
+                writesChecked);
     std::printf("clean transactions that failed: %ld of %ld\n", cleanFailed, clean);
     std::printf("longest call: %.0f ms (%s)\n",
                 std::chrono::duration<double, std::milli>(longest).count(), longestWhat.c_str());
@@ -237,5 +302,5 @@ int main(int argc, char** argv) {
                     figures.stepBackMost);
     }
     ::dlclose(link.handle);
-    return wrongReads == 0 ? 0 : 1;
+    return wrongReads == 0 && falseWrites == 0 ? 0 : 1;
 }

@@ -76,7 +76,7 @@ int BoardLink::readData(int channel, std::int32_t reg, std::uint8_t* buffer, int
     std::array<std::uint8_t, kMaxPayload> payload{};
     const int code =
         exchange(*request, {payload.data(), static_cast<std::size_t>(readReplyPayload(count))},
-                 m_lenientReplies ? Reply::Unchecked : Reply::Checked, m_readEcho);
+                 m_lenientReplies ? Reply::Unchecked : Reply::Checked, readEcho(*request));
     if (code == 0) {
         std::copy_n(payload.begin() + kReadValueOffset, count, buffer);
     }
@@ -102,10 +102,11 @@ bool BoardLink::openAndProbe(int number) {
     }
     m_port = port.release();
     m_outOfStep = false;
-    m_readEcho.forget();
-    m_shortEcho.forget();
+    m_readEchoes.fill(ReplyEcho());
+    m_shortEchoes.fill(ReplyEcho());
     std::array<std::uint8_t, kShortReplyPayload> payload{};
-    if (exchange(probeRequest(), payload, Reply::Unchecked, m_shortEcho) != 0) {
+    const Frame probe = probeRequest();
+    if (exchange(probe, payload, Reply::Unchecked, shortEcho(probe)) != 0) {
         dropPort();
         return false;
     }
@@ -154,15 +155,24 @@ int BoardLink::writeTransaction(const Frame& request) {
     }
     if (writeExpectsReply(request.typeByte())) {
         std::array<std::uint8_t, kShortReplyPayload + 4> reply{};
-        if (!receiveExactly(reply) || (!m_lenientReplies && !judge(request, reply, m_shortEcho))) {
+        ReplyEcho& echo = shortEcho(request);
+        if (!receiveExactly(reply) || (!m_lenientReplies && !judge(request, reply, echo))) {
             return failed(3);
         }
         if (!m_port->write(kAck)) {
             return failed(4);
         }
-        m_shortEcho.learn(request.payload(), std::span<const std::uint8_t>(reply).subspan(2, 3));
+        echo.learn(request.payload(), std::span<const std::uint8_t>(reply).subspan(2, 3));
     }
     return 0;
+}
+
+ReplyEcho& BoardLink::readEcho(const Frame& request) {
+    return m_readEchoes[std::min<std::size_t>(request.typeByte(), kLayouts - 1)];
+}
+
+ReplyEcho& BoardLink::shortEcho(const Frame& request) {
+    return m_shortEchoes[std::min<std::size_t>(request.typeByte(), kLayouts - 1)];
 }
 
 bool BoardLink::judge(const Frame& request, std::span<const std::uint8_t> reply,
@@ -203,7 +213,7 @@ bool BoardLink::resynchronise() {
             return false;
         }
         const std::span<const std::uint8_t> frame(tail.data() + 2, kAnswer - 2);
-        return m_lenientReplies || judge(probe, frame, m_shortEcho);
+        return m_lenientReplies || judge(probe, frame, shortEcho(probe));
     };
     const long long deadline = m_clock() + kResyncLimitMs;
     std::array<std::uint8_t, 64> chunk{};

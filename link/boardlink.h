@@ -38,8 +38,6 @@ public:
     bool lenientReplies() const { return m_lenientReplies; }
     // A transaction failed and the line has not been seen back in step since.
     bool outOfStep() const { return m_outOfStep; }
-    const ReplyEcho& readEcho() const { return m_readEcho; }
-    const ReplyEcho& shortEcho() const { return m_shortEcho; }
     const std::array<Channel, kChannels>& channels() const { return m_channels; }
 
 private:
@@ -73,9 +71,15 @@ private:
     std::array<Channel, kChannels> m_channels{};
     bool m_lenientReplies = false;
     bool m_outOfStep = false;
-    int m_notSent = 1;     // the code of the last send() that returned false
-    ReplyEcho m_readEcho;  // read replies
-    ReplyEcho m_shortEcho; // probe and write replies
+    int m_notSent = 1; // the code of the last send() that returned false
+    // What reply headers repeat, learnt apart for each layout of request: reads and the short
+    // replies (probe, writes), each by the request's type byte (0 the probe, 1 to 4 the channel
+    // types), since the same byte sits at different places in each.
+    static constexpr std::size_t kLayouts = 5;
+    ReplyEcho& readEcho(const Frame& request);
+    ReplyEcho& shortEcho(const Frame& request);
+    std::array<ReplyEcho, kLayouts> m_readEchoes{};
+    std::array<ReplyEcho, kLayouts> m_shortEchoes{};
 };
 
 } // namespace sundial

@@ -21,7 +21,6 @@ public:
 
     constexpr ReplyEcho() = default;
 
-    void forget() { *this = ReplyEcho(); }
     // Takes the header of a reply that was accepted for `request` (both payloads).
     void learn(std::span<const std::uint8_t> request, std::span<const std::uint8_t> reply);
     // Whether `reply` repeats `request` at every position proven to be an echo.

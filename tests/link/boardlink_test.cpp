@@ -496,6 +496,26 @@ TEST_F(BoardLinkTest, AfterAFailureTheNextCallResynchronisesFirst) {
                                                      "read", "write " + kAckHex}));
 }
 
+// Echoes are learnt per request layout: what an I2C read's header proves says nothing about a
+// type-3 read's, where the register sits elsewhere. A stale reply of another register is refused
+// once its layout has proven the echo; firmware with constant headers is never refused.
+TEST_F(BoardLinkTest, ReplyEchoesAreLearntPerLayout) {
+    ScriptedPort& port = connect(1);
+    std::uint8_t values[2] = {};
+    // I2C reads of 0x10 and 0x11 whose headers repeat command, type, register and count.
+    port.reads = {bytes(kAckHex), bytes("1E 06 10 01 10 01 00 C0 01 06")};
+    ASSERT_EQ(m_link.readData(0, 0x10, values, 1), 0);
+    port.reads = {bytes(kAckHex), bytes("1E 06 10 01 11 01 00 21 00 68")};
+    ASSERT_EQ(m_link.readData(0, 0x11, values, 1), 0);
+    // A type-3 read of two board registers: its header holds 0x80 | first register.
+    port.reads = {bytes(kAckHex), bytes("1E 07 17 03 80 02 00 AA BB 02 26")};
+    EXPECT_EQ(m_link.readData(7, 0x00, values, 2), 0) << "another layout's echo is no verdict";
+    EXPECT_EQ(values[0], 0xAA);
+    // A reply to a read of 0x11 where 0x12 was asked for.
+    port.reads = {bytes(kAckHex), bytes("1E 06 10 01 11 01 00 21 00 68")};
+    EXPECT_EQ(m_link.readData(0, 0x12, values, 1), 4);
+}
+
 struct Resync {
     const char* name;
     std::deque<ReadStep> afterProbe; // what the resynchronisation reads
