@@ -92,6 +92,36 @@ protected:
         return requestsOf(traffic);
     }
 
+    // Exclusive use does not stop root: as root, the words that run a program as nobody, with
+    // the board's terminal and the settings open to it; as anyone else, nothing.
+    std::vector<std::string> asOrdinaryUser() {
+        if (::geteuid() != 0) {
+            return {};
+        }
+        char resolved[PATH_MAX];
+        if (::realpath(m_evm.linkPath().c_str(), resolved) != nullptr) {
+            ::chmod(resolved, 0666);
+        }
+        std::filesystem::permissions(std::filesystem::path(m_evm.linkPath()).parent_path(),
+                                     std::filesystem::perms::owner_all |
+                                         std::filesystem::perms::group_exec |
+                                         std::filesystem::perms::others_exec);
+        std::filesystem::permissions(m_config, std::filesystem::perms::all);
+        return {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+    }
+
+    // The next program opens the port: a read as `asUser` goes through.
+    void expectPortOpensFor(const std::vector<std::string>& asUser) {
+        std::vector<std::string> next = asUser;
+        next.push_back(LARKSPUR_CLI_PATH);
+        for (const std::string& word : args({"read", "0x10"})) {
+            next.push_back(word);
+        }
+        const Outcome read = testsupport::runToEnd(next);
+        EXPECT_EQ(read.status, 0) << read.err;
+        EXPECT_EQ(read.out, "0x10, 0xC0\n");
+    }
+
     std::filesystem::path m_config;
     EvmProcess m_evm;
 };
@@ -399,21 +429,10 @@ TEST_F(CliOnBoard, AUucpLockIsHonoured) {
 // the next program opens it, although the board's side still holds the terminal. Exclusive use
 // does not stop root, so this runs as an ordinary user.
 TEST_F(CliOnBoard, AStopBySignalGivesThePortBack) {
-    std::vector<std::string> asUser;
-    if (::geteuid() == 0) {
-        if (::access("/usr/bin/setpriv", X_OK) != 0) {
-            GTEST_SKIP() << "running as root without setpriv to become an ordinary user";
-        }
-        asUser = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
-        char resolved[PATH_MAX];
-        ASSERT_NE(::realpath(m_evm.linkPath().c_str(), resolved), nullptr);
-        ASSERT_EQ(::chmod(resolved, 0666), 0);
-        std::filesystem::permissions(std::filesystem::path(m_evm.linkPath()).parent_path(),
-                                     std::filesystem::perms::owner_all |
-                                         std::filesystem::perms::group_exec |
-                                         std::filesystem::perms::others_exec);
-        std::filesystem::permissions(m_config, std::filesystem::perms::all);
+    if (::geteuid() == 0 && ::access("/usr/bin/setpriv", X_OK) != 0) {
+        GTEST_SKIP() << "running as root without setpriv to become an ordinary user";
     }
+    const std::vector<std::string> asUser = asOrdinaryUser();
     for (const int signalNumber : {SIGINT, SIGTERM}) {
         SCOPED_TRACE(signalNumber == SIGINT ? "SIGINT" : "SIGTERM");
         std::vector<std::string> holding = asUser;
@@ -432,15 +451,39 @@ TEST_F(CliOnBoard, AStopBySignalGivesThePortBack) {
         ASSERT_EQ(::kill(holder.pid(), signalNumber), 0);
         holder.finish();
 
-        std::vector<std::string> next = asUser;
-        next.push_back(LARKSPUR_CLI_PATH);
-        for (const std::string& word : args({"read", "0x10"})) {
-            next.push_back(word);
-        }
-        const Outcome read = testsupport::runToEnd(next);
-        EXPECT_EQ(read.status, 0) << read.err;
-        EXPECT_EQ(read.out, "0x10, 0xC0\n");
+        expectPortOpensFor(asUser);
     }
+}
+
+// The same for Larkspur itself, stopped with SIGTERM while it holds the port.
+TEST_F(CliOnBoard, LarkspurStoppedBySigtermGivesThePortBack) {
+    if (::geteuid() == 0 && ::access("/usr/bin/setpriv", X_OK) != 0) {
+        GTEST_SKIP() << "running as root without setpriv to become an ordinary user";
+    }
+    const std::vector<std::string> asUser = asOrdinaryUser();
+    ::setenv("SUNDIAL_PORTS", m_evm.linkPath().c_str(), 1);
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    const std::filesystem::path runtime = m_config / "runtime";
+    std::filesystem::create_directories(runtime);
+    std::filesystem::permissions(runtime, std::filesystem::perms::all);
+    ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    std::vector<std::string> program = asUser;
+    program.push_back(LARKSPUR_PATH);
+    m_evm.mark();
+    ChildProcess larkspur(program);
+    // Up once it has read the codec: probe, set-ups and board writes, then ten reads.
+    try {
+        m_evm.transcriptAfter(20 + 19 * 4);
+    } catch (const std::exception& e) {
+        const Outcome failed = larkspur.finish();
+        FAIL() << e.what() << "; Larkspur said: " << failed.err;
+    }
+    ASSERT_EQ(::kill(larkspur.pid(), SIGTERM), 0);
+    larkspur.finish();
+    ::unsetenv("QT_QPA_PLATFORM");
+    ::unsetenv("XDG_RUNTIME_DIR");
+
+    expectPortOpensFor(asUser);
 }
 
 TEST(CliProgram, LinksNoQt) {
