@@ -1,25 +1,22 @@
 #include "portrelease.h"
 
-#include "sundialports.h"
-
+#include <algorithm>
 #include <csignal>
-#include <cstdlib>
-#include <dirent.h>
-#include <string>
 #include <sys/ioctl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <sys/resource.h>
 
 namespace larkspur {
 
 namespace {
 
-volatile std::sig_atomic_t g_portFd = -1;
+// Descriptors below this are looked at; set once, before any handler can run.
+volatile std::sig_atomic_t g_descriptorLimit = 1024;
 
 extern "C" void releaseAndStop(int signalNumber) {
-    // Only async-signal-safe calls here.
-    if (g_portFd >= 0) {
-        ::ioctl(g_portFd, TIOCNXCL);
+    // Only async-signal-safe calls here. On a descriptor that is no terminal the call fails
+    // with ENOTTY and does nothing.
+    for (int fd = 3; fd < g_descriptorLimit; ++fd) {
+        ::ioctl(fd, TIOCNXCL);
     }
     std::signal(signalNumber, SIG_DFL);
     ::raise(signalNumber);
@@ -28,40 +25,16 @@ extern "C" void releaseAndStop(int signalNumber) {
 } // namespace
 
 void releasePortOnStop() {
+    rlimit files{};
+    if (::getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur != RLIM_INFINITY) {
+        g_descriptorLimit = static_cast<std::sig_atomic_t>(std::min<rlim_t>(files.rlim_cur, 65536));
+    }
     struct sigaction action {};
     action.sa_handler = releaseAndStop;
     sigemptyset(&action.sa_mask);
     for (const int signalNumber : {SIGINT, SIGTERM, SIGHUP}) {
         ::sigaction(signalNumber, &action, nullptr);
     }
-}
-
-void watchLinkPort(std::int32_t port) {
-    g_portFd = -1;
-    if (port <= 0) {
-        return;
-    }
-    const std::string path = sundial::portDevicePath(port, std::getenv("SUNDIAL_PORTS"));
-    struct stat device {};
-    if (path.empty() || ::stat(path.c_str(), &device) != 0 || !S_ISCHR(device.st_mode)) {
-        return;
-    }
-    DIR* fds = ::opendir("/proc/self/fd");
-    if (fds == nullptr) {
-        return;
-    }
-    while (const dirent* entry = ::readdir(fds)) {
-        if (entry->d_name[0] == '.') {
-            continue;
-        }
-        const int fd = std::atoi(entry->d_name);
-        struct stat open {};
-        if (fd != ::dirfd(fds) && ::fstat(fd, &open) == 0 && S_ISCHR(open.st_mode) &&
-            open.st_rdev == device.st_rdev) {
-            g_portFd = fd;
-        }
-    }
-    ::closedir(fds);
 }
 
 } // namespace larkspur

@@ -4,16 +4,12 @@
 // process (a pseudo-terminal's far side, a serial console) keeps the device open.
 #pragma once
 
-#include <cstdint>
-
 namespace larkspur {
 
 // Installs the handlers; once per process, before any port is opened. A handler clears the
-// flag on the port in use, then ends the process by the same signal.
+// flag on every terminal this process holds beyond standard input, output and error (the link
+// library keeps its descriptor to itself, and a signal may come in the middle of opening it),
+// then ends the process by the same signal.
 void releasePortOnStop();
-
-// The link's port in use: its descriptor is looked up among this process's open files (the link
-// library keeps it to itself). 0: none.
-void watchLinkPort(std::int32_t port);
 
 } // namespace larkspur

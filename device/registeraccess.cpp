@@ -3,7 +3,6 @@
 #include "coretexts.h"
 #include "hextext.h"
 #include "numbernotation.h"
-#include "portrelease.h"
 
 namespace larkspur {
 
@@ -29,11 +28,6 @@ std::string historyLine(std::uint32_t address, std::int32_t value) {
 RegisterAccess::RegisterAccess(UserDialogs& dialogs, RegisterMapView& map, HistoryView& history)
     : m_dialogs(dialogs), m_map(map), m_history(history) {
     resetChannels();
-}
-
-void RegisterAccess::setLinkPort(std::int32_t port) {
-    m_linkPort = port;
-    watchLinkPort(port);
 }
 
 void RegisterAccess::resetChannels() {

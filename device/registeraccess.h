@@ -107,8 +107,7 @@ public:
 
     // 0 means no link: reads and writes then do nothing.
     std::int32_t linkPort() const { return m_linkPort; }
-    // Also what a stop by signal gives back (portrelease.h).
-    void setLinkPort(std::int32_t port);
+    void setLinkPort(std::int32_t port) { m_linkPort = port; }
     // Writes update the shadow, the map and the history but are not sent.
     bool writeSuppressed() const { return m_writeSuppressed; }
     void setWriteSuppressed(bool on) { m_writeSuppressed = on; }
