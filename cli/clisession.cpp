@@ -2,6 +2,7 @@
 
 #include "coretexts.h"
 #include "fieldvalues.h"
+#include "hextext.h"
 #include "jsonwriter.h"
 #include "numbernotation.h"
 #include "settingsfile.h"
@@ -37,8 +38,8 @@ std::int32_t registerArgument(const std::string& text) {
 
 void requireRegistersUpTo(std::int32_t first, std::int32_t count) {
     if (first + count - 1 > 0xFF) {
-        throw UsageError(std::to_string(count) + " registers from '" +
-                         historyLine(0, first).substr(6) + "' go beyond 0xFF");
+        throw UsageError(std::to_string(count) + " registers from '0x" + hexText(first, 2) +
+                         "' go beyond 0xFF");
     }
 }
 
@@ -280,19 +281,29 @@ int CliSession::linkStatus() const {
 void CliSession::printRegisters(
     const CliOptions& options,
     const std::vector<std::pair<std::uint32_t, std::uint8_t>>& registers) {
+    printRegisters(options, std::vector<std::pair<std::uint32_t, std::optional<std::uint8_t>>>(
+                                registers.begin(), registers.end()));
+}
+
+void CliSession::printRegisters(
+    const CliOptions& options,
+    const std::vector<std::pair<std::uint32_t, std::optional<std::uint8_t>>>& registers) {
+    // A register that could not be read has no value: null in JSON, ?? in text.
     if (options.json) {
         JsonWriter json;
         json.beginObject().key("registers").beginArray();
         for (const auto& [address, value] : registers) {
-            json.beginObject().key("address").value(static_cast<long long>(address));
-            json.key("value").value(static_cast<long long>(value)).endObject();
+            json.beginObject().key("address").value(static_cast<long long>(address)).key("value");
+            value ? json.value(static_cast<long long>(*value)) : json.null();
+            json.endObject();
         }
         json.endArray().endObject();
         m_world.out << json.text() << '\n';
         return;
     }
     for (const auto& [address, value] : registers) {
-        m_world.out << historyLine(address, value) << '\n';
+        m_world.out << (value ? historyLine(address, *value) : "0x" + hexText(address, 2) + ", ??")
+                    << '\n';
     }
 }
 
@@ -361,30 +372,14 @@ int CliSession::connect(const CliOptions& options) {
     if (!m_connection.libraryLoaded() || m_access.linkPort() == 0) {
         return kNoBoard;
     }
-    // A register whose read failed has no value to show: null in JSON, ?? in text.
-    if (options.json) {
-        JsonWriter json;
-        json.beginObject().key("registers").beginArray();
-        for (int reg = kFirstRegister; reg <= kLastRegister; ++reg) {
-            json.beginObject().key("address").value(static_cast<long long>(reg)).key("value");
-            if (m_access.registerKnown(reg)) {
-                json.value(static_cast<long long>(m_access.shadowRegister(reg)));
-            } else {
-                json.null();
-            }
-            json.endObject();
-        }
-        json.endArray().endObject();
-        m_world.out << json.text() << '\n';
-    } else {
-        for (int reg = kFirstRegister; reg <= kLastRegister; ++reg) {
-            const auto address = static_cast<std::uint32_t>(reg);
-            m_world.out << (m_access.registerKnown(reg)
-                                ? historyLine(address, m_access.shadowRegister(reg))
-                                : historyLine(address, 0).substr(0, 6) + "??")
-                        << '\n';
-        }
+    std::vector<std::pair<std::uint32_t, std::optional<std::uint8_t>>> registers;
+    for (int reg = kFirstRegister; reg <= kLastRegister; ++reg) {
+        registers.emplace_back(static_cast<std::uint32_t>(reg),
+                               m_access.registerKnown(reg)
+                                   ? std::optional<std::uint8_t>(m_access.shadowRegister(reg))
+                                   : std::nullopt);
     }
+    printRegisters(options, registers);
     return linkStatus();
 }
 

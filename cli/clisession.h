@@ -15,6 +15,7 @@
 
 #include <filesystem>
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -107,6 +108,10 @@ private:
 
     void printRegisters(const CliOptions& options,
                         const std::vector<std::pair<std::uint32_t, std::uint8_t>>& registers);
+    // The same where a register may have no value (its read failed).
+    void printRegisters(
+        const CliOptions& options,
+        const std::vector<std::pair<std::uint32_t, std::optional<std::uint8_t>>>& registers);
     void printWrites(const CliOptions& options);
 
     CliWorld m_world;

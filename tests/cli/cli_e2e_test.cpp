@@ -425,65 +425,52 @@ TEST_F(CliOnBoard, AUucpLockIsHonoured) {
     EXPECT_EQ(m_evm.control("get 0x11"), "ok 0x99");
 }
 
-// Stopped by a signal while it holds the port, larkspur-cli gives the port's exclusive use back:
-// the next program opens it, although the board's side still holds the terminal. Exclusive use
-// does not stop root, so this runs as an ordinary user.
+// Stopped by a signal while it holds the port, either program gives the port's exclusive use
+// back: the next program opens it, although the board's side still holds the terminal.
+// Exclusive use does not stop root, so this runs as an ordinary user.
 TEST_F(CliOnBoard, AStopBySignalGivesThePortBack) {
     if (::geteuid() == 0 && ::access("/usr/bin/setpriv", X_OK) != 0) {
         GTEST_SKIP() << "running as root without setpriv to become an ordinary user";
     }
     const std::vector<std::string> asUser = asOrdinaryUser();
-    for (const int signalNumber : {SIGINT, SIGTERM}) {
-        SCOPED_TRACE(signalNumber == SIGINT ? "SIGINT" : "SIGTERM");
-        std::vector<std::string> holding = asUser;
-        holding.push_back(LARKSPUR_CLI_PATH);
-        for (const std::string& word : args({"run", "-"})) {
-            holding.push_back(word);
-        }
-        m_evm.mark();
-        ChildProcess holder(holding);
-        try {
-            m_evm.transcriptAfter(kOpeningLines); // it holds the port and waits for its script
-        } catch (const std::exception& e) {
-            const Outcome failed = holder.finish();
-            FAIL() << e.what() << "; the holder said: " << failed.err;
-        }
-        ASSERT_EQ(::kill(holder.pid(), signalNumber), 0);
-        holder.finish();
-
-        expectPortOpensFor(asUser);
-    }
-}
-
-// The same for Larkspur itself, stopped with SIGTERM while it holds the port.
-TEST_F(CliOnBoard, LarkspurStoppedBySigtermGivesThePortBack) {
-    if (::geteuid() == 0 && ::access("/usr/bin/setpriv", X_OK) != 0) {
-        GTEST_SKIP() << "running as root without setpriv to become an ordinary user";
-    }
-    const std::vector<std::string> asUser = asOrdinaryUser();
+    // Larkspur runs offscreen, with a runtime folder of its own.
     ::setenv("SUNDIAL_PORTS", m_evm.linkPath().c_str(), 1);
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     const std::filesystem::path runtime = m_config / "runtime";
     std::filesystem::create_directories(runtime);
     std::filesystem::permissions(runtime, std::filesystem::perms::all);
     ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
-    std::vector<std::string> program = asUser;
-    program.push_back(LARKSPUR_PATH);
-    m_evm.mark();
-    ChildProcess larkspur(program);
-    // Up once it has read the codec: probe, set-ups and board writes, then ten reads.
-    try {
-        m_evm.transcriptAfter(20 + 19 * 4);
-    } catch (const std::exception& e) {
-        const Outcome failed = larkspur.finish();
-        FAIL() << e.what() << "; Larkspur said: " << failed.err;
+    struct Case {
+        const char* name;
+        std::vector<std::string> command;
+        std::size_t linesWhenHolding; // the board's transcript once the port is held
+        int signalNumber;
+    };
+    const std::vector<std::string> cliRun = args({"run", "-"}); // waits for its script
+    std::vector<std::string> cli = {LARKSPUR_CLI_PATH};
+    cli.insert(cli.end(), cliRun.begin(), cliRun.end());
+    // Larkspur is up once it has read the codec: probe, set-ups, board writes, ten reads.
+    const Case cases[] = {{"larkspur-cli, SIGINT", cli, kOpeningLines, SIGINT},
+                          {"larkspur-cli, SIGTERM", cli, kOpeningLines, SIGTERM},
+                          {"Larkspur, SIGTERM", {LARKSPUR_PATH}, 20 + 19 * 4, SIGTERM}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::string> command = asUser;
+        command.insert(command.end(), c.command.begin(), c.command.end());
+        m_evm.mark();
+        ChildProcess holder(command);
+        try {
+            m_evm.transcriptAfter(c.linesWhenHolding);
+        } catch (const std::exception& e) {
+            const Outcome failed = holder.finish();
+            FAIL() << e.what() << "; it said: " << failed.err;
+        }
+        ASSERT_EQ(::kill(holder.pid(), c.signalNumber), 0);
+        holder.finish();
+        expectPortOpensFor(asUser);
     }
-    ASSERT_EQ(::kill(larkspur.pid(), SIGTERM), 0);
-    larkspur.finish();
     ::unsetenv("QT_QPA_PLATFORM");
     ::unsetenv("XDG_RUNTIME_DIR");
-
-    expectPortOpensFor(asUser);
 }
 
 TEST(CliProgram, LinksNoQt) {
