@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <string_view>
+#include <vector>
 
 namespace sundial {
 
@@ -37,12 +38,10 @@ int BoardLink::init(int port, const Channel* channels) {
     // A port still held from an earlier _init would stay locked and unreachable; let it go.
     dropPort();
     if (port == 0) {
-        for (int n = kFirstPort; n <= kLastPort && !isOpen(); ++n) {
-            if (openAndProbe(n)) {
-                port = n;
-            }
-        }
-    } else if (port < kFirstPort || port > kLastPort || !openAndProbe(port)) {
+        port = search(kFirstPort, kLastPort);
+    } else if (port >= kFirstPort && port <= kLastPort) {
+        port = search(port, port);
+    } else {
         port = 0;
     }
     if (!isOpen()) {
@@ -95,22 +94,138 @@ int BoardLink::writeData(int channel, std::int32_t reg, const std::uint8_t* data
     return writeTransaction(*request);
 }
 
-bool BoardLink::openAndProbe(int number) {
-    std::unique_ptr<SerialPort> port = m_opener(number);
-    if (!port) {
-        return false;
-    }
-    m_port = port.release();
-    m_outOfStep = false;
-    m_readEchoes.fill(ReplyEcho());
-    m_shortEchoes.fill(ReplyEcho());
-    std::array<std::uint8_t, kShortReplyPayload> payload{};
+// One port of a search: its probe's progress. The probe is an exchange like any other: the
+// acknowledgement, then the 3-byte reply frame, each within three read calls.
+struct BoardLink::Candidate {
+    enum class Stage { Acknowledgement, Reply, Answered, Failed };
+    int number = 0;
+    std::unique_ptr<SerialPort> port;
+    Stage stage = Stage::Acknowledgement;
+    std::array<std::uint8_t, kShortReplyPayload + 4> bytes{};
+    std::size_t have = 0;
+    int calls = 0;
+    long long callEnds = -1; // a read call waiting for the rest until then; -1 none
+};
+
+int BoardLink::search(int first, int last) {
+    using Stage = Candidate::Stage;
     const Frame probe = probeRequest();
-    if (exchange(probe, payload, Reply::Unchecked, shortEcho(probe)) != 0) {
-        dropPort();
-        return false;
+    std::vector<Candidate> candidates; // in ascending port order
+    int next = first;
+    long long openNextAt = m_clock();
+    for (;;) {
+        const bool waiting = std::any_of(candidates.begin(), candidates.end(), [](const auto& c) {
+            return c.stage == Stage::Acknowledgement || c.stage == Stage::Reply;
+        });
+        const bool answered = std::any_of(candidates.begin(), candidates.end(),
+                                          [](const auto& c) { return c.stage == Stage::Answered; });
+        // Ports that do not open cost nothing; the next one that opens is probed as soon as the
+        // ones before it have had their head start. Above a port that answered, none can win.
+        while (next <= last && !answered && (!waiting || m_clock() >= openNextAt)) {
+            Candidate candidate;
+            candidate.number = next++;
+            candidate.port = m_opener(candidate.number);
+            if (!candidate.port) {
+                continue;
+            }
+            candidate.port->purgeReceive();
+            if (!candidate.port->write(probe.bytes())) {
+                candidate.port->close();
+                continue;
+            }
+            candidates.push_back(std::move(candidate));
+            openNextAt = m_clock() + kSearchStaggerMs;
+            break;
+        }
+        std::vector<SerialPort*> pending;
+        long long wakeAt = next <= last && !answered ? openNextAt : -1;
+        for (Candidate& candidate : candidates) {
+            if (!advance(candidate)) {
+                pending.push_back(candidate.port.get());
+                if (candidate.callEnds >= 0 && (wakeAt < 0 || candidate.callEnds < wakeAt)) {
+                    wakeAt = candidate.callEnds;
+                }
+            }
+            if (candidate.stage == Stage::Failed && candidate.port) {
+                candidate.port->close();
+                candidate.port.reset();
+            }
+        }
+        // The lowest port still in the race decides: it answered, or it is still waiting.
+        const auto lowest =
+            std::find_if(candidates.begin(), candidates.end(),
+                         [](const Candidate& c) { return c.stage != Stage::Failed; });
+        if (lowest != candidates.end() && lowest->stage == Stage::Answered) {
+            for (Candidate& candidate : candidates) {
+                if (&candidate != &*lowest && candidate.port) {
+                    candidate.port->close();
+                }
+            }
+            m_port = lowest->port.release();
+            m_outOfStep = false;
+            m_readEchoes.fill(ReplyEcho());
+            m_shortEchoes.fill(ReplyEcho());
+            shortEcho(probe).learn(
+                probe.payload(),
+                std::span<const std::uint8_t>(lowest->bytes).subspan(2, kShortReplyPayload));
+            return lowest->number;
+        }
+        if (pending.empty() && next > last) {
+            return 0; // every port failed or none opened
+        }
+        if (!pending.empty()) {
+            const int wait = wakeAt < 0 ? 0 : static_cast<int>(std::max(0LL, wakeAt - m_clock()));
+            m_waiter(pending, wait);
+        }
     }
-    return true;
+}
+
+bool BoardLink::advance(Candidate& candidate) {
+    using Stage = Candidate::Stage;
+    for (;;) {
+        if (candidate.stage == Stage::Answered || candidate.stage == Stage::Failed) {
+            return true;
+        }
+        const std::size_t want =
+            candidate.stage == Stage::Acknowledgement ? kAck.size() : candidate.bytes.size();
+        const int n = candidate.port->readSoon(
+            std::span<std::uint8_t>(candidate.bytes).subspan(candidate.have, want - candidate.have),
+            0);
+        if (n < 0) {
+            candidate.stage = Stage::Failed;
+            return true;
+        }
+        candidate.have += static_cast<std::size_t>(n);
+        const long long now = m_clock();
+        if (candidate.callEnds < 0) {
+            // A read call begins: bytes already there end it at once, otherwise it waits.
+            if (n == 0) {
+                candidate.callEnds = now + kReadTimeoutMs;
+                return false;
+            }
+        } else if (candidate.have < want && now < candidate.callEnds) {
+            return false; // the waiting call goes on
+        }
+        candidate.callEnds = -1;
+        ++candidate.calls;
+        if (candidate.have < want) {
+            if (candidate.calls == kReceiveCalls) {
+                candidate.stage = Stage::Failed;
+            }
+            continue;
+        }
+        if (candidate.stage == Stage::Acknowledgement) {
+            if (candidate.bytes[0] != kAck[0] || candidate.bytes[1] != kAck[1]) {
+                candidate.stage = Stage::Failed;
+                continue;
+            }
+            candidate.stage = Stage::Reply;
+            candidate.have = 0;
+            candidate.calls = 0;
+            continue;
+        }
+        candidate.stage = candidate.port->write(kAck) ? Stage::Answered : Stage::Failed;
+    }
 }
 
 int BoardLink::exchange(const Frame& request, std::span<std::uint8_t> payload, Reply judging,
@@ -184,8 +299,9 @@ bool BoardLink::judge(const Frame& request, std::span<const std::uint8_t> reply,
 bool BoardLink::send(const Frame& request) {
     if (m_outOfStep && !resynchronise()) {
         // The board has not answered in step since the last failure: this request would only
-        // meet older answers. It is not sent.
-        m_notSent = 2;
+        // meet older answers. It is not sent. A port that takes nothing any more (a connection
+        // the server closed) fails as a send does.
+        m_notSent = m_resyncUnsent ? 1 : 2;
         return false;
     }
     // Whatever is waiting now belongs to no transaction (a reply that came after its request
@@ -201,7 +317,8 @@ bool BoardLink::send(const Frame& request) {
 bool BoardLink::resynchronise() {
     const Frame probe = probeRequest();
     m_port->purgeReceive();
-    if (!m_port->write(probe.bytes())) {
+    m_resyncUnsent = !m_port->write(probe.bytes());
+    if (m_resyncUnsent) {
         return false;
     }
     // The last bytes seen must be the probe's answer: acknowledgement and a 3-byte reply frame.

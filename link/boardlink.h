@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <span>
 
 namespace sundial {
@@ -18,11 +19,16 @@ long long steadyMilliseconds();
 class BoardLink {
 public:
     static constexpr int kReceiveCalls = 3;
+    // The search opens the next port when the ports it has probed have not answered within
+    // this: a board answers well within it, so a board on the first port that opens is found
+    // without touching any other, while silent ports wait out their probes side by side.
+    static constexpr int kSearchStaggerMs = 50;
 
     // Constant-initialised, with no destructor work: the library's single instance must not run
     // code when it is loaded or unloaded.
-    explicit constexpr BoardLink(PortOpener opener, MillisecondClock clock = &steadyMilliseconds)
-        : m_opener(opener), m_clock(clock) {}
+    explicit constexpr BoardLink(PortOpener opener, MillisecondClock clock = &steadyMilliseconds,
+                                 InputWaiter waiter = &waitForInput)
+        : m_opener(opener), m_clock(clock), m_waiter(waiter) {}
     BoardLink(const BoardLink&) = delete;
     BoardLink& operator=(const BoardLink&) = delete;
 
@@ -43,7 +49,13 @@ public:
 private:
     enum class Reply { Unchecked, Checked };
 
-    bool openAndProbe(int number);
+    struct Candidate;
+    // Opens and probes ports `first` to `last`, several at once; the lowest-numbered port whose
+    // board answers is kept open. Its number, or 0.
+    int search(int first, int last);
+    // Takes what has arrived for a candidate's probe, as the three read calls of an exchange
+    // would; false while it still waits.
+    bool advance(Candidate& candidate);
     // Exchange: request, acknowledgement 1F 00, reply of `payload.size()` payload bytes, closing
     // acknowledgement. The reply's payload lands in `payload`. A checked reply must also be a
     // well-formed frame of that size, or it counts as not arrived.
@@ -66,12 +78,14 @@ private:
 
     PortOpener m_opener;
     MillisecondClock m_clock;
+    InputWaiter m_waiter;
     // Owned; a raw pointer keeps the instance trivially destructible (see the constructor).
     SerialPort* m_port = nullptr;
     std::array<Channel, kChannels> m_channels{};
     bool m_lenientReplies = false;
     bool m_outOfStep = false;
-    int m_notSent = 1; // the code of the last send() that returned false
+    int m_notSent = 1;           // the code of the last send() that returned false
+    bool m_resyncUnsent = false; // the last resynchronisation could not send its probe
     // What reply headers repeat, learnt apart for each layout of request: reads and the short
     // replies (probe, writes), each by the request's type byte (0 the probe, 1 to 4 the channel
     // types), since the same byte sits at different places in each.

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <string>
 
 namespace sundial {
 
@@ -52,13 +53,29 @@ public:
 
     // Closes the port; the platform close call's result, nonzero on success.
     virtual int close() = 0;
+
+    // What the platform can wait on for this port's input: a descriptor (POSIX), a handle or
+    // a socket (Windows); -1 when there is none.
+    struct WaitHandle {
+        std::intptr_t value = -1;
+        bool socket = false;
+    };
+    virtual WaitHandle waitHandle() const = 0;
 };
+
+// Waits until input arrives on any of `ports`, or `waitMs` have passed. Nothing is read.
+void waitForInput(std::span<SerialPort* const> ports, int waitMs);
+using InputWaiter = void (*)(std::span<SerialPort* const> ports, int waitMs);
 
 // Opens and sets up port `number` (1 to 256): exclusive, 115200 8N1, DTR raised.
 // Null when the port does not exist, is in use or cannot be set up.
 using PortOpener = std::unique_ptr<SerialPort> (*)(int number);
 
-// The platform backend's opener.
+// The library's opener: the port's name from the port table, then a serial device through the
+// platform backend or a network port for a URL.
 std::unique_ptr<SerialPort> openSerialPort(int number);
+
+// The platform backend: a serial device by name (a path, or a Windows device name).
+std::unique_ptr<SerialPort> openSerialDevice(const std::string& name);
 
 } // namespace sundial

@@ -15,6 +15,7 @@
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
+#include <vector>
 
 namespace sundial {
 
@@ -57,6 +58,7 @@ public:
     void purgeReceive() override { ::tcflush(m_fd, TCIFLUSH); }
     void drainReceive(int quietMs, int limitMs) override;
     int close() override;
+    WaitHandle waitHandle() const override { return {m_fd, false}; }
 
 private:
     int m_fd;
@@ -226,8 +228,7 @@ bool setUpLine(int fd, termios& before) {
 
 } // namespace
 
-std::unique_ptr<SerialPort> openSerialPort(int number) {
-    const std::string path = portDevicePath(number, std::getenv("SUNDIAL_PORTS"));
+std::unique_ptr<SerialPort> openSerialDevice(const std::string& path) {
     // A port another program holds by a lock file is as taken as one it holds by flock.
     if (path.empty() || uucpLockHolder(path) != 0) {
         return nullptr;
@@ -248,6 +249,16 @@ std::unique_ptr<SerialPort> openSerialPort(int number) {
     int dtr = TIOCM_DTR;
     ::ioctl(fd, TIOCMBIS, &dtr); // a pseudo-terminal answers ENOTTY; harmless
     return std::make_unique<PosixSerialPort>(fd, latency, before);
+}
+
+void waitForInput(std::span<SerialPort* const> ports, int waitMs) {
+    std::vector<pollfd> fds;
+    for (const SerialPort* port : ports) {
+        fds.push_back({static_cast<int>(port->waitHandle().value), POLLIN, 0});
+    }
+    const auto deadline = Clock::now() + std::chrono::milliseconds(waitMs);
+    while (::poll(fds.data(), fds.size(), msUntil(deadline)) < 0 && errno == EINTR) {
+    }
 }
 
 SerialDriverCalls& serialDriverCalls() {

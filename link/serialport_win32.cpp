@@ -1,8 +1,12 @@
 // Win32 backend: the COM port driver does the time-outs itself.
 #include "serialport.h"
 
-#include <cstdio>
+#include "netsocket.h"
+
+#include <string>
+#include <vector>
 #include <windows.h>
+#include <winsock2.h>
 
 namespace sundial {
 
@@ -57,6 +61,10 @@ public:
         ::PurgeComm(m_handle, PURGE_RXCLEAR);
     }
 
+    WaitHandle waitHandle() const override {
+        return {reinterpret_cast<std::intptr_t>(m_handle), false};
+    }
+
     int close() override {
         if (m_handle == INVALID_HANDLE_VALUE) {
             return 0;
@@ -72,8 +80,10 @@ private:
     bool firstByteMode(const COMMTIMEOUTS& normal, int waitMs) {
         COMMTIMEOUTS soon = normal;
         soon.ReadIntervalTimeout = MAXDWORD;
-        soon.ReadTotalTimeoutMultiplier = MAXDWORD;
-        soon.ReadTotalTimeoutConstant = static_cast<DWORD>(waitMs);
+        // With no wait at all the driver's "return at once" mode: MAXDWORD with a constant of 0
+        // would wait without end.
+        soon.ReadTotalTimeoutMultiplier = waitMs > 0 ? MAXDWORD : 0;
+        soon.ReadTotalTimeoutConstant = static_cast<DWORD>(waitMs > 0 ? waitMs : 0);
         return ::SetCommTimeouts(m_handle, &soon) != 0;
     }
 
@@ -82,11 +92,47 @@ private:
 
 } // namespace
 
-std::unique_ptr<SerialPort> openSerialPort(int number) {
-    char name[32];
-    std::snprintf(name, sizeof name, "\\\\.\\COM%d", number);
-    HANDLE handle = ::CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+void waitForInput(std::span<SerialPort* const> ports, int waitMs) {
+    // Sockets can be waited on together; a COM port opened for plain (not overlapped) calls
+    // cannot, so with one among them the wait looks at every port's input queue each
+    // millisecond.
+    std::vector<net::Socket> sockets;
+    for (const SerialPort* port : ports) {
+        if (port->waitHandle().socket) {
+            sockets.push_back(port->waitHandle().value);
+        }
+    }
+    if (sockets.size() == ports.size()) {
+        net::waitReadable(sockets, waitMs);
+        return;
+    }
+    const ULONGLONG deadline = ::GetTickCount64() + static_cast<ULONGLONG>(waitMs);
+    for (;;) {
+        if (!sockets.empty() && net::waitReadable(sockets, 0)) {
+            return;
+        }
+        for (const SerialPort* port : ports) {
+            const SerialPort::WaitHandle wait = port->waitHandle();
+            COMSTAT status{};
+            DWORD errors = 0;
+            if (!wait.socket &&
+                (!::ClearCommError(reinterpret_cast<HANDLE>(wait.value), &errors, &status) ||
+                 status.cbInQue > 0)) {
+                return;
+            }
+        }
+        if (::GetTickCount64() >= deadline) {
+            return;
+        }
+        ::Sleep(1);
+    }
+}
+
+std::unique_ptr<SerialPort> openSerialDevice(const std::string& device) {
+    // A bare "COM12" from the port list is opened by its device name, as numbers above 9 must.
+    const std::string name = device.rfind("\\\\", 0) == 0 ? device : "\\\\.\\" + device;
+    HANDLE handle = ::CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         return nullptr;
     }

@@ -52,6 +52,14 @@ long long fakeClock() {
     return g_now;
 }
 
+// The search's wait for input on several ports: nothing arrives on its own here, so the wait
+// always runs to its end.
+std::vector<int> g_waits;
+void fakeWait(std::span<SerialPort* const>, int waitMs) {
+    g_waits.push_back(waitMs);
+    g_now += waitMs;
+}
+
 class FakePort final : public SerialPort {
 public:
     explicit FakePort(ScriptedPort& script) : m_script(script) {}
@@ -93,6 +101,7 @@ public:
         ++m_script.closes;
         return m_script.closeResult;
     }
+    WaitHandle waitHandle() const override { return {}; }
 
 private:
     int step(std::span<std::uint8_t> buffer) {
@@ -149,6 +158,7 @@ protected:
     void SetUp() override {
         g_ports.clear();
         g_opened.clear();
+        g_waits.clear();
         g_now = 0;
     }
     void TearDown() override { m_link.close(); }
@@ -166,7 +176,7 @@ protected:
         return port;
     }
 
-    BoardLink m_link{&openScripted, &fakeClock};
+    BoardLink m_link{&openScripted, &fakeClock, &fakeWait};
 };
 
 TEST_F(BoardLinkTest, SearchTriesEveryPortInOrderAndStopsAtTheBoard) {
@@ -178,9 +188,10 @@ TEST_F(BoardLinkTest, SearchTriesEveryPortInOrderAndStopsAtTheBoard) {
 
     EXPECT_EQ(g_opened, (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9}));
     EXPECT_EQ(g_ports[5].writes, (std::vector<std::string>{kProbe}));
-    EXPECT_EQ(g_ports[5].readCalls, 3); // three waits for the acknowledgement, then give up
-    EXPECT_EQ(g_ports[5].events, (std::vector<std::string>{"purge", "write " + kProbe, "read",
-                                                           "read", "read", "drain"}));
+    EXPECT_EQ(g_ports[5].events[0], "purge");
+    // Port 9 answered at once, but port 5 decides first: three read waits for its
+    // acknowledgement, and then it gives up.
+    EXPECT_EQ(g_now, 3 * kReadTimeoutMs);
     EXPECT_EQ(g_ports[5].closes, 1);
     EXPECT_EQ(g_ports[9].writes,
               (std::vector<std::string>{
@@ -189,6 +200,77 @@ TEST_F(BoardLinkTest, SearchTriesEveryPortInOrderAndStopsAtTheBoard) {
                   "1E 03 55 00 00 00 76", "1E 03 56 00 00 00 77", "1E 03 57 00 03 00 7B"}));
     EXPECT_EQ(g_ports[9].closes, 0);
     EXPECT_TRUE(g_ports[12].writes.empty());
+}
+
+// Silent ports wait out their probes side by side: each opens a head start after the one
+// before, so k of them cost one probe's waits plus k head starts, not k probes' waits.
+TEST_F(BoardLinkTest, SilentPortsAreWaitedOutTogether) {
+    const struct {
+        std::vector<int> silent;
+        int board;
+        long long took;
+    } cases[] = {
+        {{}, 1, 0},
+        {{1}, 2, 3 * kReadTimeoutMs},
+        {{1, 2, 3}, 4, 2 * BoardLink::kSearchStaggerMs + 3 * kReadTimeoutMs},
+        {{2, 40, 41}, 77, 2 * BoardLink::kSearchStaggerMs + 3 * kReadTimeoutMs},
+    };
+    for (const auto& c : cases) {
+        SetUp();
+        for (const int port : c.silent) {
+            g_ports[port].reads = {};
+        }
+        g_ports[c.board].reads = answeringBoard();
+        g_ports[c.board + 1].reads = answeringBoard();
+        EXPECT_EQ(m_link.init(0, kI2cTable), c.board);
+        EXPECT_EQ(g_now, c.took) << "board on " << c.board;
+        for (const int port : c.silent) {
+            EXPECT_EQ(g_ports[port].writes, (std::vector<std::string>{kProbe})) << port;
+            EXPECT_EQ(g_ports[port].closes, 1) << port;
+        }
+        EXPECT_TRUE(g_ports[c.board + 1].writes.empty()) << "nothing above the board is probed";
+        EXPECT_EQ(g_opened.back(), c.board);
+        m_link.close();
+    }
+}
+
+// A port that answers after a higher one has still won: the lowest port that answers is the
+// board's, as in a search one port after the other.
+TEST_F(BoardLinkTest, TheLowestAnsweringPortWinsEvenWhenItAnswersLater) {
+    g_ports[1].reads = {timeout(), bytes(kAckHex), timeout(), bytes(kProbeReply)};
+    for (int k = 0; k < 8; ++k) {
+        g_ports[1].reads.push_back(bytes(kAckHex));
+    }
+    g_ports[2].reads = answeringBoard();
+    EXPECT_EQ(m_link.init(0, kI2cTable), 1);
+    EXPECT_EQ(g_ports[2].writes, (std::vector<std::string>{kProbe, kAckHex}));
+    EXPECT_EQ(g_ports[2].closes, 1);
+    EXPECT_EQ(g_ports[1].closes, 0);
+    EXPECT_EQ(g_ports[1].writes.size(), 10u); // probe, its acknowledgement, eight set-ups
+}
+
+// What fails a port's probe in a search, each on the lower port with a board above it.
+TEST_F(BoardLinkTest, AFailedProbeHandsTheSearchOn) {
+    const struct {
+        const char* what;
+        std::deque<ReadStep> reads;
+        std::optional<std::size_t> failWrite;
+    } cases[] = {
+        {"wrong acknowledgement", {bytes("1F 01"), bytes(kProbeReply)}, std::nullopt},
+        {"short reply", {bytes(kAckHex), bytes("1E 03 8F")}, std::nullopt},
+        {"failed read call", {bytes(kAckHex), failure()}, std::nullopt},
+        {"probe not sent", answeringBoard(), 0},
+        {"closing acknowledgement not sent", answeringBoard(), 1},
+    };
+    for (const auto& c : cases) {
+        SetUp();
+        g_ports[3].reads = c.reads;
+        g_ports[3].failWriteNumber = c.failWrite;
+        g_ports[4].reads = answeringBoard();
+        EXPECT_EQ(m_link.init(0, kI2cTable), 4) << c.what;
+        EXPECT_EQ(g_ports[3].closes, 1) << c.what;
+        m_link.close();
+    }
 }
 
 TEST_F(BoardLinkTest, SearchWithoutBoardTriesAll256AndLeavesNothingOpen) {

@@ -1,0 +1,42 @@
+// The platform's TCP sockets, as much of them as a network port needs: connecting within a
+// time-out, non-blocking sends and receives, and waiting. BSD sockets on POSIX systems, Winsock
+// on Windows; the backends live in their own files.
+#pragma once
+
+#include "sundialports.h"
+
+#include <cstdint>
+#include <span>
+
+namespace sundial::net {
+
+using Socket = std::intptr_t;
+inline constexpr Socket kNoSocket = -1;
+
+struct Connection {
+    Socket socket = kNoSocket;
+    NetworkReach reach = NetworkReach::BadUrl; // Connected when `socket` is one
+};
+
+// Resolves the host and connects to each of its addresses in turn until one takes the
+// connection or `timeoutMs` have passed in all. The socket comes back non-blocking, with
+// TCP_NODELAY (a request must not wait for the previous reply's acknowledgement) and
+// keep-alive (a server that vanished is noticed on an idle link too).
+Connection connectTo(const PortUrl& url, int timeoutMs);
+
+// What arrived: bytes (> 0), nothing yet (0), or -1 when the peer closed or reset the
+// connection or the call failed.
+int receive(Socket socket, std::span<std::uint8_t> buffer);
+// Sends what the socket takes now: bytes sent (possibly 0), or -1 when the connection is gone.
+// Never raises SIGPIPE.
+int sendSome(Socket socket, std::span<const std::uint8_t> bytes);
+
+// Waits until one of `sockets` can be read (or has closed) or `waitMs` have passed; true when
+// one can. `waitMs` 0 only looks.
+bool waitReadable(std::span<const Socket> sockets, int waitMs);
+// Waits until `socket` takes more bytes; false after `waitMs` or when the connection is gone.
+bool waitWritable(Socket socket, int waitMs);
+
+void closeSocket(Socket socket);
+
+} // namespace sundial::net

@@ -1,0 +1,251 @@
+#include "networkport.h"
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+
+namespace sundial {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+long long nowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch())
+        .count();
+}
+
+int msLeft(long long deadline) {
+    return static_cast<int>(std::max(0LL, deadline - nowMs()));
+}
+
+} // namespace
+
+std::unique_ptr<SerialPort> NetworkPort::open(const PortUrl& url) {
+    const net::Connection connection = net::connectTo(url, kConnectTimeoutMs);
+    if (connection.reach != NetworkReach::Connected) {
+        return nullptr;
+    }
+    auto port = std::make_unique<NetworkPort>(connection.socket,
+                                              url.protocol == PortUrl::Protocol::Rfc2217);
+    if (port->m_telnet && !port->negotiate()) {
+        return nullptr;
+    }
+    return port;
+}
+
+bool NetworkPort::negotiate() {
+    const long long deadline = nowMs() + kNegotiationLimitMs;
+    const auto await = [&](auto done) {
+        while (!done()) {
+            if (m_codec.refused() || msLeft(deadline) == 0 || !pumpWithin(msLeft(deadline))) {
+                return false;
+            }
+        }
+        return !m_codec.refused();
+    };
+    if (!sendAll(TelnetCodec::greeting(), kWriteTimeoutMs) ||
+        !await([&] { return m_codec.binaryAccepted() && m_codec.comPortAccepted(); }) ||
+        !sendAll(TelnetCodec::lineSettings(), kWriteTimeoutMs) ||
+        !await([&] { return m_codec.settingsAnswered(); })) {
+        return false;
+    }
+    // A server that set something else would carry the board's bytes wrongly.
+    if (!m_codec.settingsAsked()) {
+        return false;
+    }
+    // Whatever came before the line was set up (a banner) is no answer of the board.
+    m_data.clear();
+    m_dataStart = 0;
+    return true;
+}
+
+bool NetworkPort::pump() {
+    if (m_broken) {
+        return false;
+    }
+    std::array<std::uint8_t, 4096> wire{};
+    std::vector<std::uint8_t> answers;
+    for (;;) {
+        const int n = net::receive(m_socket, wire);
+        if (n < 0) {
+            m_broken = true;
+            return false;
+        }
+        if (n == 0) {
+            break;
+        }
+        const std::span<const std::uint8_t> got(wire.data(), static_cast<std::size_t>(n));
+        if (m_telnet) {
+            m_codec.decode(got, m_data, answers);
+        } else {
+            m_data.insert(m_data.end(), got.begin(), got.end());
+        }
+    }
+    if (m_codec.purgesAcknowledged() != m_purgeAcksSeen) {
+        m_purgeAcksSeen = m_codec.purgesAcknowledged();
+        m_unansweredPurges = 0; // it does acknowledge: a late one came from a stalled server
+        m_purgeByServer = true;
+    }
+    if (m_codec.purgesPending() > 0 && nowMs() - m_purgeSentAt > kPurgeAckLimitMs) {
+        // The server does not acknowledge purges (or not in time): stop discarding on its
+        // account, and after a few such purges stop asking.
+        m_codec.forgetPurges();
+        m_purgeByServer = ++m_unansweredPurges < kUnansweredPurgeLimit;
+    }
+    if (!answers.empty() && !sendAll(answers, kWriteTimeoutMs)) {
+        return false;
+    }
+    return true;
+}
+
+bool NetworkPort::pumpWithin(int waitMs) {
+    if (m_broken) {
+        return false;
+    }
+    const net::Socket sockets[] = {m_socket};
+    net::waitReadable(sockets, waitMs);
+    return pump();
+}
+
+std::size_t NetworkPort::take(std::span<std::uint8_t> buffer) {
+    const std::size_t n = std::min(buffer.size(), m_data.size() - m_dataStart);
+    std::copy_n(m_data.begin() + static_cast<std::ptrdiff_t>(m_dataStart), n, buffer.begin());
+    m_dataStart += n;
+    if (m_dataStart == m_data.size()) {
+        m_data.clear();
+        m_dataStart = 0;
+    }
+    return n;
+}
+
+int NetworkPort::read(std::span<std::uint8_t> buffer) {
+    if (buffer.empty()) {
+        return 0;
+    }
+    // As a serial port's read call: what is already there comes back at once; otherwise wait
+    // for the whole count until the read time-out.
+    const bool alive = pump();
+    std::size_t got = take(buffer);
+    if (got > 0) {
+        return static_cast<int>(got);
+    }
+    if (!alive) {
+        return -1;
+    }
+    const long long deadline = nowMs() + kReadTimeoutMs;
+    while (got < buffer.size()) {
+        const int wait = msLeft(deadline);
+        if (wait == 0) {
+            break;
+        }
+        const bool open = pumpWithin(wait);
+        got += take(buffer.subspan(got));
+        if (!open) {
+            return -1; // closed or reset by the server: no use waiting for the rest
+        }
+    }
+    return static_cast<int>(got);
+}
+
+int NetworkPort::readSoon(std::span<std::uint8_t> buffer, int waitMs) {
+    const long long deadline = nowMs() + waitMs;
+    bool alive = pump();
+    for (;;) {
+        const std::size_t got = take(buffer);
+        if (got > 0) {
+            return static_cast<int>(got);
+        }
+        if (!alive) {
+            return -1;
+        }
+        const int wait = msLeft(deadline);
+        if (wait == 0) {
+            return 0;
+        }
+        alive = pumpWithin(wait);
+    }
+}
+
+bool NetworkPort::sendAll(std::span<const std::uint8_t> wire, long long limitMs) {
+    const long long deadline = nowMs() + limitMs;
+    std::size_t sent = 0;
+    while (sent < wire.size()) {
+        if (m_broken) {
+            return false;
+        }
+        const int n = net::sendSome(m_socket, wire.subspan(sent));
+        if (n < 0) {
+            m_broken = true;
+            return false;
+        }
+        sent += static_cast<std::size_t>(n);
+        if (sent < wire.size() && !net::waitWritable(m_socket, msLeft(deadline))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool NetworkPort::write(std::span<const std::uint8_t> bytes) {
+    std::vector<std::uint8_t> wire = std::move(m_out);
+    m_out.clear();
+    const bool purging = !wire.empty();
+    if (m_telnet) {
+        TelnetCodec::encodeData(bytes, wire);
+    } else {
+        wire.insert(wire.end(), bytes.begin(), bytes.end());
+    }
+    if (purging) {
+        m_purgeSentAt = nowMs();
+    }
+    return sendAll(wire,
+                   kWriteTimeoutPerByteMs * static_cast<long long>(bytes.size()) + kWriteTimeoutMs);
+}
+
+void NetworkPort::purgeReceive() {
+    pump();
+    m_data.clear();
+    m_dataStart = 0;
+    // TCP keeps order: everything the server sends before acknowledging a purge was read from
+    // the board before it, so belongs to no transaction to come. The request goes out behind
+    // the purge, in the same segment.
+    if (m_telnet && m_purgeByServer && m_out.empty()) {
+        m_out = TelnetCodec::purgeRequest();
+        m_codec.purgeSent();
+        m_purgeSentAt = nowMs();
+    }
+}
+
+void NetworkPort::drainReceive(int quietMs, int limitMs) {
+    const long long limit = nowMs() + limitMs;
+    for (;;) {
+        const int wait = std::min(quietMs, msLeft(limit));
+        if (wait <= 0) {
+            break;
+        }
+        const net::Socket sockets[] = {m_socket};
+        if (!net::waitReadable(sockets, wait) || !pump()) {
+            break; // quiet for the whole interval, or the connection is gone
+        }
+        m_data.clear();
+        m_dataStart = 0;
+    }
+    purgeReceive();
+}
+
+int NetworkPort::close() {
+    if (m_socket == net::kNoSocket) {
+        return 0;
+    }
+    net::closeSocket(m_socket);
+    m_socket = net::kNoSocket;
+    return 1;
+}
+
+std::unique_ptr<SerialPort> openNetworkPort(const std::string& name) {
+    const std::optional<PortUrl> url = parsePortUrl(name);
+    return url ? NetworkPort::open(*url) : nullptr;
+}
+
+} // namespace sundial

@@ -1,0 +1,72 @@
+// A port behind a network serial server (tcp:// raw, rfc2217:// telnet), with the same read,
+// write and purge behaviour as a serial port, so that the link above it does not change.
+#pragma once
+
+#include "netsocket.h"
+#include "serialport.h"
+#include "sundialports.h"
+#include "telnetcodec.h"
+
+#include <memory>
+#include <vector>
+
+namespace sundial {
+
+// A connection attempt gives up after this long: as long as a silent board's waits.
+inline constexpr int kConnectTimeoutMs = 3 * kReadTimeoutMs;
+// The server's answers to the telnet options and line settings, in all.
+inline constexpr int kNegotiationLimitMs = 3 * kReadTimeoutMs;
+// A purge the server has not acknowledged within this is taken as lost; after
+// kUnansweredPurgeLimit of them the server is not asked to purge again.
+inline constexpr int kPurgeAckLimitMs = kReadTimeoutMs;
+inline constexpr int kUnansweredPurgeLimit = 2;
+
+class NetworkPort final : public SerialPort {
+public:
+    // Connects and, for RFC 2217, negotiates binary mode and the serial port control option,
+    // sets 115200 8N1 and checks the server's answers, and raises DTR. Null on any failure.
+    static std::unique_ptr<SerialPort> open(const PortUrl& url);
+
+    NetworkPort(net::Socket socket, bool telnet) : m_socket(socket), m_telnet(telnet) {}
+    ~NetworkPort() override { close(); }
+    NetworkPort(const NetworkPort&) = delete;
+    NetworkPort& operator=(const NetworkPort&) = delete;
+
+    int read(std::span<std::uint8_t> buffer) override;
+    int readSoon(std::span<std::uint8_t> buffer, int waitMs) override;
+    bool write(std::span<const std::uint8_t> bytes) override;
+    void purgeReceive() override;
+    void drainReceive(int quietMs, int limitMs) override;
+    int close() override;
+    WaitHandle waitHandle() const override { return {m_socket, true}; }
+
+    // For tests: the server is still asked to purge.
+    bool purgesByServer() const { return m_purgeByServer; }
+
+private:
+    bool negotiate();
+    // Takes in what the socket holds now and answers what the server asked; false once the
+    // connection is gone (data received before that stays readable).
+    bool pump();
+    // Waits up to `waitMs` for the socket; then pumps.
+    bool pumpWithin(int waitMs);
+    std::size_t take(std::span<std::uint8_t> buffer);
+    bool sendAll(std::span<const std::uint8_t> wire, long long limitMs);
+
+    net::Socket m_socket;
+    bool m_telnet;
+    bool m_broken = false;
+    TelnetCodec m_codec;
+    std::vector<std::uint8_t> m_data; // received, decoded, not yet read
+    std::size_t m_dataStart = 0;
+    std::vector<std::uint8_t> m_out; // to go before the next request (a queued purge)
+    bool m_purgeByServer = true;
+    int m_unansweredPurges = 0;
+    int m_purgeAcksSeen = 0;
+    long long m_purgeSentAt = 0;
+};
+
+// A port named by a URL; null when the URL is not one or the port cannot be reached.
+std::unique_ptr<SerialPort> openNetworkPort(const std::string& name);
+
+} // namespace sundial
