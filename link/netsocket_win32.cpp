@@ -1,9 +1,13 @@
 // Winsock. Each connection holds its own WSAStartup, so that the library needs no set-up call.
 #include "netsocket.h"
 
-#include <mstcpip.h>
+// In this order: Winsock before windows.h, and the TCP extensions after both.
+// clang-format off
 #include <winsock2.h>
+#include <windows.h>
 #include <ws2tcpip.h>
+#include <mstcpip.h>
+// clang-format on
 
 #include <string>
 

@@ -87,7 +87,7 @@ bool NetworkPort::pump() {
         m_unansweredPurges = 0; // it does acknowledge: a late one came from a stalled server
         m_purgeByServer = true;
     }
-    if (m_codec.purgesPending() > 0 && nowMs() - m_purgeSentAt > kPurgeAckLimitMs) {
+    if (m_codec.purgesPending() > 0 && nowMs() - m_purgeSentAt > m_purgeAckLimitMs) {
         // The server does not acknowledge purges (or not in time): stop discarding on its
         // account, and after a few such purges stop asking.
         m_codec.forgetPurges();

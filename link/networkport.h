@@ -27,7 +27,8 @@ public:
     // sets 115200 8N1 and checks the server's answers, and raises DTR. Null on any failure.
     static std::unique_ptr<SerialPort> open(const PortUrl& url);
 
-    NetworkPort(net::Socket socket, bool telnet) : m_socket(socket), m_telnet(telnet) {}
+    NetworkPort(net::Socket socket, bool telnet, int purgeAckLimitMs = kPurgeAckLimitMs)
+        : m_socket(socket), m_telnet(telnet), m_purgeAckLimitMs(purgeAckLimitMs) {}
     ~NetworkPort() override { close(); }
     NetworkPort(const NetworkPort&) = delete;
     NetworkPort& operator=(const NetworkPort&) = delete;
@@ -55,6 +56,7 @@ private:
 
     net::Socket m_socket;
     bool m_telnet;
+    int m_purgeAckLimitMs;
     bool m_broken = false;
     TelnetCodec m_codec;
     std::vector<std::uint8_t> m_data; // received, decoded, not yet read

@@ -5,8 +5,12 @@
 
 #include <string>
 #include <vector>
-#include <windows.h>
+
+// Winsock before windows.h, which would otherwise bring in the old socket header.
+// clang-format off
 #include <winsock2.h>
+#include <windows.h>
+// clang-format on
 
 namespace sundial {
 

@@ -125,24 +125,22 @@ void TelnetCodec::option(std::uint8_t command, std::uint8_t option,
             m_comPortAccepted = true;
         } else if (command == kDont) {
             m_refused = true;
-        } else if (command == kWill && std::find(m_refusedOptions.begin(), m_refusedOptions.end(),
-                                                 option) == m_refusedOptions.end()) {
+        } else if (command == kWill && !m_declinedTheirs[option]) {
             // The server's own side of the option is the client's business only; decline it.
-            m_refusedOptions.push_back(option);
+            m_declinedTheirs[option] = true;
             answers.insert(answers.end(), {kIac, kDont, option});
         }
         return;
     }
-    if (command == kWont || command == kDont) {
-        return; // already off
+    // Anything else is declined, once per option and side. WONT and DONT need no answer: the
+    // option is off already.
+    if (command == kWill && !m_declinedTheirs[option]) {
+        m_declinedTheirs[option] = true;
+        answers.insert(answers.end(), {kIac, kDont, option});
+    } else if (command == kDo && !m_declinedOurs[option]) {
+        m_declinedOurs[option] = true;
+        answers.insert(answers.end(), {kIac, kWont, option});
     }
-    // Anything else is declined, once per option, so that two sides cannot loop.
-    if (std::find(m_refusedOptions.begin(), m_refusedOptions.end(), option) !=
-        m_refusedOptions.end()) {
-        return;
-    }
-    m_refusedOptions.push_back(option);
-    answers.insert(answers.end(), {kIac, command == kDo ? kWont : kDont, option});
 }
 
 void TelnetCodec::subnegotiation() {

@@ -3,6 +3,7 @@
 // settings and to purges. Pure bytes, no socket, so that every split of the stream can be tried.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -82,7 +83,10 @@ private:
     bool m_serverTakesBinary = false; // WILL BINARY: the server sends binary data
     bool m_comPortAccepted = false;
     bool m_refused = false;
-    std::vector<std::uint8_t> m_refusedOptions; // refused once; not again, so nothing loops
+    // Options declined once, for the server's side (WILL) and ours (DO): not again, so that
+    // two sides cannot loop.
+    std::array<bool, 256> m_declinedTheirs{};
+    std::array<bool, 256> m_declinedOurs{};
     std::optional<std::uint32_t> m_baudRate;
     std::optional<std::uint8_t> m_dataSize;
     std::optional<std::uint8_t> m_parity;

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 
 using sundial::portDevicePath;
@@ -86,6 +87,72 @@ TEST(PortNames, OverrideReachesPort256) {
     }
     EXPECT_EQ(portDevicePath(256, list.c_str()), "/p256");
     EXPECT_EQ(portDevicePath(257, list.c_str()), "");
+}
+
+// A URL is one entry of the list, whatever ':' it holds, and never a device to look for.
+TEST(PortNames, AUrlIsOneEntry) {
+    const PortCase cases[] = {
+        {1, "tcp://127.0.0.1:4000", "tcp://127.0.0.1:4000"},
+        {2, "tcp://127.0.0.1:4000", ""},
+        {1, "rfc2217://lab-rack:3001:/dev/ttyUSB0", "rfc2217://lab-rack:3001"},
+        {2, "rfc2217://lab-rack:3001:/dev/ttyUSB0", "/dev/ttyUSB0"},
+        {2, "/dev/ttyS0:tcp://[::1]:4000:/dev/ttyS1", "tcp://[::1]:4000"},
+        {3, "/dev/ttyS0:tcp://[::1]:4000:/dev/ttyS1", "/dev/ttyS1"},
+        {2, "tcp://[fe80::1:2]:7:TCP://h:8", "TCP://h:8"},
+        // Malformed URLs are still one entry each: they name no port, and nothing else.
+        {1, "tcp://nohost", "tcp://nohost"},
+        {2, "tcp://h:1:tcp://[::1:/dev/x", "tcp://[::1:/dev/x"},
+        {2, "tcp://:99:/dev/x", "/dev/x"},
+        {3, "/dev/a:nope:tcp://h:1", "tcp://h:1"},
+    };
+    for (const PortCase& c : cases) {
+        EXPECT_EQ(portDevicePath(c.number, c.overrideList), c.path)
+            << c.number << " of " << c.overrideList;
+    }
+}
+
+TEST(PortUrls, TheFormsThatNameAPort) {
+    using Protocol = sundial::PortUrl::Protocol;
+    const struct {
+        const char* name;
+        bool url;
+        std::optional<Protocol> protocol;
+        const char* host;
+        int port;
+    } cases[] = {
+        {"tcp://127.0.0.1:2001", true, Protocol::RawTcp, "127.0.0.1", 2001},
+        {"rfc2217://lab-rack.local:3001", true, Protocol::Rfc2217, "lab-rack.local", 3001},
+        {"RFC2217://Host_1:1", true, Protocol::Rfc2217, "Host_1", 1},
+        {"tcp://[::1]:65535", true, Protocol::RawTcp, "::1", 65535},
+        {"tcp://[::ffff:10.0.0.1]:80", true, Protocol::RawTcp, "::ffff:10.0.0.1", 80},
+        {"tcp://host:0", true, std::nullopt, "", 0},
+        {"tcp://host:65536", true, std::nullopt, "", 0},
+        {"tcp://host:", true, std::nullopt, "", 0},
+        {"tcp://host", true, std::nullopt, "", 0},
+        {"tcp://host:80/", true, std::nullopt, "", 0},
+        {"tcp://host:8x", true, std::nullopt, "", 0},
+        {"tcp://:80", true, std::nullopt, "", 0},
+        {"tcp://ho st:80", true, std::nullopt, "", 0},
+        {"tcp://[::1:80", true, std::nullopt, "", 0},
+        {"tcp://[]:80", true, std::nullopt, "", 0},
+        {"tcp://[host]:80", true, std::nullopt, "", 0},
+        {"tcp://user@host:80", true, std::nullopt, "", 0},
+        {"telnet://host:23", true, std::nullopt, "", 0},
+        {"/dev/ttyUSB0", false, std::nullopt, "", 0},
+        {"COM3", false, std::nullopt, "", 0},
+        {"://host:1", false, std::nullopt, "", 0},
+        {"/tmp/x://y", false, std::nullopt, "", 0},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(sundial::isPortUrl(c.name), c.url) << c.name;
+        const std::optional<sundial::PortUrl> url = sundial::parsePortUrl(c.name);
+        ASSERT_EQ(url.has_value(), c.protocol.has_value()) << c.name;
+        if (url) {
+            EXPECT_EQ(url->protocol, *c.protocol) << c.name;
+            EXPECT_EQ(url->host, c.host) << c.name;
+            EXPECT_EQ(url->port, c.port) << c.name;
+        }
+    }
 }
 
 } // namespace
