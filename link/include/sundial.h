@@ -59,8 +59,24 @@
  * port that does not take the request. A call made out of step first spends up to 2.4 s on the
  * probe; when the board does not answer it, that is all the call costs.
  *
+ * Ports behind a network serial server: a port named by a URL (in SUNDIAL_PORTS) is reached
+ * over TCP. tcp://HOST:PORT carries the bytes as they are (the server holds the line settings);
+ * rfc2217://HOST:PORT speaks telnet with the serial port control option: the library asks for
+ * binary mode both ways, sets 115200 8N1 and checks the server's answers, raises DTR, doubles
+ * 0xFF, and has the server purge its receive side where it purges its own (everything the
+ * server sends before acknowledging that purge is dropped). HOST is a name, an IPv4 address
+ * or [IPv6]. The connection has TCP_NODELAY and keep-alive; connecting gives up after 1.8 s, and
+ * the telnet negotiation after another 1.8 s. A connection the server closes or resets fails
+ * the call at once with its step's code (1 when the request cannot be sent); the library never
+ * reconnects by itself: _close and _init connect afresh. The result codes and the waits are
+ * those of a serial port.
+ *
  * Environment (read at each _init):
- *   SUNDIAL_PORTS            Linux: a ':'-separated list of device paths; port n is the n-th.
+ *   SUNDIAL_PORTS            A list of ports, separated by ':' on Linux and by ';' on Windows;
+ *                            port n is the n-th entry. An entry is a device (Linux: a path;
+ *                            Windows: COM3 or \\.\COM3) or a URL as above, which is one
+ *                            entry whole, ':' and all. A URL that is not well-formed names no
+ *                            port.
  *   SUNDIAL_LENIENT_REPLIES  set to 1, replies are judged by their length alone, as for board
  *                            firmware that frames them loosely: a read's or a write's reply
  *                            frame, a write's acknowledgement and the header echo are not
@@ -121,12 +137,18 @@ SUNDIAL_API int32_t _getVer(void);
  * On success the port stays open and one set-up request per channel (0 to 7, carrying the
  * channel's type) has been sent; their results are ignored. On 0 no port is open.
  * A port that cannot be opened exclusively or set up is skipped silently; a port that opens but
- * does not pass the probe is closed before the next one is tried. A silent port costs about
- * 1.8 s; a missing one nothing. The probe's reply is judged by its length alone.
+ * does not pass the probe is closed. The search probes a port, and opens the next one only when
+ * the ports probed so far have not answered within 50 ms; it then waits on all of them at once
+ * (in the calling thread). The lowest-numbered port whose board answers wins: the search ends
+ * when it has answered and every lower port has failed, and closes the others. A board on the
+ * first port that opens is found without touching another; a missing port costs nothing and
+ * any number of silent ports about 1.8 s together (plus 50 ms for each after the first). A URL
+ * port that cannot be reached costs its connect time-out (1.8 s at most) before the search goes
+ * on. The probe's reply is judged by its length alone.
  * `channels` must point to SUNDIAL_CHANNELS entries; the library keeps no pointer to it. A null
  * pointer changes nothing and returns 0.
- * On Linux port n is a device node (see README: ttyS, ttyUSB, ttyACM blocks, or the list in the
- * environment variable SUNDIAL_PORTS, read at each call).
+ * On Linux port n is a device node (see README: ttyS, ttyUSB, ttyACM blocks), on Windows COMn,
+ * unless the environment variable SUNDIAL_PORTS (read at each call) lists the ports.
  */
 SUNDIAL_API int32_t _init(int32_t port, const SundialChannel* channels);
 
