@@ -37,6 +37,9 @@ bool waitReadable(std::span<const Socket> sockets, int waitMs);
 // Waits until `socket` takes more bytes; false after `waitMs` or when the connection is gone.
 bool waitWritable(Socket socket, int waitMs);
 
+// Tells the server that nothing more will come (a TCP FIN), so that it can close its side.
+void shutdownSending(Socket socket);
+
 void closeSocket(Socket socket);
 
 } // namespace sundial::net

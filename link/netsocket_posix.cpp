@@ -47,6 +47,9 @@ void tune(int fd) {
     const int on = 1;
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     ::setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
+#if defined(TCP_QUICKACK)
+    ::setsockopt(fd, IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
+#endif
 #if defined(TCP_KEEPIDLE)
     ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &kKeepIdleSeconds, sizeof kKeepIdleSeconds);
     ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &kKeepIntervalSeconds,
@@ -131,6 +134,14 @@ int receive(Socket socket, std::span<std::uint8_t> buffer) {
         const ssize_t n =
             ::recv(static_cast<int>(socket), buffer.data(), buffer.size(), MSG_DONTWAIT);
         if (n > 0) {
+#if defined(TCP_QUICKACK)
+            // Acknowledge at once, every time (the kernel falls back to delayed ACKs on its
+            // own): a server that sends a purge's acknowledgement and then the board's reply
+            // as two small segments would otherwise hold the reply back for our delayed ACK,
+            // up to 40 ms, under Nagle's algorithm on its side.
+            const int on = 1;
+            ::setsockopt(static_cast<int>(socket), IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
+#endif
             return static_cast<int>(n);
         }
         if (n < 0 && errno == EINTR) {
@@ -182,6 +193,10 @@ bool waitWritable(Socket socket, int waitMs) {
         }
         return ready > 0 && (pfd.revents & (POLLERR | POLLHUP | POLLNVAL)) == 0;
     }
+}
+
+void shutdownSending(Socket socket) {
+    ::shutdown(static_cast<int>(socket), SHUT_WR);
 }
 
 void closeSocket(Socket socket) {

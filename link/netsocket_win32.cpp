@@ -17,6 +17,8 @@ namespace {
 
 constexpr unsigned long kKeepIdleMs = 5000;
 constexpr unsigned long kKeepIntervalMs = 2000;
+// SIO_TCP_SET_ACK_FREQUENCY (_WSAIOW(IOC_VENDOR, 23)), which not every SDK names.
+constexpr DWORD kSetAckFrequency = 0x98000017;
 
 bool startWinsock() {
     WSADATA data;
@@ -42,6 +44,12 @@ void tune(SOCKET socket) {
     DWORD returned = 0;
     ::WSAIoctl(socket, SIO_KEEPALIVE_VALS, &keep, sizeof keep, nullptr, 0, &returned, nullptr,
                nullptr);
+    // Acknowledge every segment at once: a server that sends a purge's acknowledgement and then
+    // the board's reply would otherwise hold the reply for our delayed ACK (Nagle on its side).
+    // Refused by older systems; the link then only waits longer.
+    DWORD everySegment = 1;
+    ::WSAIoctl(socket, kSetAckFrequency, &everySegment, sizeof everySegment, nullptr, 0, &returned,
+               nullptr, nullptr);
 }
 
 timeval timeOf(int ms) {
@@ -174,6 +182,10 @@ bool waitWritable(Socket socket, int waitMs) {
     return ::select(0, nullptr, &writable, &failed, &limit) > 0 &&
            FD_ISSET(static_cast<SOCKET>(socket), &writable) &&
            !FD_ISSET(static_cast<SOCKET>(socket), &failed);
+}
+
+void shutdownSending(Socket socket) {
+    ::shutdown(static_cast<SOCKET>(socket), SD_SEND);
 }
 
 void closeSocket(Socket socket) {

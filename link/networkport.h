@@ -20,6 +20,8 @@ inline constexpr int kNegotiationLimitMs = 3 * kReadTimeoutMs;
 // kUnansweredPurgeLimit of them the server is not asked to purge again.
 inline constexpr int kPurgeAckLimitMs = kReadTimeoutMs;
 inline constexpr int kUnansweredPurgeLimit = 2;
+// Closing waits this long at most for the server to close its side.
+inline constexpr int kCloseLingerMs = 500;
 
 class NetworkPort final : public SerialPort {
 public:
