@@ -32,6 +32,10 @@ public:
     virtual int boardPort() const = 0;
     // A port that opens and never answers, numbered below the board's.
     virtual int silentPort() const = 0;
+    // Whether discarding the input also reaches bytes already on their way from the board (a
+    // serial port's queue, a server that purges on request), rather than only those received
+    // (raw TCP, where the guard against late bytes brings the link back within a few calls).
+    virtual bool purgeReachesInFlightBytes() const { return true; }
 };
 
 class Context {

@@ -15,7 +15,8 @@ namespace {
 
 class PipeBench final : public linkcases::Bench {
 public:
-    PipeBench(int board, int silent) : m_board(board), m_silent(silent) {}
+    PipeBench(int board, int silent, bool rawTcp)
+        : m_board(board), m_silent(silent), m_rawTcp(rawTcp) {}
 
     std::string control(const std::string& command) override {
         return request("control " + command);
@@ -29,6 +30,7 @@ public:
 
     int boardPort() const override { return m_board; }
     int silentPort() const override { return m_silent; }
+    bool purgeReachesInFlightBytes() const override { return !m_rawTcp; }
 
 private:
     // One line out on stdout, its reply line back on stdin.
@@ -48,6 +50,7 @@ private:
 
     int m_board;
     int m_silent;
+    bool m_rawTcp;
 };
 
 template <typename Fn> Fn entry(HMODULE library, const char* name) {
@@ -58,8 +61,9 @@ template <typename Fn> Fn entry(HMODULE library, const char* name) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: sundial_wine_runner BOARD_PORT SILENT_PORT\n");
+    // raw-tcp: the ports are tcp:// URLs, whose purges reach only what has arrived.
+    if (argc != 3 && !(argc == 4 && std::string(argv[3]) == "raw-tcp")) {
+        std::fprintf(stderr, "usage: sundial_wine_runner BOARD_PORT SILENT_PORT [raw-tcp]\n");
         return 2;
     }
     HMODULE library = ::LoadLibraryA("Sundial.dll");
@@ -78,7 +82,7 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    PipeBench bench(std::atoi(argv[1]), std::atoi(argv[2]));
+    PipeBench bench(std::atoi(argv[1]), std::atoi(argv[2]), argc == 4);
     int failed = 0;
     for (const linkcases::Case& test : linkcases::cases()) {
         const std::vector<std::string> failures = linkcases::run(test, link, bench);
