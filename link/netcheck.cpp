@@ -12,6 +12,43 @@ namespace {
 // break; beyond this much it is not such a greeting.
 constexpr std::size_t kMessageLimit = 200;
 
+// Recognises telnet sequences byte by byte, across reads.
+class TelnetSkipper {
+public:
+    // Whether `byte` belongs to a telnet sequence.
+    bool skip(std::uint8_t byte) {
+        constexpr std::uint8_t kIac = 255;
+        constexpr std::uint8_t kSb = 250;
+        constexpr std::uint8_t kSe = 240;
+        constexpr std::uint8_t kWill = 251;
+        switch (m_state) {
+        case State::Text:
+            if (byte == kIac) {
+                m_state = State::Command;
+                return true;
+            }
+            return false;
+        case State::Command:
+            m_state = byte == kSb ? State::Sub : byte >= kWill ? State::Option : State::Text;
+            return byte != kIac; // IAC IAC is a data byte 255, no text either way
+        case State::Option:
+            m_state = State::Text;
+            return true;
+        case State::Sub:
+            m_state = byte == kIac ? State::SubIac : State::Sub;
+            return true;
+        case State::SubIac:
+            m_state = byte == kSe ? State::Text : State::Sub;
+            return true;
+        }
+        return false;
+    }
+
+private:
+    enum class State { Text, Command, Option, Sub, SubIac };
+    State m_state = State::Text;
+};
+
 } // namespace
 
 NetworkCheck checkNetworkPort(std::string_view name, int timeoutMs, int settleMs) {
@@ -26,6 +63,7 @@ NetworkCheck checkNetworkPort(std::string_view name, int timeoutMs, int settleMs
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(settleMs);
     std::string seen;
+    TelnetSkipper telnet;
     NetworkCheck check{NetworkReach::Connected, {}};
     for (;;) {
         const auto left =
@@ -41,8 +79,13 @@ NetworkCheck checkNetworkPort(std::string_view name, int timeoutMs, int settleMs
             break;
         }
         for (int i = 0; i < n && seen.size() < kMessageLimit; ++i) {
-            // Telnet negotiation and other bytes that are no text are left out.
-            const char c = static_cast<char>(chunk[static_cast<std::size_t>(i)]);
+            const std::uint8_t byte = chunk[static_cast<std::size_t>(i)];
+            // A telnet server's negotiation is no part of its message: IAC and the command,
+            // the option after WILL, WONT, DO and DONT, subnegotiations up to IAC SE.
+            if (telnet.skip(byte)) {
+                continue;
+            }
+            const char c = static_cast<char>(byte);
             if (c >= ' ' && c <= '~') {
                 seen += c;
             } else if ((c == '\r' || c == '\n') && !seen.empty() && seen.back() != '\n') {

@@ -1,10 +1,12 @@
 // The Windows build of the link library, run under Wine against the virtual board: the link
-// table of the Linux end-to-end tests, through the Win32 serial calls. The boards run here; the
-// Windows program reaches the board over COM9 and a silent board over COM8 (Wine maps the low
-// numbers to the machine's own serial devices), and sends its board commands through us.
+// table of the Linux end-to-end tests, through the Win32 serial calls and through Winsock to
+// the network serial server. The boards run here; the Windows program reaches the board over
+// COM9 and a silent board over COM8 (Wine maps the low numbers to the machine's own serial
+// devices), then both over tcp://, and sends its board commands through us.
 #include "childprocess.h"
 #include "evmprocess.h"
 #include "linkcases.h"
+#include "ser2netprocess.h"
 
 #include <gtest/gtest.h>
 
@@ -20,6 +22,7 @@
 using testsupport::ChildProcess;
 using testsupport::EvmProcess;
 using testsupport::runToEnd;
+using testsupport::Ser2netProcess;
 
 namespace {
 
@@ -40,40 +43,39 @@ void enterWineEnvironment() {
     ::unsetenv("WAYLAND_DISPLAY");
 }
 
-TEST(WineLink, TheWindowsBuildPassesTheLinkTable) {
+// Makes the prefix once per build folder (about ten seconds), then reuses it.
+void preparePrefix() {
     enterWineEnvironment();
-    // A prefix made once per build folder (about ten seconds), then reused.
     if (!fs::exists(fs::path(WINE_PREFIX) / "system.reg")) {
         const ChildProcess::Outcome boot = runToEnd({WINE_PROGRAM, "wineboot", "--init"});
         ASSERT_EQ(boot.status, 0) << "wineboot failed: " << boot.err;
     }
-    const fs::path devices = fs::path(WINE_PREFIX) / "dosdevices";
-    ASSERT_TRUE(fs::is_directory(devices));
+    ASSERT_TRUE(fs::is_directory(fs::path(WINE_PREFIX) / "dosdevices"));
+}
 
-    EvmProcess silent({"--fault", "silent always"});
-    EvmProcess board;
-    for (const auto& [port, evm] :
-         {std::pair{kSilentPort, &silent}, std::pair{kBoardPort, &board}}) {
-        const fs::path com = devices / ("com" + std::to_string(port));
-        fs::remove(com);
-        fs::create_symlink(evm->linkPath(), com);
-    }
-
+// Runs the table in the Windows program with the board's and the silent port's numbers, and
+// passes the program's board commands to `board`.
+void runTable(const std::string& transport, int boardPort, int silentPort, EvmProcess& board,
+              bool rawTcp = false) {
     std::map<std::string, bool> reported; // case name -> passed
     {
-        ChildProcess program(
-            {WINE_PROGRAM, WINE_RUNNER, std::to_string(kBoardPort), std::to_string(kSilentPort)});
+        std::vector<std::string> command{WINE_PROGRAM, WINE_RUNNER, std::to_string(boardPort),
+                                         std::to_string(silentPort)};
+        if (rawTcp) {
+            command.push_back("raw-tcp");
+        }
+        ChildProcess program(command);
         bool done = false;
         while (const std::optional<std::string> line = program.readLine(kLineTimeoutMs)) {
             if (line->rfind("control ", 0) == 0) {
                 EXPECT_TRUE(program.write(board.control(line->substr(8)) + "\n"));
             } else if (line->rfind("pass ", 0) == 0) {
                 reported[line->substr(5)] = true;
-                std::printf("Windows build: %s\n", line->c_str());
+                std::printf("Windows build over %s: %s\n", transport.c_str(), line->c_str());
             } else if (line->rfind("fail ", 0) == 0) {
                 const std::string rest = line->substr(5);
                 reported[rest.substr(0, rest.find(':'))] = false;
-                ADD_FAILURE() << "Windows build: " << rest;
+                ADD_FAILURE() << "Windows build over " << transport << ": " << rest;
             } else if (*line == "done") {
                 done = true;
                 break;
@@ -85,7 +87,37 @@ TEST(WineLink, TheWindowsBuildPassesTheLinkTable) {
         EXPECT_EQ(program.finish().status, failed == 0 ? 0 : 1);
     }
     for (const linkcases::Case& test : linkcases::cases()) {
-        EXPECT_TRUE(reported.count(test.name) == 1) << test.name << " was not reported";
+        EXPECT_TRUE(reported.count(test.name) == 1)
+            << test.name << " was not reported over " << transport;
+    }
+}
+
+// Both transports in one test: they share the prefix, and its server is stopped at the end.
+TEST(WineLink, TheWindowsBuildPassesTheLinkTable) {
+    ASSERT_NO_FATAL_FAILURE(preparePrefix());
+    ::unsetenv("SUNDIAL_PORTS");
+    {
+        EvmProcess silent({"--fault", "silent always"});
+        EvmProcess board;
+        const fs::path devices = fs::path(WINE_PREFIX) / "dosdevices";
+        for (const auto& [port, evm] :
+             {std::pair{kSilentPort, &silent}, std::pair{kBoardPort, &board}}) {
+            const fs::path com = devices / ("com" + std::to_string(port));
+            fs::remove(com);
+            fs::create_symlink(evm->linkPath(), com);
+        }
+        runTable("COM ports", kBoardPort, kSilentPort, board);
+    }
+    {
+        // Winsock under Wine is the host's sockets: the same server the Linux build meets.
+        EvmProcess silent({"--fault", "silent always"});
+        EvmProcess board;
+        Ser2netProcess server({{silent.linkPath(), Ser2netProcess::Kind::Raw},
+                               {board.linkPath(), Ser2netProcess::Kind::Raw}});
+        // Windows separates the list with ';'.
+        ::setenv("SUNDIAL_PORTS", (server.url(0) + ";" + server.url(1)).c_str(), 1);
+        runTable("tcp://", 2, 1, board, true);
+        ::unsetenv("SUNDIAL_PORTS");
     }
     runToEnd({WINESERVER_PROGRAM, "-k"});
 }

@@ -1,0 +1,263 @@
+// The built library through the real network serial server (ser2net, on loopback only) to the
+// virtual board: the link table over raw TCP and over RFC 2217, and what only a network link
+// meets: a server that goes away, one that stalls, ports that refuse or are no URL at all.
+#include "evmprocess.h"
+#include "linkcases.h"
+#include "ser2netprocess.h"
+#include "sundiallibrary.h"
+#include "sundialports.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <netinet/in.h>
+#include <string>
+#include <sys/socket.h>
+#include <unistd.h>
+
+using testsupport::EvmProcess;
+using testsupport::Ser2netProcess;
+using testsupport::SundialLibrary;
+
+namespace {
+
+using Kind = Ser2netProcess::Kind;
+
+constexpr SundialChannel kI2cTable[8] = {{1, 76}, {0, 0}, {0, 0}, {0, 0},
+                                         {0, 0},  {0, 0}, {0, 0}, {3, 0}};
+
+const char* kindName(Kind kind) {
+    return kind == Kind::Raw ? "tcp" : "rfc2217";
+}
+
+// A loopback port nothing listens on: bound, never listened on, so connecting is refused.
+class ClosedPort {
+public:
+    ClosedPort() {
+        m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof address;
+        if (m_fd < 0 || ::bind(m_fd, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
+            ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
+            throw std::runtime_error("no loopback port to refuse connections");
+        }
+        m_port = ntohs(address.sin_port);
+    }
+    ~ClosedPort() { ::close(m_fd); }
+    std::string url() const { return "tcp://127.0.0.1:" + std::to_string(m_port); }
+
+private:
+    int m_fd = -1;
+    int m_port = 0;
+};
+
+// The shared table with the silent board as port 1 and the board as port 2, both behind one
+// server.
+class NetBench final : public linkcases::Bench {
+public:
+    explicit NetBench(Kind kind)
+        : m_kind(kind), m_server({{m_silent.linkPath(), kind}, {m_board.linkPath(), kind}}) {
+        const std::string list = m_server.url(0) + ":" + m_server.url(1);
+        ::setenv("SUNDIAL_PORTS", list.c_str(), 1);
+    }
+    ~NetBench() override { ::unsetenv("SUNDIAL_LENIENT_REPLIES"); }
+
+    std::string control(const std::string& command) override { return m_board.control(command); }
+    void setEnvironment(const char* name, const char* value) override {
+        if (value != nullptr) {
+            ::setenv(name, value, 1);
+        } else {
+            ::unsetenv(name);
+        }
+    }
+    int boardPort() const override { return 2; }
+    int silentPort() const override { return 1; }
+    bool purgeReachesInFlightBytes() const override { return m_kind == Kind::Rfc2217; }
+
+private:
+    Kind m_kind;
+    EvmProcess m_silent{{"--fault", "silent always"}};
+    EvmProcess m_board;
+    Ser2netProcess m_server;
+};
+
+struct NetCase {
+    Kind kind;
+    linkcases::Case test;
+};
+
+std::vector<NetCase> netCases() {
+    std::vector<NetCase> all;
+    for (const Kind kind : {Kind::Raw, Kind::Rfc2217}) {
+        for (const linkcases::Case& test : linkcases::cases()) {
+            all.push_back({kind, test});
+        }
+    }
+    return all;
+}
+
+class NetLinkTable : public ::testing::TestWithParam<NetCase> {};
+
+TEST_P(NetLinkTable, ThroughSer2net) {
+    SundialLibrary library;
+    const linkcases::Entries entries{library.init, library.close, library.readData,
+                                     library.writeData, library.getVer};
+    NetBench bench(GetParam().kind);
+    for (const std::string& failure : linkcases::run(GetParam().test, entries, bench)) {
+        ADD_FAILURE() << failure;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Link, NetLinkTable, ::testing::ValuesIn(netCases()),
+                         [](const auto& caseInfo) {
+                             return std::string(kindName(caseInfo.param.kind)) + "_" +
+                                    caseInfo.param.test.name;
+                         });
+
+// One board behind one server, connected as port 1.
+class OneBoardThroughSer2net : public ::testing::TestWithParam<Kind> {
+protected:
+    void SetUp() override {
+        ::setenv("SUNDIAL_PORTS", m_server.url(0).c_str(), 1);
+        ASSERT_EQ(m_lib.init(0, kI2cTable), 1);
+    }
+    int write(int value) {
+        const uint8_t byte = static_cast<uint8_t>(value);
+        return m_lib.writeData(0, 0x13, &byte, 1);
+    }
+
+    EvmProcess m_board;
+    Ser2netProcess m_server{{{m_board.linkPath(), GetParam()}}};
+    SundialLibrary m_lib;
+};
+
+// A server that goes away fails the calls at once: the next request cannot be sent (code 1),
+// which a board that merely stays silent never gives. The next _init connects afresh.
+TEST_P(OneBoardThroughSer2net, AServerThatGoesAwayFailsAtOnceAndInitConnectsAgain) {
+    ASSERT_EQ(write(0x21), 0);
+    m_server.stop();
+    int code = 0;
+    for (int call = 0; call < 3 && code != 1; ++call) {
+        code = write(0x22);
+        EXPECT_NE(code, 0) << "call " << call << " succeeded without a server";
+    }
+    EXPECT_EQ(code, 1) << "a closed connection was not noticed";
+    m_server.restart();
+    EXPECT_NE(write(0x23), 0) << "the library reconnected on its own";
+    ASSERT_EQ(m_lib.close(), 1);
+    ASSERT_EQ(m_lib.init(0, kI2cTable), 1);
+    EXPECT_EQ(write(0x24), 0);
+    EXPECT_EQ(m_board.control("get 0x13"), "ok 0x24");
+}
+
+// A server stopped for 2.5 s in the middle of a loop: calls fail while it stands still, and no
+// call reports a read value the board does not hold or a write the board did not take.
+TEST_P(OneBoardThroughSer2net, AStalledServerGivesNoWrongReadAndNoFalseWrite) {
+    using Clock = std::chrono::steady_clock;
+    int wrongReads = 0;
+    int falseWrites = 0;
+    int failures = 0;
+    int successes = 0;
+    const auto transaction = [&](int i) {
+        const int value = 0x30 + i % 0x40;
+        if (i % 2 == 0) {
+            if (write(value) == 0) {
+                ++successes;
+                falseWrites += m_board.control("get 0x13") != "ok 0x" + [value] {
+                    char text[4];
+                    std::snprintf(text, sizeof text, "%02X", value);
+                    return std::string(text);
+                }();
+            } else {
+                ++failures;
+            }
+        } else {
+            uint8_t read = 0;
+            if (m_lib.readData(0, 0x13, &read, 1) == 0) {
+                ++successes;
+                char expected[16];
+                std::snprintf(expected, sizeof expected, "ok 0x%02X", read);
+                wrongReads += m_board.control("get 0x13") != expected;
+            } else {
+                ++failures;
+            }
+        }
+    };
+    int i = 0;
+    for (; i < 10; ++i) {
+        transaction(i);
+    }
+    m_server.pause();
+    const auto resumeAt = Clock::now() + std::chrono::milliseconds(2500);
+    while (Clock::now() < resumeAt) {
+        transaction(i++);
+    }
+    m_server.resume();
+    for (const int end = i + 30; i < end; ++i) {
+        transaction(i);
+    }
+    EXPECT_EQ(wrongReads, 0);
+    EXPECT_EQ(falseWrites, 0);
+    EXPECT_GT(failures, 0) << "the stall was not noticed";
+    EXPECT_GT(successes, 30) << "the link did not come back after the stall";
+}
+
+INSTANTIATE_TEST_SUITE_P(Link, OneBoardThroughSer2net, ::testing::Values(Kind::Raw, Kind::Rfc2217),
+                         [](const auto& caseInfo) {
+                             return std::string(kindName(caseInfo.param));
+                         });
+
+// Entries that are no port keep their numbers and name nothing: a refused connection, URLs
+// that are not well-formed, a scheme the library does not speak. The board after them is
+// found by the search and by its number.
+TEST(NetworkPortNames, PortsThatAreNoBoardKeepTheirNumbers) {
+    EvmProcess board;
+    Ser2netProcess server({{board.linkPath(), Kind::Rfc2217}});
+    ClosedPort refused;
+    const std::string list =
+        refused.url() +
+        ":tcp://127.0.0.1:0:tcp://bad host:1:telnet://127.0.0.1:23:" + server.url(0);
+    ::setenv("SUNDIAL_PORTS", list.c_str(), 1);
+    SundialLibrary lib;
+    for (int port = 1; port <= 4; ++port) {
+        EXPECT_EQ(lib.init(port, kI2cTable), 0) << "port " << port << " of " << list;
+    }
+    EXPECT_EQ(lib.init(0, kI2cTable), 5) << list;
+    EXPECT_EQ(lib.init(5, kI2cTable), 5) << list;
+}
+
+// What a connection meets, as the port diagnostics report it. The server's own words come
+// without its telnet negotiation.
+TEST(NetworkPortNames, CheckingAPortTellsWhatTheConnectionMeets) {
+    EvmProcess board;
+    EvmProcess other;
+    Ser2netProcess server({{board.linkPath(), Kind::Rfc2217},
+                           {other.linkPath(), Kind::Raw},
+                           {"/nonexistent/evm", Kind::Rfc2217}});
+    ClosedPort refused;
+    SundialLibrary lib;
+    ::setenv("SUNDIAL_PORTS", server.url(0).c_str(), 1);
+    ASSERT_EQ(lib.init(1, kI2cTable), 1); // holds the server's port 0
+    using Reach = sundial::NetworkReach;
+    const struct {
+        std::string url;
+        Reach reach;
+        std::string message;
+    } cases[] = {
+        {server.url(1), Reach::Connected, ""},
+        {server.url(0), Reach::Busy, "Port already in use"},
+        {server.url(2), Reach::Closed, "Device open failure"},
+        {refused.url(), Reach::Refused, ""},
+        {"tcp://127.0.0.1", Reach::BadUrl, ""},
+    };
+    for (const auto& c : cases) {
+        const sundial::NetworkCheck check = sundial::checkNetworkPort(c.url, 1800, 500);
+        EXPECT_EQ(check.reach, c.reach) << c.url << ": " << check.message;
+        EXPECT_EQ(check.message.substr(0, c.message.size()), c.message) << c.url;
+    }
+}
+
+} // namespace

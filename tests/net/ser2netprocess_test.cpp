@@ -1,0 +1,154 @@
+// The ser2net fixture itself, with the virtual board behind it and plain sockets in front: the
+// board's bytes through a raw port, one client at a time, the telnet port's serial option, and
+// the server stopped, paused and started again.
+#include "evmprocess.h"
+#include "ser2netprocess.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <netinet/in.h>
+#include <poll.h>
+#include <string>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using testsupport::EvmProcess;
+using testsupport::hex;
+using testsupport::Ser2netProcess;
+
+constexpr int kGuardMs = 10000; // a guard against a hang, not a margin
+const std::vector<uint8_t> kProbe = {0x1E, 0x03, 0x8F, 0x00, 0xFF, 0x01, 0xAF};
+constexpr const char* kProbeAnswer = "1F 00 1E 03 8F 00 00 00 B0"; // ack, then the reply
+
+class Connection {
+public:
+    // Connects to 127.0.0.1:port; fd() is -1 and error() the reason when that fails.
+    explicit Connection(int port) {
+        m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<uint16_t>(port));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (::connect(m_fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+            m_error = errno;
+            ::close(m_fd);
+            m_fd = -1;
+        }
+    }
+    ~Connection() {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+    }
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    int fd() const { return m_fd; }
+    int error() const { return m_error; }
+
+    bool send(const std::vector<uint8_t>& bytes) const {
+        return ::send(m_fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) ==
+               static_cast<ssize_t>(bytes.size());
+    }
+
+    // Bytes until `count` came, the peer closed, or the guard ran out.
+    std::vector<uint8_t> receive(std::size_t count = SIZE_MAX) const {
+        std::vector<uint8_t> bytes;
+        while (bytes.size() < count) {
+            pollfd pfd{m_fd, POLLIN, 0};
+            if (::poll(&pfd, 1, kGuardMs) <= 0) {
+                break;
+            }
+            uint8_t chunk[256];
+            const ssize_t n = ::recv(m_fd, chunk, std::min(sizeof chunk, count - bytes.size()), 0);
+            if (n <= 0) {
+                break;
+            }
+            bytes.insert(bytes.end(), chunk, chunk + n);
+        }
+        return bytes;
+    }
+
+private:
+    int m_fd = -1;
+    int m_error = 0;
+};
+
+std::string text(const std::vector<uint8_t>& bytes) {
+    return std::string(bytes.begin(), bytes.end());
+}
+
+TEST(Ser2netProcessTest, RawPortCarriesTheBoardsBytesToOneClientAtATime) {
+    EvmProcess board;
+    Ser2netProcess server({{board.linkPath(), Ser2netProcess::Kind::Raw}});
+    EXPECT_EQ(server.url(0), "tcp://127.0.0.1:" + std::to_string(server.port(0)));
+
+    Connection client(server.port(0));
+    ASSERT_GE(client.fd(), 0) << server.output();
+    ASSERT_TRUE(client.send(kProbe));
+    EXPECT_EQ(hex(client.receive(9)), kProbeAnswer);
+
+    Connection second(server.port(0));
+    ASSERT_GE(second.fd(), 0);
+    EXPECT_EQ(text(second.receive()), "Port already in use\r\n"); // then the end
+}
+
+TEST(Ser2netProcessTest, Rfc2217PortAsksForTheSerialPortOption) {
+    EvmProcess board;
+    Ser2netProcess server({{board.linkPath(), Ser2netProcess::Kind::Rfc2217}});
+    EXPECT_EQ(server.url(0), "rfc2217://127.0.0.1:" + std::to_string(server.port(0)));
+
+    Connection client(server.port(0));
+    ASSERT_GE(client.fd(), 0) << server.output();
+    std::string negotiation;
+    // IAC DO COM-PORT-OPTION among ser2net's opening offers.
+    const std::string comPortOption = "\xFF\xFD\x2C";
+    while (negotiation.find(comPortOption) == std::string::npos) {
+        const std::vector<uint8_t> more = client.receive(1);
+        ASSERT_FALSE(more.empty())
+            << "offers so far: "
+            << hex(std::vector<uint8_t>(negotiation.begin(), negotiation.end()));
+        negotiation += text(more);
+    }
+}
+
+TEST(Ser2netProcessTest, StoppedServerRefusesAndRestartedOneServesOnTheSamePort) {
+    EvmProcess board;
+    Ser2netProcess server({{board.linkPath(), Ser2netProcess::Kind::Raw}});
+    const int port = server.port(0);
+
+    server.stop();
+    Connection refused(port);
+    EXPECT_EQ(refused.fd(), -1);
+    EXPECT_EQ(refused.error(), ECONNREFUSED);
+
+    server.restart();
+    EXPECT_EQ(server.port(0), port);
+    Connection client(port);
+    ASSERT_GE(client.fd(), 0) << server.output();
+    ASSERT_TRUE(client.send(kProbe));
+    EXPECT_EQ(hex(client.receive(9)), kProbeAnswer);
+}
+
+TEST(Ser2netProcessTest, PausedServerHoldsARequestUntilResumed) {
+    EvmProcess board;
+    Ser2netProcess server({{board.linkPath(), Ser2netProcess::Kind::Raw}});
+    board.mark();
+
+    server.pause();
+    Connection client(server.port(0)); // the kernel completes it for the stopped server
+    ASSERT_GE(client.fd(), 0);
+    ASSERT_TRUE(client.send(kProbe));
+    EXPECT_TRUE(board.transcript().empty());
+
+    server.resume();
+    EXPECT_EQ(hex(client.receive(9)), kProbeAnswer);
+}
+
+} // namespace
