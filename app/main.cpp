@@ -1,16 +1,31 @@
 // Larkspur: the control panel of the Tessaly evaluation board.
+#include "commandline.h"
 #include "larkspurapplication.h"
 #include "portrelease.h"
 #include "shell.h"
 
+#include <iostream>
 #include <string>
+#include <vector>
 
 int main(int argc, char* argv[]) {
+    if (const auto status = larkspur::answerWithoutDisplay({argv + 1, argv + argc}, std::cout)) {
+        return *status;
+    }
     larkspur::releasePortOnStop();
     larkspur::LarkspurApplication app(argc, argv);
+    // Qt has taken its own words (-platform and the like) out of argv by now.
+    larkspur::LarkspurOptions options;
+    if (const auto status =
+            larkspur::readCommandLine({argv + 1, argv + argc}, std::cout, std::cerr, options)) {
+        return *status;
+    }
+    larkspur::applyPortChoice(options.port);
+    larkspur::Form1Services services;
+    services.port = options.port.port();
     std::string message;
     try {
-        larkspur::Shell shell;
+        larkspur::Shell shell(services);
         shell.start();
         larkspur::LarkspurApplication::exec();
         return 0;

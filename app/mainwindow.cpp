@@ -143,7 +143,7 @@ void TForm1::FormShow() {
         return;
     }
     m_started = true;
-    connection().start();
+    connection().start(m_core->port());
 }
 
 void TForm1::FormClose() {

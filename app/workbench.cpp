@@ -40,7 +40,8 @@ Workbench::Workbench(TForm1& window, Form1Services services)
                                                : services.settingsPath),
       m_access(*m_dialogs, window, window),
       m_connection(m_access, *m_loader, *m_dialogs, *m_sleeper, window),
-      m_script(m_access, *m_dialogs, *m_sleeper, window), m_dump(m_access, *m_dialogs) {
+      m_script(m_access, *m_dialogs, *m_sleeper, window), m_dump(m_access, *m_dialogs),
+      m_port(services.port) {
     // When the search finds no board, the box can tell what stands behind each port.
     m_connection.setPortSurvey(
         [] { return noBoardDetails(std::getenv("SUNDIAL_PORTS"), PortSystem::real()); });

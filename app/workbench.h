@@ -24,6 +24,7 @@ struct Form1Services {
     Sleeper* sleeper = nullptr;         // the thread sleeps
     LinkLoader* loader = nullptr;       // the link library beside the program
     std::filesystem::path settingsPath; // Larkspur.ini in the user's configuration folder
+    int port = 0; // the only port start-up and Reconnect try (--port); 0: the search
 };
 
 class Workbench {
@@ -40,6 +41,8 @@ public:
     DeviceConnection& connection() { return m_connection; }
     RegisterScript& script() { return m_script; }
     RegisterDump& dump() { return m_dump; }
+    // The port start-up is to try alone; 0: the search.
+    int port() const { return m_port; }
 
 private:
     std::unique_ptr<UserDialogs> m_ownDialogs;
@@ -53,6 +56,7 @@ private:
     DeviceConnection m_connection;
     RegisterScript m_script;
     RegisterDump m_dump;
+    int m_port;
 };
 
 // Builds the core behind `window` and wires the window to it (TForm1::FormCreate): how the shell

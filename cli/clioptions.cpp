@@ -6,6 +6,7 @@
 #include <array>
 #include <cctype>
 #include <optional>
+#include <stdexcept>
 
 namespace larkspur::cli {
 
@@ -60,7 +61,8 @@ The Tessaly evaluation board from a terminal, through the same library and core 
 
 Commands:
   ports                 every port of the library's table that exists, and what it is:
-                        evm, silent, busy, no-permission, not-serial (--all: absent ones too)
+                        evm, silent, busy, no-permission, not-serial (--all: absent ones too);
+                        for a URL also closed, refused, unreachable, unknown-host, bad-url
   connect               what Larkspur does when it starts: search, board set-up, codec
                         read-back over IIC (defaults over SPI); prints the registers
   read REG [COUNT]      read codec registers; one "0x11, 0x05" line per register
@@ -78,7 +80,9 @@ SPI the device address is in bits 6 and 5 (device 1: register 0x11 is 0x31). Onl
 sends the board set-up sequence; a freshly powered board needs it once (or Larkspur).
 
 Options:
-  --port N|PATH         a port number of the library's table, or a device path
+  --port N|PATH|URL     a port number of the library's table, a device path, or a port
+                        behind a network serial server: tcp://HOST:PORT (raw TCP, as
+                        ser2net serves it) or rfc2217://HOST:PORT (telnet, RFC 2217)
                         (default: the search Larkspur makes)
   --interface iic|spi   (default: Larkspur.ini, which is only read)
   --address N           76 to 79 over IIC, 0 to 3 over SPI (default: Larkspur.ini)
@@ -130,14 +134,10 @@ CliOptions parseCliOptions(const std::vector<std::string>& words) {
         } else if (name == "--version") {
             options.version = true;
         } else if (name == "--port") {
-            const std::string value = optionValue(words, i, name, attached);
-            if (value.find('/') != std::string::npos) {
-                options.portPath = value;
-            } else if (const auto number = parseNumber(value); number && *number >= 1) {
-                options.portNumber = *number;
-            } else {
-                throw UsageError("--port takes a port number or a device path, not '" + value +
-                                 "'");
+            try {
+                options.port = parsePortChoice(optionValue(words, i, name, attached));
+            } catch (const std::invalid_argument& e) {
+                throw UsageError(e.what());
             }
         } else if (name == "--interface") {
             const std::string value = optionValue(words, i, name, attached);

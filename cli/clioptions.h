@@ -1,6 +1,8 @@
 // The command line of larkspur-cli: options, the command and its arguments.
 #pragma once
 
+#include "portchoice.h"
+
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -23,9 +25,8 @@ public:
 };
 
 struct CliOptions {
-    // --port: a number of the library's port table, or a device path.
-    std::optional<int> portNumber;
-    std::string portPath;
+    // --port: a number of the library's port table, a device path or a URL.
+    PortChoice port;
     // --interface and --address: 0 IIC, 1 SPI; the address item 0 to 3. Unset: Larkspur.ini.
     std::optional<int> interfaceIndex;
     std::optional<int> address; // as given: 76 to 79 over IIC, 0 to 3 over SPI

@@ -6,6 +6,7 @@
 #include "jsonwriter.h"
 #include "numbernotation.h"
 #include "settingsfile.h"
+#include "sundialports.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -131,10 +132,8 @@ int CliSession::run(const CliOptions& options) {
 }
 
 int CliSession::dispatch(const CliOptions& options) {
-    if (!options.portPath.empty()) {
-        // A device named by its path becomes the library's port 1.
-        ::setenv("SUNDIAL_PORTS", options.portPath.c_str(), 1);
-    }
+    // A port named by its path or URL becomes the library's port 1.
+    applyPortChoice(options.port);
     const std::string& command = options.command;
     if (command == "fields") {
         return fields(options);
@@ -171,7 +170,7 @@ int CliSession::dispatch(const CliOptions& options) {
 }
 
 int CliSession::requestedPort(const CliOptions& options) const {
-    return options.portPath.empty() ? options.portNumber.value_or(0) : 1;
+    return options.port.port();
 }
 
 void CliSession::selectDevice(const CliOptions& options) {
@@ -261,16 +260,17 @@ int CliSession::noBoard(const CliOptions& options) {
         m_world.err << noBoardDetails(std::getenv("SUNDIAL_PORTS"), m_world.ports) << '\n';
         return kNoBoard;
     }
-    for (PortReport& report : inspectPorts(std::getenv("SUNDIAL_PORTS"), true, m_world.ports)) {
-        if (report.number == wanted) {
-            if (report.state == PortState::Free) {
-                markSilent(report);
-            }
-            m_world.err << reportLine(report) << '\n';
-            return kNoBoard;
-        }
+    // That port alone: the others may be network ports, each worth a connect time-out.
+    const std::string path = sundial::portDevicePath(wanted, std::getenv("SUNDIAL_PORTS"));
+    if (path.empty()) {
+        m_world.err << wanted << ' ' << text::kPortAbsent << '\n';
+        return kNoBoard;
     }
-    m_world.err << wanted << ' ' << text::kPortAbsent << '\n';
+    PortReport report = inspectPort(wanted, path, m_world.ports);
+    if (report.state == PortState::Free) {
+        markSilent(report);
+    }
+    m_world.err << reportLine(report) << '\n';
     return kNoBoard;
 }
 

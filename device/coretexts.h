@@ -75,6 +75,18 @@ inline constexpr const char* kPortOpenIn = "open in ";
 inline constexpr const char* kPortExclusive = "in exclusive use by another program";
 inline constexpr const char* kPortDidNotAnswer = "no board answered";
 inline constexpr const char* kNoPorts = "No serial port device exists.";
+// Ports behind a network serial server (tcp://, rfc2217://). The server serves one client per
+// port; one that cannot open its device says so and closes.
+inline constexpr const char* kPortServerBusy =
+    "the server is serving another client on this port (it takes one at a time)";
+inline constexpr const char* kPortServerClosed = "the server closed the connection";
+inline constexpr const char* kPortRefused =
+    "connection refused: nothing listens on that port (is the server running?)";
+inline constexpr const char* kPortUnreachable = "no route to the host, or no answer in time";
+inline constexpr const char* kPortUnknownHost = "unknown host";
+inline constexpr const char* kPortBadUrl =
+    "not a valid port URL: use tcp://HOST:PORT or rfc2217://HOST:PORT";
+inline constexpr const char* kPortSilentServer = "connected, but the board is silent";
 
 // Numbers typed by the user that are none: "'<text>' <what>".
 inline constexpr const char* kNotAnInteger = "is not a valid integer value";

@@ -61,6 +61,7 @@ void DeviceConnection::reportNoBoard(const char* text) {
 }
 
 void DeviceConnection::start(int port) {
+    m_port = port;
     m_view.clearHistory();
     m_view.showBusy(text::kLoading);
     m_access.setWriteMasks();
@@ -152,7 +153,7 @@ void DeviceConnection::reconnect() {
     m_view.repaintBusy();
 
     m_access.SetInterfaceType(m_view.selectedInterface());
-    m_access.setLinkPort(link->init(0, m_access.channels().data()));
+    m_access.setLinkPort(link->init(m_port, m_access.channels().data()));
     if (m_access.linkPort() == 0) {
         m_view.hideBusy();
         showFound(false);

@@ -62,7 +62,8 @@ public:
     // reads the codec (I2C) or takes the defaults (SPI), runs the start-up script and refreshes
     // the controls.
     void start(int port = 0);
-    // Reconnect: closes the link, waits, searches again, resets the codec and sets the board up.
+    // Reconnect: closes the link, waits, searches again (or tries start-up's port alone), resets
+    // the codec and sets the board up.
     void reconnect();
     // The codec's register reset (MRST), then the defaults; the re-sync (SRST).
     void masterReset();
@@ -94,6 +95,7 @@ private:
     Sleeper& m_sleeper;
     ConnectionView& m_view;
     std::function<std::string()> m_portSurvey;
+    int m_port = 0; // start-up's; 0: the search
     bool m_loaded = false;
 };
 

@@ -11,6 +11,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
+#include <future>
 #include <grp.h>
 #include <sstream>
 #include <sys/stat.h>
@@ -24,6 +25,11 @@ namespace {
 // Pseudo-terminal slaves (Unix 98): what the virtual board and terminal programs serve.
 constexpr unsigned kFirstPtyMajor = 136;
 constexpr unsigned kLastPtyMajor = 143;
+
+// A network port is given as long to connect as the library gives it; a server that turns a
+// client away says so at once, so a short wait after connecting tells.
+constexpr int kNetworkConnectMs = 1800;
+constexpr int kNetworkSettleMs = 200;
 
 std::string readFirstLine(const std::string& path) {
     std::ifstream in(path);
@@ -133,6 +139,53 @@ std::string realGroupName(gid_t group) {
     return std::to_string(group);
 }
 
+PortReport inspectNetworkPort(int number, const std::string& url, const PortSystem& system) {
+    PortReport report{number, url, PortState::Free, {}};
+    // A name the library cannot connect to is not worth a look-up.
+    if (!sundial::parsePortUrl(url)) {
+        report.state = PortState::BadUrl;
+        report.reason = text::kPortBadUrl;
+        return report;
+    }
+    if (!system.network) {
+        return report;
+    }
+    const sundial::NetworkCheck check = system.network(url);
+    switch (check.reach) {
+    case sundial::NetworkReach::Connected:
+        break;
+    case sundial::NetworkReach::Busy:
+        report.state = PortState::Busy;
+        report.reason = text::kPortServerBusy;
+        break;
+    case sundial::NetworkReach::Closed:
+        report.state = PortState::Closed;
+        report.reason = text::kPortServerClosed;
+        if (!check.message.empty()) {
+            report.reason += ": " + check.message;
+        }
+        break;
+    case sundial::NetworkReach::Refused:
+        report.state = PortState::Refused;
+        report.reason = text::kPortRefused;
+        break;
+    case sundial::NetworkReach::Unreachable:
+    case sundial::NetworkReach::TimedOut:
+        report.state = PortState::Unreachable;
+        report.reason = text::kPortUnreachable;
+        break;
+    case sundial::NetworkReach::UnknownHost:
+        report.state = PortState::UnknownHost;
+        report.reason = text::kPortUnknownHost;
+        break;
+    case sundial::NetworkReach::BadUrl:
+        report.state = PortState::BadUrl;
+        report.reason = text::kPortBadUrl;
+        break;
+    }
+    return report;
+}
+
 } // namespace
 
 const char* portStateName(PortState state) {
@@ -151,6 +204,16 @@ const char* portStateName(PortState state) {
         return "silent";
     case PortState::Evm:
         return "evm";
+    case PortState::Closed:
+        return "closed";
+    case PortState::Refused:
+        return "refused";
+    case PortState::Unreachable:
+        return "unreachable";
+    case PortState::UnknownHost:
+        return "unknown-host";
+    case PortState::BadUrl:
+        return "bad-url";
     }
     return "";
 }
@@ -188,10 +251,16 @@ PortSystem PortSystem::real() {
         }
         return errno == EBUSY;
     };
+    system.network = [](const std::string& url) {
+        return sundial::checkNetworkPort(url, kNetworkConnectMs, kNetworkSettleMs);
+    };
     return system;
 }
 
 PortReport inspectPort(int number, const std::string& path, const PortSystem& system) {
+    if (sundial::isPortUrl(path)) {
+        return inspectNetworkPort(number, path, system);
+    }
     PortReport report{number, path, PortState::Absent, text::kPortAbsent};
     const std::optional<PortSystem::Node> node = system.node(path);
     if (!node) {
@@ -254,15 +323,23 @@ PortReport inspectPort(int number, const std::string& path, const PortSystem& sy
 
 std::vector<PortReport> inspectPorts(const char* portList, bool includeAbsent,
                                      const PortSystem& system) {
-    std::vector<PortReport> reports;
+    // A network port may take the whole connect time-out: those are checked side by side, the
+    // devices in turn as the results are collected.
+    std::vector<std::future<PortReport>> pending;
     for (int number = sundial::kFirstPort; number <= sundial::kLastPort; ++number) {
         const std::string path = sundial::portDevicePath(number, portList);
         if (path.empty()) {
             continue;
         }
-        PortReport report = inspectPort(number, path, system);
-        if (report.state != PortState::Absent || includeAbsent) {
-            reports.push_back(std::move(report));
+        pending.push_back(
+            std::async(sundial::isPortUrl(path) ? std::launch::async : std::launch::deferred,
+                       [number, path, &system] { return inspectPort(number, path, system); }));
+    }
+    std::vector<PortReport> reports;
+    for (std::future<PortReport>& report : pending) {
+        PortReport done = report.get();
+        if (done.state != PortState::Absent || includeAbsent) {
+            reports.push_back(std::move(done));
         }
     }
     return reports;
@@ -270,8 +347,10 @@ std::vector<PortReport> inspectPorts(const char* portList, bool includeAbsent,
 
 void markSilent(PortReport& report) {
     report.state = PortState::Silent;
-    report.reason = report.reason.empty() ? std::string(text::kPortDidNotAnswer)
-                                          : text::kPortDidNotAnswer + ("; " + report.reason);
+    // Behind a server that took the connection it is the board's line that stays quiet.
+    const std::string silence =
+        sundial::isPortUrl(report.path) ? text::kPortSilentServer : text::kPortDidNotAnswer;
+    report.reason = report.reason.empty() ? silence : silence + "; " + report.reason;
 }
 
 std::string noBoardDetails(const char* portList, const PortSystem& system) {

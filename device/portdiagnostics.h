@@ -1,8 +1,12 @@
 // What stands behind each port number of the link library, found without sending anything to
 // any port and without opening one: whether the device exists, is a serial port, may be opened
-// by this user, and who holds it. The program shows these lines when its search finds no board;
-// the command line prints them for "ports", after probing the free ones.
+// by this user, and who holds it. A port behind a network serial server (a URL) is connected to
+// and left again, still without a byte sent: whether the server takes a client. The program
+// shows these lines when its search finds no board; the command line prints them for "ports",
+// after probing the free ones.
 #pragma once
+
+#include "sundialports.h"
 
 #include <functional>
 #include <optional>
@@ -20,9 +24,16 @@ enum class PortState {
     Free,         // could be opened; whether a board answers is not known without a probe
     Silent,       // free, and no board answered
     Evm,          // a board answered
+    // Ports behind a network serial server; Busy, Free, Silent and Evm serve them too.
+    Closed,      // the server took the connection and closed it at once (it cannot open its line)
+    Refused,     // nothing listens on that network port
+    Unreachable, // no route to the host, or no answer in time
+    UnknownHost, // the host name is not known
+    BadUrl,      // a URL that names no port
 };
 
-// "evm", "silent", "busy", "no-permission", "not-serial", "absent"; "free" before a probe.
+// "evm", "silent", "busy", "no-permission", "not-serial", "absent"; "free" before a probe; for a
+// network port also "closed", "refused", "unreachable", "unknown-host", "bad-url".
 const char* portStateName(PortState state);
 
 struct PortReport {
@@ -63,17 +74,22 @@ struct PortSystem {
     // Whether the device refuses to be opened because another program has it in exclusive use
     // (EBUSY: TIOCEXCL, which may outlive a program that was killed). Unset: never.
     std::function<bool(const std::string& path)> exclusive;
+    // Connects to a port behind a network server, waits briefly for the server to turn the
+    // client away, and leaves; sends nothing. Called for several ports at once, from several
+    // threads. Unset: not checked, the port counts as free.
+    std::function<sundial::NetworkCheck(const std::string& url)> network;
 
     static PortSystem real();
 };
 
 // One port: Absent, NotSerial, NoPermission, Busy (locked by another program) or Free (with the
-// programs that have it open, if any, as the reason).
+// programs that have it open, if any, as the reason). A URL: Free, Busy (the server serves
+// another client), Closed, Refused, Unreachable, UnknownHost or BadUrl.
 PortReport inspectPort(int number, const std::string& path, const PortSystem& system);
 
 // Every port number of the library's table (or of `portList`, the SUNDIAL_PORTS value, when not
 // null) whose device exists; with `includeAbsent` the numbers without a device too (only those
-// with a path).
+// with a path). Network ports are always listed; they are checked side by side.
 std::vector<PortReport> inspectPorts(const char* portList, bool includeAbsent,
                                      const PortSystem& system);
 

@@ -1,5 +1,6 @@
 // The splash window, the about box, the script progress window and the start-up order.
 #include "aboutdialog.h"
+#include "fakes.h"
 #include "guitestsupport.h"
 #include "scriptprogresswindow.h"
 #include "shell.h"
@@ -200,6 +201,27 @@ TEST_F(ShellStartUp, CreatesTheFiveWindowsAndRunsTheStartUp) {
     EXPECT_EQ(shell.Form1()->regViewForm(), shell.RegViewForm());
     EXPECT_EQ(shell.Form1()->scriptProgress(), shell.scriptProgress());
     EXPECT_EQ(shell.Form1()->splashForm(), shell.SplashForm());
+}
+
+TEST_F(ShellStartUp, APortFromTheCommandLineIsTheOneStartUpAndReconnectTry) {
+    // Nothing stands behind the ports the box's details would list.
+    ::setenv("SUNDIAL_PORTS", "/nonexistent/larkspur-port", 1);
+    guitest::TestServices world;
+    testsupport::FakeLink link;
+    world.loader.entries_ = &link.entries;
+    Form1Services services = world.services();
+    services.port = 7;
+    Shell shell(services);
+    shell.start();
+    shell.Form1()->bBDRSTClick();
+    ::unsetenv("SUNDIAL_PORTS");
+    std::vector<int> ports;
+    for (const testsupport::FakeLink::Call& call : link.calls) {
+        if (call.entry == "init") {
+            ports.push_back(call.value);
+        }
+    }
+    EXPECT_EQ(ports, (std::vector<int>{7, 7}));
 }
 
 TEST_F(ShellStartUp, ClosingTheMainWindowEndsTheLoopEvenWithTheMapOpen) {

@@ -10,11 +10,14 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <climits>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -389,6 +392,24 @@ TEST_F(CliOnBoard, AHeldPortIsReportedBusyWithItsHolder) {
               std::string::npos);
 }
 
+TEST_F(CliOnBoard, ANetworkPortIsCheckedAndNamedByWhatTheServerDid) {
+    // A local port bound without listening refuses connections.
+    const int refusing = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(refusing, reinterpret_cast<sockaddr*>(&address), length), 0);
+    ASSERT_EQ(::getsockname(refusing, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    const std::string url = "tcp://127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+    const std::string refused =
+        " refused: connection refused: nothing listens on that port (is the server running?)\n";
+    ::setenv("SUNDIAL_PORTS", (m_evm.linkPath() + ":" + url).c_str(), 1);
+    EXPECT_EQ(runCli({"ports"}).out, "1 " + m_evm.linkPath() + " evm\n2 " + url + refused);
+    const Outcome read = runCli({"--port", url, "read", "0x10"});
+    ::close(refusing);
+    EXPECT_EQ(read.status, 2);
+    EXPECT_EQ(read.err, "No EVM was found\n1 " + url + refused) << "the URL is the only port";
+}
+
 // A UUCP lock file of a live process (minicom, picocom) takes the port as a flock does.
 TEST_F(CliOnBoard, AUucpLockIsHonoured) {
     char resolved[PATH_MAX];
@@ -494,9 +515,13 @@ TEST(CliOptionsTest, OptionsAnywhereAndShapesOfCommands) {
     const auto options = parseCliOptions({"set", "--port", "33", "DAC L", "-55.5", "--json"});
     EXPECT_EQ(options.command, "set");
     EXPECT_EQ(options.arguments, (std::vector<std::string>{"DAC L", "-55.5"}));
-    EXPECT_EQ(options.portNumber, 33);
+    EXPECT_EQ(options.port.port(), 33);
     EXPECT_TRUE(options.json);
-    EXPECT_EQ(parseCliOptions({"--port=/dev/ttyUSB0", "dump"}).portPath, "/dev/ttyUSB0");
+    EXPECT_EQ(parseCliOptions({"--port=/dev/ttyUSB0", "dump"}).port.name, "/dev/ttyUSB0");
+    // A URL is one port by name, as a path is: the library's port 1.
+    const auto url = parseCliOptions({"--port", "rfc2217://[fd00::7]:2217", "ports"}).port;
+    EXPECT_EQ(url.name, "rfc2217://[fd00::7]:2217");
+    EXPECT_EQ(url.port(), 1);
     EXPECT_EQ(parseCliOptions({"--interface", "spi", "--address", "2", "dump"}).address, 2);
     EXPECT_EQ(parseCliOptions({"write", "--", "-v", "1"}).arguments,
               (std::vector<std::string>{"-v", "1"}));
@@ -509,6 +534,8 @@ TEST(CliOptionsTest, OptionsAnywhereAndShapesOfCommands) {
                                                {"set", "x"},
                                                {"dump", "--port"},
                                                {"dump", "--port", "zero"},
+                                               {"dump", "--port", "telnet://rack:23"},
+                                               {"dump", "--port", "rack:3001"},
                                                {"dump", "--interface", "usb"},
                                                {"dump", "--address", "x"},
                                                {"dump", "--colour"},

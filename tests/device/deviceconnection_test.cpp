@@ -331,6 +331,18 @@ TEST_F(DeviceConnectionTest, NoBoardComesWithWhatStandsBehindThePorts) {
     EXPECT_EQ(surveys, 2) << "nothing to survey when the board is found";
 }
 
+TEST_F(DeviceConnectionTest, APortGivenToStartUpIsTheOneReconnectTries) {
+    prepare(kInterfaceI2c);
+    m_link.initResult = 0;
+    m_connection.start(5);
+    m_connection.reconnect();
+    EXPECT_EQ(callsOf("init"), (std::vector<std::string>{"0:0=5", "0:0=5"}));
+    m_connection.start();
+    m_connection.reconnect();
+    EXPECT_EQ(callsOf("init"), (std::vector<std::string>{"0:0=5", "0:0=5", "0:0=0", "0:0=0"}))
+        << "a start-up without a port searches, and so does its Reconnect";
+}
+
 TEST(VersionDigits, FourNibbles) {
     EXPECT_EQ(versionDigits(0x1500), "1.5.0.0");
     EXPECT_EQ(versionDigits(0xFEDC), "15.14.13.12");

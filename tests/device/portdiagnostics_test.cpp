@@ -150,6 +150,58 @@ TEST(NoBoardDetails, FreePortsDidNotAnswerAndKeepWhoHasThemOpen) {
     EXPECT_EQ(noBoardDetails("/tmp/none", system), "No serial port device exists.");
 }
 
+using Reach = sundial::NetworkReach;
+
+struct NetworkCase {
+    const char* name;
+    sundial::NetworkCheck check;
+    const char* line;
+};
+
+class InspectNetworkPort : public ::testing::TestWithParam<NetworkCase> {};
+
+// No device exists in the made-up system: a look at one would report the port absent.
+TEST_P(InspectNetworkPort, TellsWhatTheServerDidWithoutLookingForADevice) {
+    PortSystem system = fakeSystem({});
+    system.network = [](const std::string&) { return GetParam().check; };
+    EXPECT_EQ(reportLine(inspectPort(2, "tcp://rack:3001", system)), GetParam().line);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Servers, InspectNetworkPort,
+    ::testing::Values(
+        NetworkCase{"connected", {Reach::Connected, ""}, "2 tcp://rack:3001 free"},
+        NetworkCase{"servingAnother",
+                    {Reach::Busy, "Port already in use"},
+                    "2 tcp://rack:3001 busy: the server is serving another client on this port "
+                    "(it takes one at a time)"},
+        NetworkCase{"closed",
+                    {Reach::Closed, "Device open failure: Permission denied"},
+                    "2 tcp://rack:3001 closed: the server closed the connection: Device open "
+                    "failure: Permission denied"},
+        NetworkCase{"refused",
+                    {Reach::Refused, ""},
+                    "2 tcp://rack:3001 refused: connection refused: nothing listens on that port "
+                    "(is the server running?)"},
+        NetworkCase{"timedOut",
+                    {Reach::TimedOut, ""},
+                    "2 tcp://rack:3001 unreachable: no route to the host, or no answer in time"},
+        NetworkCase{"unknownHost",
+                    {Reach::UnknownHost, ""},
+                    "2 tcp://rack:3001 unknown-host: unknown host"}),
+    [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
+
+TEST(NoBoardDetails, NetworkPortsAreListedWithoutAnyDeviceAndASilentOneWasConnected) {
+    PortSystem system = fakeSystem({});
+    system.network = [](const std::string& url) {
+        EXPECT_EQ(url, "tcp://a:1") << "a URL the library cannot read is not looked up";
+        return sundial::NetworkCheck{Reach::Connected, ""};
+    };
+    EXPECT_EQ(noBoardDetails("/tmp/none:tcp://a:1:tcp://rack", system),
+              "2 tcp://a:1 silent: connected, but the board is silent\n3 tcp://rack bad-url: not "
+              "a valid port URL: use tcp://HOST:PORT or rfc2217://HOST:PORT");
+}
+
 TEST(RealPortSystem, SeesThisProcessesLockOnAPseudoTerminalAsNoOnesElse) {
     // The real checks on a real pty: a serial device, accessible; our own lock is not another
     // program's.

@@ -1,0 +1,100 @@
+#include "commandline.h"
+
+#include <ostream>
+#include <sstream>
+
+namespace larkspur {
+
+namespace {
+
+// Words the program cannot take end it with 2, as the GNU tools end theirs; 1 stays the status
+// of a failure once it runs.
+constexpr int kUsageStatus = 2;
+
+} // namespace
+
+const char* larkspurUsage() {
+    return R"(usage: larkspur [--port N|PATH|URL]
+
+The control panel of the Tessaly evaluation board.
+
+Options:
+  --port N|PATH|URL     use this port alone, at start-up and on Reconnect: a port number of
+                        the library's table, a device path, or a port behind a network
+                        serial server: tcp://HOST:PORT (raw TCP, as ser2net serves it) or
+                        rfc2217://HOST:PORT (telnet, RFC 2217)
+                        (default: search every port)
+  --help, --version
+
+Qt's own options, such as -platform, are taken as well.
+)";
+}
+
+LarkspurOptions parseLarkspurOptions(const std::vector<std::string>& words) {
+    LarkspurOptions options;
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        const std::string& word = words[i];
+        const std::size_t equals = word.find('=');
+        const std::string name = word.substr(0, equals);
+        if (name == "--port") {
+            std::string value;
+            if (equals != std::string::npos) {
+                value = word.substr(equals + 1);
+            } else if (i + 1 < words.size()) {
+                value = words[++i];
+            }
+            if (value.empty()) {
+                throw CommandLineError("--port needs a value");
+            }
+            try {
+                options.port = parsePortChoice(value);
+            } catch (const std::invalid_argument& e) {
+                throw CommandLineError(e.what());
+            }
+        } else if (word == "-h" || word == "--help") {
+            options.help = true;
+        } else if (word == "--version") {
+            options.version = true;
+        } else if (!word.empty() && word[0] == '-') {
+            throw CommandLineError("unknown option " + word);
+        } else {
+            throw CommandLineError("unexpected argument '" + word + "'");
+        }
+    }
+    return options;
+}
+
+std::optional<int> answerWithoutDisplay(const std::vector<std::string>& words, std::ostream& out) {
+    LarkspurOptions options;
+    try {
+        options = parseLarkspurOptions(words);
+    } catch (const CommandLineError&) {
+        return std::nullopt; // perhaps Qt's words; read again once Qt has taken them
+    }
+    if (!options.help && !options.version) {
+        return std::nullopt;
+    }
+    std::ostringstream none;
+    return readCommandLine(words, out, none, options);
+}
+
+std::optional<int> readCommandLine(const std::vector<std::string>& words, std::ostream& out,
+                                   std::ostream& err, LarkspurOptions& options) {
+    try {
+        options = parseLarkspurOptions(words);
+    } catch (const CommandLineError& e) {
+        err << "larkspur: " << e.what() << "\nTry 'larkspur --help'.\n";
+        return kUsageStatus;
+    }
+    if (options.help) {
+        out << larkspurUsage();
+        return 0;
+    }
+    if (options.version) {
+        out << "larkspur " << LARKSPUR_VERSION << '\n';
+        return 0;
+    }
+    return std::nullopt;
+}
+
+} // namespace larkspur

@@ -1,0 +1,81 @@
+// The windowed program's command line, read before any window; the program started with it.
+#include "childprocess.h"
+#include "commandline.h"
+#include "evmprocess.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sstream>
+
+namespace {
+
+struct WordsCase {
+    const char* name;
+    std::vector<std::string> words;
+    std::optional<int> status; // none: the program starts
+    std::string out;           // its start
+    std::string err;
+    int port = 0;
+};
+
+class LarkspurCommandLine : public ::testing::TestWithParam<WordsCase> {};
+
+TEST_P(LarkspurCommandLine, StartsOnThePortOrEndsWithAnAnswer) {
+    const WordsCase& c = GetParam();
+    std::ostringstream out, err;
+    larkspur::LarkspurOptions options;
+    EXPECT_EQ(larkspur::readCommandLine(c.words, out, err, options), c.status);
+    EXPECT_EQ(out.str().substr(0, c.out.size()), c.out);
+    EXPECT_EQ(c.out.empty(), out.str().empty());
+    EXPECT_EQ(err.str(), c.err.empty() ? "" : "larkspur: " + c.err + "\nTry 'larkspur --help'.\n");
+    EXPECT_EQ(options.port.port(), c.port);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Words, LarkspurCommandLine,
+    ::testing::Values(
+        WordsCase{"none", {}, {}, "", ""}, WordsCase{"number", {"--port", "33"}, {}, "", "", 33},
+        WordsCase{"url", {"--port=rfc2217://rack:2217"}, {}, "", "", 1},
+        WordsCase{"help", {"--help"}, 0, "usage: larkspur [--port N|PATH|URL]\n", ""},
+        WordsCase{
+            "version", {"--version"}, 0, std::string("larkspur ") + LARKSPUR_VERSION + "\n", ""},
+        WordsCase{"unknown", {"--colour"}, 2, "", "unknown option --colour"},
+        WordsCase{"noValue", {"--port"}, 2, "", "--port needs a value"},
+        WordsCase{"badUrl",
+                  {"--port", "tcp://rack"},
+                  2,
+                  "",
+                  "--port 'tcp://rack' is not a valid port URL: use tcp://HOST:PORT or "
+                  "rfc2217://HOST:PORT"},
+        WordsCase{"operand", {"startup.csv"}, 2, "", "unexpected argument 'startup.csv'"}),
+    [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
+
+TEST(LarkspurCommandLine, AnswersWithoutADisplayOnlyToItsOwnWords) {
+    std::ostringstream out;
+    EXPECT_EQ(larkspur::answerWithoutDisplay({"--version"}, out), 0);
+    EXPECT_EQ(larkspur::answerWithoutDisplay({"-platform", "offscreen", "--help"}, out),
+              std::nullopt)
+        << "perhaps Qt's words";
+    EXPECT_EQ(out.str(), std::string("larkspur ") + LARKSPUR_VERSION + "\n");
+}
+
+TEST(LarkspurProgram, APortByPathIsTheOnlyOneItOpens) {
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    ::setenv("SUNDIAL_PORTS", "/nonexistent/tty", 1);      // the search would find nothing
+    ::setenv("XDG_CONFIG_HOME", "/nonexistent/config", 1); // no settings file: the defaults
+    testsupport::EvmProcess evm;
+    testsupport::ChildProcess larkspur({LARKSPUR_PATH, "--port=" + evm.linkPath()});
+    std::vector<std::string> traffic;
+    try {
+        traffic = evm.transcriptAfter(2); // the probe and its answer
+    } catch (const std::exception& e) {
+        ::kill(larkspur.pid(), SIGTERM); // a box may be waiting for an answer
+        FAIL() << e.what() << "; it said: " << larkspur.finish().err;
+    }
+    ::kill(larkspur.pid(), SIGTERM);
+    larkspur.finish();
+    EXPECT_EQ(testsupport::requestsOf(traffic).front(), "1E 03 8F 00 FF 01 AF");
+}
+
+} // namespace
