@@ -2,10 +2,12 @@
 #include "childprocess.h"
 #include "commandline.h"
 #include "evmprocess.h"
+#include "ser2netprocess.h"
 
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <optional>
 #include <sstream>
 
 namespace {
@@ -60,22 +62,37 @@ TEST(LarkspurCommandLine, AnswersWithoutADisplayOnlyToItsOwnWords) {
     EXPECT_EQ(out.str(), std::string("larkspur ") + LARKSPUR_VERSION + "\n");
 }
 
-TEST(LarkspurProgram, APortByPathIsTheOnlyOneItOpens) {
+// Named by its path or by a URL of a network serial server in front of it, the port is the
+// only one the program opens: the board gets the probe, and the set-ups that follow only a
+// board found.
+TEST(LarkspurProgram, APortByPathOrUrlIsTheOnlyOneItOpens) {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     ::setenv("SUNDIAL_PORTS", "/nonexistent/tty", 1);      // the search would find nothing
     ::setenv("XDG_CONFIG_HOME", "/nonexistent/config", 1); // no settings file: the defaults
-    testsupport::EvmProcess evm;
-    testsupport::ChildProcess larkspur({LARKSPUR_PATH, "--port=" + evm.linkPath()});
-    std::vector<std::string> traffic;
-    try {
-        traffic = evm.transcriptAfter(2); // the probe and its answer
-    } catch (const std::exception& e) {
-        ::kill(larkspur.pid(), SIGTERM); // a box may be waiting for an answer
-        FAIL() << e.what() << "; it said: " << larkspur.finish().err;
+    for (const bool url : {false, true}) {
+        testsupport::EvmProcess evm;
+        std::optional<testsupport::Ser2netProcess> server;
+        std::string port = evm.linkPath();
+        if (url) {
+            server.emplace(std::vector<testsupport::Ser2netProcess::Served>{
+                {evm.linkPath(), testsupport::Ser2netProcess::Kind::Rfc2217}});
+            port = server->url(0);
+        }
+        testsupport::ChildProcess larkspur({LARKSPUR_PATH, "--port=" + port});
+        std::vector<std::string> traffic;
+        try {
+            traffic = evm.transcriptAfter(20); // the probe, its answer and the set-ups
+        } catch (const std::exception& e) {
+            ::kill(larkspur.pid(), SIGTERM); // a box may be waiting for an answer
+            FAIL() << port << ": " << e.what() << "; it said: " << larkspur.finish().err;
+        }
+        ::kill(larkspur.pid(), SIGTERM);
+        larkspur.finish();
+        const std::vector<std::string> requests = testsupport::requestsOf(traffic);
+        ASSERT_GE(requests.size(), 9u) << port;
+        EXPECT_EQ(requests[0], "1E 03 8F 00 FF 01 AF") << port;
+        EXPECT_EQ(requests[1].rfind("1E 03 50 00 ", 0), 0u) << port << ": " << requests[1];
     }
-    ::kill(larkspur.pid(), SIGTERM);
-    larkspur.finish();
-    EXPECT_EQ(testsupport::requestsOf(traffic).front(), "1E 03 8F 00 FF 01 AF");
 }
 
 } // namespace

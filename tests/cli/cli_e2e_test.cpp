@@ -3,6 +3,7 @@
 #include "clioptions.h"
 #include "controlcatalogue.h"
 #include "evmprocess.h"
+#include "ser2netprocess.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -408,6 +409,33 @@ TEST_F(CliOnBoard, ANetworkPortIsCheckedAndNamedByWhatTheServerDid) {
     ::close(refusing);
     EXPECT_EQ(read.status, 2);
     EXPECT_EQ(read.err, "No EVM was found\n1 " + url + refused) << "the URL is the only port";
+}
+
+// Through the real network serial server: connect names the board by URL, and the port report
+// tells the board's port, a silent board's and one the server serves to another client.
+TEST_F(CliOnBoard, ThroughANetworkSerialServer) {
+    using Server = testsupport::Ser2netProcess;
+    EvmProcess silent({"--fault", "silent always"});
+    EvmProcess held;
+    Server server({{m_evm.linkPath(), Server::Kind::Rfc2217},
+                   {silent.linkPath(), Server::Kind::Raw},
+                   {held.linkPath(), Server::Kind::Raw}});
+    const Outcome connected = runCli({"--port", server.url(0), "--interface", "iic", "connect"});
+    EXPECT_EQ(connected.status, 0) << connected.err;
+    EXPECT_EQ(connected.out.rfind("0x10, 0xC0\n", 0), 0u) << connected.out;
+    EXPECT_EQ(requests(kOpeningLines).front(), "1E 03 8F 00 FF 01 AF");
+
+    // A run that reads its script from its input holds its port until the input ends.
+    ChildProcess holder = startCli({"--port", server.url(2), "run", "-"});
+    held.transcriptAfter(kOpeningLines);
+    ::setenv("SUNDIAL_PORTS", (server.url(0) + ":" + server.url(1) + ":" + server.url(2)).c_str(),
+             1);
+    const Outcome ports = runCli({"ports"});
+    EXPECT_EQ(holder.finish().status, 0);
+    EXPECT_EQ(ports.out, "1 " + server.url(0) + " evm\n2 " + server.url(1) +
+                             " silent: connected, but the board is silent\n3 " + server.url(2) +
+                             " busy: the server is serving another client on this port (it takes "
+                             "one at a time)\n");
 }
 
 // A UUCP lock file of a live process (minicom, picocom) takes the port as a flock does.
