@@ -11,6 +11,8 @@ namespace {
 // The greeting a server sends before closing on a client it will not serve ends with a line
 // break; beyond this much it is not such a greeting.
 constexpr std::size_t kMessageLimit = 200;
+// How long leaving may wait for the server to close its side.
+constexpr int kLingerMs = 500;
 
 // Recognises telnet sequences byte by byte, across reads.
 class TelnetSkipper {
@@ -90,6 +92,22 @@ NetworkCheck checkNetworkPort(std::string_view name, int timeoutMs, int settleMs
                 seen += c;
             } else if ((c == '\r' || c == '\n') && !seen.empty() && seen.back() != '\n') {
                 seen += '\n';
+            }
+        }
+    }
+    if (check.reach == NetworkReach::Connected) {
+        // Leave as the link does: the server lets go of its port before the caller's next
+        // connection (a probe right after the check) can find it still in use.
+        net::shutdownSending(connection.socket);
+        const auto lingerEnd = Clock::now() + std::chrono::milliseconds(kLingerMs);
+        std::array<std::uint8_t, 256> scratch{};
+        const net::Socket sockets[] = {connection.socket};
+        for (;;) {
+            const auto left =
+                std::chrono::ceil<std::chrono::milliseconds>(lingerEnd - Clock::now()).count();
+            if (left <= 0 || !net::waitReadable(sockets, static_cast<int>(left)) ||
+                net::receive(connection.socket, scratch) < 0) {
+                break;
             }
         }
     }

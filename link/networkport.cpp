@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <thread>
 
 namespace sundial {
 
@@ -22,16 +23,40 @@ int msLeft(long long deadline) {
 } // namespace
 
 std::unique_ptr<SerialPort> NetworkPort::open(const PortUrl& url) {
-    const net::Connection connection = net::connectTo(url, kConnectTimeoutMs);
-    if (connection.reach != NetworkReach::Connected) {
-        return nullptr;
+    // A server that serves one client per port (ser2net) frees the port a few milliseconds
+    // after its last client has gone, and turns a client away meanwhile: it says so and closes.
+    // A client turned away at once tries again, within the connect time-out.
+    const long long deadline = nowMs() + kConnectTimeoutMs;
+    for (;;) {
+        const net::Connection connection = net::connectTo(url, msLeft(deadline));
+        if (connection.reach != NetworkReach::Connected) {
+            return nullptr;
+        }
+        auto port = std::make_unique<NetworkPort>(connection.socket,
+                                                  url.protocol == PortUrl::Protocol::Rfc2217);
+        const bool ready = port->m_telnet ? port->negotiate() : port->notTurnedAway();
+        if (ready) {
+            return port;
+        }
+        if (!port->m_broken || msLeft(deadline) <= kTurnedAwayPauseMs) {
+            return nullptr; // refused in words, not turned away; or no time left
+        }
+        port.reset();
+        std::this_thread::sleep_for(std::chrono::milliseconds(kTurnedAwayPauseMs));
     }
-    auto port = std::make_unique<NetworkPort>(connection.socket,
-                                              url.protocol == PortUrl::Protocol::Rfc2217);
-    if (port->m_telnet && !port->negotiate()) {
-        return nullptr;
+}
+
+bool NetworkPort::notTurnedAway() {
+    // A raw server that turns a client away does so on accepting it, before the client says a
+    // word; one that serves it says nothing.
+    const long long deadline = nowMs() + kTurnAwayMs;
+    bool open = true;
+    while (open && msLeft(deadline) > 0) {
+        open = pumpWithin(msLeft(deadline)); // its words, then its close
     }
-    return port;
+    m_data.clear();
+    m_dataStart = 0;
+    return open;
 }
 
 bool NetworkPort::negotiate() {

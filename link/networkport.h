@@ -20,6 +20,10 @@ inline constexpr int kNegotiationLimitMs = 3 * kReadTimeoutMs;
 // kUnansweredPurgeLimit of them the server is not asked to purge again.
 inline constexpr int kPurgeAckLimitMs = kReadTimeoutMs;
 inline constexpr int kUnansweredPurgeLimit = 2;
+// A raw server that turns a client away closes within this after accepting it; a client turned
+// away tries again after a pause, within the connect time-out.
+inline constexpr int kTurnAwayMs = 20;
+inline constexpr int kTurnedAwayPauseMs = 50;
 // Closing waits this long at most for the server to close its side.
 inline constexpr int kCloseLingerMs = 500;
 
@@ -48,6 +52,9 @@ public:
 
 private:
     bool negotiate();
+    // Whether a raw server kept the connection open for kTurnAwayMs; what it sent meanwhile
+    // (a banner, a refusal) is no answer of the board.
+    bool notTurnedAway();
     // Takes in what the socket holds now and answers what the server asked; false once the
     // connection is gone (data received before that stays readable).
     bool pump();

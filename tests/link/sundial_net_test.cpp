@@ -14,6 +14,7 @@
 #include <netinet/in.h>
 #include <string>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 
 using testsupport::EvmProcess;
@@ -258,6 +259,62 @@ TEST(NetworkPortNames, CheckingAPortTellsWhatTheConnectionMeets) {
         EXPECT_EQ(check.reach, c.reach) << c.url << ": " << check.message;
         EXPECT_EQ(check.message.substr(0, c.message.size()), c.message) << c.url;
     }
+}
+
+// A server that turns the first client away, as ser2net does while it still frees the port
+// for the client before, and serves the next: _init gets the board on the second try. The
+// server answers as a board does: the probe, then the eight set-ups.
+TEST(NetworkPortNames, AClientTurnedAwayAtOnceTriesAgain) {
+    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), size), 0);
+    ASSERT_EQ(::listen(listener, 4), 0);
+    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size), 0);
+    int served = 0;
+    std::thread server([listener, &served] {
+        const auto readExactly = [](int fd, std::size_t n) {
+            std::vector<uint8_t> bytes(n);
+            std::size_t got = 0;
+            while (got < n) {
+                const ssize_t r = ::read(fd, bytes.data() + got, n - got);
+                if (r <= 0) {
+                    return false;
+                }
+                got += static_cast<std::size_t>(r);
+            }
+            return true;
+        };
+        const auto send = [](int fd, const std::vector<uint8_t>& bytes) {
+            return ::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+        };
+        const int first = ::accept(listener, nullptr, nullptr);
+        send(first, {'P', 'o', 'r', 't', ' ', 'i', 'n', ' ', 'u', 's', 'e', '\r', '\n'});
+        ::close(first);
+        const int second = ::accept(listener, nullptr, nullptr);
+        if (readExactly(second, 7) &&
+            send(second, {0x1F, 0x00, 0x1E, 0x03, 0x8F, 0x00, 0x00, 0x00, 0xB0}) &&
+            readExactly(second, 2)) {
+            for (int k = 0; k < 8 && readExactly(second, 7) && send(second, {0x1F, 0x00}); ++k) {
+                ++served;
+            }
+        }
+        ::shutdown(second, SHUT_WR);
+        readExactly(second, 1); // until the client has gone
+        ::close(second);
+    });
+    const std::string url = "tcp://127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+    ::setenv("SUNDIAL_PORTS", url.c_str(), 1);
+    {
+        SundialLibrary lib;
+        EXPECT_EQ(lib.init(1, kI2cTable), 1);
+        EXPECT_EQ(lib.close(), 1);
+    }
+    server.join();
+    ::close(listener);
+    EXPECT_EQ(served, 8) << "the set-ups after the probe";
 }
 
 } // namespace
