@@ -1,6 +1,7 @@
 // The command line of larkspur-cli: options, the command and its arguments.
 #pragma once
 
+#include "argumenterror.h"
 #include "portchoice.h"
 
 #include <optional>
@@ -19,10 +20,8 @@ enum ExitStatus {
     kFileError = 4, // a script or file error
 };
 
-class UsageError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
+// The session's refusals and the command line's own are the same: a usage error.
+using UsageError = ArgumentError;
 
 struct CliOptions {
     // --port: a number of the library's port table, a device path or a URL.

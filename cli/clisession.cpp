@@ -1,16 +1,10 @@
 #include "clisession.h"
 
-#include "coretexts.h"
 #include "fieldvalues.h"
 #include "hextext.h"
 #include "jsonwriter.h"
 #include "numbernotation.h"
-#include "settingsfile.h"
-#include "sundialports.h"
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <iterator>
 
@@ -68,53 +62,39 @@ const char* kindName(ControlKind kind) {
 
 } // namespace
 
+namespace {
+
+int exitStatus(SessionStatus status) {
+    switch (status) {
+    case SessionStatus::Done:
+        return kDone;
+    case SessionStatus::NoBoard:
+        return kNoBoard;
+    case SessionStatus::LinkFailure:
+        return kLinkFailure;
+    case SessionStatus::FileError:
+        return kFileError;
+    }
+    return kLinkFailure;
+}
+
+} // namespace
+
 CliSession::CliSession(CliWorld world)
-    : m_world(std::move(world)), m_access(*this, *this, *this),
-      m_connection(m_access, m_world.loader, *this, m_world.sleeper, *this),
-      m_script(m_access, *this, m_world.sleeper, *this), m_dump(m_access, *this) {}
+    : m_out(world.out), m_err(world.err), m_in(world.in),
+      m_session({world.loader, world.sleeper, std::move(world.ports), world.settingsPath}, *this) {}
 
-void CliSession::message(const std::string& text) {
-    // A link failure during a script names the line it happened on.
-    if (!m_scriptName.empty() && m_script.currentLine() > 0) {
-        m_world.err << m_scriptName << ':' << m_script.currentLine() << ": ";
-    }
-    m_world.err << text << '\n';
+void CliSession::report(const std::string& line) {
+    m_err << line << '\n';
 }
 
-void CliSession::error(const std::string& caption, const std::string& text) {
-    if (caption == text::kScriptErrorCaption && !m_scriptName.empty()) {
-        // Where the run stopped: "FILE:LINE: message", as compilers put it.
-        m_scriptError = true;
-        m_world.err << m_scriptName;
-        if (m_script.badLine() > 0) {
-            m_world.err << ':' << m_script.badLine();
-        }
-        m_world.err << ": ";
-    }
-    m_world.err << text << '\n';
-}
-
-void CliSession::errorWithDetails(const std::string& caption, const std::string& text,
-                                  const std::string& details) {
-    error(caption, text);
-    m_world.err << details << '\n';
-}
-
-bool CliSession::question(const std::string&, const std::string&) {
-    return false;
-}
-
-std::string CliSession::openFileName(const FileDialog&) {
-    return {};
-}
-
-std::string CliSession::saveFileName(const FileDialog&) {
-    return {};
+void CliSession::warn(const std::string& line) {
+    m_err << "larkspur-cli: " << line << '\n';
 }
 
 int CliSession::run(const CliOptions& options) {
     if (options.help) {
-        m_world.out << usageText();
+        m_out << usageText();
         return kDone;
     }
     if (options.version) {
@@ -124,10 +104,10 @@ int CliSession::run(const CliOptions& options) {
     try {
         status = dispatch(options);
     } catch (const UsageError& e) {
-        m_world.err << "larkspur-cli: " << e.what() << "\nTry 'larkspur-cli --help'.\n";
+        m_err << "larkspur-cli: " << e.what() << "\nTry 'larkspur-cli --help'.\n";
         status = kUsageError;
     }
-    closeLink();
+    m_session.close();
     return status;
 }
 
@@ -138,7 +118,7 @@ int CliSession::dispatch(const CliOptions& options) {
     if (command == "fields") {
         return fields(options);
     }
-    selectDevice(options);
+    m_session.selectDevice(options.interfaceIndex, options.address);
     if (command == "ports") {
         return ports(options);
     }
@@ -169,125 +149,15 @@ int CliSession::dispatch(const CliOptions& options) {
     return reset(options);
 }
 
-int CliSession::requestedPort(const CliOptions& options) const {
-    return options.port.port();
-}
-
-void CliSession::selectDevice(const CliOptions& options) {
-    // The settings are only read: the program's choice stays the program's. A file that is
-    // there but cannot be taken gives way to the defaults, which is said rather than hidden.
-    std::error_code missing;
-    if (std::filesystem::exists(m_world.settingsPath, missing)) {
-        std::ifstream in(m_world.settingsPath, std::ios::binary);
-        const std::string bytes((std::istreambuf_iterator<char>(in)),
-                                std::istreambuf_iterator<char>());
-        if (!in.good() && !in.eof()) {
-            m_world.err << "larkspur-cli: the settings file \"" << m_world.settingsPath.string()
-                        << "\" cannot be read; using the default interface\n";
-        } else if (bytes.find('\0') != std::string::npos) {
-            m_world.err << "larkspur-cli: the settings file \"" << m_world.settingsPath.string()
-                        << "\" is not a settings file; using the default interface\n";
-        }
-    }
-    const SettingsFile settings(m_world.settingsPath);
-    const InterfaceSelection saved = m_access.loadSettings(settings);
-    m_interface = options.interfaceIndex.value_or(saved.interfaceIndex);
-    int addressIndex = m_interface == saved.interfaceIndex ? saved.addressIndex : 0;
-    if (options.address) {
-        const int first = m_interface == kInterfaceI2c ? kFirstI2cAddress : 0;
-        addressIndex = *options.address - first;
-        if (addressIndex < 0 || addressIndex >= kDeviceAddresses) {
-            throw UsageError("--address " + std::to_string(*options.address) + " is not " +
-                             std::to_string(first) + " to " +
-                             std::to_string(first + kDeviceAddresses - 1) +
-                             (m_interface == kInterfaceI2c ? " over IIC" : " over SPI"));
-        }
-    }
-    m_access.selectDevice(m_interface, addressIndex);
-}
-
-int CliSession::loadLibrary() {
-    switch (m_world.loader.load()) {
-    case LinkLoader::Status::CannotLoad:
-        m_world.err << text::kCannotLoadDll << '\n';
-        return kNoBoard;
-    case LinkLoader::Status::Invalid:
-        m_world.err << text::kInvalidDll << '\n';
-        return kNoBoard;
-    case LinkLoader::Status::Loaded:
-        break;
-    }
-    m_libraryLoaded = true;
-    return kDone;
-}
-
 int CliSession::openLink(const CliOptions& options) {
-    if (const int status = loadLibrary(); status != kDone) {
-        return status;
-    }
-    const LinkEntries* link = m_world.loader.entries();
-    m_access.setLink(link);
-    m_access.setWriteMasks();
-    const std::int32_t port = link->init(requestedPort(options), m_access.channels().data());
-    if (port == 0) {
-        return noBoard(options);
-    }
-    m_access.setLinkPort(port);
-    m_access.setWriteSuppressed(false);
-    m_access.setHistoryEnabled(true);
-    return kDone;
+    return exitStatus(m_session.open(options.port.port()));
 }
 
-void CliSession::closeLink() {
-    if (m_connection.libraryLoaded()) {
-        m_connection.shutdown();
-        return;
-    }
-    if (m_libraryLoaded) {
-        if (const LinkEntries* link = m_world.loader.entries(); link != nullptr) {
-            link->close();
-        }
-        m_access.setLink(nullptr);
-        m_world.loader.unload();
-        m_libraryLoaded = false;
-    }
+void CliSession::printRegisters(const CliOptions& options, const RegisterValues& registers) {
+    printRegisters(options, KnownRegisters(registers.begin(), registers.end()));
 }
 
-int CliSession::noBoard(const CliOptions& options) {
-    m_world.err << text::kNoEvmFound << '\n';
-    const int wanted = requestedPort(options);
-    if (wanted == 0) {
-        m_world.err << noBoardDetails(std::getenv("SUNDIAL_PORTS"), m_world.ports) << '\n';
-        return kNoBoard;
-    }
-    // That port alone: the others may be network ports, each worth a connect time-out.
-    const std::string path = sundial::portDevicePath(wanted, std::getenv("SUNDIAL_PORTS"));
-    if (path.empty()) {
-        m_world.err << wanted << ' ' << text::kPortAbsent << '\n';
-        return kNoBoard;
-    }
-    PortReport report = inspectPort(wanted, path, m_world.ports);
-    if (report.state == PortState::Free) {
-        markSilent(report);
-    }
-    m_world.err << reportLine(report) << '\n';
-    return kNoBoard;
-}
-
-int CliSession::linkStatus() const {
-    return m_access.linkFailures() > 0 ? kLinkFailure : kDone;
-}
-
-void CliSession::printRegisters(
-    const CliOptions& options,
-    const std::vector<std::pair<std::uint32_t, std::uint8_t>>& registers) {
-    printRegisters(options, std::vector<std::pair<std::uint32_t, std::optional<std::uint8_t>>>(
-                                registers.begin(), registers.end()));
-}
-
-void CliSession::printRegisters(
-    const CliOptions& options,
-    const std::vector<std::pair<std::uint32_t, std::optional<std::uint8_t>>>& registers) {
+void CliSession::printRegisters(const CliOptions& options, const KnownRegisters& registers) {
     // A register that could not be read has no value: null in JSON, ?? in text.
     if (options.json) {
         JsonWriter json;
@@ -298,12 +168,12 @@ void CliSession::printRegisters(
             json.endObject();
         }
         json.endArray().endObject();
-        m_world.out << json.text() << '\n';
+        m_out << json.text() << '\n';
         return;
     }
     for (const auto& [address, value] : registers) {
-        m_world.out << (value ? historyLine(address, *value) : "0x" + hexText(address, 2) + ", ??")
-                    << '\n';
+        m_out << (value ? historyLine(address, *value) : "0x" + hexText(address, 2) + ", ??")
+              << '\n';
     }
 }
 
@@ -314,39 +184,21 @@ void CliSession::printWrites(const CliOptions& options) {
     if (options.json) {
         JsonWriter json;
         json.beginObject().key("writes").beginArray();
-        for (const std::string& line : m_writes) {
+        for (const std::string& line : m_session.writes()) {
             json.value(line);
         }
         json.endArray().endObject();
-        m_world.out << json.text() << '\n';
+        m_out << json.text() << '\n';
         return;
     }
-    for (const std::string& line : m_writes) {
-        m_world.out << line << '\n';
+    for (const std::string& line : m_session.writes()) {
+        m_out << line << '\n';
     }
 }
 
 int CliSession::ports(const CliOptions& options) {
-    std::vector<PortReport> reports =
-        inspectPorts(std::getenv("SUNDIAL_PORTS"), options.all, m_world.ports);
-    int status = kDone;
-    for (PortReport& report : reports) {
-        if (report.state != PortState::Free) {
-            continue;
-        }
-        if (!m_libraryLoaded && (status = loadLibrary()) != kDone) {
-            break;
-        }
-        // A probe: the library opens the port, asks for the board and closes it again.
-        const LinkEntries* link = m_world.loader.entries();
-        if (link->init(report.number, m_access.channels().data()) == report.number) {
-            report.state = PortState::Evm;
-            report.reason.clear();
-            link->close();
-        } else {
-            markSilent(report);
-        }
-    }
+    SessionStatus status = SessionStatus::Done;
+    const std::vector<PortReport> reports = m_session.ports(options.all, status);
     if (options.json) {
         JsonWriter json;
         json.beginObject().key("ports").beginArray();
@@ -356,31 +208,22 @@ int CliSession::ports(const CliOptions& options) {
             json.key("reason").value(report.reason).endObject();
         }
         json.endArray().endObject();
-        m_world.out << json.text() << '\n';
+        m_out << json.text() << '\n';
     } else {
         for (const PortReport& report : reports) {
-            m_world.out << reportLine(report) << '\n';
+            m_out << reportLine(report) << '\n';
         }
     }
-    return status;
+    return exitStatus(status);
 }
 
 int CliSession::connect(const CliOptions& options) {
-    m_connection.setPortSurvey(
-        [this] { return noBoardDetails(std::getenv("SUNDIAL_PORTS"), m_world.ports); });
-    m_connection.start(requestedPort(options));
-    if (!m_connection.libraryLoaded() || m_access.linkPort() == 0) {
+    const SessionStatus status = m_session.connect(options.port.port());
+    if (status == SessionStatus::NoBoard) {
         return kNoBoard;
     }
-    std::vector<std::pair<std::uint32_t, std::optional<std::uint8_t>>> registers;
-    for (int reg = kFirstRegister; reg <= kLastRegister; ++reg) {
-        registers.emplace_back(static_cast<std::uint32_t>(reg),
-                               m_access.registerKnown(reg)
-                                   ? std::optional<std::uint8_t>(m_access.shadowRegister(reg))
-                                   : std::nullopt);
-    }
-    printRegisters(options, registers);
-    return linkStatus();
+    printRegisters(options, m_session.codecRegisters());
+    return exitStatus(status);
 }
 
 int CliSession::read(const CliOptions& options) {
@@ -394,16 +237,8 @@ int CliSession::read(const CliOptions& options) {
     if (const int status = openLink(options); status != kDone) {
         return status;
     }
-    std::vector<std::pair<std::uint32_t, std::uint8_t>> registers;
-    for (std::int32_t i = 0; i < count && linkStatus() == kDone; ++i) {
-        const auto address = static_cast<std::uint32_t>(first + i);
-        const std::uint8_t value = m_access.ReadRegister(address);
-        if (linkStatus() == kDone) {
-            registers.emplace_back(address, value);
-        }
-    }
-    printRegisters(options, registers);
-    return linkStatus();
+    printRegisters(options, m_session.read(static_cast<std::uint32_t>(first), count));
+    return exitStatus(m_session.linkStatus());
 }
 
 int CliSession::write(const CliOptions& options) {
@@ -417,48 +252,45 @@ int CliSession::write(const CliOptions& options) {
     if (const int status = openLink(options); status != kDone) {
         return status;
     }
-    for (std::size_t i = 0; i < values.size() && linkStatus() == kDone; ++i) {
-        m_access.WriteRegister(static_cast<std::uint32_t>(first) + static_cast<std::uint32_t>(i),
-                               values[i]);
-    }
+    m_session.write(static_cast<std::uint32_t>(first), values);
     printWrites(options);
-    return linkStatus();
+    return exitStatus(m_session.linkStatus());
 }
 
 int CliSession::dump(const CliOptions& options) {
     if (const int status = openLink(options); status != kDone) {
         return status;
     }
-    const auto registers = m_dump.snapshot();
-    if (linkStatus() != kDone) {
-        return linkStatus(); // a snapshot with a failed read in it is no snapshot
+    const std::optional<RegisterValues> registers = m_session.snapshot();
+    if (!registers) {
+        return exitStatus(m_session.linkStatus());
     }
-    printRegisters(options, registers);
+    printRegisters(options, *registers);
     return kDone;
 }
 
 int CliSession::runScript(const CliOptions& options) {
     const std::string& file = options.arguments[0];
-    m_scriptName = file == "-" ? "<stdin>" : file;
-    // A script that is not there needs no board to say so.
-    if (file != "-" && !std::ifstream(file)) {
-        m_world.err << file << ": " << text::kScriptNotFound << '\n';
-        return kFileError;
+    if (file != "-") {
+        if (const SessionStatus status = m_session.checkScript(file);
+            status != SessionStatus::Done) {
+            return exitStatus(status);
+        }
     }
     if (const int status = openLink(options); status != kDone) {
         return status;
     }
-    m_script.setStopOnLinkFailure(!options.keepGoing);
+    SessionStatus status = SessionStatus::Done;
     if (file == "-") {
         // The port is held while the script is still being written: a pipe may feed it slowly.
-        const std::string bytes((std::istreambuf_iterator<char>(m_world.in)),
+        const std::string bytes((std::istreambuf_iterator<char>(m_in)),
                                 std::istreambuf_iterator<char>());
-        m_script.runScriptText(bytes, false);
-    } else if (!m_script.RunRegisterScript(file, false)) {
-        return kFileError;
+        status = m_session.runScriptText("<stdin>", bytes, options.keepGoing);
+    } else {
+        status = m_session.runScript(file, options.keepGoing);
     }
     printWrites(options);
-    return m_scriptError ? kFileError : linkStatus();
+    return exitStatus(status);
 }
 
 int CliSession::fields(const CliOptions& options) {
@@ -477,156 +309,90 @@ int CliSession::fields(const CliOptions& options) {
             json.key("tooltip").value(row.tooltip).key("values").value(choices);
             json.key("settable").value(row.enabled).endObject();
         } else {
-            m_world.out << row.name << '\t' << row.caption << '\t' << row.tooltip << '\t' << choices
-                        << (row.enabled ? "" : "\t(shows the mode only)") << '\n';
+            m_out << row.name << '\t' << row.caption << '\t' << row.tooltip << '\t' << choices
+                  << (row.enabled ? "" : "\t(shows the mode only)") << '\n';
         }
     }
     if (options.json) {
         json.endArray().endObject();
-        m_world.out << json.text() << '\n';
+        m_out << json.text() << '\n';
     }
     return kDone;
 }
 
-const BoundControl& CliSession::field(const std::string& key) const {
-    std::vector<std::string_view> matches;
-    const BoundControl* row = findField(key, &matches);
-    if (row != nullptr) {
-        return *row;
-    }
-    if (!matches.empty()) {
-        std::string names;
-        for (std::string_view name : matches) {
-            names += (names.empty() ? "" : ", ") + std::string(name);
-        }
-        throw UsageError("'" + key + "' names several fields: " + names);
-    }
-    throw UsageError("no field '" + key + "' (see larkspur-cli fields)");
-}
-
-void CliSession::requireReadBack() const {
-    if (m_interface == kInterfaceSpi) {
-        throw UsageError("over SPI the codec is not read back, so a field cannot be read or set "
-                         "without guessing the rest of its register; use read and write");
-    }
-}
-
-bool CliSession::wideRange() {
-    return (m_access.ReadRegister(codecAddress(kAttenuationModeRegister)) & kWideRangeBit) != 0;
-}
-
-std::uint32_t CliSession::codecAddress(int reg) const {
-    return static_cast<std::uint32_t>(reg + m_access.DeviceBits());
-}
-
 int CliSession::getField(const CliOptions& options) {
-    const BoundControl& row = field(options.arguments[0]);
-    requireReadBack();
+    const BoundControl& row = BoardSession::field(options.arguments[0]);
+    m_session.checkField(row, false);
     if (const int status = openLink(options); status != kDone) {
         return status;
     }
-    const std::uint8_t value = m_access.ReadRegister(codecAddress(row.reg));
-    const bool wide = row.kind == ControlKind::Track && wideRange();
-    if (linkStatus() != kDone) {
-        return linkStatus();
+    const std::optional<BoardSession::FieldValue> value = m_session.getField(row);
+    if (!value) {
+        return exitStatus(m_session.linkStatus());
     }
-    const std::string text = fieldText(row, value, wide);
     if (options.json) {
         JsonWriter json;
         json.beginObject().key("field").value(row.name).key("caption").value(row.caption);
-        json.key("value").value(text);
-        json.key("register").value(static_cast<long long>(codecAddress(row.reg)));
-        json.key("registerValue").value(static_cast<long long>(value)).endObject();
-        m_world.out << json.text() << '\n';
+        json.key("value").value(value->text);
+        json.key("register").value(static_cast<long long>(value->address));
+        json.key("registerValue").value(static_cast<long long>(value->value)).endObject();
+        m_out << json.text() << '\n';
     } else {
-        m_world.out << text << '\n';
+        m_out << value->text << '\n';
     }
     return kDone;
 }
 
 int CliSession::setField(const CliOptions& options) {
-    const BoundControl& row = field(options.arguments[0]);
-    if (!row.enabled) {
-        throw UsageError(std::string(row.caption) + " shows the mode only");
-    }
-    requireReadBack();
+    const BoundControl& row = BoardSession::field(options.arguments[0]);
+    m_session.checkField(row, true);
     if (const int status = openLink(options); status != kDone) {
         return status;
     }
-    // Read-modify-write of what the codec holds now, as the panel does with its shadow.
-    const std::uint8_t current = m_access.ReadRegister(codecAddress(row.reg));
-    const bool wide = row.kind == ControlKind::Track && wideRange();
-    if (linkStatus() != kDone) {
-        return linkStatus();
-    }
-    const auto value = fieldWrite(row, current, options.arguments[1], wide);
-    if (!value) {
-        throw UsageError("'" + options.arguments[1] + "' is not a value of " +
-                         std::string(row.caption) + ": " + fieldChoices(row, wide));
-    }
-    m_access.setShadowRegister(row.reg, current);
-    m_access.WriteRegister(codecAddress(row.reg), *value);
+    m_session.setField(row, options.arguments[1]);
     printWrites(options);
-    return linkStatus();
+    return exitStatus(m_session.linkStatus());
 }
 
 int CliSession::flags(const CliOptions& options) {
     if (const int status = openLink(options); status != kDone) {
         return status;
     }
-    const std::uint8_t value = m_access.ReadRegister(codecAddress(kFlagsRegister));
-    if (linkStatus() != kDone) {
-        return linkStatus();
+    const std::optional<std::pair<bool, bool>> zero = m_session.flags();
+    if (!zero) {
+        return exitStatus(m_session.linkStatus());
     }
-    const int zero1 = value & 0x01;
-    const int zero2 = (value >> 1) & 0x01;
+    const int zero1 = zero->first ? 1 : 0;
+    const int zero2 = zero->second ? 1 : 0;
     if (options.json) {
         JsonWriter json;
         json.beginObject().key("ZERO1").value(static_cast<long long>(zero1));
         json.key("ZERO2").value(static_cast<long long>(zero2)).endObject();
-        m_world.out << json.text() << '\n';
+        m_out << json.text() << '\n';
     } else {
-        m_world.out << "ZERO1=" << zero1 << " ZERO2=" << zero2 << '\n';
+        m_out << "ZERO1=" << zero1 << " ZERO2=" << zero2 << '\n';
     }
     return kDone;
 }
 
 int CliSession::reset(const CliOptions& options) {
     const std::string& which = options.arguments[0];
-    if (which != "master" && which != "sync") {
-        throw UsageError("reset takes master or sync, not '" + which + "'");
-    }
+    BoardSession::checkReset(which);
     if (const int status = openLink(options); status != kDone) {
         return status;
     }
-    // The button writes the command bit into the shadow's register 0x10: the codec's own value
-    // over IIC, the defaults over SPI, where it is not read back.
-    m_access.LoadDefaultRegisters();
-    if (m_interface == kInterfaceI2c) {
-        const std::uint8_t value = m_access.ReadRegister(codecAddress(kCommandRegister));
-        if (linkStatus() != kDone) {
-            return linkStatus();
-        }
-        m_access.setShadowRegister(kCommandRegister,
-                                   static_cast<std::uint8_t>(value | kCommandBits));
-    }
-    if (which == "master") {
-        m_connection.masterReset();
-    } else {
-        m_connection.syncReset();
-    }
+    m_session.reset(which);
     printWrites(options);
-    return linkStatus();
+    return exitStatus(m_session.linkStatus());
 }
 
 int CliSession::version() {
-    m_world.out << "larkspur-cli " << LARKSPUR_VERSION << '\n';
-    if (loadLibrary() != kDone) {
+    m_out << "larkspur-cli " << LARKSPUR_VERSION << '\n';
+    const std::optional<std::string> library = m_session.libraryVersion();
+    if (!library) {
         return kNoBoard;
     }
-    const LinkEntries* link = m_world.loader.entries();
-    m_world.out << "Sundial " << versionDigits(link->getVer()) << '\n';
-    closeLink();
+    m_out << "Sundial " << *library << '\n';
     return kDone;
 }
 

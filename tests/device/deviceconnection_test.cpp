@@ -13,26 +13,6 @@ using namespace testsupport;
 
 namespace {
 
-struct FakeLoader final : LinkLoader {
-    explicit FakeLoader(const LinkEntries* entries, Status result = Status::Loaded)
-        : link(entries), status(result) {}
-    Status load() override {
-        ++loads;
-        loaded = status == Status::Loaded;
-        return status;
-    }
-    void unload() override {
-        ++unloads;
-        loaded = false;
-    }
-    const LinkEntries* entries() const override { return loaded ? link : nullptr; }
-    const LinkEntries* link;
-    Status status;
-    bool loaded = false;
-    int loads = 0;
-    int unloads = 0;
-};
-
 struct RecordingView final : ConnectionView {
     void clearHistory() override { events.push_back("clear history"); }
     void showBusy(const std::string& text) override { events.push_back("splash " + text); }

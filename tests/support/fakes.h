@@ -1,6 +1,7 @@
 // Recording stand-ins for what the register layer shows and calls.
 #pragma once
 
+#include "deviceconnection.h"
 #include "linkentries.h"
 #include "recordingdialogs.h"
 #include "registeraccess.h"
@@ -69,6 +70,27 @@ struct FakeLink {
     int writeResult = 0;
     uint8_t readValue = 0;
     std::map<int, uint8_t> values; // per register address; readValue for the rest
+};
+
+// A link loader that binds `entries` (or fails as told), counting its calls.
+struct FakeLoader final : larkspur::LinkLoader {
+    explicit FakeLoader(const larkspur::LinkEntries* entries, Status result = Status::Loaded)
+        : link(entries), status(result) {}
+    Status load() override {
+        ++loads;
+        loaded = status == Status::Loaded;
+        return status;
+    }
+    void unload() override {
+        ++unloads;
+        loaded = false;
+    }
+    const larkspur::LinkEntries* entries() const override { return loaded ? link : nullptr; }
+    const larkspur::LinkEntries* link;
+    Status status;
+    bool loaded = false;
+    int loads = 0;
+    int unloads = 0;
 };
 
 } // namespace testsupport

@@ -1,0 +1,382 @@
+#include "boardsession.h"
+
+#include "coretexts.h"
+#include "fieldvalues.h"
+#include "settingsfile.h"
+#include "sundialports.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
+namespace larkspur {
+
+BoardSession::BoardSession(SessionWorld world, SessionReporter& reporter)
+    : m_world(std::move(world)), m_reporter(reporter), m_access(*this, *this, *this),
+      m_connection(m_access, m_world.loader, *this, m_world.sleeper, *this),
+      m_script(m_access, *this, m_world.sleeper, *this), m_dump(m_access, *this) {}
+
+BoardSession::~BoardSession() {
+    close();
+}
+
+void BoardSession::message(const std::string& text) {
+    // A link failure during a script names the line it happened on.
+    if (!m_scriptName.empty() && m_script.currentLine() > 0) {
+        m_reporter.report(m_scriptName + ':' + std::to_string(m_script.currentLine()) + ": " +
+                          text);
+        return;
+    }
+    m_reporter.report(text);
+}
+
+void BoardSession::error(const std::string& caption, const std::string& text) {
+    if (caption == text::kScriptErrorCaption && !m_scriptName.empty()) {
+        // Where the run stopped: "FILE:LINE: message", as compilers put it.
+        m_scriptError = true;
+        std::string where = m_scriptName;
+        if (m_script.badLine() > 0) {
+            where += ':' + std::to_string(m_script.badLine());
+        }
+        m_reporter.report(where + ": " + text);
+        return;
+    }
+    m_reporter.report(text);
+}
+
+void BoardSession::errorWithDetails(const std::string& caption, const std::string& text,
+                                    const std::string& details) {
+    error(caption, text);
+    m_reporter.report(details);
+}
+
+bool BoardSession::question(const std::string&, const std::string&) {
+    return false;
+}
+
+std::string BoardSession::openFileName(const FileDialog&) {
+    return {};
+}
+
+std::string BoardSession::saveFileName(const FileDialog&) {
+    return {};
+}
+
+void BoardSession::selectDevice(std::optional<int> interfaceIndex, std::optional<int> address) {
+    // The settings are only read: the program's choice stays the program's. A file that is
+    // there but cannot be taken gives way to the defaults, which is said rather than hidden.
+    std::error_code missing;
+    if (std::filesystem::exists(m_world.settingsPath, missing)) {
+        std::ifstream in(m_world.settingsPath, std::ios::binary);
+        const std::string bytes((std::istreambuf_iterator<char>(in)),
+                                std::istreambuf_iterator<char>());
+        if (!in.good() && !in.eof()) {
+            m_reporter.warn("the settings file \"" + m_world.settingsPath.string() +
+                            "\" cannot be read; using the default interface");
+        } else if (bytes.find('\0') != std::string::npos) {
+            m_reporter.warn("the settings file \"" + m_world.settingsPath.string() +
+                            "\" is not a settings file; using the default interface");
+        }
+    }
+    const SettingsFile settings(m_world.settingsPath);
+    const InterfaceSelection saved = m_access.loadSettings(settings);
+    m_interface = interfaceIndex.value_or(saved.interfaceIndex);
+    int addressIndex = m_interface == saved.interfaceIndex ? saved.addressIndex : 0;
+    if (address) {
+        const int first = m_interface == kInterfaceI2c ? kFirstI2cAddress : 0;
+        addressIndex = *address - first;
+        if (addressIndex < 0 || addressIndex >= kDeviceAddresses) {
+            throw ArgumentError("--address " + std::to_string(*address) + " is not " +
+                                std::to_string(first) + " to " +
+                                std::to_string(first + kDeviceAddresses - 1) +
+                                (m_interface == kInterfaceI2c ? " over IIC" : " over SPI"));
+        }
+    }
+    m_access.selectDevice(m_interface, addressIndex);
+}
+
+SessionStatus BoardSession::loadLibrary() {
+    if (m_libraryLoaded) {
+        return SessionStatus::Done;
+    }
+    switch (m_world.loader.load()) {
+    case LinkLoader::Status::CannotLoad:
+        m_reporter.report(text::kCannotLoadDll);
+        return SessionStatus::NoBoard;
+    case LinkLoader::Status::Invalid:
+        m_reporter.report(text::kInvalidDll);
+        return SessionStatus::NoBoard;
+    case LinkLoader::Status::Loaded:
+        break;
+    }
+    m_libraryLoaded = true;
+    return SessionStatus::Done;
+}
+
+SessionStatus BoardSession::open(int port) {
+    if (const SessionStatus status = loadLibrary(); status != SessionStatus::Done) {
+        return status;
+    }
+    const LinkEntries* link = m_world.loader.entries();
+    m_access.setLink(link);
+    m_access.setWriteMasks();
+    const std::int32_t found = link->init(port, m_access.channels().data());
+    if (found == 0) {
+        return noBoard(port);
+    }
+    m_access.setLinkPort(found);
+    m_access.setWriteSuppressed(false);
+    m_access.setHistoryEnabled(true);
+    return SessionStatus::Done;
+}
+
+SessionStatus BoardSession::connect(int port) {
+    m_connection.setPortSurvey(
+        [this] { return noBoardDetails(std::getenv("SUNDIAL_PORTS"), m_world.ports); });
+    m_connection.start(port);
+    if (!m_connection.libraryLoaded() || m_access.linkPort() == 0) {
+        return SessionStatus::NoBoard;
+    }
+    return linkStatus();
+}
+
+KnownRegisters BoardSession::codecRegisters() const {
+    KnownRegisters registers;
+    for (int reg = kFirstRegister; reg <= kLastRegister; ++reg) {
+        registers.emplace_back(static_cast<std::uint32_t>(reg),
+                               m_access.registerKnown(reg)
+                                   ? std::optional<std::uint8_t>(m_access.shadowRegister(reg))
+                                   : std::nullopt);
+    }
+    return registers;
+}
+
+void BoardSession::close() {
+    if (m_connection.libraryLoaded()) {
+        m_connection.shutdown();
+        m_libraryLoaded = false;
+        return;
+    }
+    if (m_libraryLoaded) {
+        if (const LinkEntries* link = m_world.loader.entries(); link != nullptr) {
+            link->close();
+        }
+        m_access.setLink(nullptr);
+        m_world.loader.unload();
+        m_libraryLoaded = false;
+    }
+}
+
+SessionStatus BoardSession::noBoard(int port) {
+    m_reporter.report(text::kNoEvmFound);
+    if (port == 0) {
+        m_reporter.report(noBoardDetails(std::getenv("SUNDIAL_PORTS"), m_world.ports));
+        return SessionStatus::NoBoard;
+    }
+    // That port alone: the others may be network ports, each worth a connect time-out.
+    const std::string path = sundial::portDevicePath(port, std::getenv("SUNDIAL_PORTS"));
+    if (path.empty()) {
+        m_reporter.report(std::to_string(port) + ' ' + text::kPortAbsent);
+        return SessionStatus::NoBoard;
+    }
+    PortReport report = inspectPort(port, path, m_world.ports);
+    if (report.state == PortState::Free) {
+        markSilent(report);
+    }
+    m_reporter.report(reportLine(report));
+    return SessionStatus::NoBoard;
+}
+
+SessionStatus BoardSession::linkStatus() const {
+    return m_access.linkFailures() > 0 ? SessionStatus::LinkFailure : SessionStatus::Done;
+}
+
+RegisterValues BoardSession::read(std::uint32_t first, int count) {
+    RegisterValues registers;
+    for (int i = 0; i < count && linkStatus() == SessionStatus::Done; ++i) {
+        const std::uint32_t address = first + static_cast<std::uint32_t>(i);
+        const std::uint8_t value = m_access.ReadRegister(address);
+        if (linkStatus() == SessionStatus::Done) {
+            registers.emplace_back(address, value);
+        }
+    }
+    return registers;
+}
+
+void BoardSession::write(std::uint32_t first, const std::vector<std::uint8_t>& values) {
+    for (std::size_t i = 0; i < values.size() && linkStatus() == SessionStatus::Done; ++i) {
+        m_access.WriteRegister(first + static_cast<std::uint32_t>(i), values[i]);
+    }
+}
+
+std::optional<RegisterValues> BoardSession::snapshot() {
+    RegisterValues registers = m_dump.snapshot();
+    if (linkStatus() != SessionStatus::Done) {
+        return std::nullopt; // a snapshot with a failed read in it is no snapshot
+    }
+    return registers;
+}
+
+SessionStatus BoardSession::checkScript(const std::string& file) {
+    if (!std::ifstream(file)) {
+        m_reporter.report(file + ": " + text::kScriptNotFound);
+        return SessionStatus::FileError;
+    }
+    return SessionStatus::Done;
+}
+
+SessionStatus BoardSession::runScript(const std::string& file, bool keepGoing) {
+    m_scriptName = file;
+    m_scriptError = false;
+    if (const SessionStatus status = checkScript(file); status != SessionStatus::Done) {
+        return status;
+    }
+    if (m_access.linkPort() == 0) {
+        return SessionStatus::NoBoard;
+    }
+    m_script.setStopOnLinkFailure(!keepGoing);
+    if (!m_script.RunRegisterScript(file, false)) {
+        return SessionStatus::FileError;
+    }
+    return m_scriptError ? SessionStatus::FileError : linkStatus();
+}
+
+SessionStatus BoardSession::runScriptText(const std::string& name, const std::string& text,
+                                          bool keepGoing) {
+    m_scriptName = name;
+    m_scriptError = false;
+    m_script.setStopOnLinkFailure(!keepGoing);
+    m_script.runScriptText(text, false);
+    return m_scriptError ? SessionStatus::FileError : linkStatus();
+}
+
+const BoundControl& BoardSession::field(const std::string& key) {
+    std::vector<std::string_view> matches;
+    const BoundControl* row = findField(key, &matches);
+    if (row != nullptr) {
+        return *row;
+    }
+    if (!matches.empty()) {
+        std::string names;
+        for (std::string_view name : matches) {
+            names += (names.empty() ? "" : ", ") + std::string(name);
+        }
+        throw ArgumentError("'" + key + "' names several fields: " + names);
+    }
+    throw ArgumentError("no field '" + key + "' (see larkspur-cli fields)");
+}
+
+void BoardSession::checkField(const BoundControl& row, bool set) const {
+    if (set && !row.enabled) {
+        throw ArgumentError(std::string(row.caption) + " shows the mode only");
+    }
+    // Bit-fields are read-modify-write of the codec's value, which SPI does not give back.
+    if (m_interface == kInterfaceSpi) {
+        throw ArgumentError("over SPI the codec is not read back, so a field cannot be read or "
+                            "set without guessing the rest of its register; use read and write");
+    }
+}
+
+std::uint32_t BoardSession::codecAddress(int reg) const {
+    return static_cast<std::uint32_t>(reg + m_access.DeviceBits());
+}
+
+bool BoardSession::wideRange() {
+    return (m_access.ReadRegister(codecAddress(kAttenuationModeRegister)) & kWideRangeBit) != 0;
+}
+
+std::optional<BoardSession::FieldValue> BoardSession::getField(const BoundControl& row) {
+    checkField(row, false);
+    const std::uint8_t value = m_access.ReadRegister(codecAddress(row.reg));
+    const bool wide = row.kind == ControlKind::Track && wideRange();
+    if (linkStatus() != SessionStatus::Done) {
+        return std::nullopt;
+    }
+    return FieldValue{fieldText(row, value, wide), codecAddress(row.reg), value};
+}
+
+void BoardSession::setField(const BoundControl& row, const std::string& text) {
+    checkField(row, true);
+    // Read-modify-write of what the codec holds now, as the panel does with its shadow.
+    const std::uint8_t current = m_access.ReadRegister(codecAddress(row.reg));
+    const bool wide = row.kind == ControlKind::Track && wideRange();
+    if (linkStatus() != SessionStatus::Done) {
+        return;
+    }
+    const auto value = fieldWrite(row, current, text, wide);
+    if (!value) {
+        throw ArgumentError("'" + text + "' is not a value of " + std::string(row.caption) + ": " +
+                            fieldChoices(row, wide));
+    }
+    m_access.setShadowRegister(row.reg, current);
+    m_access.WriteRegister(codecAddress(row.reg), *value);
+}
+
+std::optional<std::pair<bool, bool>> BoardSession::flags() {
+    const std::uint8_t value = m_access.ReadRegister(codecAddress(kFlagsRegister));
+    if (linkStatus() != SessionStatus::Done) {
+        return std::nullopt;
+    }
+    return std::pair<bool, bool>{(value & 0x01) != 0, (value & 0x02) != 0};
+}
+
+void BoardSession::checkReset(const std::string& which) {
+    if (which != "master" && which != "sync") {
+        throw ArgumentError("reset takes master or sync, not '" + which + "'");
+    }
+}
+
+void BoardSession::reset(const std::string& which) {
+    checkReset(which);
+    // The button writes the command bit into the shadow's register 0x10: the codec's own value
+    // over IIC, the defaults over SPI, where it is not read back.
+    m_access.LoadDefaultRegisters();
+    if (m_interface == kInterfaceI2c) {
+        const std::uint8_t value = m_access.ReadRegister(codecAddress(kCommandRegister));
+        if (linkStatus() != SessionStatus::Done) {
+            return;
+        }
+        m_access.setShadowRegister(kCommandRegister,
+                                   static_cast<std::uint8_t>(value | kCommandBits));
+    }
+    if (which == "master") {
+        m_connection.masterReset();
+    } else {
+        m_connection.syncReset();
+    }
+}
+
+std::vector<PortReport> BoardSession::ports(bool includeAbsent, SessionStatus& status) {
+    std::vector<PortReport> reports =
+        inspectPorts(std::getenv("SUNDIAL_PORTS"), includeAbsent, m_world.ports);
+    status = SessionStatus::Done;
+    for (PortReport& report : reports) {
+        if (report.state != PortState::Free) {
+            continue;
+        }
+        if ((status = loadLibrary()) != SessionStatus::Done) {
+            break;
+        }
+        // A probe: the library opens the port, asks for the board and closes it again.
+        const LinkEntries* link = m_world.loader.entries();
+        if (link->init(report.number, m_access.channels().data()) == report.number) {
+            report.state = PortState::Evm;
+            report.reason.clear();
+            link->close();
+        } else {
+            markSilent(report);
+        }
+    }
+    return reports;
+}
+
+std::optional<std::string> BoardSession::libraryVersion() {
+    if (loadLibrary() != SessionStatus::Done) {
+        return std::nullopt;
+    }
+    const std::string digits = versionDigits(m_world.loader.entries()->getVer());
+    close();
+    return digits;
+}
+
+} // namespace larkspur

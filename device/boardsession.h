@@ -1,0 +1,184 @@
+// A board connected without a window: the program's core objects (register access, the device
+// connection, scripts, the snapshot, the catalogue's fields, the port report) behind one class,
+// for the command line and the Python module. It shows nothing: what it has to say goes to a
+// reporter, in the program's words; results come back as values.
+#pragma once
+
+#include "argumenterror.h"
+#include "controlcatalogue.h"
+#include "deviceconnection.h"
+#include "portdiagnostics.h"
+#include "registeraccess.h"
+#include "registerdump.h"
+#include "registerscript.h"
+#include "userdialogs.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace larkspur {
+
+// What a session stands on; the front end gives the real ones, tests what they need.
+struct SessionWorld {
+    LinkLoader& loader;
+    Sleeper& sleeper;
+    PortSystem ports;
+    std::filesystem::path settingsPath;
+};
+
+// Where a session's messages go: each a whole line in the program's words.
+class SessionReporter {
+public:
+    virtual ~SessionReporter() = default;
+    // The program's messages and errors, and the port lines shown with "No EVM was found".
+    virtual void report(const std::string& line) = 0;
+    // A note about the session's own set-up (a settings file it could not take).
+    virtual void warn(const std::string& line) = 0;
+};
+
+// How an operation ended.
+enum class SessionStatus {
+    Done,
+    NoBoard,     // the library cannot be loaded, or no board answered
+    LinkFailure, // a transaction failed (reported)
+    FileError,   // a script that is not there, or a line that is no script line (reported)
+};
+
+using RegisterValues = std::vector<std::pair<std::uint32_t, std::uint8_t>>;
+// Registers some of which may not have been read.
+using KnownRegisters = std::vector<std::pair<std::uint32_t, std::optional<std::uint8_t>>>;
+
+class BoardSession final : private UserDialogs,
+                           private ConnectionView,
+                           private RegisterMapView,
+                           private HistoryView,
+                           private ScriptView {
+public:
+    BoardSession(SessionWorld world, SessionReporter& reporter);
+    ~BoardSession() override; // closes the link
+    BoardSession(const BoardSession&) = delete;
+    BoardSession& operator=(const BoardSession&) = delete;
+
+    // The interface (kInterfaceI2c, kInterfaceSpi) and the address as given (76 to 79 over IIC,
+    // 0 to 3 over SPI); each unset one comes from the program's settings file, which is only
+    // read. Throws ArgumentError for an address the interface does not have.
+    void selectDevice(std::optional<int> interfaceIndex, std::optional<int> address);
+    int interfaceIndex() const { return m_interface; }
+
+    // Loads the link library (reported when it cannot be).
+    SessionStatus loadLibrary();
+    // Loads the library and opens the link on `port` (0: the search); no board set-up. On no
+    // board, "No EVM was found" and the port lines are reported.
+    SessionStatus open(int port);
+    // The program's start-up: the board set-up, then the codec read (IIC) or its defaults.
+    SessionStatus connect(int port);
+    // After connect: the codec's ten registers, those that could not be read without a value.
+    KnownRegisters codecRegisters() const;
+    // Closes the link and unloads the library; nothing when none is open.
+    void close();
+
+    // Failed so far: LinkFailure once a transaction has failed, else Done.
+    SessionStatus linkStatus() const;
+
+    // Reads `count` registers from `first`; stops at the first that fails.
+    RegisterValues read(std::uint32_t first, int count);
+    // Writes `values` to consecutive registers from `first`; stops at the first that fails.
+    void write(std::uint32_t first, const std::vector<std::uint8_t>& values);
+    // The ten codec registers, read now; none when a read failed.
+    std::optional<RegisterValues> snapshot();
+    // A register script from a file, or its text as read from an input ("-"). `name` is how its
+    // lines are named in reports ("FILE:LINE: ..."). With `keepGoing` the run goes past lines
+    // whose write failed, as the window's runs do.
+    SessionStatus runScript(const std::string& file, bool keepGoing);
+    // Whether the script file is there to be read (reported when not): a run that would fail
+    // on it needs no board to say so.
+    SessionStatus checkScript(const std::string& file);
+    SessionStatus runScriptText(const std::string& name, const std::string& text, bool keepGoing);
+
+    // The catalogue's field by caption or name. Throws ArgumentError: no such field, or a caption
+    // that several fields share (with their names, the advice to use one).
+    static const BoundControl& field(const std::string& key);
+    struct FieldValue {
+        std::string text;      // as the control shows it
+        std::uint32_t address; // the register as addressed, with the device bits
+        std::uint8_t value;    // the register's value
+    };
+    // Throws ArgumentError when the field cannot be read (`set` false) or set (`set` true)
+    // here: over SPI the codec is not read back; some fields only show the mode.
+    void checkField(const BoundControl& row, bool set) const;
+    // Throws as checkField(). None on a link failure.
+    std::optional<FieldValue> getField(const BoundControl& row);
+    // Read-modify-write of the codec's register. Throws ArgumentError: a field that only shows
+    // the mode, SPI, or a value the field does not take (with the values it takes).
+    void setField(const BoundControl& row, const std::string& value);
+    // The zero-detect flags ZERO1 and ZERO2; none on a link failure.
+    std::optional<std::pair<bool, bool>> flags();
+    // "master" (MRST) or "sync" (SRST); throws ArgumentError for anything else (checkReset()).
+    void reset(const std::string& which);
+    static void checkReset(const std::string& which);
+
+    // Every port of the table (absent ones with `includeAbsent`); free ones probed through the
+    // library. NoBoard in `status` when the library could not be loaded for a probe.
+    std::vector<PortReport> ports(bool includeAbsent, SessionStatus& status);
+    // The library's version ("1.5.0.0"); none when it cannot be loaded.
+    std::optional<std::string> libraryVersion();
+
+    // The register setting history lines of the writes so far.
+    const std::vector<std::string>& writes() const { return m_writes; }
+
+private:
+    // UserDialogs: messages go to the reporter in the program's words.
+    void message(const std::string& text) override;
+    void error(const std::string& caption, const std::string& text) override;
+    void errorWithDetails(const std::string& caption, const std::string& text,
+                          const std::string& details) override;
+    bool question(const std::string& caption, const std::string& text) override;
+    std::string openFileName(const FileDialog& dialog) override;
+    std::string saveFileName(const FileDialog& dialog) override;
+
+    // The views: without a window there is no busy notice, control or map.
+    void clearHistory() override {}
+    void showBusy(const std::string&) override {}
+    void setBusyText(const std::string&) override {}
+    void setBusyProgress(int, int, int, bool) override {}
+    void repaintBusy() override {}
+    void hideBusy() override {}
+    void catchUp() override {}
+    void showStatus(const std::string&) override {}
+    void showConnection(Connection) override {}
+    int selectedInterface() const override { return m_interface; }
+    // The master/slave list shows Slave until the codec is read: what start-up sends.
+    bool codecIsSlave() const override { return true; }
+    void refreshControls() override {}
+    void clearZeroFlags() override {}
+    void runStartupScript() override {}
+    void ShowRegisterBits(int, int) override {}
+    void appendHistoryLine(const std::string& line) override { m_writes.push_back(line); }
+    void showProgress() override {}
+    void setProgress(int) override {}
+    void hideProgress() override {}
+
+    SessionStatus noBoard(int port);
+    std::uint32_t codecAddress(int reg) const;
+    // The attenuation mode the codec is in: the wide range (1 dB steps) or fine.
+    bool wideRange();
+
+    SessionWorld m_world;
+    SessionReporter& m_reporter;
+    RegisterAccess m_access;
+    DeviceConnection m_connection;
+    RegisterScript m_script;
+    RegisterDump m_dump;
+    int m_interface = kInterfaceSpi;
+    std::vector<std::string> m_writes;
+    std::string m_scriptName;
+    bool m_scriptError = false;
+    bool m_libraryLoaded = false;
+};
+
+} // namespace larkspur
