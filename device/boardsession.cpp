@@ -34,6 +34,7 @@ void BoardSession::error(const std::string& caption, const std::string& text) {
     if (caption == text::kScriptErrorCaption && !m_scriptName.empty()) {
         // Where the run stopped: "FILE:LINE: message", as compilers put it.
         m_scriptError = true;
+        m_scriptFailure = ScriptFailure{m_scriptName, m_script.badLine(), text};
         std::string where = m_scriptName;
         if (m_script.badLine() > 0) {
             where += ':' + std::to_string(m_script.badLine());
@@ -219,6 +220,7 @@ std::optional<RegisterValues> BoardSession::snapshot() {
 
 SessionStatus BoardSession::checkScript(const std::string& file) {
     if (!std::ifstream(file)) {
+        m_scriptFailure = ScriptFailure{file, 0, text::kScriptNotFound};
         m_reporter.report(file + ": " + text::kScriptNotFound);
         return SessionStatus::FileError;
     }
@@ -228,6 +230,7 @@ SessionStatus BoardSession::checkScript(const std::string& file) {
 SessionStatus BoardSession::runScript(const std::string& file, bool keepGoing) {
     m_scriptName = file;
     m_scriptError = false;
+    m_scriptFailure.reset();
     if (const SessionStatus status = checkScript(file); status != SessionStatus::Done) {
         return status;
     }
@@ -245,6 +248,7 @@ SessionStatus BoardSession::runScriptText(const std::string& name, const std::st
                                           bool keepGoing) {
     m_scriptName = name;
     m_scriptError = false;
+    m_scriptFailure.reset();
     m_script.setStopOnLinkFailure(!keepGoing);
     m_script.runScriptText(text, false);
     return m_scriptError ? SessionStatus::FileError : linkStatus();

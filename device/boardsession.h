@@ -130,6 +130,17 @@ public:
 
     // The register setting history lines of the writes so far.
     const std::vector<std::string>& writes() const { return m_writes; }
+    // The last transaction that failed: which call, the library's code, the register.
+    const std::optional<RegisterAccess::LinkFailure>& lastLinkFailure() const {
+        return m_access.lastLinkFailure();
+    }
+    // Where the last script run stopped on a line that is no script line.
+    struct ScriptFailure {
+        std::string name;
+        int line = 0; // 0: the file as a whole
+        std::string message;
+    };
+    const std::optional<ScriptFailure>& scriptFailure() const { return m_scriptFailure; }
 
 private:
     // UserDialogs: messages go to the reporter in the program's words.
@@ -178,6 +189,7 @@ private:
     std::vector<std::string> m_writes;
     std::string m_scriptName;
     bool m_scriptError = false;
+    std::optional<ScriptFailure> m_scriptFailure;
     bool m_libraryLoaded = false;
 };
 

@@ -109,6 +109,7 @@ void RegisterAccess::WriteRegister(std::uint32_t address, std::int32_t value) {
             m_link->writeData(kCodecChannel, static_cast<std::int32_t>(address), buffer, 1);
         if (result != 0) {
             ++m_linkFailures;
+            m_lastFailure = LinkFailure{LinkFailure::Step::CodecWrite, result, address};
             reportCodecError(text::kWriteError + hexText(result, 4));
         }
     }
@@ -146,6 +147,7 @@ std::optional<std::uint8_t> RegisterAccess::readCodecRegister(std::uint32_t addr
         m_link->readData(kCodecChannel, static_cast<std::int32_t>(address), buffer, 1);
     if (result != 0) {
         ++m_linkFailures;
+        m_lastFailure = LinkFailure{LinkFailure::Step::CodecRead, result, address};
         reportCodecError(text::kReadError + hexText(result, 4) + text::kReadErrorAdvice);
         return std::nullopt;
     }
@@ -162,6 +164,8 @@ void RegisterAccess::WriteBoardRegister(std::int32_t reg, std::uint8_t value) {
         const int result = m_link->writeData(kBoardChannel, reg, buffer, 1);
         if (result != 0) {
             ++m_linkFailures;
+            m_lastFailure =
+                LinkFailure{LinkFailure::Step::BoardWrite, result, static_cast<std::uint32_t>(reg)};
             // Board errors are shown every time: the latch is for the codec alone.
             m_dialogs.message(text::kBoardWriteError + hexText(result, 4));
         }

@@ -104,6 +104,14 @@ public:
 
     // Link calls that returned a nonzero result, latched or not.
     int linkFailures() const { return m_linkFailures; }
+    // The last of them: which call, and the library's result code.
+    struct LinkFailure {
+        enum class Step { CodecWrite, CodecRead, BoardWrite };
+        Step step = Step::CodecWrite;
+        int code = 0;
+        std::uint32_t address = 0; // the register as addressed
+    };
+    const std::optional<LinkFailure>& lastLinkFailure() const { return m_lastFailure; }
 
     // 0 means no link: reads and writes then do nothing.
     std::int32_t linkPort() const { return m_linkPort; }
@@ -158,6 +166,7 @@ private:
     bool m_historyEnabled = false;
     bool m_errorLatch = false;
     int m_linkFailures = 0;
+    std::optional<LinkFailure> m_lastFailure;
     std::int32_t m_deviceAddress = kFirstI2cAddress;
     std::int32_t m_deviceBits = 0;
     std::array<SundialChannel, SUNDIAL_CHANNELS> m_channels{};

@@ -1,0 +1,258 @@
+"""The Tessaly evaluation board from Python, on Larkspur's core.
+
+    import larkspur
+    with larkspur.Board(port=None, interface="iic", address=76) as evm:
+        evm.write(0x11, 0x05)
+        print(evm.read(0x10, 10))
+        evm["DAC L"] = -12.5
+
+The link library holds one port per process: one Board may be open at a time. To drive
+several boards, use one process per board (for example with multiprocessing).
+"""
+
+from __future__ import annotations
+
+import collections
+import warnings
+from typing import Dict, List, Optional, Sequence, Tuple, Union
+
+from . import _larkspur
+
+__all__ = [
+    "Board",
+    "Error",
+    "Field",
+    "LinkError",
+    "NoBoardError",
+    "Port",
+    "ScriptError",
+    "fields",
+    "ports",
+]
+
+
+class Error(Exception):
+    """Every failure of the board or its link."""
+
+
+class NoBoardError(Error):
+    """No board answered (or the link library cannot be loaded).
+
+    ``details`` holds the lines that say what stands behind each port."""
+
+    def __init__(self, message: str, details: Sequence[str] = ()):
+        super().__init__("\n".join([message, *details]) if details else message)
+        self.details = list(details)
+
+
+class LinkError(Error):
+    """A transaction failed: ``code`` is the link library's result, ``step`` the call
+    ("read", "write" or "board write") and ``register`` the register it addressed."""
+
+    def __init__(self, message: str, code: int, step: str, register: int):
+        super().__init__(message)
+        self.code = code
+        self.step = step
+        self.register = register
+
+
+class ScriptError(Error):
+    """A register script that is not there, or a line that is no script line."""
+
+    def __init__(self, path: str, line: int, message: str):
+        super().__init__(f"{path}:{line}: {message}" if line else f"{path}: {message}")
+        self.path = path
+        self.line = line
+        self.message = message
+
+
+Field = collections.namedtuple(
+    "Field", ["name", "caption", "register", "shift", "width", "choices", "settable"]
+)
+Field.__doc__ = "A bit-field of the codec, as the control panel binds it."
+
+Port = collections.namedtuple("Port", ["number", "path", "state", "detail"])
+Port.__doc__ = "A port of the link library's table and what stands behind it."
+
+_INTERFACES = {"iic": _larkspur.INTERFACE_IIC, "i2c": _larkspur.INTERFACE_IIC,
+               "spi": _larkspur.INTERFACE_SPI}
+
+
+def fields() -> List[Field]:
+    """Every field of the codec's control catalogue."""
+    return [Field(*row) for row in _larkspur.fields()]
+
+
+def ports(include_absent: bool = False) -> List[Port]:
+    """Every port of the link library's table, free ones probed for a board."""
+    session = _larkspur.Session()
+    try:
+        _, rows = session.ports(include_absent)
+    except RuntimeError as error:
+        raise Error(str(error)) from None
+    return [Port(*row) for row in rows]
+
+
+def _interface(name: str) -> int:
+    try:
+        return _INTERFACES[name.lower()]
+    except (KeyError, AttributeError):
+        raise ValueError(f"--interface is iic or spi, not '{name}'") from None
+
+
+def _byte(value: int, what: str = "value") -> int:
+    if isinstance(value, bool) or not isinstance(value, int):
+        raise TypeError(f"{what} must be an int, not {type(value).__name__}")
+    if not 0 <= value <= 255:
+        raise ValueError(f"{what} '{value}' is not 0 to 255")
+    return value
+
+
+def _register(value: int) -> int:
+    if isinstance(value, bool) or not isinstance(value, int):
+        raise TypeError(f"register must be an int, not {type(value).__name__}")
+    if not 0 <= value <= 0xFF:
+        raise ValueError(f"register '{value}' is not 0 to 0xFF")
+    return value
+
+
+class Board:
+    """A connected board. Use it in a ``with`` block, which opens the link and closes it
+    again however the block ends.
+
+    ``port``: None for the search, a port number of the library's table, a device path or a
+    URL (``tcp://HOST:PORT``, ``rfc2217://HOST:PORT``). ``interface``: "iic" or "spi";
+    ``address``: 76 to 79 over IIC, 0 to 3 over SPI. Unset ones come from Larkspur.ini."""
+
+    def __init__(self, port: Union[None, int, str] = None, interface: Optional[str] = None,
+                 address: Optional[int] = None):
+        self._session = _larkspur.Session()
+        if port is not None and not isinstance(port, (int, str)) or isinstance(port, bool):
+            raise TypeError(f"port must be None, an int or a str, not {type(port).__name__}")
+        self._port = "" if port is None else str(port)
+        self._interface = None if interface is None else _interface(interface)
+        self._address = address
+        self._closed = False
+
+    # The link -----------------------------------------------------------------------------
+
+    def open(self) -> "Board":
+        """Opens the link (the board set-up is not sent)."""
+        if self._closed:
+            raise Error("this Board was closed; make a new one")
+        if self._session.is_open():
+            return self
+        self._session.select(self._interface, self._address)
+        try:
+            status = self._session.open(self._port)
+        except RuntimeError as error:
+            raise Error(str(error)) from None
+        self._warn()
+        if status != _larkspur.DONE:
+            lines = self._session.take_lines()
+            raise NoBoardError(lines[0] if lines else "No EVM was found", lines[1:])
+        return self
+
+    def close(self) -> None:
+        """Closes the link; later calls raise."""
+        self._session.close()
+        self._closed = True
+
+    def __enter__(self) -> "Board":
+        return self.open()
+
+    def __exit__(self, *exc) -> None:
+        self.close()
+
+    def _live(self) -> "_larkspur.Session":
+        if not self._session.is_open():
+            raise Error("the Board is not open" if not self._closed else "the Board is closed")
+        return self._session
+
+    def _warn(self) -> None:
+        for line in self._session.take_warnings():
+            warnings.warn(line, RuntimeWarning, stacklevel=3)
+
+    def _check(self) -> None:
+        lines = self._session.take_lines()
+        if self._session.link_status() == _larkspur.DONE:
+            return
+        failure = self._session.last_failure()
+        step, code, register = failure if failure else ("", 0, 0)
+        raise LinkError(lines[0] if lines else f"the {step} failed with code {code}", code, step,
+                        register)
+
+    # Registers ----------------------------------------------------------------------------
+
+    def read(self, register: int, count: Optional[int] = None) -> Union[int, List[int]]:
+        """One register's value, or a list of ``count`` values from ``register`` on."""
+        first = _register(register)
+        n = 1 if count is None else count
+        if isinstance(n, bool) or not isinstance(n, int):
+            raise TypeError(f"count must be an int, not {type(n).__name__}")
+        if not 1 <= n <= 255:
+            raise ValueError("count must be 1 to 255")
+        if first + n - 1 > 0xFF:
+            raise ValueError(f"{n} registers from '0x{first:02X}' go beyond 0xFF")
+        values = [value for _, value in self._live().read(first, n)]
+        self._check()
+        return values[0] if count is None else values
+
+    def write(self, register: int, values: Union[int, Sequence[int]]) -> None:
+        """Writes one value, or a sequence of values to consecutive registers."""
+        first = _register(register)
+        data = [values] if isinstance(values, int) else list(values)
+        data = [_byte(value) for value in data]
+        if first + len(data) - 1 > 0xFF:
+            raise ValueError(f"{len(data)} registers from '0x{first:02X}' go beyond 0xFF")
+        self._live().write(first, data)
+        self._check()
+
+    def snapshot(self) -> Dict[int, int]:
+        """The codec's ten registers, read now."""
+        registers = self._live().snapshot()
+        self._check()
+        return dict(registers)
+
+    def run_script(self, path: str) -> None:
+        """Runs a register script; stops at the first line the board did not take."""
+        status = self._live().run_script(str(path), False)
+        if status == _larkspur.FILE_ERROR:
+            self._session.take_lines()
+            raise ScriptError(*self._session.script_failure())
+        self._check()
+
+    # Fields -------------------------------------------------------------------------------
+
+    @property
+    def fields(self) -> List[Field]:
+        """Every field of the codec's control catalogue."""
+        return fields()
+
+    def __getitem__(self, key: str) -> str:
+        """A field's value as the control shows it, by caption or name."""
+        value = self._live().get_field(key)
+        self._check()
+        return value[0]
+
+    def __setitem__(self, key: str, value: Union[str, int, float, bool]) -> None:
+        """Sets a field: a list item's text or number, on/off (or a bool), dB for attenuation."""
+        if isinstance(value, bool):
+            text = "on" if value else "off"
+        elif isinstance(value, (int, float, str)):
+            text = str(value)
+        else:
+            raise TypeError(f"a field takes a str, int, float or bool, not {type(value).__name__}")
+        self._live().set_field(key, text)
+        self._check()
+
+    def flags(self) -> Tuple[bool, bool]:
+        """The zero-detect flags ZERO1 and ZERO2."""
+        zero = self._live().flags()
+        self._check()
+        return tuple(zero)
+
+    def reset(self, which: str) -> None:
+        """The codec's resets: "master" (MRST) or "sync" (SRST)."""
+        self._live().reset(which)
+        self._check()
