@@ -5,10 +5,10 @@ import pytest
 import larkspur
 
 
-def test_registers_fields_flags_and_resets(board):
+def test_registers_fields_flags_and_resets(virtual_evm):
     with larkspur.Board(interface="iic", address=76) as evm:
         evm.write(0x11, 0x05)
-        assert board.control("get 0x11") == "ok 0x05"
+        assert virtual_evm.control("get 0x11") == "ok 0x05"
         assert evm.read(0x11) == 0x05
         evm.write(0x12, [0x21, 0x22])
         assert evm.read(0x12, 2) == [0x21, 0x22]
@@ -19,21 +19,21 @@ def test_registers_fields_flags_and_resets(board):
         evm["DAC Serial Data Format"] = "24bit IIS DSP"
         assert evm["cbDACFMT"] == "24bit IIS DSP"  # by name as well as by caption
         assert evm.flags() == (False, False)
-        board.control("zero 2")
+        virtual_evm.control("zero 2")
         assert evm.flags() == (False, True)
         evm.reset("sync")
         names = {field.name for field in evm.fields}
         assert "cbDACFMT" in names and all(field.width > 0 for field in evm.fields)
 
 
-def test_scripts_run_and_their_errors_name_the_line(board, tmp_path):
+def test_scripts_run_and_their_errors_name_the_line(virtual_evm, tmp_path):
     script = tmp_path / "setup.csv"
     script.write_bytes(b"0x13, 0x44\r\n0x14, 0x300\r\n")
     with larkspur.Board(interface="iic") as evm:
         with pytest.raises(larkspur.ScriptError) as error:
             evm.run_script(script)
         assert (error.value.path, error.value.line) == (str(script), 2)
-        assert board.control("get 0x13") == "ok 0x44"
+        assert virtual_evm.control("get 0x13") == "ok 0x44"
         with pytest.raises(larkspur.ScriptError) as missing:
             evm.run_script(tmp_path / "none.csv")
         assert missing.value.message == "File not exist."
@@ -49,29 +49,29 @@ def test_scripts_run_and_their_errors_name_the_line(board, tmp_path):
     (lambda evm: evm.__setitem__("DAC L", "loud"), ValueError, "'loud' is not a value of DAC L"),
     (lambda evm: evm.reset("cold"), ValueError, "reset takes master or sync, not 'cold'"),
 ])
-def test_bad_arguments_in_the_command_lines_words(board, call, error, words):
+def test_bad_arguments_in_the_command_lines_words(virtual_evm, call, error, words):
     with larkspur.Board(interface="iic") as evm:
         with pytest.raises(error, match="^" + words.replace("(", r"\(")):
             call(evm)
 
 
-def test_a_board_that_stops_answering_gives_the_code(board):
+def test_a_board_that_stops_answering_gives_the_code(virtual_evm):
     with larkspur.Board(interface="iic") as evm:
-        board.control("fault no-ack write always")
+        virtual_evm.control("fault no-ack write always")
         with pytest.raises(larkspur.LinkError) as error:
             evm.write(0x11, 1)
         assert (error.value.code, error.value.step, error.value.register) == (2, "write", 0x11)
         assert isinstance(error.value, larkspur.Error)
 
 
-def test_no_board_says_what_stands_behind_the_ports(board, monkeypatch, tmp_path):
+def test_no_board_says_what_stands_behind_the_ports(virtual_evm, monkeypatch, tmp_path):
     monkeypatch.setenv("SUNDIAL_PORTS", str(tmp_path / "no-tty"))
     with pytest.raises(larkspur.NoBoardError) as error:
         larkspur.Board().open()
     assert str(error.value).startswith("No EVM was found")
 
 
-def test_the_with_block_closes_the_port_even_on_an_exception(board):
+def test_the_with_block_closes_the_port_even_on_an_exception(virtual_evm):
     with pytest.raises(RuntimeError):
         with larkspur.Board(interface="iic") as evm:
             raise RuntimeError("the analyzer failed")
@@ -81,7 +81,7 @@ def test_the_with_block_closes_the_port_even_on_an_exception(board):
         assert again.read(0x10) == 0xC0
 
 
-def test_one_board_per_process(board):
+def test_one_board_per_process(virtual_evm):
     with larkspur.Board(interface="iic") as evm:
         with pytest.raises(larkspur.Error, match="one port per process"):
             larkspur.Board(interface="iic").open()
@@ -90,5 +90,5 @@ def test_one_board_per_process(board):
         assert evm.read(0x10) == 0xC0  # still connected
 
 
-def test_ports_lists_the_board(board):
+def test_ports_lists_the_board(virtual_evm):
     assert [(port.number, port.state) for port in larkspur.ports()] == [(1, "evm")]
