@@ -98,20 +98,10 @@ NetworkCheck checkNetworkPort(std::string_view name, int timeoutMs, int settleMs
     if (check.reach == NetworkReach::Connected) {
         // Leave as the link does: the server lets go of its port before the caller's next
         // connection (a probe right after the check) can find it still in use.
-        net::shutdownSending(connection.socket);
-        const auto lingerEnd = Clock::now() + std::chrono::milliseconds(kLingerMs);
-        std::array<std::uint8_t, 256> scratch{};
-        const net::Socket sockets[] = {connection.socket};
-        for (;;) {
-            const auto left =
-                std::chrono::ceil<std::chrono::milliseconds>(lingerEnd - Clock::now()).count();
-            if (left <= 0 || !net::waitReadable(sockets, static_cast<int>(left)) ||
-                net::receive(connection.socket, scratch) < 0) {
-                break;
-            }
-        }
+        net::closeGracefully(connection.socket, kLingerMs);
+    } else {
+        net::closeSocket(connection.socket);
     }
-    net::closeSocket(connection.socket);
     if (check.reach == NetworkReach::Closed) {
         check.message = seen.substr(0, seen.find('\n'));
         if (check.message.find("in use") != std::string::npos) {

@@ -37,7 +37,11 @@ bool waitReadable(std::span<const Socket> sockets, int waitMs);
 // Waits until `socket` takes more bytes; false after `waitMs` or when the connection is gone.
 bool waitWritable(Socket socket, int waitMs);
 
-// Tells the server that nothing more will come (a TCP FIN), so that it can close its side.
+// Leaves a connection the way a server that serves one client per port (ser2net) needs, to
+// take the next client at once: tells it nothing more will come (a TCP FIN), reads and drops
+// what it still sends until it closes its side (at most `lingerMs`), then closes.
+void closeGracefully(Socket socket, int lingerMs);
+// The FIN alone (the backends' half of closeGracefully).
 void shutdownSending(Socket socket);
 
 void closeSocket(Socket socket);

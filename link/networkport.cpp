@@ -266,16 +266,11 @@ int NetworkPort::close() {
     // A server that serves one client per port (ser2net) takes the next one only once it has
     // let go of this one: wait for it to close its side, so that a _close and _init right after
     // (a Reconnect) do not find the port still in use.
-    if (!m_broken) {
-        net::shutdownSending(m_socket);
-        const long long deadline = nowMs() + kCloseLingerMs;
-        std::array<std::uint8_t, 256> scratch{};
-        const net::Socket sockets[] = {m_socket};
-        while (msLeft(deadline) > 0 && net::waitReadable(sockets, msLeft(deadline)) &&
-               net::receive(m_socket, scratch) >= 0) {
-        }
+    if (m_broken) {
+        net::closeSocket(m_socket);
+    } else {
+        net::closeGracefully(m_socket, kCloseLingerMs);
     }
-    net::closeSocket(m_socket);
     m_socket = net::kNoSocket;
     return 1;
 }

@@ -3,6 +3,7 @@
 #include "evmprocess.h"
 #include "linkcases.h"
 #include "linktesthex.h"
+#include "linuxbench.h"
 #include "sundiallibrary.h"
 
 #include <gtest/gtest.h>
@@ -23,6 +24,7 @@ void PrintTo(const Case& test, std::ostream* os) {
 } // namespace linkcases
 
 using testsupport::EvmProcess;
+using testsupport::LinuxBench;
 using testsupport::SundialLibrary;
 
 namespace {
@@ -286,29 +288,7 @@ TEST_F(SundialEndToEnd, PortIsExclusiveRawAndAt115200) {
     ::close(after);
 }
 
-// The shared table, also run against the Windows build under Wine: the silent port is 1, the
-// board 2.
-class LinuxBench final : public linkcases::Bench {
-public:
-    LinuxBench() { usePorts({m_silent.linkPath(), m_board.linkPath()}); }
-    ~LinuxBench() override { ::unsetenv("SUNDIAL_LENIENT_REPLIES"); }
-
-    std::string control(const std::string& command) override { return m_board.control(command); }
-    void setEnvironment(const char* name, const char* value) override {
-        if (value != nullptr) {
-            ::setenv(name, value, 1);
-        } else {
-            ::unsetenv(name);
-        }
-    }
-    int boardPort() const override { return 2; }
-    int silentPort() const override { return 1; }
-
-private:
-    EvmProcess m_silent{{"--fault", "silent always"}};
-    EvmProcess m_board;
-};
-
+// The shared table, also run against the Windows build under Wine.
 class LinkTable : public ::testing::TestWithParam<linkcases::Case> {};
 
 TEST_P(LinkTable, OnLinux) {

@@ -3,6 +3,7 @@
 // meets: a server that goes away, one that stalls, ports that refuse or are no URL at all.
 #include "evmprocess.h"
 #include "linkcases.h"
+#include "linuxbench.h"
 #include "ser2netprocess.h"
 #include "sundiallibrary.h"
 #include "sundialports.h"
@@ -55,36 +56,6 @@ private:
     int m_port = 0;
 };
 
-// The shared table with the silent board as port 1 and the board as port 2, both behind one
-// server.
-class NetBench final : public linkcases::Bench {
-public:
-    explicit NetBench(Kind kind)
-        : m_kind(kind), m_server({{m_silent.linkPath(), kind}, {m_board.linkPath(), kind}}) {
-        const std::string list = m_server.url(0) + ":" + m_server.url(1);
-        ::setenv("SUNDIAL_PORTS", list.c_str(), 1);
-    }
-    ~NetBench() override { ::unsetenv("SUNDIAL_LENIENT_REPLIES"); }
-
-    std::string control(const std::string& command) override { return m_board.control(command); }
-    void setEnvironment(const char* name, const char* value) override {
-        if (value != nullptr) {
-            ::setenv(name, value, 1);
-        } else {
-            ::unsetenv(name);
-        }
-    }
-    int boardPort() const override { return 2; }
-    int silentPort() const override { return 1; }
-    bool purgeReachesInFlightBytes() const override { return m_kind == Kind::Rfc2217; }
-
-private:
-    Kind m_kind;
-    EvmProcess m_silent{{"--fault", "silent always"}};
-    EvmProcess m_board;
-    Ser2netProcess m_server;
-};
-
 struct NetCase {
     Kind kind;
     linkcases::Case test;
@@ -106,7 +77,7 @@ TEST_P(NetLinkTable, ThroughSer2net) {
     SundialLibrary library;
     const linkcases::Entries entries{library.init, library.close, library.readData,
                                      library.writeData, library.getVer};
-    NetBench bench(GetParam().kind);
+    testsupport::LinuxBench bench(GetParam().kind);
     for (const std::string& failure : linkcases::run(GetParam().test, entries, bench)) {
         ADD_FAILURE() << failure;
     }

@@ -1,6 +1,6 @@
 // The ser2net fixture itself, with the virtual board behind it and plain sockets in front: the
-// board's bytes through a raw port, one client at a time, the telnet port's serial option, and
-// the server stopped, paused and started again.
+// board's bytes through a raw port, one client at a time. Stopping, pausing and restarting the
+// server are exercised by the link's own tests through it.
 #include "evmprocess.h"
 #include "ser2netprocess.h"
 
@@ -97,58 +97,6 @@ TEST(Ser2netProcessTest, RawPortCarriesTheBoardsBytesToOneClientAtATime) {
     Connection second(server.port(0));
     ASSERT_GE(second.fd(), 0);
     EXPECT_EQ(text(second.receive()), "Port already in use\r\n"); // then the end
-}
-
-TEST(Ser2netProcessTest, Rfc2217PortAsksForTheSerialPortOption) {
-    EvmProcess board;
-    Ser2netProcess server({{board.linkPath(), Ser2netProcess::Kind::Rfc2217}});
-    EXPECT_EQ(server.url(0), "rfc2217://127.0.0.1:" + std::to_string(server.port(0)));
-
-    Connection client(server.port(0));
-    ASSERT_GE(client.fd(), 0) << server.output();
-    std::string negotiation;
-    // IAC DO COM-PORT-OPTION among ser2net's opening offers.
-    const std::string comPortOption = "\xFF\xFD\x2C";
-    while (negotiation.find(comPortOption) == std::string::npos) {
-        const std::vector<uint8_t> more = client.receive(1);
-        ASSERT_FALSE(more.empty())
-            << "offers so far: "
-            << hex(std::vector<uint8_t>(negotiation.begin(), negotiation.end()));
-        negotiation += text(more);
-    }
-}
-
-TEST(Ser2netProcessTest, StoppedServerRefusesAndRestartedOneServesOnTheSamePort) {
-    EvmProcess board;
-    Ser2netProcess server({{board.linkPath(), Ser2netProcess::Kind::Raw}});
-    const int port = server.port(0);
-
-    server.stop();
-    Connection refused(port);
-    EXPECT_EQ(refused.fd(), -1);
-    EXPECT_EQ(refused.error(), ECONNREFUSED);
-
-    server.restart();
-    EXPECT_EQ(server.port(0), port);
-    Connection client(port);
-    ASSERT_GE(client.fd(), 0) << server.output();
-    ASSERT_TRUE(client.send(kProbe));
-    EXPECT_EQ(hex(client.receive(9)), kProbeAnswer);
-}
-
-TEST(Ser2netProcessTest, PausedServerHoldsARequestUntilResumed) {
-    EvmProcess board;
-    Ser2netProcess server({{board.linkPath(), Ser2netProcess::Kind::Raw}});
-    board.mark();
-
-    server.pause();
-    Connection client(server.port(0)); // the kernel completes it for the stopped server
-    ASSERT_GE(client.fd(), 0);
-    ASSERT_TRUE(client.send(kProbe));
-    EXPECT_TRUE(board.transcript().empty());
-
-    server.resume();
-    EXPECT_EQ(hex(client.receive(9)), kProbeAnswer);
 }
 
 } // namespace

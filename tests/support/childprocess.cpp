@@ -6,6 +6,7 @@
 #include <poll.h>
 #include <spawn.h>
 #include <stdexcept>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -135,6 +136,41 @@ ChildProcess::Outcome runToEnd(const std::vector<std::string>& command, const st
         child.write(input);
     }
     return child.finish();
+}
+
+pid_t spawnTiedChild(const std::vector<std::string>& command, int out, int err, int deathSignal) {
+    std::vector<std::string> args = command;
+    std::vector<char*> argv;
+    for (std::string& arg : args) {
+        argv.push_back(arg.data());
+    }
+    argv.push_back(nullptr);
+    const pid_t parent = ::getpid();
+    const pid_t pid = ::fork();
+    if (pid != 0) {
+        return pid;
+    }
+    // Only async-signal-safe calls from here to exec.
+    ::prctl(PR_SET_PDEATHSIG, deathSignal);
+    if (::getppid() != parent) {
+        ::_exit(127);
+    }
+    sigset_t none;
+    sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    ::signal(SIGPIPE, SIG_DFL);
+    ::signal(SIGINT, SIG_DFL);
+    ::signal(SIGTERM, SIG_DFL);
+    const int devNull = ::open("/dev/null", O_RDONLY);
+    if (devNull < 0 || ::dup2(devNull, 0) < 0 || ::dup2(out, 1) < 0 ||
+        (err >= 0 && ::dup2(err, 2) < 0)) {
+        ::_exit(127);
+    }
+    ::close_range(3, ~0u, 0);
+    ::execv(argv[0], argv.data());
+    static constexpr char kNoProgram[] = "cannot run the program\n";
+    [[maybe_unused]] const ssize_t ignored = ::write(2, kNoProgram, sizeof kNoProgram - 1);
+    ::_exit(127);
 }
 
 } // namespace testsupport

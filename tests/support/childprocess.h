@@ -46,6 +46,12 @@ private:
     Outcome m_outcome;
 };
 
+// Starts the program `command[0]` (a path) with its arguments as a child tied to this process:
+// it gets `deathSignal` when this process dies (destructors or not), its standard input is
+// /dev/null, its output goes to `out` and its errors to `err` (-1: this process's), and it holds
+// no other descriptor of ours (a test's port or pipe). The child's pid; -1 when fork failed.
+pid_t spawnTiedChild(const std::vector<std::string>& command, int out, int err, int deathSignal);
+
 // Runs `command` to its end with `input` on its standard input.
 ChildProcess::Outcome runToEnd(const std::vector<std::string>& command,
                                const std::string& input = {});

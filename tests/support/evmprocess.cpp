@@ -1,5 +1,7 @@
 #include "evmprocess.h"
 
+#include "childprocess.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -162,39 +164,12 @@ EvmProcess::EvmProcess(std::vector<std::string> extraArgs) {
         std::vector<std::string> args = {VIRTUAL_EVM_PATH, "--link", m_linkPath, "--control",
                                          m_controlPath,    "--log",  m_logPath};
         args.insert(args.end(), extraArgs.begin(), extraArgs.end());
-        std::vector<char*> argv;
-        for (std::string& arg : args) {
-            argv.push_back(arg.data());
-        }
-        argv.push_back(nullptr);
-        const pid_t parent = ::getpid();
-
-        m_pid = ::fork();
+        // The board goes when the test process goes, even when it is killed without running
+        // destructors.
+        m_pid = spawnTiedChild(args, pipeFds[1], -1, SIGTERM);
         if (m_pid < 0) {
             ::close(pipeFds[1]);
             fail("fork");
-        }
-        if (m_pid == 0) {
-            // Only async-signal-safe calls from here to exec. The board goes when the test
-            // process goes, even when it is killed without running destructors.
-            ::prctl(PR_SET_PDEATHSIG, SIGTERM);
-            if (::getppid() != parent) {
-                ::_exit(127);
-            }
-            sigset_t none;
-            sigemptyset(&none);
-            ::sigprocmask(SIG_SETMASK, &none, nullptr);
-            ::signal(SIGPIPE, SIG_DFL);
-            ::signal(SIGINT, SIG_DFL);
-            ::signal(SIGTERM, SIG_DFL);
-            const int devNull = ::open("/dev/null", O_RDONLY);
-            if (devNull < 0 || ::dup2(devNull, 0) < 0 || ::dup2(pipeFds[1], 1) < 0) {
-                ::_exit(127);
-            }
-            // The board must not hold a test's port or pipe open by accident.
-            ::close_range(3, ~0u, 0);
-            ::execv(argv[0], argv.data());
-            ::_exit(127);
         }
         ::close(pipeFds[1]);
 

@@ -1,5 +1,7 @@
 #include "ser2netprocess.h"
 
+#include "childprocess.h"
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
@@ -240,41 +242,11 @@ bool Ser2netProcess::start() {
     const std::size_t outputStart = readFile(m_outputPath).size();
     // -u: the devices are the tests' own; no lock files in the system's lock folder.
     std::vector<std::string> args = {SER2NET_PATH, "-n", "-d", "-u", "-c", m_configPath};
-    std::vector<char*> argv;
-    for (std::string& arg : args) {
-        argv.push_back(arg.data());
-    }
-    argv.push_back(nullptr);
-    const pid_t parent = ::getpid();
-
-    m_pid = ::fork();
+    // SIGKILL: the server must go with the test process even while it is stopped by pause().
+    m_pid = spawnTiedChild(args, output, output, SIGKILL);
     if (m_pid < 0) {
         ::close(output);
         fail("fork");
-    }
-    if (m_pid == 0) {
-        // Only async-signal-safe calls from here to exec. SIGKILL: the server must go with the
-        // test process even while it is stopped by pause().
-        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-        if (::getppid() != parent) {
-            ::_exit(127);
-        }
-        sigset_t none;
-        sigemptyset(&none);
-        ::sigprocmask(SIG_SETMASK, &none, nullptr);
-        ::signal(SIGPIPE, SIG_DFL);
-        ::signal(SIGINT, SIG_DFL);
-        ::signal(SIGTERM, SIG_DFL);
-        const int devNull = ::open("/dev/null", O_RDONLY);
-        if (devNull < 0 || ::dup2(devNull, 0) < 0 || ::dup2(output, 1) < 0 ||
-            ::dup2(output, 2) < 0) {
-            ::_exit(127);
-        }
-        ::close_range(3, ~0u, 0);
-        ::execv(argv[0], argv.data());
-        static constexpr char kNoProgram[] = "cannot run " SER2NET_PATH "\n";
-        [[maybe_unused]] const ssize_t ignored = ::write(2, kNoProgram, sizeof kNoProgram - 1);
-        ::_exit(127);
     }
     ::close(output);
 
