@@ -3,6 +3,7 @@
 #                    AppStream data, man pages (component "program")
 #   libsundial1      the link library (component "library")
 #   libsundial-dev   its header, development link, pkg-config file, CMake package ("sdk")
+#   python3-larkspur the Python package, where it is built ("python")
 # The library's install rules are in link/CMakeLists.txt.
 
 set(LARKSPUR_APP_ID org.larkspur.Larkspur)
@@ -48,9 +49,18 @@ endforeach()
 add_custom_target(manpages ALL DEPENDS ${manPages})
 install(FILES ${manPages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT program)
 
+# component:package:version
+set(packages program:larkspur:${PROJECT_VERSION} library:libsundial1:${Sundial_VERSION}
+    sdk:libsundial-dev:${Sundial_VERSION})
+set(CPACK_COMPONENTS_ALL program library sdk)
+if(TARGET _larkspur)
+    list(APPEND packages python:python3-larkspur:${PROJECT_VERSION})
+    list(APPEND CPACK_COMPONENTS_ALL python)
+endif()
+
 # Each package's copyright and changelog, where Debian looks for them.
-foreach(entry "program;larkspur;${PROJECT_VERSION}" "library;libsundial1;${Sundial_VERSION}"
-        "sdk;libsundial-dev;${Sundial_VERSION}")
+foreach(entry IN LISTS packages)
+    string(REPLACE ":" ";" entry ${entry})
     list(GET entry 0 component)
     list(GET entry 1 PACKAGE)
     list(GET entry 2 VERSION)
@@ -71,7 +81,6 @@ set(CPACK_PACKAGE_CONTACT "The Larkspur developers <dev@larkspur.invalid>")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
-set(CPACK_COMPONENTS_ALL program library sdk)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
@@ -109,6 +118,30 @@ set(CPACK_DEBIAN_SDK_PACKAGE_DEPENDS "libsundial1 (= ${SUNDIAL_PACKAGE_VERSION})
 set(CPACK_COMPONENT_SDK_DESCRIPTION "serial link to the Tessaly evaluation board - development files
 The header, the development link, a pkg-config file and a CMake package
 (find_package(Sundial)) for programs that use the Sundial library.")
+
+if(TARGET _larkspur)
+    set(CPACK_DEBIAN_PYTHON_PACKAGE_NAME python3-larkspur)
+    set(CPACK_DEBIAN_PYTHON_PACKAGE_SECTION python)
+    # The compiled module is built for one Python version, which Debian states as a range; it loads
+    # the link library at run time, as the program does.
+    math(EXPR nextPythonMinor "${Python3_VERSION_MINOR} + 1")
+    set(CPACK_DEBIAN_PYTHON_PACKAGE_DEPENDS "python3 (<< ${Python3_VERSION_MAJOR}.${nextPythonMinor}), \
+python3 (>= ${Python3_VERSION_MAJOR}.${Python3_VERSION_MINOR}~), ${CPACK_DEBIAN_PROGRAM_PACKAGE_DEPENDS}")
+    # The pytest fixtures start the virtual board from the program's package.
+    set(CPACK_DEBIAN_PYTHON_PACKAGE_SUGGESTS "larkspur, python3-pytest")
+    # Byte-compiled on installation and cleaned on removal, as Debian's Python packages are.
+    set(CPACK_DEBIAN_PYTHON_PACKAGE_CONTROL_EXTRA
+        ${CMAKE_SOURCE_DIR}/packaging/python3-larkspur/postinst
+        ${CMAKE_SOURCE_DIR}/packaging/python3-larkspur/prerm)
+    set(CPACK_DEBIAN_PYTHON_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+    set(CPACK_COMPONENT_PYTHON_DESCRIPTION "Tessaly evaluation board from Python
+The larkspur module drives the Tessaly evaluation board from Python on the
+same core as the Larkspur program: register reads and writes, the codec's
+fields by name, snapshots, register scripts and resets, with exceptions that
+carry the link's codes.
+.
+It also holds a pytest plugin with fixtures for the virtual board.")
+endif()
 
 # The library's packages carry the library's version, the program's its own: cpack runs once for
 # each set of components (scripts/package), and this file picks the version for the set.

@@ -27,7 +27,9 @@ template <typename Fn> Fn lookUp(void* handle, const char* name) {
 
 } // namespace
 
-LinkLibrary::LinkLibrary(std::string programFolder) : m_programFolder(std::move(programFolder)) {}
+LinkLibrary::LinkLibrary(std::string programFolder, std::string prefixLibraryFolder)
+    : m_programFolder(std::move(programFolder)),
+      m_prefixLibraryFolder(std::move(prefixLibraryFolder)) {}
 
 LinkLibrary::~LinkLibrary() {
     unload();
@@ -61,7 +63,7 @@ LinkLoader::Status LinkLibrary::load() {
     // the program's.
     if (!folder.empty()) {
         candidates.push_back(
-            (std::filesystem::path(folder) / kLibraryFolderFromProgram / versionedFileName())
+            (std::filesystem::path(folder) / m_prefixLibraryFolder / versionedFileName())
                 .lexically_normal()
                 .string());
     }

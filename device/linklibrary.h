@@ -11,7 +11,10 @@ namespace larkspur {
 class LinkLibrary final : public LinkLoader {
 public:
     // `programFolder` is where the program lies; empty means the running executable's folder.
-    explicit LinkLibrary(std::string programFolder = {});
+    // `prefixLibraryFolder` leads from there to the installation's library folder: a module
+    // installed elsewhere in the prefix than bin/ (the Python package) names its own way.
+    explicit LinkLibrary(std::string programFolder = {},
+                         std::string prefixLibraryFolder = installedLibraryFolder());
     ~LinkLibrary() override; // unloads; the caller closes the link first
     LinkLibrary(const LinkLibrary&) = delete;
     LinkLibrary& operator=(const LinkLibrary&) = delete;
@@ -37,6 +40,7 @@ public:
 
 private:
     std::string m_programFolder;
+    std::string m_prefixLibraryFolder;
     void* m_handle = nullptr;
     std::string m_loadedFrom;
     LinkEntries m_entries;

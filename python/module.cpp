@@ -70,7 +70,7 @@ const char* stepName(RegisterAccess::LinkFailure::Step step) {
 class Session {
 public:
     Session()
-        : m_library(moduleFolder()),
+        : m_library(moduleFolder(), LARKSPUR_LIBRARY_FOLDER_FROM_MODULE),
           m_session({m_library, m_sleeper, PortSystem::real(), SettingsFile::defaultPath()},
                     m_lines) {}
     ~Session() { close(); }

@@ -2,7 +2,8 @@
 
 ``virtual_evm`` starts the virtual board (``larkspur-virtual-evm`` from PATH, or the program
 named by LARKSPUR_VIRTUAL_EVM) on its own pseudo-terminal and makes it the link library's only
-port; ``evm`` is a :class:`larkspur.Board` connected to it over IIC. Load it with
+port; ``evm`` is a :class:`larkspur.Board` connected to it over IIC. The installed package
+registers it with pytest; from a build folder, load it with
 ``pytest_plugins = ["larkspur.pytest_plugin"]`` or ``pytest -p larkspur.pytest_plugin``.
 """
 

@@ -45,26 +45,38 @@ TEST(LinkLibraryTest, ALibraryWithoutAllEntriesIsRefusedAndUnloaded) {
     EXPECT_EQ(library.entries(), nullptr);
 }
 
-TEST(LinkLibraryTest, AnInstalledProgramFindsTheSharedObjectInItsPrefix) {
-    // prefix/bin/<program> and prefix/<library folder>/libSundial.so.1, as an installation
-    // under a prefix the loader does not search (~/.local) leaves them.
+TEST(LinkLibraryTest, AnInstallationFindsTheSharedObjectInItsPrefix) {
+    // An installation under a prefix the loader does not search (~/.local): the program in
+    // prefix/bin, the Python module in prefix/lib/python3/dist-packages/larkspur, and the
+    // library in the prefix's library folder, reached from each by its own relative path.
     namespace fs = std::filesystem;
-    const fs::path prefix =
-        fs::path(::testing::TempDir()) / ("prefix-" + std::to_string(::getpid()));
-    const fs::path bin = prefix / "bin";
-    const fs::path libraries = (bin / LinkLibrary::installedLibraryFolder()).lexically_normal();
-    fs::create_directories(bin);
-    fs::create_directories(libraries);
-    fs::copy_file(fs::path(SUNDIAL_LIBRARY_PATH).parent_path() / "libSundial.so.1",
-                  libraries / "libSundial.so.1", fs::copy_options::overwrite_existing);
+    struct Case {
+        const char* loaderFolder; // relative to the prefix
+        std::string toLibraries;  // from there to the library folder
+    };
+    const Case cases[] = {
+        {"bin", LinkLibrary::installedLibraryFolder()},
+        {"lib/python3/dist-packages/larkspur", "../../../x86_64-linux-gnu"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.loaderFolder);
+        const fs::path prefix =
+            fs::path(::testing::TempDir()) / ("prefix-" + std::to_string(::getpid()));
+        const fs::path loaderFolder = prefix / c.loaderFolder;
+        const fs::path libraries = (loaderFolder / c.toLibraries).lexically_normal();
+        fs::create_directories(loaderFolder);
+        fs::create_directories(libraries);
+        fs::copy_file(fs::path(SUNDIAL_LIBRARY_PATH).parent_path() / "libSundial.so.1",
+                      libraries / "libSundial.so.1", fs::copy_options::overwrite_existing);
 
-    LinkLibrary library(bin.string());
-    ASSERT_EQ(library.load(), LinkLoader::Status::Loaded);
-    EXPECT_EQ(fs::path(library.loadedFrom()), libraries / "libSundial.so.1");
-    EXPECT_EQ(library.entries()->getVer(), 0x1500);
-    library.unload();
-    EXPECT_TRUE(library.loadedFrom().empty());
-    fs::remove_all(prefix);
+        LinkLibrary library(loaderFolder.string(), c.toLibraries);
+        ASSERT_EQ(library.load(), LinkLoader::Status::Loaded);
+        EXPECT_EQ(fs::path(library.loadedFrom()), libraries / "libSundial.so.1");
+        EXPECT_EQ(library.entries()->getVer(), 0x1500);
+        library.unload();
+        EXPECT_TRUE(library.loadedFrom().empty());
+        fs::remove_all(prefix);
+    }
 }
 
 using RegisterAccessOnBoard = OnBoardTest;

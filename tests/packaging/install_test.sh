@@ -10,6 +10,7 @@ build=$1
 source=$2
 cc=$3
 generator=$4
+python=${5:-}
 work=$(mktemp -d)
 evm_pid=
 cleanup() {
@@ -83,4 +84,39 @@ cmake -S "$example" -B "$work/example" -G "$generator" -DCMAKE_C_COMPILER="$cc" 
     cmake --build "$work/example" >/dev/null || fail "the example does not build with find_package"
 answer=$(SUNDIAL_PORTS="$work/evm" "$work/example/readregister" | head -1)
 [ "$answer" = "Sundial 1.5.0.0" ] || fail "the example built with find_package said '$answer'"
+
+# The Python package from the prefix, with nothing but PYTHONPATH pointing there: the module
+# finds the prefix's library by itself, and a user's pytest run gets the fixtures from the
+# distribution's entry point alone, also beside a conftest that names the plugin, with the
+# installed virtual board found on PATH.
+if [ -n "$python" ]; then
+    site=$prefix/lib/python3/dist-packages
+    for file in larkspur/__init__.py larkspur/pytest_plugin.py larkspur/_larkspur.pyi \
+        larkspur/py.typed larkspur-*.dist-info/METADATA share/doc/python3-larkspur/copyright; do
+        case $file in
+        share/*) path=$prefix/$file ;;
+        *) path=$site/$file ;;
+        esac
+        # shellcheck disable=SC2086
+        ls $path >/dev/null 2>&1 || fail "missing $file"
+    done
+    ls "$site"/larkspur/_larkspur.*.so >/dev/null 2>&1 || fail "missing the compiled module"
+    in_prefix() {
+        env -i HOME="$work" XDG_CONFIG_HOME="$work/config" PATH="$prefix/bin:/usr/bin:/bin" \
+            PYTHONPATH="$site" PYTHONDONTWRITEBYTECODE=1 "$@"
+    }
+    answer=$(in_prefix "$python" -c '
+import sys, larkspur
+with larkspur.Board(port=sys.argv[1], interface="iic") as evm:
+    print(hex(evm.read(0x10)))' "$work/evm" 2>&1)
+    [ "$answer" = "0xc0" ] || fail "the installed larkspur read: '$answer'"
+    mkdir -p "$work/user/plain" "$work/user/named"
+    printf 'def test_fixtures(evm, virtual_evm):\n    evm.write(0x11, 7)\n    assert virtual_evm.control("get 0x11") == "ok 0x07"\n' |
+        tee "$work/user/plain/test_user.py" >"$work/user/named/test_user.py"
+    echo 'pytest_plugins = ["larkspur.pytest_plugin"]' >"$work/user/named/conftest.py"
+    for user in plain named; do
+        in_prefix "$python" -m pytest -q -p no:cacheprovider "$work/user/$user" >"$work/pytest.txt" 2>&1 ||
+            { cat "$work/pytest.txt"; fail "a user's pytest run ($user) with the installed plugin"; }
+    done
+fi
 exit $status
