@@ -1,7 +1,7 @@
 #include "aboutdialog.h"
 
-#include "fonts.h"
-#include "widgethelpers.h"
+#include "widgets/fonts.h"
+#include "widgets/widgethelpers.h"
 #include "windowtexts.h"
 
 #include <QFrame>

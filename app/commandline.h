@@ -2,7 +2,7 @@
 // so that it is read, and refused, before a window opens.
 #pragma once
 
-#include "portchoice.h"
+#include "device/portchoice.h"
 
 #include <iosfwd>
 #include <optional>

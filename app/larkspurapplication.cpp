@@ -1,7 +1,7 @@
 #include "larkspurapplication.h"
-#include "coretexts.h"
+#include "device/coretexts.h"
 
-#include "errortext.h"
+#include "device/errortext.h"
 #include "qtdialogs.h"
 
 namespace larkspur {

@@ -1,7 +1,7 @@
 // Larkspur: the control panel of the Tessaly evaluation board.
 #include "commandline.h"
+#include "device/portrelease.h"
 #include "larkspurapplication.h"
-#include "portrelease.h"
 #include "shell.h"
 
 #include <iostream>

@@ -4,13 +4,13 @@
 #pragma once
 
 #include "aboutdialog.h"
-#include "deviceconnection.h"
-#include "registeraccess.h"
-#include "registerdump.h"
-#include "registermapwindow.h"
-#include "registerscript.h"
+#include "device/deviceconnection.h"
+#include "device/registeraccess.h"
+#include "device/settingsfile.h"
+#include "files/registerdump.h"
+#include "files/registerscript.h"
+#include "regview/registermapwindow.h"
 #include "scriptprogresswindow.h"
-#include "settingsfile.h"
 #include "splashwindow.h"
 
 #include <QMainWindow>

@@ -1,5 +1,5 @@
 #include "qtdialogs.h"
-#include "coretexts.h"
+#include "device/coretexts.h"
 
 #include <QApplication>
 #include <QFileDialog>

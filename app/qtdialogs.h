@@ -1,7 +1,7 @@
 // The user dialogs as Qt message boxes.
 #pragma once
 
-#include "userdialogs.h"
+#include "device/userdialogs.h"
 
 #include <QPointer>
 #include <QWidget>

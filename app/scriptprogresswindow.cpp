@@ -1,7 +1,7 @@
 #include "scriptprogresswindow.h"
 
-#include "fonts.h"
-#include "showwindow.h"
+#include "widgets/fonts.h"
+#include "widgets/showwindow.h"
 #include "windowtexts.h"
 
 #include <QFrame>

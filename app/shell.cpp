@@ -1,12 +1,12 @@
 #include "shell.h"
-#include "coretexts.h"
+#include "device/coretexts.h"
 
 #include "aboutdialog.h"
+#include "device/userdialogs.h"
 #include "mainwindow.h"
-#include "registermapwindow.h"
+#include "regview/registermapwindow.h"
 #include "scriptprogresswindow.h"
 #include "splashwindow.h"
-#include "userdialogs.h"
 
 #include <QApplication>
 

@@ -4,7 +4,7 @@
 
 #include "aboutdialog.h"
 #include "mainwindow.h"
-#include "registermapwindow.h"
+#include "regview/registermapwindow.h"
 #include "scriptprogresswindow.h"
 #include "splashwindow.h"
 #include "workbench.h"

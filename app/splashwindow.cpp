@@ -1,8 +1,8 @@
 #include "splashwindow.h"
 
-#include "coretexts.h"
-#include "fonts.h"
-#include "showwindow.h"
+#include "device/coretexts.h"
+#include "widgets/fonts.h"
+#include "widgets/showwindow.h"
 #include "windowtexts.h"
 
 #include <QLabel>

@@ -1,8 +1,8 @@
 #include "workbench.h"
 
-#include "linklibrary.h"
+#include "device/linklibrary.h"
+#include "device/portdiagnostics.h"
 #include "mainwindow.h"
-#include "portdiagnostics.h"
 #include "qtdialogs.h"
 
 #include <chrono>

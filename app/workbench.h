@@ -4,12 +4,12 @@
 // out, so that tests give fakes and the program gives nothing.
 #pragma once
 
-#include "deviceconnection.h"
-#include "registeraccess.h"
-#include "registerdump.h"
-#include "registerscript.h"
-#include "settingsfile.h"
-#include "userdialogs.h"
+#include "device/deviceconnection.h"
+#include "device/registeraccess.h"
+#include "device/settingsfile.h"
+#include "device/userdialogs.h"
+#include "files/registerdump.h"
+#include "files/registerscript.h"
 
 #include <filesystem>
 #include <memory>

@@ -7,9 +7,9 @@
 // Figures only; nothing here fails on time.
 //
 //   cli_bench [--rounds N] [--lines N]
-#include "childprocess.h"
-#include "evmprocess.h"
 #include "loadedlink.h"
+#include "tests/support/childprocess.h"
+#include "tests/support/evmprocess.h"
 
 #include <algorithm>
 #include <chrono>

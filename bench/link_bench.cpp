@@ -3,7 +3,7 @@
 // process; the library's own cost is this thread's processor time. Also times a search over 256
 // ports that do not exist.
 #include "loadedlink.h"
-#include "sundial.h"
+#include <sundial.h>
 
 #include <algorithm>
 #include <chrono>

@@ -9,9 +9,9 @@
 //   link_soak [--transactions N] [--fault-rate P] [--seed S] [--library PATH] [--no-echo]
 // --no-echo: the board's reply headers repeat nothing of the request.
 // LINK_SOAK_TRACE=1 in the environment lists every failed or faulted transaction.
-#include "evmprocess.h"
 #include "loadedlink.h"
-#include "sundial.h"
+#include "tests/support/evmprocess.h"
+#include <sundial.h>
 
 #include <algorithm>
 #include <array>

@@ -2,7 +2,7 @@
 // program binds it. A missing library or entry ends the benchmark.
 #pragma once
 
-#include "sundial.h"
+#include <sundial.h>
 
 #include <cstdio>
 #include <cstdlib>

@@ -10,11 +10,11 @@
 //
 //   net_bench [--transactions N] [--lab-writes N]
 // With NET_BENCH_TRACE=1 set, every transaction over 10 ms is named with its time.
-#include "childprocess.h"
-#include "evmprocess.h"
 #include "loadedlink.h"
-#include "ser2netprocess.h"
-#include "sundial.h"
+#include "tests/support/childprocess.h"
+#include "tests/support/evmprocess.h"
+#include "tests/support/ser2netprocess.h"
+#include <sundial.h>
 
 #include <algorithm>
 #include <chrono>

@@ -5,11 +5,11 @@
 // spent inside its own _writeData calls. What remains is reading and splitting the file, the
 // number notation and WriteRegister with its shadow and register map update. This thread's
 // processor time is reported alike. Goal: under 20 us of own work per line.
-#include "evmprocess.h"
-#include "linklibrary.h"
-#include "registeraccess.h"
-#include "registerscript.h"
-#include "scriptparser.h"
+#include "device/linklibrary.h"
+#include "device/registeraccess.h"
+#include "files/registerscript.h"
+#include "files/scriptparser.h"
+#include "tests/support/evmprocess.h"
 
 #include <algorithm>
 #include <chrono>

@@ -2,9 +2,9 @@
 // Python: prints the seconds that `--writes N` one-register writes took, the best of three
 // rounds after a warm-up (the board and the scheduler settle in the first hundreds).
 //   session_bench --port PATH [--writes N]
-#include "boardsession.h"
-#include "linklibrary.h"
-#include "portchoice.h"
+#include "device/boardsession.h"
+#include "device/linklibrary.h"
+#include "device/portchoice.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,6 +1,6 @@
 #include "clioptions.h"
 
-#include "numbernotation.h"
+#include "device/numbernotation.h"
 
 #include <algorithm>
 #include <array>

@@ -1,8 +1,8 @@
 // The command line of larkspur-cli: options, the command and its arguments.
 #pragma once
 
-#include "argumenterror.h"
-#include "portchoice.h"
+#include "device/argumenterror.h"
+#include "device/portchoice.h"
 
 #include <optional>
 #include <stdexcept>

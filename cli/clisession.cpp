@@ -1,9 +1,9 @@
 #include "clisession.h"
 
-#include "fieldvalues.h"
-#include "hextext.h"
+#include "catalogue/fieldvalues.h"
+#include "device/hextext.h"
+#include "device/numbernotation.h"
 #include "jsonwriter.h"
-#include "numbernotation.h"
 
 #include <iostream>
 #include <iterator>

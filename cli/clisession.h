@@ -2,8 +2,8 @@
 // results written to the terminal as text or JSON. Nothing here reimplements the core.
 #pragma once
 
-#include "boardsession.h"
 #include "clioptions.h"
+#include "device/boardsession.h"
 
 #include <filesystem>
 #include <iosfwd>

@@ -1,9 +1,9 @@
 // larkspur-cli: the Tessaly evaluation board from a terminal, on Larkspur's core.
 #include "clioptions.h"
 #include "clisession.h"
-#include "linklibrary.h"
-#include "portrelease.h"
-#include "settingsfile.h"
+#include "device/linklibrary.h"
+#include "device/portrelease.h"
+#include "device/settingsfile.h"
 
 #include <chrono>
 #include <iostream>

@@ -1,9 +1,9 @@
 #include "boardsession.h"
 
+#include "catalogue/fieldvalues.h"
 #include "coretexts.h"
-#include "fieldvalues.h"
 #include "settingsfile.h"
-#include "sundialports.h"
+#include <sundialports.h>
 
 #include <cstdlib>
 #include <fstream>

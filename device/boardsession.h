@@ -5,12 +5,12 @@
 #pragma once
 
 #include "argumenterror.h"
-#include "controlcatalogue.h"
+#include "catalogue/controlcatalogue.h"
 #include "deviceconnection.h"
+#include "files/registerdump.h"
+#include "files/registerscript.h"
 #include "portdiagnostics.h"
 #include "registeraccess.h"
-#include "registerdump.h"
-#include "registerscript.h"
 #include "userdialogs.h"
 
 #include <cstdint>

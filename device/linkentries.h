@@ -2,7 +2,7 @@
 // the register layer runs the same against the loaded library and against a fake in tests.
 #pragma once
 
-#include "sundial.h"
+#include <sundial.h>
 
 #include <functional>
 

@@ -2,7 +2,7 @@
 
 #include "coretexts.h"
 #include "numbernotation.h"
-#include "sundialports.h"
+#include <sundialports.h>
 
 #include <cstdlib>
 #include <stdexcept>

@@ -1,7 +1,7 @@
 #include "portdiagnostics.h"
 
 #include "coretexts.h"
-#include "sundialports.h"
+#include <sundialports.h>
 
 #include <algorithm>
 #include <cerrno>

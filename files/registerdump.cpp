@@ -1,7 +1,7 @@
 #include "registerdump.h"
 
-#include "coretexts.h"
-#include "hextext.h"
+#include "device/coretexts.h"
+#include "device/hextext.h"
 
 #include "filebytes.h"
 

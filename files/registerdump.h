@@ -3,9 +3,9 @@
 // file plays back as a register script; both share SaveDialog1 and its remembered name.
 #pragma once
 
-#include "coretexts.h"
-#include "registeraccess.h"
-#include "userdialogs.h"
+#include "device/coretexts.h"
+#include "device/registeraccess.h"
+#include "device/userdialogs.h"
 
 #include <cstdint>
 #include <string>

@@ -1,6 +1,6 @@
 #include "registerscript.h"
 
-#include "coretexts.h"
+#include "device/coretexts.h"
 #include "filebytes.h"
 #include "scriptparser.h"
 

@@ -3,8 +3,8 @@
 // window, and at start-up from "startup.csv" without it.
 #pragma once
 
-#include "registeraccess.h"
-#include "userdialogs.h"
+#include "device/registeraccess.h"
+#include "device/userdialogs.h"
 
 #include <functional>
 #include <string>

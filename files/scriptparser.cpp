@@ -1,7 +1,7 @@
 #include "scriptparser.h"
 
-#include "coretexts.h"
-#include "numbernotation.h"
+#include "device/coretexts.h"
+#include "device/numbernotation.h"
 
 #include <optional>
 

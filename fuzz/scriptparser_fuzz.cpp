@@ -1,8 +1,8 @@
 // Fuzz target for the script text: never crashes; lines hold no break and survive being written
 // back with CR LF; fields survive being quoted and joined again; a write record survives being
 // written back as a snapshot line, and a bad record never carries a value.
-#include "hextext.h"
-#include "scriptparser.h"
+#include "device/hextext.h"
+#include "files/scriptparser.h"
 
 #include <cstdint>
 #include <cstdlib>

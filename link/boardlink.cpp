@@ -1,6 +1,6 @@
 #include "boardlink.h"
 
-#include "sundialports.h"
+#include "include/sundialports.h"
 
 #include <algorithm>
 #include <chrono>

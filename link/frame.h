@@ -1,7 +1,7 @@
 // Framing of the board protocol: pure byte arithmetic, no I/O.
 #pragma once
 
-#include "sundial.h"
+#include "include/sundial.h"
 
 #include <array>
 #include <cstddef>

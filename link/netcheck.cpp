@@ -1,5 +1,5 @@
+#include "include/sundialports.h"
 #include "netsocket.h"
-#include "sundialports.h"
 
 #include <array>
 #include <chrono>

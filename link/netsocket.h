@@ -3,7 +3,7 @@
 // on Windows; the backends live in their own files.
 #pragma once
 
-#include "sundialports.h"
+#include "include/sundialports.h"
 
 #include <cstdint>
 #include <span>

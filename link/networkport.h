@@ -2,9 +2,9 @@
 // write and purge behaviour as a serial port, so that the link above it does not change.
 #pragma once
 
+#include "include/sundialports.h"
 #include "netsocket.h"
 #include "serialport.h"
-#include "sundialports.h"
 #include "telnetcodec.h"
 
 #include <memory>

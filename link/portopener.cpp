@@ -1,6 +1,6 @@
+#include "include/sundialports.h"
 #include "networkport.h"
 #include "serialport.h"
-#include "sundialports.h"
 
 #include <cstdlib>
 

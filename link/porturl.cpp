@@ -1,4 +1,4 @@
-#include "sundialports.h"
+#include "include/sundialports.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,8 +1,8 @@
 // POSIX backend: termios in raw mode, with the Windows driver's read time-out rebuilt from
 // poll(), so that the link behaves the same on both platforms.
+#include "include/sundialports.h"
 #include "lowlatency.h"
 #include "serialport.h"
-#include "sundialports.h"
 
 #include <algorithm>
 #include <array>

@@ -1,5 +1,5 @@
 // The five exported entries. No exception may cross the C boundary.
-#include "sundial.h"
+#include "include/sundial.h"
 
 #include "boardlink.h"
 

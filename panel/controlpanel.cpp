@@ -1,13 +1,13 @@
 #include "controlpanel.h"
-#include "coretexts.h"
+#include "device/coretexts.h"
 
-#include "attenuation.h"
-#include "bindingmath.h"
-#include "dropdownlist.h"
-#include "errortext.h"
-#include "fonts.h"
-#include "radiogroup.h"
-#include "widgethelpers.h"
+#include "catalogue/attenuation.h"
+#include "catalogue/bindingmath.h"
+#include "device/errortext.h"
+#include "widgets/dropdownlist.h"
+#include "widgets/fonts.h"
+#include "widgets/radiogroup.h"
+#include "widgets/widgethelpers.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -2,9 +2,9 @@
 // the four binding tables, their handlers, RefreshControls and the zero-flag lamps.
 #pragma once
 
-#include "controlcatalogue.h"
-#include "registeraccess.h"
-#include "userdialogs.h"
+#include "catalogue/controlcatalogue.h"
+#include "device/registeraccess.h"
+#include "device/userdialogs.h"
 
 #include <QObject>
 #include <QPixmap>

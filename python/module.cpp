@@ -1,11 +1,11 @@
 // The compiled half of the Python package: the core's board session, with the blocking calls
 // letting other Python threads run. Failures come back as values; the pure-Python half turns
 // them into its exceptions.
-#include "boardsession.h"
-#include "fieldvalues.h"
-#include "linklibrary.h"
-#include "portchoice.h"
-#include "settingsfile.h"
+#include "catalogue/fieldvalues.h"
+#include "device/boardsession.h"
+#include "device/linklibrary.h"
+#include "device/portchoice.h"
+#include "device/settingsfile.h"
 
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>

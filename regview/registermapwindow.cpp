@@ -2,8 +2,8 @@
 
 #include "registermaptexts.h"
 
-#include "bitnames.h"
-#include "showwindow.h"
+#include "bitnames/bitnames.h"
+#include "widgets/showwindow.h"
 
 #include <QFrame>
 #include <QLabel>

@@ -1,7 +1,7 @@
 // The register map window: the ten codec registers bit by bit, green for 1 and white for 0.
 #pragma once
 
-#include "bitnames.h"
+#include "bitnames/bitnames.h"
 
 #include <QDialog>
 

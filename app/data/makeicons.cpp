@@ -1,6 +1,6 @@
 // Writes the program's icon into the hicolor theme's raster sizes, from the same drawing as the
 // logo in the main window: makeicons OUTPUT_FOLDER ICON_NAME
-#include "artwork.h"
+#include "app/artwork.h"
 
 #include <QGuiApplication>
 #include <QString>

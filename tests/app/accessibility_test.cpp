@@ -1,7 +1,7 @@
 // What a screen reader finds in the main window: names, descriptions, buttons it can press.
-#include "guitestsupport.h"
-#include "imagebutton.h"
-#include "mainwindow.h"
+#include "app/imagebutton.h"
+#include "app/mainwindow.h"
+#include "tests/support/guitestsupport.h"
 
 #include <QAbstractButton>
 #include <QAccessible>

@@ -1,6 +1,6 @@
 // Exceptions that escape event handlers are reported and the program goes on.
-#include "guitestsupport.h"
-#include "larkspurapplication.h"
+#include "app/larkspurapplication.h"
+#include "tests/support/guitestsupport.h"
 
 #include <QCoreApplication>
 #include <QEvent>

@@ -1,6 +1,6 @@
 // The bitmaps drawn in code.
-#include "artwork.h"
-#include "guitestsupport.h"
+#include "app/artwork.h"
+#include "tests/support/guitestsupport.h"
 
 #include <gtest/gtest.h>
 

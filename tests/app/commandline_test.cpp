@@ -1,8 +1,8 @@
 // The windowed program's command line, read before any window; the program started with it.
-#include "childprocess.h"
-#include "commandline.h"
-#include "evmprocess.h"
-#include "ser2netprocess.h"
+#include "app/commandline.h"
+#include "tests/support/childprocess.h"
+#include "tests/support/evmprocess.h"
+#include "tests/support/ser2netprocess.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 // The main window: layout, menu, exit, register map and about box.
-#include "aboutdialog.h"
-#include "guitestsupport.h"
-#include "imagebutton.h"
-#include "mainwindow.h"
-#include "radiogroup.h"
-#include "registermapwindow.h"
+#include "app/aboutdialog.h"
+#include "app/imagebutton.h"
+#include "app/mainwindow.h"
+#include "regview/registermapwindow.h"
+#include "tests/support/guitestsupport.h"
+#include "widgets/radiogroup.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,7 +1,7 @@
 // The pressed look and the click of the five image buttons of the main window.
-#include "guitestsupport.h"
-#include "imagebutton.h"
-#include "mainwindow.h"
+#include "app/imagebutton.h"
+#include "app/mainwindow.h"
+#include "tests/support/guitestsupport.h"
 
 #include <QSignalSpy>
 #include <QTest>

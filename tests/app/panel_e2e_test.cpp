@@ -1,17 +1,17 @@
 // The main window against the virtual board through the real link library: start-up and
 // Reconnect traffic, the bound controls, resets, direct access and the zero flags.
-#include "aboutdialog.h"
-#include "controlpanel.h"
-#include "evmprocess.h"
-#include "guitestsupport.h"
-#include "hextext.h"
-#include "imagebutton.h"
-#include "linklibrary.h"
-#include "mainwindow.h"
-#include "radiogroup.h"
-#include "registermapwindow.h"
-#include "scriptprogresswindow.h"
-#include "splashwindow.h"
+#include "app/aboutdialog.h"
+#include "app/imagebutton.h"
+#include "app/mainwindow.h"
+#include "app/scriptprogresswindow.h"
+#include "app/splashwindow.h"
+#include "device/hextext.h"
+#include "device/linklibrary.h"
+#include "panel/controlpanel.h"
+#include "regview/registermapwindow.h"
+#include "tests/support/evmprocess.h"
+#include "tests/support/guitestsupport.h"
+#include "widgets/radiogroup.h"
 
 #include <QCheckBox>
 #include <QComboBox>

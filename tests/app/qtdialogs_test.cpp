@@ -1,5 +1,5 @@
 // The message boxes behind UserDialogs, closed by the test as soon as they are up.
-#include "qtdialogs.h"
+#include "app/qtdialogs.h"
 
 #include <QAbstractButton>
 #include <QApplication>

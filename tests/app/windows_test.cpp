@@ -1,10 +1,10 @@
 // The splash window, the about box, the script progress window and the start-up order.
-#include "aboutdialog.h"
-#include "fakes.h"
-#include "guitestsupport.h"
-#include "scriptprogresswindow.h"
-#include "shell.h"
-#include "splashwindow.h"
+#include "app/aboutdialog.h"
+#include "app/scriptprogresswindow.h"
+#include "app/shell.h"
+#include "app/splashwindow.h"
+#include "tests/support/fakes.h"
+#include "tests/support/guitestsupport.h"
 
 #include <QApplication>
 #include <QCloseEvent>

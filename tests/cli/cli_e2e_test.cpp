@@ -1,9 +1,9 @@
 // larkspur-cli as a user runs it, against the virtual board: exact traffic, output, exit status.
-#include "childprocess.h"
-#include "clioptions.h"
-#include "controlcatalogue.h"
-#include "evmprocess.h"
-#include "ser2netprocess.h"
+#include "catalogue/controlcatalogue.h"
+#include "cli/clioptions.h"
+#include "tests/support/childprocess.h"
+#include "tests/support/evmprocess.h"
+#include "tests/support/ser2netprocess.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,8 +1,8 @@
-#include "deviceconnection.h"
-#include "evmprocess.h"
-#include "fakes.h"
-#include "linklibrary.h"
-#include "settingsfile.h"
+#include "device/deviceconnection.h"
+#include "device/linklibrary.h"
+#include "device/settingsfile.h"
+#include "tests/support/evmprocess.h"
+#include "tests/support/fakes.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The texts of the error boxes: the full stop rule, the conversions' messages.
-#include "errortext.h"
+#include "device/errortext.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // Loading the link library, and the register layer over the real library and the virtual board.
-#include "boardtest.h"
-#include "evmprocess.h"
-#include "fakes.h"
-#include "linklibrary.h"
-#include "registeraccess.h"
+#include "device/linklibrary.h"
+#include "device/registeraccess.h"
+#include "tests/support/boardtest.h"
+#include "tests/support/evmprocess.h"
+#include "tests/support/fakes.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "numbernotation.h"
+#include "device/numbernotation.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Port diagnostics over a made-up system: what each port is, found without opening it.
-#include "portdiagnostics.h"
+#include "device/portdiagnostics.h"
 
 #include <gtest/gtest.h>
 

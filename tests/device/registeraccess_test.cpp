@@ -1,5 +1,5 @@
-#include "fakes.h"
-#include "registeraccess.h"
+#include "device/registeraccess.h"
+#include "tests/support/fakes.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "settingsfile.h"
+#include "device/settingsfile.h"
 
 #include <gtest/gtest.h>
 

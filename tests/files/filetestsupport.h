@@ -2,9 +2,9 @@
 // script's sleeper and window that log into one journal, so that order across them can be checked.
 #pragma once
 
-#include "registeraccess.h"
-#include "registerscript.h"
-#include "userdialogs.h"
+#include "device/registeraccess.h"
+#include "device/userdialogs.h"
+#include "files/registerscript.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,8 +1,8 @@
 // The register snapshot and the history save over a recording link: the file bytes, the shared
 // dialog, the overwrite question, and saves that fail without harming the earlier file.
-#include "fakes.h"
+#include "files/registerdump.h"
 #include "filetestsupport.h"
-#include "registerdump.h"
+#include "tests/support/fakes.h"
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,12 @@
 // Scripts, snapshots and histories against the virtual board through the real link library:
 // the frames that reach the board, and files that play back to the registers they came from.
-#include "boardtest.h"
-#include "evmprocess.h"
-#include "fakes.h"
+#include "device/linklibrary.h"
+#include "files/registerdump.h"
+#include "files/registerscript.h"
 #include "filetestsupport.h"
-#include "linklibrary.h"
-#include "registerdump.h"
-#include "registerscript.h"
+#include "tests/support/boardtest.h"
+#include "tests/support/evmprocess.h"
+#include "tests/support/fakes.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The script text: lines, fields and records, byte by byte.
-#include "scriptparser.h"
+#include "files/scriptparser.h"
 
 #include <gtest/gtest.h>
 

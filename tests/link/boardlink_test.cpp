@@ -1,6 +1,6 @@
 // The link logic against scripted ports: every read call of the port is one step of the script,
 // so the three-call rule, the result codes and the purges are checked without real time-outs.
-#include "boardlink.h"
+#include "link/boardlink.h"
 #include "linktesthex.h"
 
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 // the other end. Plain C++ and the public header only, so that both compilers take it.
 #pragma once
 
-#include "sundial.h"
+#include <sundial.h>
 
 #include <functional>
 #include <string>

@@ -2,9 +2,9 @@
 // port 2, on their pseudo-terminals or behind ser2net as network ports.
 #pragma once
 
-#include "evmprocess.h"
 #include "linkcases.h"
-#include "ser2netprocess.h"
+#include "tests/support/evmprocess.h"
+#include "tests/support/ser2netprocess.h"
 
 #include <cstdlib>
 #include <optional>

@@ -1,7 +1,7 @@
 // The POSIX backend asks the driver for low latency when it opens a port and puts the driver's
 // settings back when it closes it; a driver that refuses changes nothing.
-#include "lowlatency.h"
-#include "serialport.h"
+#include "link/lowlatency.h"
+#include "link/serialport.h"
 
 #include <gtest/gtest.h>
 

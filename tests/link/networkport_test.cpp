@@ -1,8 +1,8 @@
 // The telnet side of network ports, byte by byte, and a network port against a scripted server
 // on the other end of a socket pair.
+#include "link/networkport.h"
+#include "link/telnetcodec.h"
 #include "linktesthex.h"
-#include "networkport.h"
-#include "telnetcodec.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "sundialports.h"
+#include <sundialports.h>
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Learning which reply header bytes repeat the request: proven only by values that vary, and
 // never by firmware that puts constants there.
+#include "link/replyecho.h"
 #include "linktesthex.h"
-#include "replyecho.h"
 
 #include <gtest/gtest.h>
 

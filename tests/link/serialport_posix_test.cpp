@@ -1,7 +1,7 @@
 // The POSIX port backend against the virtual board: a silent line is a time-out, a device that
 // went away a failed call, so that the link gives up at once instead of waiting out its reads.
-#include "evmprocess.h"
-#include "serialport.h"
+#include "link/serialport.h"
+#include "tests/support/evmprocess.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 // The built library against the virtual board on a pseudo-terminal: exact traffic, result
 // codes under faults, the search and the port's line settings.
-#include "evmprocess.h"
 #include "linkcases.h"
 #include "linktesthex.h"
 #include "linuxbench.h"
 #include "sundiallibrary.h"
+#include "tests/support/evmprocess.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // On ELF systems `_init` is also the name of the C runtime's start-up routine. These tests make
 // sure the loader never runs the library's `_init` and that lookup by name finds the entry.
-#include "evmprocess.h"
-#include "sundial.h"
+#include "tests/support/evmprocess.h"
+#include <sundial.h>
 
 #include <gtest/gtest.h>
 

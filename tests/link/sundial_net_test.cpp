@@ -1,12 +1,12 @@
 // The built library through the real network serial server (ser2net, on loopback only) to the
 // virtual board: the link table over raw TCP and over RFC 2217, and what only a network link
 // meets: a server that goes away, one that stalls, ports that refuse or are no URL at all.
-#include "evmprocess.h"
 #include "linkcases.h"
 #include "linuxbench.h"
-#include "ser2netprocess.h"
 #include "sundiallibrary.h"
-#include "sundialports.h"
+#include "tests/support/evmprocess.h"
+#include "tests/support/ser2netprocess.h"
+#include <sundialports.h>
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The built link library, loaded the way the program loads it: by path, entries by name.
 #pragma once
 
-#include "sundial.h"
+#include <sundial.h>
 
 #include <string>
 

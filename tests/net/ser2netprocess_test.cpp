@@ -1,8 +1,8 @@
 // The ser2net fixture itself, with the virtual board behind it and plain sockets in front: the
 // board's bytes through a raw port, one client at a time. Stopping, pausing and restarting the
 // server are exercised by the link's own tests through it.
-#include "evmprocess.h"
-#include "ser2netprocess.h"
+#include "tests/support/evmprocess.h"
+#include "tests/support/ser2netprocess.h"
 
 #include <gtest/gtest.h>
 

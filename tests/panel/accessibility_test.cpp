@@ -1,7 +1,7 @@
 // What a screen reader finds on the control panel: every bound control by its caption.
-#include "controlcatalogue.h"
-#include "controlpanel.h"
-#include "guitestsupport.h"
+#include "catalogue/controlcatalogue.h"
+#include "panel/controlpanel.h"
+#include "tests/support/guitestsupport.h"
 
 #include <QAccessible>
 

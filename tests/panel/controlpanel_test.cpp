@@ -1,10 +1,10 @@
 // The bound controls over a recording link: addresses, echo writes of a refresh under each
 // state of the flags, and the attenuation limits.
-#include "controlpanel.h"
-#include "fakes.h"
-#include "guitestsupport.h"
-#include "mainwindow.h"
-#include "radiogroup.h"
+#include "app/mainwindow.h"
+#include "panel/controlpanel.h"
+#include "tests/support/fakes.h"
+#include "tests/support/guitestsupport.h"
+#include "widgets/radiogroup.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,5 +1,5 @@
 // What a screen reader finds in the register map window.
-#include "registermapwindow.h"
+#include "regview/registermapwindow.h"
 
 #include <QAccessible>
 #include <QLabel>

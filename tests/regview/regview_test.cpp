@@ -1,7 +1,7 @@
 // The register map window: grid, colours, row labels, close.
-#include "bitnames.h"
-#include "registermapwindow.h"
-#include "widgettestsupport.h"
+#include "bitnames/bitnames.h"
+#include "regview/registermapwindow.h"
+#include "tests/support/widgettestsupport.h"
 
 #include <QFrame>
 #include <QLabel>

@@ -9,19 +9,22 @@ trap 'rm -rf "$work"' EXIT
 # A tree with the layers in order; each case adds one file and expects the checker's verdict.
 base() {
     rm -rf "$work/tree"
-    mkdir -p "$work/tree"/{link/include,device,files,panel,regview,widgets,app}
+    mkdir -p "$work/tree"/{link/include,device,files,catalogue,panel,regview,widgets,app,cli}
     cd "$work/tree" || exit 1
     printf '#pragma once\n' >link/include/sundial.h
     printf '#pragma once\n' >link/frame.h
-    printf '#include "frame.h"\n#include "sundial.h"\n' >link/frame.cpp
-    printf '#pragma once\n#include "sundial.h"\n' >device/access.h
-    printf '#include "access.h"\n' >files/script.cpp
-    printf '#pragma once\n#include "access.h"\n' >panel/controlcatalogue.h
+    printf '#include "frame.h"\n#include "include/sundial.h"\n' >link/frame.cpp
+    printf '#pragma once\n#include <sundial.h>\n' >device/access.h
+    printf '#include "device/access.h"\n' >files/script.cpp
+    printf '#pragma once\n#include "device/access.h"\n' >catalogue/controlcatalogue.h
     printf '#pragma once\n#include <QFont>\n' >widgets/fonts.h
-    printf '#include "controlcatalogue.h"\n#include "fonts.h"\n' >panel/controlpanel.cpp
-    printf '#pragma once\n#include "fonts.h"\n' >regview/mapwindow.h
-    printf '#include "controlcatalogue.h"\n#include "mapwindow.h"\n#include <QWidget>\n' \
+    printf '#include "catalogue/controlcatalogue.h"\n#include "widgets/fonts.h"\n' \
+        >panel/controlpanel.cpp
+    printf '#pragma once\n#include "widgets/fonts.h"\n' >regview/mapwindow.h
+    printf '#include "catalogue/controlcatalogue.h"\n#include "regview/mapwindow.h"\n' \
         >app/window.cpp
+    printf '#pragma once\n#include "catalogue/controlcatalogue.h"\n' >cli/command.h
+    printf '#include "command.h"\n#include <string>\n' >cli/command.cpp
 }
 
 expect() {
@@ -40,30 +43,21 @@ expect() {
 base
 expect "layers in order" pass
 
-base
-printf '#include "window.h"\n' >app/window.h
-printf '#include "window.h"\n' >device/upward.cpp
-expect "core including the shell" fail "device/upward.cpp:1: includes app/window.h"
-
-base
-printf '\n#include "frame.h"\n' >device/peek.cpp
-expect "link internals from outside" fail "device/peek.cpp:2: link/frame.h is private"
-
-base
-printf '#include <QString>\n' >panel/controlcatalogue.cpp
-expect "Qt in the core" fail "<QString> where no Qt is linked"
-
-base
-printf '#include "controlcatalogue.h"\n#include "mapwindow.h"\n' >widgets/kit.cpp
-expect "kit including a window" fail "widgets/kit.cpp:2: includes regview/mapwindow.h"
-
-base
-printf '#include "nowhere.h"\n' >files/lost.cpp
-expect "unknown header" fail "\"nowhere.h\" is no header"
-
-base
-printf '#pragma once\n' >files/access.h
-printf '#include "access.h"\n' >panel/bindingmath.cpp
-expect "a name in two folders" fail "names headers in two folders"
+# Each case: a file and its lines, then the refusal expected.
+while IFS='|' read -r name file lines needle; do
+    base
+    printf "$lines" >"$file"
+    expect "$name" fail "$needle"
+done <<'CASES'
+core including a window|device/upward.cpp|#include "regview/mapwindow.h"\n|device/upward.cpp:1: includes regview/mapwindow.h (windows) from the core floor
+link internals from outside|device/peek.cpp|\n#include "link/frame.h"\n|device/peek.cpp:2: link/frame.h is private
+Qt in the core|catalogue/catalogue.cpp|#include <QString>\n|<QString> where no Qt is linked
+kit including a window|widgets/kit.cpp|#include "regview/mapwindow.h"\n|widgets/kit.cpp:1: includes regview/mapwindow.h (windows) from the kit floor
+command line including the kit|cli/look.cpp|#include "widgets/fonts.h"\n|cli/look.cpp:1: includes widgets/fonts.h (kit) from the cli floor
+Qt in the command line|cli/text.cpp|#include <QString>\n|cli/text.cpp:1: <QString> where no Qt is linked
+a bare name from another folder|files/bare.cpp|#include "access.h"\n|"access.h" is no header of files/
+an unknown header|files/lost.cpp|#include "device/nowhere.h"\n|"device/nowhere.h" is no header of the program
+a private link header by angle|device/angle.cpp|#include <sundialframe.h>\n|<sundialframe.h> is not a public header
+CASES
 
 exit $status

@@ -1,11 +1,11 @@
 // A test fixture whose register layer talks through the real link library to a virtual board.
 #pragma once
 
+#include "device/linklibrary.h"
+#include "device/registeraccess.h"
+#include "device/settingsfile.h"
 #include "evmprocess.h"
 #include "fakes.h"
-#include "linklibrary.h"
-#include "registeraccess.h"
-#include "settingsfile.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
 // Recording stand-ins for what the register layer shows and calls.
 #pragma once
 
-#include "deviceconnection.h"
-#include "linkentries.h"
+#include "device/deviceconnection.h"
+#include "device/linkentries.h"
+#include "device/registeraccess.h"
+#include "device/userdialogs.h"
 #include "recordingdialogs.h"
-#include "registeraccess.h"
-#include "userdialogs.h"
 
 #include <map>
 #include <string>

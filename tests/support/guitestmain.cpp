@@ -1,5 +1,5 @@
 // Runs the window tests inside the program's own application object.
-#include "larkspurapplication.h"
+#include "app/larkspurapplication.h"
 #include "offscreenplatform.h"
 
 #include <gtest/gtest.h>

@@ -2,11 +2,11 @@
 // dialog, wait, library or settings file.
 #pragma once
 
-#include "mainwindow.h"
+#include "app/mainwindow.h"
+#include "app/workbench.h"
+#include "device/userdialogs.h"
 #include "recordingdialogs.h"
-#include "userdialogs.h"
 #include "widgettestsupport.h"
-#include "workbench.h"
 
 #include <QDir>
 #include <QString>

@@ -1,7 +1,7 @@
 // A stand-in for every dialog: records what would have been shown and answers from a script.
 #pragma once
 
-#include "userdialogs.h"
+#include "device/userdialogs.h"
 
 #include <deque>
 #include <string>

@@ -1,8 +1,8 @@
 // What a screen reader finds in the kit's widgets: the drop-down list by its label and its
 // item, the radio group's buttons by their items.
-#include "dropdownlist.h"
-#include "radiogroup.h"
-#include "widgettestsupport.h"
+#include "tests/support/widgettestsupport.h"
+#include "widgets/dropdownlist.h"
+#include "widgets/radiogroup.h"
 
 #include <QAbstractItemView>
 #include <QAccessible>

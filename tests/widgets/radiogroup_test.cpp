@@ -1,5 +1,5 @@
 // The radio group: one control with an item index and one change signal.
-#include "radiogroup.h"
+#include "widgets/radiogroup.h"
 
 #include <QRadioButton>
 #include <QSignalSpy>

@@ -3,10 +3,10 @@
 // the network serial server. The boards run here; the Windows program reaches the board over
 // COM9 and a silent board over COM8 (Wine maps the low numbers to the machine's own serial
 // devices), then both over tcp://, and sends its board commands through us.
-#include "childprocess.h"
-#include "evmprocess.h"
-#include "linkcases.h"
-#include "ser2netprocess.h"
+#include "tests/link/linkcases.h"
+#include "tests/support/childprocess.h"
+#include "tests/support/evmprocess.h"
+#include "tests/support/ser2netprocess.h"
 
 #include <gtest/gtest.h>
 

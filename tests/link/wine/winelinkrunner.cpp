@@ -3,7 +3,7 @@
 // Sundial.dll by name, as the program does. Board commands go out on stdout as
 // "control <words>" and their reply lines come back on stdin; each case ends with a line
 // "pass <name>" or "fail <name>: <what went wrong>", the run with "done".
-#include "linkcases.h"
+#include "tests/link/linkcases.h"
 
 #include <windows.h>
 

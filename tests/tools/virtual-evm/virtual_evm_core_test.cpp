@@ -1,12 +1,12 @@
 // The virtual board's emulation core without a pty: framing, request decoding, the register
 // models, faults, control commands and options.
-#include "evmoptions.h"
-#include "evmsession.h"
-#include "frameparser.h"
-#include "protocol.h"
-#include "request.h"
-#include "tessalycodec.h"
-#include "transcript.h"
+#include "tools/virtual-evm/evmoptions.h"
+#include "tools/virtual-evm/evmsession.h"
+#include "tools/virtual-evm/frameparser.h"
+#include "tools/virtual-evm/protocol.h"
+#include "tools/virtual-evm/request.h"
+#include "tools/virtual-evm/tessalycodec.h"
+#include "tools/virtual-evm/transcript.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The virtual board as the PC sees it: bytes on its pseudo-terminal, its control socket, its
 // transcript and its command line.
-#include "evmprocess.h"
+#include "tests/support/evmprocess.h"
 
 #include <gtest/gtest.h>
 

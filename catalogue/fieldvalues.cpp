@@ -2,7 +2,7 @@
 
 #include "attenuation.h"
 #include "bindingmath.h"
-#include "numbernotation.h"
+#include "device/numbernotation.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,4 +1,4 @@
-#include "bitnames.h"
+#include "bitnames/bitnames.h"
 
 #include <gtest/gtest.h>
 

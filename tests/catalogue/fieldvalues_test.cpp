@@ -1,6 +1,6 @@
 // The bit-fields of the catalogue as text and back, as the command line reads and sets them.
-#include "attenuation.h"
-#include "fieldvalues.h"
+#include "catalogue/attenuation.h"
+#include "catalogue/fieldvalues.h"
 
 #include <gtest/gtest.h>
 

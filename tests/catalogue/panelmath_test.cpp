@@ -1,7 +1,7 @@
 // The control panel's arithmetic: bit-fields, attenuation texts and typed values, the catalogue.
-#include "attenuation.h"
-#include "bindingmath.h"
-#include "controlcatalogue.h"
+#include "catalogue/attenuation.h"
+#include "catalogue/bindingmath.h"
+#include "catalogue/controlcatalogue.h"
 
 #include <gtest/gtest.h>
 
