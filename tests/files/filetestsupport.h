@@ -1,10 +1,14 @@
-// Shared by the file tests: a private folder, whole-file reads and writes, and stand-ins for the
-// script's sleeper and window that log into one journal, so that order across them can be checked.
+// Shared by the file tests: a private folder, whole-file reads and writes, the register layer
+// live on a recording link, and stand-ins for the script's sleeper and window that log into one
+// journal, so that order across them can be checked.
 #pragma once
 
 #include "device/registeraccess.h"
 #include "device/userdialogs.h"
 #include "files/registerscript.h"
+#include "tests/support/fakes.h"
+
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -65,6 +69,27 @@ inline std::string readBytes(const std::string& path) {
     }
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
+
+// The register layer on the recording link, live on port 1 as after a start-up: writes are sent
+// and logged. A test may put its own entries in front of the fake's.
+class LiveAccessTest : public ::testing::Test {
+protected:
+    void goLive(const larkspur::LinkEntries* entries = nullptr) {
+        m_access.setLink(entries != nullptr ? entries : &m_link.entries);
+        m_access.setWriteMasks();
+        m_access.LoadDefaultRegisters();
+        m_access.setLinkPort(1);
+        m_access.setWriteSuppressed(false);
+        m_access.setHistoryEnabled(true);
+    }
+
+    TempDir m_dir;
+    RecordingDialogs m_dialogs;
+    RecordingMap m_map;
+    RecordingHistory m_history;
+    FakeLink m_link;
+    larkspur::RegisterAccess m_access{m_dialogs, m_map, m_history};
+};
 
 struct JournalSleeper final : larkspur::Sleeper {
     explicit JournalSleeper(std::vector<std::string>& journal) : events(journal) {}

@@ -2,7 +2,6 @@
 // dialog, the overwrite question, and saves that fail without harming the earlier file.
 #include "files/registerdump.h"
 #include "filetestsupport.h"
-#include "tests/support/fakes.h"
 
 #include <gtest/gtest.h>
 
@@ -23,16 +22,9 @@ const std::string kSnapshot = "0x10, 0xC0\r\n0x11, 0x25\r\n0x12, 0x00\r\n0x13, 0
                               "0x14, 0x00\r\n0x15, 0x03\r\n0x16, 0x80\r\n0x17, 0x00\r\n"
                               "0x18, 0xFF\r\n0x19, 0xFF\r\n";
 
-class RegisterDumpTest : public ::testing::Test {
+class RegisterDumpTest : public LiveAccessTest {
 protected:
-    void SetUp() override {
-        m_access.setLink(&m_link.entries);
-        m_access.setWriteMasks();
-        m_access.LoadDefaultRegisters();
-        m_access.setLinkPort(1);
-        m_access.setWriteSuppressed(false);
-        m_access.setHistoryEnabled(true);
-    }
+    void SetUp() override { goLive(); }
 
     // The board's registers, at `deviceBits` + register number.
     void boardHolds(int deviceBits) {
@@ -61,12 +53,6 @@ protected:
         return out;
     }
 
-    TempDir m_dir;
-    RecordingDialogs m_dialogs;
-    RecordingMap m_map;
-    RecordingHistory m_history;
-    FakeLink m_link;
-    RegisterAccess m_access{m_dialogs, m_map, m_history};
     RegisterDump m_dump{m_access, m_dialogs};
 };
 

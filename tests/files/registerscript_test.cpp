@@ -3,7 +3,6 @@
 #include "device/hextext.h"
 #include "files/registerscript.h"
 #include "filetestsupport.h"
-#include "tests/support/fakes.h"
 
 #include <gtest/gtest.h>
 
@@ -21,7 +20,7 @@ using Events = std::vector<std::string>;
 
 const std::string kInvalidRecord = "Invalid record was found on the Register setting file.";
 
-class RegisterScriptTest : public ::testing::Test {
+class RegisterScriptTest : public LiveAccessTest {
 protected:
     void SetUp() override {
         // Writes and the rest of the run go into one journal, so their order shows.
@@ -32,12 +31,7 @@ protected:
                                "=0x" + hexText(data[0], 2));
             return m_link.entries.writeData(channel, reg, data, count);
         };
-        m_access.setLink(&m_entries);
-        m_access.setWriteMasks();
-        m_access.LoadDefaultRegisters();
-        m_access.setLinkPort(1);
-        m_access.setWriteSuppressed(false);
-        m_access.setHistoryEnabled(true);
+        goLive(&m_entries);
     }
 
     std::string script(const std::string& bytes, const std::string& name = "script.csv") {
@@ -57,15 +51,9 @@ protected:
         return out;
     }
 
-    TempDir m_dir;
-    RecordingDialogs m_dialogs;
-    RecordingMap m_map;
-    RecordingHistory m_history;
-    FakeLink m_link;
     LinkEntries m_entries;
     Events m_events;
     JournalSleeper m_sleeper{m_events};
-    RegisterAccess m_access{m_dialogs, m_map, m_history};
     JournalScriptView m_view{m_events, m_access, m_dialogs.errors};
     RegisterScript m_script{m_access, m_dialogs, m_sleeper, m_view};
 };

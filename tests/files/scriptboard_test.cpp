@@ -7,6 +7,7 @@
 #include "tests/support/boardtest.h"
 #include "tests/support/evmprocess.h"
 #include "tests/support/fakes.h"
+#include "tests/support/hexbytes.h"
 
 #include <gtest/gtest.h>
 
@@ -38,7 +39,7 @@ std::string i2cWriteFrame(int reg, int value) {
     }
     frame[7] = static_cast<uint8_t>(sum >> 8);
     frame[8] = static_cast<uint8_t>(sum & 0xFF);
-    return "rx " + hex(frame);
+    return "rx " + hexOf(frame);
 }
 
 std::string registerText(int value) {

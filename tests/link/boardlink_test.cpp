@@ -1,7 +1,9 @@
 // The link logic against scripted ports: every read call of the port is one step of the script,
 // so the three-call rule, the result codes and the purges are checked without real time-outs.
 #include "link/boardlink.h"
-#include "linktesthex.h"
+#include "tests/support/hexbytes.h"
+
+#include "tests/support/casenames.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +13,9 @@
 #include <optional>
 
 using namespace sundial;
+
+using testsupport::bytesOf;
+using testsupport::hexOf;
 
 namespace {
 
@@ -415,7 +420,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ReplyShape{"badChecksum", "1E 08 10 01 10 03 00 11 22 33 00 B1", 4, 0},
                       ReplyShape{"checksumHighByte", "1E 08 10 01 10 03 00 11 22 33 01 B0", 4, 0},
                       ReplyShape{"noFrameAtAll", "00 00 00 00 00 00 00 11 22 33 00 00", 4, 0}),
-    [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
+    testsupport::ByCaseName());
 
 TEST_F(BoardLinkTest, OnlyOneTurnsTheLenientSwitchOn) {
     ::setenv("SUNDIAL_LENIENT_REPLIES", "yes", 1);
@@ -470,7 +475,7 @@ INSTANTIATE_TEST_SUITE_P(
             4,
             1},
         FailedRead{"closingAckFails", {bytes("1F 00 1E 06 10 01 4C 01 00 A5 01 27")}, 1, 5, 2}),
-    [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
+    testsupport::ByCaseName());
 
 // A failed read call means the device went away: the wait ends there, not after two more calls
 // that could only time out.
@@ -548,7 +553,7 @@ INSTANTIATE_TEST_SUITE_P(
                       WriteAnswer{"badStartByte", "1F 00", "1D 03 00 01 00 00 21", 3, 0},
                       WriteAnswer{"badLength", "1F 00", "1E 04 00 01 00 00 23", 3, 0},
                       WriteAnswer{"badChecksum", "1F 00", "1E 03 00 01 00 00 23", 3, 0}),
-    [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
+    testsupport::ByCaseName());
 
 TEST_F(BoardLinkTest, ASetupAnsweredWithGarbageIsAFailure) {
     g_ports[2].reads = {bytes(kAckHex), bytes(kProbeReply), bytes("AA 55")};
@@ -641,7 +646,7 @@ INSTANTIATE_TEST_SUITE_P(
         Resync{"badChecksum", {bytes("1F 00 1E 03 8F 00 00 00 B1")}, false},
         Resync{"babble", std::deque<ReadStep>(100, ReadStep{std::vector<std::uint8_t>(64, 0xAA)}),
                false}),
-    [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
+    testsupport::ByCaseName());
 
 struct FailedWrite {
     const char* name;
@@ -677,7 +682,7 @@ INSTANTIATE_TEST_SUITE_P(
                                   {},
                                   3},
                       FailedWrite{"closingAckFails", {bytes("1F 00 1E 03 07 03 00 00 2B")}, 1, 4}),
-    [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
+    testsupport::ByCaseName());
 
 TEST_F(BoardLinkTest, ASetupFailureDoesNotStopTheConnection) {
     g_ports[2].reads = {bytes(kAckHex), bytes(kProbeReply)}; // then silent for the set-ups

@@ -1,9 +1,14 @@
 #include "link/frame.h"
-#include "linktesthex.h"
+#include "tests/support/hexbytes.h"
+
+#include "tests/support/casenames.h"
 
 #include <gtest/gtest.h>
 
 using namespace sundial;
+
+using testsupport::bytesOf;
+using testsupport::hexOf;
 
 namespace {
 
@@ -37,7 +42,7 @@ INSTANTIATE_TEST_SUITE_P(
         // channel AND 0x0F; fields take the low 8 bits of wide values
         WriteCase{"lowBitsOfFields", 2, {1, 0x14C}, 0x310, {0x80}, "1E 05 02 01 4C 10 80 01 02"},
         WriteCase{"spiDevice2", 0, {3, 0}, 0x56, {0x80}, "1E 06 00 03 56 56 00 80 01 53"}),
-    [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
+    testsupport::ByCaseName());
 
 struct ReadCase {
     const char* name;
@@ -67,7 +72,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"spiRunWraps", 0, {3, 0}, 0x7F, 2, "1E 06 10 03 FF 80 02 00 01 B8"},
         ReadCase{"type4", 7, {4, 9}, 0x20, 3, "1E 06 17 04 20 20 03 00 00 82"},
         ReadCase{"maxCount", 0, {1, 76}, 0x10, 255, "1E 06 10 01 4C 10 FF 00 01 90"}),
-    [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
+    testsupport::ByCaseName());
 
 TEST(LinkFrames, SetupAndProbe) {
     EXPECT_EQ(hexOf(probeRequest().bytes()), "1E 03 8F 00 FF 01 AF");

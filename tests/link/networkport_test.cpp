@@ -2,7 +2,7 @@
 // on the other end of a socket pair.
 #include "link/networkport.h"
 #include "link/telnetcodec.h"
-#include "linktesthex.h"
+#include "tests/support/hexbytes.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +12,9 @@
 #include <unistd.h>
 
 using namespace sundial;
+
+using testsupport::bytesOf;
+using testsupport::hexOf;
 
 namespace {
 

@@ -1,11 +1,15 @@
 // Learning which reply header bytes repeat the request: proven only by values that vary, and
 // never by firmware that puts constants there.
 #include "link/replyecho.h"
-#include "linktesthex.h"
+#include "tests/support/hexbytes.h"
+
+#include "tests/support/casenames.h"
 
 #include <gtest/gtest.h>
 
 using sundial::ReplyEcho;
+
+using testsupport::bytesOf;
 
 namespace {
 
@@ -82,6 +86,6 @@ INSTANTIATE_TEST_SUITE_P(
                                {"8F 00 FF", "00 01 00"},
                                2,
                                false}),
-    [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
+    testsupport::ByCaseName());
 
 } // namespace

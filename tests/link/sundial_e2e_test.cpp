@@ -1,7 +1,6 @@
 // The built library against the virtual board on a pseudo-terminal: exact traffic, result
 // codes under faults, the search and the port's line settings.
 #include "linkcases.h"
-#include "linktesthex.h"
 #include "linuxbench.h"
 #include "sundiallibrary.h"
 #include "tests/support/evmprocess.h"

@@ -2,6 +2,7 @@
 // board's bytes through a raw port, one client at a time. Stopping, pausing and restarting the
 // server are exercised by the link's own tests through it.
 #include "tests/support/evmprocess.h"
+#include "tests/support/hexbytes.h"
 #include "tests/support/ser2netprocess.h"
 
 #include <gtest/gtest.h>
@@ -19,7 +20,7 @@
 namespace {
 
 using testsupport::EvmProcess;
-using testsupport::hex;
+using testsupport::hexOf;
 using testsupport::Ser2netProcess;
 
 constexpr int kGuardMs = 10000; // a guard against a hang, not a margin
@@ -92,7 +93,7 @@ TEST(Ser2netProcessTest, RawPortCarriesTheBoardsBytesToOneClientAtATime) {
     Connection client(server.port(0));
     ASSERT_GE(client.fd(), 0) << server.output();
     ASSERT_TRUE(client.send(kProbe));
-    EXPECT_EQ(hex(client.receive(9)), kProbeAnswer);
+    EXPECT_EQ(hexOf(client.receive(9)), kProbeAnswer);
 
     Connection second(server.port(0));
     ASSERT_GE(second.fd(), 0);

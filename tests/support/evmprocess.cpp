@@ -1,6 +1,7 @@
 #include "evmprocess.h"
 
 #include "childprocess.h"
+#include "hexbytes.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -305,19 +306,6 @@ void EvmProcess::markAfter(std::size_t minLines, int timeoutMs) {
     mark();
 }
 
-std::string hex(const std::vector<uint8_t>& bytes) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string text;
-    for (uint8_t byte : bytes) {
-        if (!text.empty()) {
-            text += ' ';
-        }
-        text += kDigits[byte >> 4];
-        text += kDigits[byte & 0x0F];
-    }
-    return text;
-}
-
 std::string frameHex(const std::vector<int>& payload) {
     std::vector<uint8_t> bytes = {0x1E, static_cast<uint8_t>(payload.size())};
     int sum = 0x1E + static_cast<int>(payload.size());
@@ -327,7 +315,7 @@ std::string frameHex(const std::vector<int>& payload) {
     }
     bytes.push_back(static_cast<uint8_t>((sum >> 8) & 0xFF));
     bytes.push_back(static_cast<uint8_t>(sum & 0xFF));
-    return hex(bytes);
+    return hexOf(bytes);
 }
 
 std::vector<std::string> requestsOf(const std::vector<std::string>& traffic) {

@@ -73,9 +73,6 @@ private:
     std::size_t m_markOffset = 0;
 };
 
-// "1E 03 8F 00 FF 01 AF"
-std::string hex(const std::vector<uint8_t>& bytes);
-
 // A request as the link frames it, in the transcript's hex: start byte, length, payload, sum.
 std::string frameHex(const std::vector<int>& payload);
 

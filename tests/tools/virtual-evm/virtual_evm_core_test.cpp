@@ -8,26 +8,20 @@
 #include "tools/virtual-evm/tessalycodec.h"
 #include "tools/virtual-evm/transcript.h"
 
+#include "tests/support/casenames.h"
+#include "tests/support/hexbytes.h"
+
 #include <gtest/gtest.h>
 
 #include <sstream>
 
 using namespace virtualevm;
+using testsupport::bytesOf;
 
 namespace {
 
-std::vector<uint8_t> bytes(const std::string& text) {
-    std::istringstream in(text);
-    std::vector<uint8_t> result;
-    std::string word;
-    while (in >> word) {
-        result.push_back(static_cast<uint8_t>(std::stoul(word, nullptr, 16)));
-    }
-    return result;
-}
-
 std::vector<uint8_t> payloadOf(const std::string& frameText) {
-    const std::vector<uint8_t> frame = bytes(frameText);
+    const std::vector<uint8_t> frame = bytesOf(frameText);
     return std::vector<uint8_t>(frame.begin() + 2, frame.end() - 2);
 }
 
@@ -50,7 +44,7 @@ std::vector<std::string> render(const std::vector<Event>& events) {
 
 std::vector<std::string> feed(EvmSession& session, const std::string& text) {
     std::vector<Event> events;
-    session.receive(bytes(text), events);
+    session.receive(bytesOf(text), events);
     return render(events);
 }
 
@@ -70,7 +64,7 @@ void PrintTo(const FrameCase& c, std::ostream* os) {
 class BuildFrame : public ::testing::TestWithParam<FrameCase> {};
 
 TEST_P(BuildFrame, AddsLengthAndSixteenBitChecksum) {
-    EXPECT_EQ(hexBytes(buildFrame(bytes(GetParam().payload))), GetParam().frame);
+    EXPECT_EQ(hexBytes(buildFrame(bytesOf(GetParam().payload))), GetParam().frame);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -83,7 +77,7 @@ INSTANTIATE_TEST_SUITE_P(
                       FrameCase{"setup7", "57 00 03", "1E 03 57 00 03 00 7B"},
                       FrameCase{"boardWrite", "07 03 37 37 00 01", "1E 06 07 03 37 37 00 01 00 9D"},
                       FrameCase{"empty", "", "1E 00 00 1E"}),
-    [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
+    testsupport::ByCaseName());
 
 TEST(Checksum, IsSixteenBitsNotOneByte) {
     const std::vector<uint8_t> payload(255, 0xFF);
@@ -135,7 +129,7 @@ std::vector<std::string> parse(FrameParser& parser, const std::vector<uint8_t>& 
 
 TEST(FrameParser, SameItemsWhateverTheChunking) {
     const std::vector<uint8_t> input =
-        bytes("1E 03 8F 00 FF 01 AF 1F 00 1E 03 8F 00 FF 01 AE 1E 06 10 01 4C 10 01 00 00 92");
+        bytesOf("1E 03 8F 00 FF 01 AF 1F 00 1E 03 8F 00 FF 01 AE 1E 06 10 01 4C 10 01 00 00 92");
     const std::vector<std::string> expected = {"frame 1E 03 8F 00 FF 01 AF", "ack 1F 00",
                                                "bad 1E 03 8F 00 FF 01 AE",
                                                "frame 1E 06 10 01 4C 10 01 00 00 92"};
@@ -149,7 +143,7 @@ TEST(FrameParser, SameItemsWhateverTheChunking) {
 TEST(FrameParser, NoiseIsDroppedUntilAStartOrAckByte) {
     FrameParser parser;
     // 1F followed by anything but 00 is not an acknowledgement.
-    EXPECT_EQ(parse(parser, bytes("AA 55 1F 01 00 1F 00 1E 03 8F 00 FF 01 AF"), 64),
+    EXPECT_EQ(parse(parser, bytesOf("AA 55 1F 01 00 1F 00 1E 03 8F 00 FF 01 AF"), 64),
               (std::vector<std::string>{"garbage AA 55 1F 01 00", "ack 1F 00",
                                         "frame 1E 03 8F 00 FF 01 AF"}));
 }
@@ -158,7 +152,7 @@ TEST(FrameParser, HoldsAnUnfinishedFrameUntilFlushed) {
     FrameParser parser;
     std::vector<FrameParser::Item> items;
     // A stray start byte in front of a probe reads as a 0x1E-byte payload that never completes.
-    parser.feed(bytes("1E 1E 03 8F 00 FF 01 AF"), items);
+    parser.feed(bytesOf("1E 1E 03 8F 00 FF 01 AF"), items);
     EXPECT_TRUE(items.empty());
     EXPECT_TRUE(parser.hasPartial());
     parser.flushPartial(items);
@@ -173,7 +167,7 @@ TEST(FrameParser, HoldsAnUnfinishedFrameUntilFlushed) {
 TEST(FrameParser, FlushOfALoneAckByteIsGarbage) {
     FrameParser parser;
     std::vector<FrameParser::Item> items;
-    parser.feed(bytes("1F"), items);
+    parser.feed(bytesOf("1F"), items);
     EXPECT_TRUE(parser.hasPartial());
     parser.flushPartial(items);
     ASSERT_EQ(items.size(), 1u);
@@ -227,7 +221,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "write ch=0 type=0 (unsupported type)", false},
         DecodeCase{"shortRead", "1E 03 10 01 4C 00 7E", Request::Kind::Unknown, "unknown", true},
         DecodeCase{"otherCommand", "1E 02 30 00 00 50", Request::Kind::Unknown, "unknown", false}),
-    [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
+    testsupport::ByCaseName());
 
 // ---------------------------------------------------------------------------------------------
 // Codec and board models
@@ -282,65 +276,65 @@ std::vector<uint8_t> readValues(EvmBoard& board, const std::vector<uint8_t>& pay
 
 TEST(EvmBoard, I2cAnswersOnlyItsAddress) {
     EvmBoard board;
-    board.execute(Request::decode(bytes("00 01 4D 13 77")));
+    board.execute(Request::decode(bytesOf("00 01 4D 13 77")));
     EXPECT_EQ(board.codec().get(0x13), 0x00) << "NACKed write ignored";
-    EXPECT_EQ(readValues(board, bytes("10 01 4D 13 02 00")), bytes("FF FF"));
-    board.execute(Request::decode(bytes("00 02 4C 13 77")));
-    EXPECT_EQ(readValues(board, bytes("10 01 4C 13 01 00")), bytes("77"));
+    EXPECT_EQ(readValues(board, bytesOf("10 01 4D 13 02 00")), bytesOf("FF FF"));
+    board.execute(Request::decode(bytesOf("00 02 4C 13 77")));
+    EXPECT_EQ(readValues(board, bytesOf("10 01 4C 13 01 00")), bytesOf("77"));
     board.setI2cAddress(0x4D);
-    EXPECT_EQ(readValues(board, bytes("10 02 4D 13 01 00")), bytes("77"));
-    EXPECT_EQ(readValues(board, bytes("10 01 4C 13 01 00")), bytes("FF"));
+    EXPECT_EQ(readValues(board, bytesOf("10 02 4D 13 01 00")), bytesOf("77"));
+    EXPECT_EQ(readValues(board, bytesOf("10 01 4C 13 01 00")), bytesOf("FF"));
 }
 
 TEST(EvmBoard, SpiDeviceBitsSelectTheChip) {
     EvmBoard board;
     board.setSpiDevice(2);
-    board.execute(Request::decode(bytes("00 03 13 13 00 11"))); // device 0: not us
+    board.execute(Request::decode(bytesOf("00 03 13 13 00 11"))); // device 0: not us
     EXPECT_EQ(board.codec().get(0x13), 0x00);
-    board.execute(Request::decode(bytes("00 03 53 53 00 22"))); // device 2
+    board.execute(Request::decode(bytesOf("00 03 53 53 00 22"))); // device 2
     EXPECT_EQ(board.codec().get(0x13), 0x22);
-    EXPECT_EQ(readValues(board, bytes("10 03 D3 D3 01 00")), bytes("22"));
-    EXPECT_EQ(readValues(board, bytes("10 03 93 93 01 00")), bytes("00"));
-    EXPECT_EQ(readValues(board, bytes("10 03 F3 F3 01 00")), bytes("00"));
+    EXPECT_EQ(readValues(board, bytesOf("10 03 D3 D3 01 00")), bytesOf("22"));
+    EXPECT_EQ(readValues(board, bytesOf("10 03 93 93 01 00")), bytesOf("00"));
+    EXPECT_EQ(readValues(board, bytesOf("10 03 F3 F3 01 00")), bytesOf("00"));
 }
 
 TEST(EvmBoard, MultiRegisterAccessCoversConsecutiveRegisters) {
     EvmBoard board;
-    board.execute(Request::decode(bytes("00 04 11 11 01 02 03")));
-    EXPECT_EQ(readValues(board, bytes("10 04 10 10 04 00")), bytes("C0 01 02 03"));
+    board.execute(Request::decode(bytesOf("00 04 11 11 01 02 03")));
+    EXPECT_EQ(readValues(board, bytesOf("10 04 10 10 04 00")), bytesOf("C0 01 02 03"));
     // Past the last register: zeros.
-    EXPECT_EQ(readValues(board, bytes("10 04 18 18 04 00")), bytes("FF FF 00 00"));
-    EXPECT_EQ(readValues(board, bytes("10 01 4C 0E 03 00")), bytes("00 00 C0"));
+    EXPECT_EQ(readValues(board, bytesOf("10 04 18 18 04 00")), bytesOf("FF FF 00 00"));
+    EXPECT_EQ(readValues(board, bytesOf("10 01 4C 0E 03 00")), bytesOf("00 00 C0"));
 }
 
 TEST(EvmBoard, BoardRegistersOnChannelSeven) {
     EvmBoard board;
-    board.execute(Request::decode(bytes("07 03 37 37 00 01")));
+    board.execute(Request::decode(bytesOf("07 03 37 37 00 01")));
     EXPECT_EQ(board.boardRegister(0x37), 0x01);
-    EXPECT_EQ(readValues(board, bytes("17 03 B7 B7 01 00")), bytes("01"));
-    board.execute(Request::decode(bytes("07 01 00 C8 AB")));
+    EXPECT_EQ(readValues(board, bytesOf("17 03 B7 B7 01 00")), bytesOf("01"));
+    board.execute(Request::decode(bytesOf("07 01 00 C8 AB")));
     EXPECT_EQ(board.boardRegister(0xC8), 0xAB);
-    EXPECT_EQ(readValues(board, bytes("17 04 C8 C8 01 00")), bytes("AB"));
+    EXPECT_EQ(readValues(board, bytesOf("17 04 C8 C8 01 00")), bytesOf("AB"));
     EXPECT_EQ(board.codec().get(0x10), 0xC0) << "the codec is not on channel 7";
 }
 
 TEST(EvmBoard, OtherChannelsHaveNothingAttached) {
     EvmBoard board;
-    const std::vector<uint8_t> reply = board.execute(Request::decode(bytes("03 01 4C 13 55")));
+    const std::vector<uint8_t> reply = board.execute(Request::decode(bytesOf("03 01 4C 13 55")));
     EXPECT_EQ(reply.size(), 7u);
     EXPECT_EQ(board.codec().get(0x13), 0x00);
-    EXPECT_EQ(readValues(board, bytes("13 01 4C 10 02 00")), bytes("00 00"));
+    EXPECT_EQ(readValues(board, bytesOf("13 01 4C 10 02 00")), bytesOf("00 00"));
 }
 
 TEST(EvmBoard, RepliesAreWellFormedFrames) {
     EvmBoard board;
     for (const char* request : {"8F 00 FF", "10 01 4C 10 03 00", "00 01 4C 13 01"}) {
-        const std::vector<uint8_t> reply = board.execute(Request::decode(bytes(request)));
+        const std::vector<uint8_t> reply = board.execute(Request::decode(bytesOf(request)));
         ASSERT_GE(reply.size(), 4u);
         const std::vector<uint8_t> payload(reply.begin() + 2, reply.end() - 2);
         EXPECT_EQ(reply, buildFrame(payload)) << request;
     }
-    EXPECT_TRUE(board.execute(Request::decode(bytes("50 00 01"))).empty());
+    EXPECT_TRUE(board.execute(Request::decode(bytesOf("50 00 01"))).empty());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -464,7 +458,7 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"babble",
                   "babble",
                   {kReadRx, "tx AA 55 AA 55 AA 55 AA 55 AA 55 AA 55 AA 55 AA 55 ; babble *1000"}}),
-    [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
+    testsupport::ByCaseName());
 
 TEST(EvmSession, SilentIgnoresTheRequestNoAckCarriesItOut) {
     const std::string write = "1E 05 00 01 4C 13 44 00 C7";
@@ -682,9 +676,9 @@ INSTANTIATE_TEST_SUITE_P(
                       std::vector<std::string>{"--control", std::string(120, 'c')}));
 
 TEST(Transcript, LineFormat) {
-    const Event event{Event::Direction::Rx, bytes("1E 03 8F 00 FF 01 AF"), "probe", 0, 0};
+    const Event event{Event::Direction::Rx, bytesOf("1E 03 8F 00 FF 01 AF"), "probe", 0, 0};
     EXPECT_EQ(Transcript::format(event, 0.012345), "0.012345 rx 1E 03 8F 00 FF 01 AF ; probe\n");
-    const Event reply{Event::Direction::Tx, bytes("1F 00"), "ack", 0, 0};
+    const Event reply{Event::Direction::Tx, bytesOf("1F 00"), "ack", 0, 0};
     EXPECT_EQ(Transcript::format(reply, 12.5), "12.500000 tx 1F 00 ; ack\n");
 }
 

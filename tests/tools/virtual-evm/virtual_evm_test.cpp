@@ -2,6 +2,9 @@
 // transcript and its command line.
 #include "tests/support/evmprocess.h"
 
+#include "tests/support/casenames.h"
+#include "tests/support/hexbytes.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -24,8 +27,9 @@
 
 extern char** environ;
 
+using testsupport::bytesOf;
 using testsupport::EvmProcess;
-using testsupport::hex;
+using testsupport::hexOf;
 
 namespace {
 
@@ -33,16 +37,6 @@ using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
 constexpr int kGuardMs = 3000; // only reached when something is broken
-
-std::vector<uint8_t> bytesOf(const std::string& text) {
-    std::istringstream in(text);
-    std::vector<uint8_t> result;
-    std::string word;
-    while (in >> word) {
-        result.push_back(static_cast<uint8_t>(std::stoul(word, nullptr, 16)));
-    }
-    return result;
-}
 
 // A request frame around `payload`, with its own checksum arithmetic.
 std::string frameOf(const std::string& payloadText) {
@@ -54,7 +48,7 @@ std::string frameOf(const std::string& payloadText) {
     }
     frame.push_back(static_cast<uint8_t>((sum >> 8) & 0xFF));
     frame.push_back(static_cast<uint8_t>(sum & 0xFF));
-    return hex(frame);
+    return hexOf(frame);
 }
 
 void expectWellFormed(const std::vector<uint8_t>& reply) {
@@ -65,8 +59,8 @@ void expectWellFormed(const std::vector<uint8_t>& reply) {
     for (size_t i = 0; i + 2 < reply.size(); ++i) {
         sum += reply[i];
     }
-    EXPECT_EQ(reply[reply.size() - 2], (sum >> 8) & 0xFF) << hex(reply);
-    EXPECT_EQ(reply[reply.size() - 1], sum & 0xFF) << hex(reply);
+    EXPECT_EQ(reply[reply.size() - 2], (sum >> 8) & 0xFF) << hexOf(reply);
+    EXPECT_EQ(reply[reply.size() - 1], sum & 0xFF) << hexOf(reply);
 }
 
 // The PC's end of the line, opened through the link and set raw like the link library does.
@@ -139,7 +133,7 @@ private:
 // for 0), closing acknowledgement. Returns the reply.
 std::vector<uint8_t> transact(Port& port, const std::string& request, size_t replyLength) {
     port.send(request);
-    EXPECT_EQ(hex(port.receive(2)), "1F 00") << request;
+    EXPECT_EQ(hexOf(port.receive(2)), "1F 00") << request;
     if (replyLength == 0) {
         return {};
     }
@@ -164,8 +158,8 @@ void write(Port& port, const std::string& writePayload) {
 void expectNextAnswerIsTheProbes(Port& port) {
     port.send("1E 03 8F 00 FF 01 AF");
     const std::vector<uint8_t> answer = port.receive(9);
-    ASSERT_EQ(answer.size(), 9u) << hex(answer);
-    EXPECT_EQ(hex(std::vector<uint8_t>(answer.begin(), answer.begin() + 2)), "1F 00");
+    ASSERT_EQ(answer.size(), 9u) << hexOf(answer);
+    EXPECT_EQ(hexOf(std::vector<uint8_t>(answer.begin(), answer.begin() + 2)), "1F 00");
     const std::vector<uint8_t> reply(answer.begin() + 2, answer.end());
     EXPECT_EQ(reply[1], 3);
     expectWellFormed(reply);
@@ -246,7 +240,7 @@ TEST_P(ReferenceRequest, GetsTheAnswerThePcWaitsFor) {
     EXPECT_EQ(hexes[0], std::string("rx ") + c.request);
     EXPECT_EQ(hexes[1], "tx 1F 00");
     if (c.replyLength != 0) {
-        EXPECT_EQ(hexes[2], "tx " + hex(reply));
+        EXPECT_EQ(hexes[2], "tx " + hexOf(reply));
         EXPECT_EQ(hexes[3], "rx 1F 00");
     }
     expectNextAnswerIsTheProbes(port);
@@ -282,7 +276,7 @@ INSTANTIATE_TEST_SUITE_P(
                       "ping",
                       "get-board 0x37",
                       "ok 0x01"}),
-    [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
+    testsupport::ByCaseName());
 
 struct AccessCase {
     const char* name;
@@ -312,7 +306,7 @@ INSTANTIATE_TEST_SUITE_P(
                       AccessCase{"codecType4", "00 04 13 13 5A", "10 04 13 13 01 00"},
                       AccessCase{"boardType3", "07 03 04 04 00 5A", "17 03 84 84 01 00"},
                       AccessCase{"boardType1", "07 01 00 C0 5A", "17 01 00 C0 01 00"}),
-    [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
+    testsupport::ByCaseName());
 
 TEST(VirtualEvm, I2cRequestToAnotherAddressIsNackedOnTheBus) {
     EvmProcess evm({"--i2c-address", "77"});
@@ -363,7 +357,7 @@ TEST(VirtualEvm, RegisterResetStatusRegisterAndBlockRead) {
     write(port, "00 01 4C 11 01 02 03"); // three registers in one go
     const std::vector<uint8_t> reply = transact(port, frameOf("10 01 4C 10 0A 00"), 19);
     ASSERT_EQ(reply.size(), 19u);
-    EXPECT_EQ(hex(std::vector<uint8_t>(reply.begin() + 7, reply.end() - 2)),
+    EXPECT_EQ(hexOf(std::vector<uint8_t>(reply.begin() + 7, reply.end() - 2)),
               "C0 01 02 03 00 03 00 00 FF FF");
 }
 
@@ -449,7 +443,7 @@ TEST(VirtualEvmFault, WrongAckComesInFrontOfTheReply) {
     port.send(frameOf("10 01 4C 18 01 00"));
     const std::vector<uint8_t> answer = port.receive(12);
     ASSERT_EQ(answer.size(), 12u);
-    EXPECT_EQ(hex(std::vector<uint8_t>(answer.begin(), answer.begin() + 2)), "1F 01");
+    EXPECT_EQ(hexOf(std::vector<uint8_t>(answer.begin(), answer.begin() + 2)), "1F 01");
     const std::vector<uint8_t> reply(answer.begin() + 2, answer.end());
     expectWellFormed(reply);
     EXPECT_EQ(reply[7], 0xFF);
@@ -466,7 +460,7 @@ TEST(VirtualEvmFault, NoReplyAcknowledgesOnly) {
     ASSERT_EQ(evm.control("fault no-reply"), "ok");
     Port port(evm.linkPath());
     port.send(frameOf("10 01 4C 18 01 00"));
-    EXPECT_EQ(hex(port.receive(2)), "1F 00");
+    EXPECT_EQ(hexOf(port.receive(2)), "1F 00");
     expectNextAnswerIsTheProbes(port);
 }
 
@@ -475,7 +469,7 @@ TEST(VirtualEvmFault, GarbageTakesThePlaceOfTheAck) {
     ASSERT_EQ(evm.control("fault garbage"), "ok");
     Port port(evm.linkPath());
     port.send(frameOf("10 01 4C 18 01 00"));
-    EXPECT_EQ(hex(port.receive(4)), "AA 55 AA 55");
+    EXPECT_EQ(hexOf(port.receive(4)), "AA 55 AA 55");
     expectNextAnswerIsTheProbes(port);
 }
 
@@ -485,7 +479,7 @@ TEST(VirtualEvmFault, PiecesArriveApart) {
     Port port(evm.linkPath());
     const auto sent = Clock::now();
     port.send(frameOf("10 01 4C 18 01 00"));
-    EXPECT_EQ(hex(port.receive(2)), "1F 00");
+    EXPECT_EQ(hexOf(port.receive(2)), "1F 00");
     // Bytes 1-4, 5-7 and 8-10 are due 100, 250 and 400 ms after the board took the request, so
     // none arrives earlier than that after we sent it, however our reads split them.
     const auto dueOf = [](std::size_t byte) {
@@ -514,7 +508,7 @@ TEST(VirtualEvmFault, RequestsAreServedWhileAReplyIsLate) {
     Port port(evm.linkPath());
     const auto sent = Clock::now();
     port.send(frameOf("10 01 4C 18 01 00"));
-    EXPECT_EQ(hex(port.receive(2)), "1F 00");
+    EXPECT_EQ(hexOf(port.receive(2)), "1F 00");
     // Not held up by the late reply: the probe's answer is next on the line, ahead of it.
     expectNextAnswerIsTheProbes(port);
     const std::vector<uint8_t> late = port.receive(10);
@@ -564,11 +558,11 @@ TEST(VirtualEvmFault, SplitReplyIsFinishedByTheNextRequest) {
     ASSERT_EQ(evm.control("fault split 4"), "ok");
     Port port(evm.linkPath());
     port.send(frameOf("10 01 4C 10 01 00"));
-    EXPECT_EQ(hex(port.receive(6)), "1F 00 1E 06 10 01");
+    EXPECT_EQ(hexOf(port.receive(6)), "1F 00 1E 06 10 01");
     port.send("1F 00"); // the PC gives up on the reply; its acknowledgement releases nothing
     evm.markAfter(4);
     port.send("1E 03 8F 00 FF 01 AF");
-    EXPECT_EQ(hex(port.receive(15)), "10 01 00 C0 01 06 1F 00 1E 03 8F 00 00 00 B0");
+    EXPECT_EQ(hexOf(port.receive(15)), "10 01 00 C0 01 06 1F 00 1E 03 8F 00 00 00 B0");
     const auto lines = evm.transcriptLinesAfter(4);
     ASSERT_EQ(lines.size(), 4u);
     EXPECT_EQ(decodingOf(lines[0]), "probe");
@@ -581,7 +575,7 @@ TEST(VirtualEvmFault, FromTheCommandLineWithAFilter) {
     expectNextAnswerIsTheProbes(port); // probes pass
     for (int i = 0; i < 2; ++i) {
         port.send(frameOf("10 01 4C 18 01 00"));
-        EXPECT_EQ(hex(port.receive(2)), "1F 00");
+        EXPECT_EQ(hexOf(port.receive(2)), "1F 00");
     }
     write(port, "00 01 4C 13 01");
     ASSERT_EQ(evm.control("fault off"), "ok");
@@ -768,7 +762,7 @@ TEST(VirtualEvmIdle, AnswersOnceTheLateReplyHasGoneOut) {
         evm.mark();
         ASSERT_EQ(evm.control("fault late 300"), "ok");
         port.send(frameOf("10 01 4C 18 01 00"));
-        ASSERT_EQ(hex(port.receive(2)), "1F 00");
+        ASSERT_EQ(hexOf(port.receive(2)), "1F 00");
         const ProgramRun run = runEvm({"--send", evm.controlPath(), line});
         EXPECT_EQ(run.output, "ok\n");
         const auto lines = evm.transcriptLines();
@@ -788,7 +782,7 @@ TEST(VirtualEvmFault, AHeldLateReplyWaitsForRelease) {
     EXPECT_EQ(evm.control("fault"), "ok late held read 1");
     Port port(evm.linkPath());
     port.send(frameOf("10 01 4C 18 01 00"));
-    EXPECT_EQ(hex(port.receive(2)), "1F 00");
+    EXPECT_EQ(hexOf(port.receive(2)), "1F 00");
     // Nothing is due: the board answers other requests and has nothing pending for "idle".
     EXPECT_EQ(evm.control("idle"), "ok");
     expectNextAnswerIsTheProbes(port);

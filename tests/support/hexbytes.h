@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace testsupport {
+
 inline std::vector<std::uint8_t> bytesOf(const std::string& text) {
     std::istringstream in(text);
     std::vector<std::uint8_t> bytes;
@@ -29,3 +31,5 @@ inline std::string hexOf(std::span<const std::uint8_t> bytes) {
     }
     return text;
 }
+
+} // namespace testsupport
