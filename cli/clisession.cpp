@@ -1,9 +1,8 @@
 #include "clisession.h"
 
-#include "catalogue/fieldvalues.h"
 #include "device/hextext.h"
 #include "device/numbernotation.h"
-#include "jsonwriter.h"
+#include "output.h"
 
 #include <iostream>
 #include <iterator>
@@ -45,24 +44,6 @@ std::uint8_t byteArgument(const std::string& text) {
     }
     return static_cast<std::uint8_t>(value);
 }
-
-const char* kindName(ControlKind kind) {
-    switch (kind) {
-    case ControlKind::CheckBox:
-        return "check-box";
-    case ControlKind::DropDown:
-        return "list";
-    case ControlKind::Radio:
-        return "radio";
-    case ControlKind::Track:
-        return "attenuation";
-    }
-    return "";
-}
-
-} // namespace
-
-namespace {
 
 int exitStatus(SessionStatus status) {
     switch (status) {
@@ -153,67 +134,14 @@ int CliSession::openLink(const CliOptions& options) {
     return exitStatus(m_session.open(options.port.port()));
 }
 
-void CliSession::printRegisters(const CliOptions& options, const RegisterValues& registers) {
-    printRegisters(options, KnownRegisters(registers.begin(), registers.end()));
-}
-
-void CliSession::printRegisters(const CliOptions& options, const KnownRegisters& registers) {
-    // A register that could not be read has no value: null in JSON, ?? in text.
-    if (options.json) {
-        JsonWriter json;
-        json.beginObject().key("registers").beginArray();
-        for (const auto& [address, value] : registers) {
-            json.beginObject().key("address").value(static_cast<long long>(address)).key("value");
-            value ? json.value(static_cast<long long>(*value)) : json.null();
-            json.endObject();
-        }
-        json.endArray().endObject();
-        m_out << json.text() << '\n';
-        return;
-    }
-    for (const auto& [address, value] : registers) {
-        m_out << (value ? historyLine(address, *value) : "0x" + hexText(address, 2) + ", ??")
-              << '\n';
-    }
-}
-
-void CliSession::printWrites(const CliOptions& options) {
-    if (!options.verbose) {
-        return;
-    }
-    if (options.json) {
-        JsonWriter json;
-        json.beginObject().key("writes").beginArray();
-        for (const std::string& line : m_session.writes()) {
-            json.value(line);
-        }
-        json.endArray().endObject();
-        m_out << json.text() << '\n';
-        return;
-    }
-    for (const std::string& line : m_session.writes()) {
-        m_out << line << '\n';
-    }
+Output CliSession::output(const CliOptions& options) const {
+    return Output(m_out, options.json, options.verbose);
 }
 
 int CliSession::ports(const CliOptions& options) {
     SessionStatus status = SessionStatus::Done;
     const std::vector<PortReport> reports = m_session.ports(options.all, status);
-    if (options.json) {
-        JsonWriter json;
-        json.beginObject().key("ports").beginArray();
-        for (const PortReport& report : reports) {
-            json.beginObject().key("number").value(static_cast<long long>(report.number));
-            json.key("path").value(report.path).key("state").value(portStateName(report.state));
-            json.key("reason").value(report.reason).endObject();
-        }
-        json.endArray().endObject();
-        m_out << json.text() << '\n';
-    } else {
-        for (const PortReport& report : reports) {
-            m_out << reportLine(report) << '\n';
-        }
-    }
+    output(options).ports(reports);
     return exitStatus(status);
 }
 
@@ -222,7 +150,7 @@ int CliSession::connect(const CliOptions& options) {
     if (status == SessionStatus::NoBoard) {
         return kNoBoard;
     }
-    printRegisters(options, m_session.codecRegisters());
+    output(options).registers(m_session.codecRegisters());
     return exitStatus(status);
 }
 
@@ -237,7 +165,7 @@ int CliSession::read(const CliOptions& options) {
     if (const int status = openLink(options); status != kDone) {
         return status;
     }
-    printRegisters(options, m_session.read(static_cast<std::uint32_t>(first), count));
+    output(options).registers(m_session.read(static_cast<std::uint32_t>(first), count));
     return exitStatus(m_session.linkStatus());
 }
 
@@ -253,7 +181,7 @@ int CliSession::write(const CliOptions& options) {
         return status;
     }
     m_session.write(static_cast<std::uint32_t>(first), values);
-    printWrites(options);
+    output(options).writes(m_session.writes());
     return exitStatus(m_session.linkStatus());
 }
 
@@ -265,7 +193,7 @@ int CliSession::dump(const CliOptions& options) {
     if (!registers) {
         return exitStatus(m_session.linkStatus());
     }
-    printRegisters(options, *registers);
+    output(options).registers(*registers);
     return kDone;
 }
 
@@ -289,34 +217,12 @@ int CliSession::runScript(const CliOptions& options) {
     } else {
         status = m_session.runScript(file, options.keepGoing);
     }
-    printWrites(options);
+    output(options).writes(m_session.writes());
     return exitStatus(status);
 }
 
 int CliSession::fields(const CliOptions& options) {
-    JsonWriter json;
-    json.beginObject().key("fields").beginArray();
-    for (const BoundControl& row : controlCatalogue()) {
-        const std::string choices = fieldChoices(row, false);
-        if (options.json) {
-            json.beginObject().key("name").value(row.name).key("caption").value(row.caption);
-            json.key("group").value(row.group).key("kind").value(kindName(row.kind));
-            // The field's place from the catalogue; the tooltip is the program's own text, which
-            // may say less (the data format's reads "Bit2-0" for bits 3 to 0).
-            json.key("register").value(static_cast<long long>(row.reg));
-            json.key("shift").value(static_cast<long long>(row.shift));
-            json.key("width").value(static_cast<long long>(row.width));
-            json.key("tooltip").value(row.tooltip).key("values").value(choices);
-            json.key("settable").value(row.enabled).endObject();
-        } else {
-            m_out << row.name << '\t' << row.caption << '\t' << row.tooltip << '\t' << choices
-                  << (row.enabled ? "" : "\t(shows the mode only)") << '\n';
-        }
-    }
-    if (options.json) {
-        json.endArray().endObject();
-        m_out << json.text() << '\n';
-    }
+    output(options).fields(controlCatalogue());
     return kDone;
 }
 
@@ -330,16 +236,7 @@ int CliSession::getField(const CliOptions& options) {
     if (!value) {
         return exitStatus(m_session.linkStatus());
     }
-    if (options.json) {
-        JsonWriter json;
-        json.beginObject().key("field").value(row.name).key("caption").value(row.caption);
-        json.key("value").value(value->text);
-        json.key("register").value(static_cast<long long>(value->address));
-        json.key("registerValue").value(static_cast<long long>(value->value)).endObject();
-        m_out << json.text() << '\n';
-    } else {
-        m_out << value->text << '\n';
-    }
+    output(options).fieldValue(row, *value);
     return kDone;
 }
 
@@ -350,7 +247,7 @@ int CliSession::setField(const CliOptions& options) {
         return status;
     }
     m_session.setField(row, options.arguments[1]);
-    printWrites(options);
+    output(options).writes(m_session.writes());
     return exitStatus(m_session.linkStatus());
 }
 
@@ -362,16 +259,7 @@ int CliSession::flags(const CliOptions& options) {
     if (!zero) {
         return exitStatus(m_session.linkStatus());
     }
-    const int zero1 = zero->first ? 1 : 0;
-    const int zero2 = zero->second ? 1 : 0;
-    if (options.json) {
-        JsonWriter json;
-        json.beginObject().key("ZERO1").value(static_cast<long long>(zero1));
-        json.key("ZERO2").value(static_cast<long long>(zero2)).endObject();
-        m_out << json.text() << '\n';
-    } else {
-        m_out << "ZERO1=" << zero1 << " ZERO2=" << zero2 << '\n';
-    }
+    output(options).flags(zero->first, zero->second);
     return kDone;
 }
 
@@ -382,7 +270,7 @@ int CliSession::reset(const CliOptions& options) {
         return status;
     }
     m_session.reset(which);
-    printWrites(options);
+    output(options).writes(m_session.writes());
     return exitStatus(m_session.linkStatus());
 }
 

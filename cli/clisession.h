@@ -4,6 +4,7 @@
 
 #include "clioptions.h"
 #include "device/boardsession.h"
+#include "output.h"
 
 #include <filesystem>
 #include <iosfwd>
@@ -53,10 +54,8 @@ private:
     int reset(const CliOptions& options);
     int version();
 
-    void printRegisters(const CliOptions& options, const RegisterValues& registers);
-    // The same where a register may have no value (its read failed).
-    void printRegisters(const CliOptions& options, const KnownRegisters& registers);
-    void printWrites(const CliOptions& options);
+    // Text or JSON, as the options ask.
+    Output output(const CliOptions& options) const;
 
     std::ostream& m_out;
     std::ostream& m_err;
