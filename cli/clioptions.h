@@ -39,9 +39,8 @@ struct CliOptions {
     std::vector<std::string> arguments;
 };
 
-// Options may stand before or after the command; "--" ends them. Throws UsageError.
+// Options may stand before or after the command; "--" ends them. Throws UsageError: an option
+// or command that is none, or a wrong number of arguments.
 CliOptions parseCliOptions(const std::vector<std::string>& words);
-
-const char* usageText();
 
 } // namespace larkspur::cli
