@@ -40,7 +40,8 @@ struct CliOptions {
 };
 
 // Options may stand before or after the command; "--" ends them. Throws UsageError: an option
-// or command that is none, or a wrong number of arguments.
+// or command that is none, a wrong number of arguments, or an address the interface given
+// beside it does not have.
 CliOptions parseCliOptions(const std::vector<std::string>& words);
 
 } // namespace larkspur::cli
