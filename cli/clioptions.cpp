@@ -1,9 +1,9 @@
 #include "clioptions.h"
 
+#include "commandregistry.h"
 #include "device/numbernotation.h"
+#include "device/registeraccess.h"
 
-#include <algorithm>
-#include <array>
 #include <cctype>
 #include <optional>
 #include <stdexcept>
@@ -11,29 +11,6 @@
 namespace larkspur::cli {
 
 namespace {
-
-struct CommandShape {
-    const char* name;
-    std::size_t minimumArguments;
-    std::size_t maximumArguments;
-};
-
-constexpr std::size_t kMany = 256;
-
-constexpr std::array<CommandShape, 12> kCommands = {{
-    {"ports", 0, 0},
-    {"connect", 0, 0},
-    {"read", 1, 2},
-    {"write", 2, kMany},
-    {"dump", 0, 0},
-    {"run", 1, 1},
-    {"fields", 0, 0},
-    {"get", 1, 1},
-    {"set", 2, 2},
-    {"flags", 0, 0},
-    {"reset", 1, 1},
-    {"help", 0, 0},
-}};
 
 // The value of an option given as "--name VALUE" or "--name=VALUE".
 // The value given as "--name=VALUE" or as the next word. "--name=" with nothing after the
@@ -52,51 +29,20 @@ std::string optionValue(const std::vector<std::string>& words, std::size_t& i,
     return value;
 }
 
-} // namespace
-
-const char* usageText() {
-    return R"(usage: larkspur-cli [OPTIONS] COMMAND [ARGS]
-
-The Tessaly evaluation board from a terminal, through the same library and core as Larkspur.
-
-Commands:
-  ports                 every port of the library's table that exists, and what it is:
-                        evm, silent, busy, no-permission, not-serial (--all: absent ones too);
-                        for a URL also closed, refused, unreachable, unknown-host, bad-url
-  connect               what Larkspur does when it starts: search, board set-up, codec
-                        read-back over IIC (defaults over SPI); prints the registers
-  read REG [COUNT]      read codec registers; one "0x11, 0x05" line per register
-  write REG VALUE...    write codec registers from REG on (-v: the history lines)
-  dump                  the register snapshot, as Larkspur saves it
-  run FILE              a register script ("-": standard input)
-  fields                the controls' bit-fields, by the caption Larkspur shows
-  get FIELD             a field's value as its control shows it
-  set FIELD VALUE       a field: item text or number, on/off, attenuation in dB
-  flags                 the two zero-detect flags
-  reset master|sync     the MRST or SRST command, as the buttons give it
-
-Register addresses are sent as they stand, as in Larkspur's direct access and scripts: over
-SPI the device address is in bits 6 and 5 (device 1: register 0x11 is 0x31). Only "connect"
-sends the board set-up sequence; a freshly powered board needs it once (or Larkspur).
-
-Options:
-  --port N|PATH|URL     a port number of the library's table, a device path, or a port
-                        behind a network serial server: tcp://HOST:PORT (raw TCP, as
-                        ser2net serves it) or rfc2217://HOST:PORT (telnet, RFC 2217)
-                        (default: the search Larkspur makes)
-  --interface iic|spi   (default: Larkspur.ini, which is only read)
-  --address N           76 to 79 over IIC, 0 to 3 over SPI (default: Larkspur.ini)
-  --json                print one JSON document instead of text
-  -v, --verbose         also print the writes that were made
-  --all                 ports: list the absent ones too
-  --keep-going          run: go on past a line the board did not take (as Larkspur
-                        does); otherwise the run stops there with status 3
-  --help, --version
-
-Exit status: 0 done, 1 usage error, 2 no library or no EVM found, 3 a link failure,
-4 a script or file error.
-)";
+// In the words of the core's own check (BoardSession::selectDevice), which stays the authority
+// when the interface comes from Larkspur.ini.
+void checkAddress(int interfaceIndex, int address) {
+    const bool i2c = interfaceIndex == kInterfaceI2c;
+    const int first = i2c ? kFirstI2cAddress : 0;
+    const int last = first + kDeviceAddresses - 1;
+    if (address < first || address > last) {
+        throw UsageError("--address " + std::to_string(address) + " is not " +
+                         std::to_string(first) + " to " + std::to_string(last) +
+                         (i2c ? " over IIC" : " over SPI"));
+    }
 }
+
+} // namespace
 
 CliOptions parseCliOptions(const std::vector<std::string>& words) {
     CliOptions options;
@@ -142,9 +88,9 @@ CliOptions parseCliOptions(const std::vector<std::string>& words) {
         } else if (name == "--interface") {
             const std::string value = optionValue(words, i, name, attached);
             if (value == "iic" || value == "IIC" || value == "i2c") {
-                options.interfaceIndex = 0;
+                options.interfaceIndex = kInterfaceI2c;
             } else if (value == "spi" || value == "SPI") {
-                options.interfaceIndex = 1;
+                options.interfaceIndex = kInterfaceSpi;
             } else {
                 throw UsageError("--interface is iic or spi, not '" + value + "'");
             }
@@ -167,18 +113,12 @@ CliOptions parseCliOptions(const std::vector<std::string>& words) {
     }
     options.command = positional.front();
     options.arguments.assign(positional.begin() + 1, positional.end());
-    const auto shape = std::find_if(kCommands.begin(), kCommands.end(), [&](const auto& entry) {
-        return options.command == entry.name;
-    });
-    if (shape == kCommands.end()) {
-        throw UsageError("unknown command '" + options.command + "'");
-    }
-    if (options.arguments.size() < shape->minimumArguments ||
-        options.arguments.size() > shape->maximumArguments) {
-        throw UsageError("wrong number of arguments for " + options.command);
-    }
-    if (options.command == "help") {
-        options.help = true;
+    const Command& command = findCommand(options.command);
+    command.checkArgumentCount(options.arguments.size());
+    // The core checks the address against the interface it settles on, which may come from
+    // Larkspur.ini; given both here, the address needs no board to be refused.
+    if (command.selectsDevice() && options.interfaceIndex && options.address) {
+        checkAddress(*options.interfaceIndex, *options.address);
     }
     return options;
 }

@@ -39,9 +39,9 @@ struct CliOptions {
     std::vector<std::string> arguments;
 };
 
-// Options may stand before or after the command; "--" ends them. Throws UsageError.
+// Options may stand before or after the command; "--" ends them. Throws UsageError: an option
+// or command that is none, a wrong number of arguments, or an address the interface given
+// beside it does not have.
 CliOptions parseCliOptions(const std::vector<std::string>& words);
-
-const char* usageText();
 
 } // namespace larkspur::cli

@@ -1,4 +1,4 @@
-// One run of larkspur-cli: the words of a command, given to the core's board session, and its
+// One run of larkspur-cli: the command the words name, run on the core's board session, its
 // results written to the terminal as text or JSON. Nothing here reimplements the core.
 #pragma once
 
@@ -7,9 +7,7 @@
 
 #include <filesystem>
 #include <iosfwd>
-#include <optional>
 #include <string>
-#include <vector>
 
 namespace larkspur::cli {
 
@@ -36,27 +34,7 @@ private:
     void report(const std::string& line) override;
     void warn(const std::string& line) override;
 
-    int dispatch(const CliOptions& options);
-    // Opens the link on the chosen port; the exit status.
-    int openLink(const CliOptions& options);
-
-    int ports(const CliOptions& options);
-    int connect(const CliOptions& options);
-    int read(const CliOptions& options);
-    int write(const CliOptions& options);
-    int dump(const CliOptions& options);
-    int runScript(const CliOptions& options);
-    int fields(const CliOptions& options);
-    int getField(const CliOptions& options);
-    int setField(const CliOptions& options);
-    int flags(const CliOptions& options);
-    int reset(const CliOptions& options);
     int version();
-
-    void printRegisters(const CliOptions& options, const RegisterValues& registers);
-    // The same where a register may have no value (its read failed).
-    void printRegisters(const CliOptions& options, const KnownRegisters& registers);
-    void printWrites(const CliOptions& options);
 
     std::ostream& m_out;
     std::ostream& m_err;

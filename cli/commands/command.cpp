@@ -1,0 +1,31 @@
+#include "command.h"
+
+#include <string>
+
+namespace larkspur::cli {
+
+void Command::checkArgumentCount(std::size_t count) const {
+    if (count < m_shape.minimumArguments || count > m_shape.maximumArguments) {
+        throw UsageError("wrong number of arguments for " + std::string(m_shape.name));
+    }
+}
+
+int exitStatus(SessionStatus status) {
+    switch (status) {
+    case SessionStatus::Done:
+        return kDone;
+    case SessionStatus::NoBoard:
+        return kNoBoard;
+    case SessionStatus::LinkFailure:
+        return kLinkFailure;
+    case SessionStatus::FileError:
+        return kFileError;
+    }
+    return kLinkFailure;
+}
+
+int openLink(const CliOptions& options, BoardSession& session) {
+    return exitStatus(session.open(options.port.port()));
+}
+
+} // namespace larkspur::cli

@@ -1,0 +1,37 @@
+// What the commands print: text for people, or with --json one JSON document per answer. The
+// commands say what to print; only this class knows the two forms.
+#pragma once
+
+#include "device/boardsession.h"
+
+#include <iosfwd>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace larkspur::cli {
+
+class Output {
+public:
+    // `verbose`: the writes that were made are printed too (-v).
+    Output(std::ostream& out, bool json, bool verbose);
+
+    // One "0x11, 0x05" line per register; a register whose read failed shows "??" (null in JSON).
+    void registers(const RegisterValues& registers);
+    void registers(const KnownRegisters& registers);
+    // The register setting history lines of the writes made; nothing without -v.
+    void writes(const std::vector<std::string>& lines);
+    void ports(const std::vector<PortReport>& reports);
+    void fields(const std::vector<BoundControl>& rows);
+    void fieldValue(const BoundControl& row, const BoardSession::FieldValue& value);
+    void flags(bool zero1, bool zero2);
+    // Text that has no JSON form (the usage text), as it is.
+    void plain(std::string_view text);
+
+private:
+    std::ostream& m_out;
+    bool m_json;
+    bool m_verbose;
+};
+
+} // namespace larkspur::cli

@@ -1,0 +1,149 @@
+// The list larkspur-cli's commands come from: the usage text it makes, the arguments each
+// command is allowed, and a dispatch that refuses a name it does not know.
+#include "cli/clioptions.h"
+#include "cli/clisession.h"
+#include "cli/commandregistry.h"
+#include "tests/support/fakes.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <sstream>
+
+using namespace larkspur::cli;
+
+namespace {
+
+// --help as users and the manual have known it, to the byte.
+constexpr std::string_view kUsage = R"(usage: larkspur-cli [OPTIONS] COMMAND [ARGS]
+
+The Tessaly evaluation board from a terminal, through the same library and core as Larkspur.
+
+Commands:
+  ports                 every port of the library's table that exists, and what it is:
+                        evm, silent, busy, no-permission, not-serial (--all: absent ones too);
+                        for a URL also closed, refused, unreachable, unknown-host, bad-url
+  connect               what Larkspur does when it starts: search, board set-up, codec
+                        read-back over IIC (defaults over SPI); prints the registers
+  read REG [COUNT]      read codec registers; one "0x11, 0x05" line per register
+  write REG VALUE...    write codec registers from REG on (-v: the history lines)
+  dump                  the register snapshot, as Larkspur saves it
+  run FILE              a register script ("-": standard input)
+  fields                the controls' bit-fields, by the caption Larkspur shows
+  get FIELD             a field's value as its control shows it
+  set FIELD VALUE       a field: item text or number, on/off, attenuation in dB
+  flags                 the two zero-detect flags
+  reset master|sync     the MRST or SRST command, as the buttons give it
+
+Register addresses are sent as they stand, as in Larkspur's direct access and scripts: over
+SPI the device address is in bits 6 and 5 (device 1: register 0x11 is 0x31). Only "connect"
+sends the board set-up sequence; a freshly powered board needs it once (or Larkspur).
+
+Options:
+  --port N|PATH|URL     a port number of the library's table, a device path, or a port
+                        behind a network serial server: tcp://HOST:PORT (raw TCP, as
+                        ser2net serves it) or rfc2217://HOST:PORT (telnet, RFC 2217)
+                        (default: the search Larkspur makes)
+  --interface iic|spi   (default: Larkspur.ini, which is only read)
+  --address N           76 to 79 over IIC, 0 to 3 over SPI (default: Larkspur.ini)
+  --json                print one JSON document instead of text
+  -v, --verbose         also print the writes that were made
+  --all                 ports: list the absent ones too
+  --keep-going          run: go on past a line the board did not take (as Larkspur
+                        does); otherwise the run stops there with status 3
+  --help, --version
+
+Exit status: 0 done, 1 usage error, 2 no library or no EVM found, 3 a link failure,
+4 a script or file error.
+)";
+
+// How many arguments each command takes, as scripts have relied on.
+struct Shape {
+    const char* name;
+    std::size_t fewest;
+    std::size_t most;
+};
+constexpr Shape kShapes[] = {
+    {"ports", 0, 0}, {"connect", 0, 0}, {"read", 1, 2},   {"write", 2, 256},
+    {"dump", 0, 0},  {"run", 1, 1},     {"fields", 0, 0}, {"get", 1, 1},
+    {"set", 2, 2},   {"flags", 0, 0},   {"reset", 1, 1},  {"help", 0, 0},
+};
+
+std::vector<std::string> call(const char* name, std::size_t arguments) {
+    std::vector<std::string> words = {name};
+    words.resize(arguments + 1, "1");
+    return words;
+}
+
+// The refusal's words, or empty when the words are taken.
+std::string refusal(const std::vector<std::string>& words) {
+    try {
+        parseCliOptions(words);
+    } catch (const UsageError& e) {
+        return e.what();
+    }
+    return {};
+}
+
+TEST(CliCommandRegistry, TheUsageTextIsUnchanged) {
+    EXPECT_EQ(usageText(), kUsage);
+}
+
+TEST(CliCommandRegistry, NamesAreUniqueAndEachButHelpIsListedInOrder) {
+    const std::string text = usageText();
+    std::size_t after = text.find("\nCommands:\n");
+    std::set<std::string_view> names;
+    for (const Command* command : commands()) {
+        SCOPED_TRACE(std::string(command->name()));
+        EXPECT_TRUE(names.insert(command->name()).second) << "a second command of that name";
+        if (command->name() == "help") {
+            EXPECT_TRUE(command->synopsis().empty()) << "help is --help among the options";
+            continue;
+        }
+        EXPECT_EQ(command->synopsis().substr(0, command->name().size()), command->name());
+        const std::size_t at = text.find("\n  " + std::string(command->synopsis()) + "  ", after);
+        ASSERT_NE(at, std::string::npos);
+        after = at;
+    }
+}
+
+TEST(CliCommandRegistry, EachCommandTakesItsNumberOfArguments) {
+    ASSERT_EQ(commands().size(), std::size(kShapes)) << "a command this table does not know";
+    for (const Shape& shape : kShapes) {
+        SCOPED_TRACE(shape.name);
+        const std::string wrong = std::string("wrong number of arguments for ") + shape.name;
+        EXPECT_EQ(refusal(call(shape.name, shape.fewest)), "");
+        EXPECT_EQ(refusal(call(shape.name, shape.most)), "");
+        EXPECT_EQ(refusal(call(shape.name, shape.most + 1)), wrong);
+        if (shape.fewest > 0) {
+            EXPECT_EQ(refusal(call(shape.name, shape.fewest - 1)), wrong);
+        }
+    }
+    EXPECT_EQ(refusal({"frobnicate"}), "unknown command 'frobnicate'");
+}
+
+struct NoSleep final : larkspur::Sleeper {
+    void sleepMs(int) override {}
+};
+
+// A command no list holds runs nothing, rather than falling through to another.
+TEST(CliCommandRegistry, TheSessionRunsNoUnknownCommand) {
+    testsupport::FakeLink link;
+    testsupport::FakeLoader loader(&link.entries);
+    NoSleep sleeper;
+    std::ostringstream out;
+    std::ostringstream err;
+    std::istringstream in;
+    CliSession session(
+        {out, err, in, loader, sleeper, larkspur::PortSystem{}, "/nonexistent/Larkspur.ini"});
+    CliOptions options;
+    options.command = "erase";
+    options.arguments = {"master"};
+    EXPECT_EQ(session.run(options), kUsageError);
+    EXPECT_EQ(out.str(), "");
+    EXPECT_EQ(err.str(), "larkspur-cli: unknown command 'erase'\nTry 'larkspur-cli --help'.\n");
+    EXPECT_EQ(loader.loads, 0);
+    EXPECT_TRUE(link.calls.empty());
+}
+
+} // namespace
