@@ -45,22 +45,15 @@ namespace {
 constexpr int kImageButtonRestHeight = 24;
 constexpr int kStatusBarHeight = 19;
 
-QGroupBox* makeGroupBox(QWidget* parent, const char* name, const QString& caption,
-                        const QRect& geometry) {
-    auto* box = new QGroupBox(caption, parent);
-    box->setObjectName(QLatin1String(name));
-    box->setAccessibleName(caption);
-    box->setGeometry(geometry);
-    return box;
-}
-
-QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption,
-                        const QRect& geometry) {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(QLatin1String(name));
-    button->setAccessibleName(caption);
-    button->setGeometry(geometry);
-    return button;
+// A group box or button at its designed place, with its designed name, announced by its caption.
+template <typename Widget>
+Widget* makeCaptioned(QWidget* parent, const char* name, const QString& caption,
+                      const QRect& geometry) {
+    auto* widget = new Widget(caption, parent);
+    widget->setObjectName(QLatin1String(name));
+    widget->setAccessibleName(caption);
+    widget->setGeometry(geometry);
+    return widget;
 }
 
 } // namespace
@@ -415,8 +408,8 @@ void TForm1::buildMainTab() {
 }
 
 void TForm1::buildHistory() {
-    m_groupBox23 =
-        makeGroupBox(m_central, "GroupBox23", text::kHistoryGroup, QRect(496, 32, 217, 354));
+    m_groupBox23 = makeCaptioned<QGroupBox>(m_central, "GroupBox23", text::kHistoryGroup,
+                                            QRect(496, 32, 217, 354));
 
     m_memo1 = new QPlainTextEdit(m_groupBox23);
     m_memo1->setObjectName(QStringLiteral("Memo1"));
@@ -431,8 +424,8 @@ void TForm1::buildHistory() {
 }
 
 void TForm1::buildDirectAccess() {
-    m_groupBox25 =
-        makeGroupBox(m_central, "GroupBox25", text::kDirectAccessGroup, QRect(496, 392, 217, 65));
+    m_groupBox25 = makeCaptioned<QGroupBox>(m_central, "GroupBox25", text::kDirectAccessGroup,
+                                            QRect(496, 392, 217, 65));
 
     QLabel* addressLabel =
         placeLabel(m_groupBox25, "Label21", text::kAddressLabel, 10, 17, arialFont(8));
@@ -457,24 +450,27 @@ void TForm1::buildDirectAccess() {
 }
 
 void TForm1::buildReset() {
-    m_gbReset = makeGroupBox(m_central, "gbReset", text::kResetGroup, QRect(24, 464, 201, 70));
+    m_gbReset =
+        makeCaptioned<QGroupBox>(m_central, "gbReset", text::kResetGroup, QRect(24, 464, 201, 70));
 
     QLabel* registerReset =
         placeLabel(m_gbReset, "Label23", text::kRegisterResetLabel, 16, 19, arialFont(7));
     QLabel* reSync = placeLabel(m_gbReset, "Label24", text::kReSyncLabel, 110, 19, arialFont(7));
 
-    m_btnMRST = makeButton(m_gbReset, "btnMRST", text::kMasterResetButton, QRect(16, 34, 75, 25));
+    m_btnMRST = makeCaptioned<QPushButton>(m_gbReset, "btnMRST", text::kMasterResetButton,
+                                           QRect(16, 34, 75, 25));
     setTip(m_btnMRST, text::kMasterResetTip);
     registerReset->setBuddy(m_btnMRST);
 
-    m_btnSRST = makeButton(m_gbReset, "btnSRST", text::kSyncResetButton, QRect(110, 34, 75, 25));
+    m_btnSRST = makeCaptioned<QPushButton>(m_gbReset, "btnSRST", text::kSyncResetButton,
+                                           QRect(110, 34, 75, 25));
     setTip(m_btnSRST, text::kSyncResetTip);
     reSync->setBuddy(m_btnSRST);
 }
 
 void TForm1::buildConnection() {
-    m_groupBox3 =
-        makeGroupBox(m_central, "GroupBox3", text::kConnectionGroup, QRect(258, 464, 223, 70));
+    m_groupBox3 = makeCaptioned<QGroupBox>(m_central, "GroupBox3", text::kConnectionGroup,
+                                           QRect(258, 464, 223, 70));
 
     auto* bevel = new QFrame(m_groupBox3);
     bevel->setObjectName(QStringLiteral("Bevel1"));
@@ -487,7 +483,8 @@ void TForm1::buildConnection() {
     m_imgConnection->setGeometry(2, 2, 72, 19);
     setConnectionImage(-1);
 
-    m_bBDRST = makeButton(m_groupBox3, "bBDRST", text::kReconnectButton, QRect(116, 31, 91, 25));
+    m_bBDRST = makeCaptioned<QPushButton>(m_groupBox3, "bBDRST", text::kReconnectButton,
+                                          QRect(116, 31, 91, 25));
 }
 
 void TForm1::buildInterface() {

@@ -12,7 +12,6 @@ namespace larkspur::cli {
 
 namespace {
 
-// The value of an option given as "--name VALUE" or "--name=VALUE".
 // The value given as "--name=VALUE" or as the next word. "--name=" with nothing after the
 // sign is an empty value, not a request to take the next word.
 std::string optionValue(const std::vector<std::string>& words, std::size_t& i,
