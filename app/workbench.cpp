@@ -5,20 +5,11 @@
 #include "mainwindow.h"
 #include "qtdialogs.h"
 
-#include <chrono>
 #include <cstdlib>
-#include <thread>
 
 namespace larkspur {
 
 namespace {
-
-class ThreadSleeper final : public Sleeper {
-public:
-    void sleepMs(int milliseconds) override {
-        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-    }
-};
 
 // The given service, or a real one made and kept in `own`.
 template <typename Service, typename Real, typename... Arguments>

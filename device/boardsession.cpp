@@ -1,6 +1,7 @@
 #include "boardsession.h"
 
 #include "catalogue/fieldvalues.h"
+#include "codecregisters.h"
 #include "coretexts.h"
 #include "settingsfile.h"
 #include <sundialports.h>

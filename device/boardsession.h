@@ -9,8 +9,10 @@
 #include "deviceconnection.h"
 #include "files/registerdump.h"
 #include "files/registerscript.h"
+#include "linkloader.h"
 #include "portdiagnostics.h"
 #include "registeraccess.h"
+#include "sleeper.h"
 #include "userdialogs.h"
 
 #include <cstdint>

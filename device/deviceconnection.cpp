@@ -1,5 +1,6 @@
 #include "deviceconnection.h"
 
+#include "codecregisters.h"
 #include "coretexts.h"
 
 namespace larkspur {

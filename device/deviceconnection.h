@@ -4,24 +4,15 @@
 #pragma once
 
 #include "linkentries.h"
+#include "linkloader.h"
 #include "registeraccess.h"
+#include "sleeper.h"
 #include "userdialogs.h"
 
 #include <functional>
 #include <string>
 
 namespace larkspur {
-
-// Loads and binds the link library; LinkLibrary is the real one.
-class LinkLoader {
-public:
-    enum class Status { Loaded, CannotLoad, Invalid };
-    virtual ~LinkLoader() = default;
-    virtual Status load() = 0;
-    virtual void unload() = 0;
-    // Null while nothing is loaded.
-    virtual const LinkEntries* entries() const = 0;
-};
 
 // What the sequences show and ask of the front end.
 class ConnectionView {

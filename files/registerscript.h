@@ -4,6 +4,7 @@
 #pragma once
 
 #include "device/registeraccess.h"
+#include "device/sleeper.h"
 #include "device/userdialogs.h"
 
 #include <functional>
