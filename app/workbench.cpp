@@ -5,8 +5,6 @@
 #include "mainwindow.h"
 #include "qtdialogs.h"
 
-#include <cstdlib>
-
 namespace larkspur {
 
 namespace {
@@ -35,7 +33,7 @@ Workbench::Workbench(TForm1& window, Form1Services services)
       m_port(services.port) {
     // When the search finds no board, the box can tell what stands behind each port.
     m_connection.setPortSurvey(
-        [] { return noBoardDetails(std::getenv("SUNDIAL_PORTS"), PortSystem::real()); });
+        [] { return noBoardDetails(configuredPortList(), PortSystem::real()); });
 }
 
 Workbench::~Workbench() = default;

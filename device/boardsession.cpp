@@ -6,7 +6,6 @@
 #include "settingsfile.h"
 #include <sundialports.h>
 
-#include <cstdlib>
 #include <fstream>
 #include <iterator>
 
@@ -134,7 +133,7 @@ SessionStatus BoardSession::open(int port) {
 
 SessionStatus BoardSession::connect(int port) {
     m_connection.setPortSurvey(
-        [this] { return noBoardDetails(std::getenv("SUNDIAL_PORTS"), m_world.ports); });
+        [this] { return noBoardDetails(configuredPortList(), m_world.ports); });
     m_connection.start(port);
     if (!m_connection.libraryLoaded() || m_access.linkPort() == 0) {
         return SessionStatus::NoBoard;
@@ -172,11 +171,11 @@ void BoardSession::close() {
 SessionStatus BoardSession::noBoard(int port) {
     m_reporter.report(text::kNoEvmFound);
     if (port == 0) {
-        m_reporter.report(noBoardDetails(std::getenv("SUNDIAL_PORTS"), m_world.ports));
+        m_reporter.report(noBoardDetails(configuredPortList(), m_world.ports));
         return SessionStatus::NoBoard;
     }
     // That port alone: the others may be network ports, each worth a connect time-out.
-    const std::string path = sundial::portDevicePath(port, std::getenv("SUNDIAL_PORTS"));
+    const std::string path = sundial::portDevicePath(port, configuredPortList());
     if (path.empty()) {
         m_reporter.report(std::to_string(port) + ' ' + text::kPortAbsent);
         return SessionStatus::NoBoard;
@@ -353,7 +352,7 @@ void BoardSession::reset(const std::string& which) {
 
 std::vector<PortReport> BoardSession::ports(bool includeAbsent, SessionStatus& status) {
     std::vector<PortReport> reports =
-        inspectPorts(std::getenv("SUNDIAL_PORTS"), includeAbsent, m_world.ports);
+        inspectPorts(configuredPortList(), includeAbsent, m_world.ports);
     status = SessionStatus::Done;
     for (PortReport& report : reports) {
         if (report.state != PortState::Free) {
