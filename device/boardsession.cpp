@@ -126,6 +126,7 @@ SessionStatus BoardSession::open(int port) {
         return noBoard(port);
     }
     m_access.setLinkPort(found);
+    // Open until closed: writes go out and are logged from here on.
     m_access.setWriteSuppressed(false);
     m_access.setHistoryEnabled(true);
     return SessionStatus::Done;

@@ -78,6 +78,9 @@ private:
     // The command register's address on the current bus.
     std::uint32_t commandAddress() const;
     void showFound(bool found);
+    // Start-up's read of the codec into the shadow (IIC) or its defaults (SPI), one step of the
+    // busy notice's progress per register.
+    void readCodec();
     void reportNoBoard(const char* text);
 
     RegisterAccess& m_access;

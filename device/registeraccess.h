@@ -101,7 +101,8 @@ public:
     // 0 means no link: reads and writes then do nothing.
     std::int32_t linkPort() const { return m_linkPort; }
     void setLinkPort(std::int32_t port) { m_linkPort = port; }
-    // Writes update the shadow, the map and the history but are not sent.
+    // Writes update the shadow, the map and the history but are not sent. A sequence that holds
+    // this flag or the next for a while does so with the holds of accessflags.h.
     bool writeSuppressed() const { return m_writeSuppressed; }
     void setWriteSuppressed(bool on) { m_writeSuppressed = on; }
     // Every codec write appends a history line.
