@@ -101,7 +101,6 @@ public:
     bool codecIsSlave() const override;
     void refreshControls() override { RefreshControls(); }
     void clearZeroFlags() override { btnZeroClrClick(); }
-    void runStartupScript() override;
     void ShowRegisterBits(int row, int value) override;
 
     // Script runs' view: the script progress window.

@@ -169,7 +169,6 @@ private:
     bool codecIsSlave() const override { return true; }
     void refreshControls() override {}
     void clearZeroFlags() override {}
-    void runStartupScript() override {}
     void ShowRegisterBits(int, int) override {}
     void appendHistoryLine(const std::string& line) override { m_writes.push_back(line); }
     void showProgress() override {}

@@ -34,8 +34,10 @@ std::string versionDigits(int version) {
 }
 
 DeviceConnection::DeviceConnection(RegisterAccess& access, LinkLoader& loader, UserDialogs& dialogs,
-                                   Sleeper& sleeper, ConnectionView& view)
-    : m_access(access), m_loader(loader), m_dialogs(dialogs), m_sleeper(sleeper), m_view(view) {}
+                                   Sleeper& sleeper, ConnectionView& view,
+                                   std::function<void()> startupScript)
+    : m_access(access), m_loader(loader), m_dialogs(dialogs), m_sleeper(sleeper), m_view(view),
+      m_startupScript(std::move(startupScript)) {}
 
 std::uint32_t DeviceConnection::commandAddress() const {
     return static_cast<std::uint32_t>(kCommandRegister + m_access.DeviceBits());
@@ -117,7 +119,9 @@ void DeviceConnection::start(int port) {
     // start-up is through; a start-up script's run turns the history on already, so that the
     // refresh after it is logged.
     m_access.setWriteSuppressed(false);
-    m_view.runStartupScript();
+    if (m_startupScript) {
+        m_startupScript();
+    }
     m_view.refreshControls();
     m_view.hideBusy();
     m_access.setHistoryEnabled(true);

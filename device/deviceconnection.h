@@ -41,13 +41,14 @@ public:
     virtual void refreshControls() = 0;
     // Both zero-flag lamps unlit.
     virtual void clearZeroFlags() = 0;
-    virtual void runStartupScript() = 0;
 };
 
 class DeviceConnection {
 public:
+    // `startupScript` runs once start-up has read the codec, before the controls are refreshed;
+    // none for a front end without one.
     DeviceConnection(RegisterAccess& access, LinkLoader& loader, UserDialogs& dialogs,
-                     Sleeper& sleeper, ConnectionView& view);
+                     Sleeper& sleeper, ConnectionView& view, std::function<void()> startupScript);
 
     // Start-up: loads the library, searches for the board (or tries `port` alone), sets it up,
     // reads the codec (I2C) or takes the defaults (SPI), runs the start-up script and refreshes
@@ -88,6 +89,7 @@ private:
     UserDialogs& m_dialogs;
     Sleeper& m_sleeper;
     ConnectionView& m_view;
+    std::function<void()> m_startupScript;
     std::function<std::string()> m_portSurvey;
     int m_port = 0; // start-up's; 0: the search
     bool m_loaded = false;
