@@ -28,7 +28,7 @@ Workbench::Workbench(TForm1& window, Form1Services services)
       m_settings(services.settingsPath.empty() ? SettingsFile::defaultPath()
                                                : services.settingsPath),
       m_access(*m_dialogs, window, window),
-      m_connection(m_access, *m_loader, *m_dialogs, *m_sleeper, window,
+      m_connection(m_access, *m_loader, *m_dialogs, *m_sleeper, window, window, window,
                    [this] { m_script.runStartupScript(); }),
       m_script(m_access, *m_dialogs, *m_sleeper, window), m_dump(m_access, *m_dialogs),
       m_port(services.port) {

@@ -14,7 +14,7 @@ namespace larkspur {
 BoardSession::BoardSession(SessionWorld world, SessionReporter& reporter)
     : m_world(std::move(world)), m_reporter(reporter), m_access(*this, *this, *this),
       // The program's start-up script is the window's: a session runs none.
-      m_connection(m_access, m_world.loader, *this, m_world.sleeper, *this, {}),
+      m_connection(m_access, m_world.loader, *this, m_world.sleeper, *this, *this, *this, {}),
       m_script(m_access, *this, m_world.sleeper, *this), m_dump(m_access, *this) {}
 
 BoardSession::~BoardSession() {

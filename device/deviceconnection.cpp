@@ -34,10 +34,11 @@ std::string versionDigits(int version) {
 }
 
 DeviceConnection::DeviceConnection(RegisterAccess& access, LinkLoader& loader, UserDialogs& dialogs,
-                                   Sleeper& sleeper, ConnectionView& view,
+                                   Sleeper& sleeper, BusyNotice& busy, ConnectionStatus& status,
+                                   ConnectionControls& controls,
                                    std::function<void()> startupScript)
-    : m_access(access), m_loader(loader), m_dialogs(dialogs), m_sleeper(sleeper), m_view(view),
-      m_startupScript(std::move(startupScript)) {}
+    : m_access(access), m_loader(loader), m_dialogs(dialogs), m_sleeper(sleeper), m_busy(busy),
+      m_status(status), m_controls(controls), m_startupScript(std::move(startupScript)) {}
 
 std::uint32_t DeviceConnection::commandAddress() const {
     return static_cast<std::uint32_t>(kCommandRegister + m_access.DeviceBits());
@@ -47,13 +48,13 @@ void DeviceConnection::sendBoardSetup() {
     for (const BoardSetting& setting : kBoardSetup) {
         m_access.WriteBoardRegister(setting.reg, setting.value);
     }
-    m_access.WriteBoardRegister(kBoardMasterSlaveRegister, m_view.codecIsSlave() ? 1 : 0);
+    m_access.WriteBoardRegister(kBoardMasterSlaveRegister, m_controls.codecIsSlave() ? 1 : 0);
 }
 
 void DeviceConnection::showFound(bool found) {
-    m_view.showStatus(found ? text::kReady : text::kNoEvmFound);
-    m_view.showConnection(found ? ConnectionView::Connection::Connected
-                                : ConnectionView::Connection::None);
+    m_status.showStatus(found ? text::kReady : text::kNoEvmFound);
+    m_status.showConnection(found ? ConnectionStatus::Connection::Connected
+                                  : ConnectionStatus::Connection::None);
 }
 
 void DeviceConnection::reportNoBoard(const char* text) {
@@ -66,17 +67,17 @@ void DeviceConnection::reportNoBoard(const char* text) {
 
 void DeviceConnection::start(int port) {
     m_port = port;
-    m_view.clearHistory();
-    m_view.showBusy(text::kLoading);
+    m_controls.clearHistory();
+    m_busy.showBusy(text::kLoading);
     m_access.setWriteMasks();
 
     switch (m_loader.load()) {
     case LinkLoader::Status::CannotLoad:
-        m_view.hideBusy();
+        m_busy.hideBusy();
         m_dialogs.error(text::kDllErrorCaption, text::kCannotLoadDll);
         return;
     case LinkLoader::Status::Invalid:
-        m_view.hideBusy();
+        m_busy.hideBusy();
         m_dialogs.error(text::kDllErrorCaption, text::kInvalidDll);
         return;
     case LinkLoader::Status::Loaded:
@@ -92,21 +93,21 @@ void DeviceConnection::start(int port) {
         WritesSuppressed held(m_access);
         m_access.setLinkPort(link->init(port, m_access.channels().data()));
         if (m_access.linkPort() == 0) {
-            m_view.hideBusy();
+            m_busy.hideBusy();
             showFound(false);
             reportNoBoard(text::kNoEvmFound);
             m_access.LoadDefaultRegisters();
-            m_view.refreshControls();
+            m_controls.refreshControls();
             // Without a board nothing is to go out until a Reconnect finds one.
             held.keep();
             return;
         }
 
         showFound(true);
-        m_view.setBusyText(text::kInitializing);
-        m_view.setBusyProgress(0, kProgressMaximum, 0, false);
-        m_view.repaintBusy();
-        m_view.setBusyProgress(0, kProgressMaximum, 0, true);
+        m_busy.setBusyText(text::kInitializing);
+        m_busy.setBusyProgress(0, kProgressMaximum, 0, false);
+        m_busy.repaintBusy();
+        m_busy.setBusyProgress(0, kProgressMaximum, 0, true);
 
         {
             const WritesSent setup(m_access);
@@ -122,8 +123,8 @@ void DeviceConnection::start(int port) {
     if (m_startupScript) {
         m_startupScript();
     }
-    m_view.refreshControls();
-    m_view.hideBusy();
+    m_controls.refreshControls();
+    m_busy.hideBusy();
     m_access.setHistoryEnabled(true);
 }
 
@@ -132,9 +133,9 @@ void DeviceConnection::readCodec() {
     // after start-up sends nothing computed from them.
     m_access.LoadDefaultRegisters();
     for (int i = 0; i < kRegisterCount; ++i) {
-        m_view.setBusyProgress(0, kProgressMaximum, i, true);
-        m_view.repaintBusy();
-        if (m_view.selectedInterface() == kInterfaceI2c) {
+        m_busy.setBusyProgress(0, kProgressMaximum, i, true);
+        m_busy.repaintBusy();
+        if (m_controls.selectedInterface() == kInterfaceI2c) {
             const int reg = kFirstRegister + i;
             const auto value =
                 m_access.readCodecRegister(static_cast<std::uint32_t>(reg + m_access.DeviceBits()));
@@ -162,22 +163,22 @@ void DeviceConnection::reconnect() {
     {
         // Nothing of the reconnection is logged, the codec's reset included.
         HistoryOff unlogged(m_access);
-        m_view.showBusy(text::kResetInProgress);
-        m_view.setBusyProgress(0, kProgressMaximum, 0, false);
-        m_view.repaintBusy();
-        m_view.catchUp();
+        m_busy.showBusy(text::kResetInProgress);
+        m_busy.setBusyProgress(0, kProgressMaximum, 0, false);
+        m_busy.repaintBusy();
+        m_busy.catchUp();
         m_access.setErrorLatch(false);
         // Nothing goes out but the codec's reset and the board's set-up.
         WritesSuppressed held(m_access);
 
         link->close();
         m_sleeper.sleepMs(kSettleMs);
-        m_view.repaintBusy();
+        m_busy.repaintBusy();
 
-        m_access.SetInterfaceType(m_view.selectedInterface());
+        m_access.SetInterfaceType(m_controls.selectedInterface());
         m_access.setLinkPort(link->init(m_port, m_access.channels().data()));
         if (m_access.linkPort() == 0) {
-            m_view.hideBusy();
+            m_busy.hideBusy();
             showFound(false);
             reportNoBoard(text::kNoEvmFoundAfterReconnect);
             // Without a board nothing is to go out or be logged until a Reconnect finds one.
@@ -200,9 +201,9 @@ void DeviceConnection::reconnect() {
         }
         m_access.LoadDefaultRegisters();
         m_access.setErrorLatch(false);
-        m_view.refreshControls();
-        m_view.clearZeroFlags();
-        m_view.hideBusy();
+        m_controls.refreshControls();
+        m_controls.clearZeroFlags();
+        m_busy.hideBusy();
     }
     // Connected again: the panel's writes go out and are logged, whatever held before.
     m_access.setWriteSuppressed(false);
@@ -210,9 +211,9 @@ void DeviceConnection::reconnect() {
 }
 
 void DeviceConnection::masterReset() {
-    m_view.showBusy(text::kResetInProgress);
-    m_view.setBusyProgress(0, kProgressMaximum, 0, false);
-    m_view.repaintBusy();
+    m_busy.showBusy(text::kResetInProgress);
+    m_busy.setBusyProgress(0, kProgressMaximum, 0, false);
+    m_busy.repaintBusy();
     m_access.WriteRegister(commandAddress(),
                            m_access.shadowRegister(kCommandRegister) & ~kMasterResetBit);
     m_access.setErrorLatch(false);
@@ -223,9 +224,9 @@ void DeviceConnection::masterReset() {
         const WritesSuppressed held(m_access);
         const HistoryOff unlogged(m_access);
         m_access.LoadDefaultRegisters();
-        m_view.refreshControls();
-        m_view.clearZeroFlags();
-        m_view.hideBusy();
+        m_controls.refreshControls();
+        m_controls.clearZeroFlags();
+        m_busy.hideBusy();
     }
     // Afterwards the panel's writes go out and are logged, whatever held before.
     m_access.setWriteSuppressed(false);
