@@ -216,10 +216,6 @@ void TForm1::RefreshControls() {
     m_panel->RefreshControls();
 }
 
-void TForm1::runStartupScript() {
-    script().runStartupScript();
-}
-
 void TForm1::showProgress() {
     if (m_scriptProgress != nullptr) {
         m_scriptProgress->showNow();

@@ -40,7 +40,9 @@ class RadioGroup;
 class Workbench;
 
 class TForm1 : public QMainWindow,
-               public ConnectionView,
+               public BusyNotice,
+               public ConnectionStatus,
+               public ConnectionControls,
                public RegisterMapView,
                public HistoryView,
                public ScriptView {
@@ -88,20 +90,21 @@ public:
     SettingsFile& settings();
     ControlPanel& panel() { return *m_panel; }
 
-    // The connection sequences' view: the splash window is the busy notice.
+    // The connection sequences' busy notice: the splash window.
     void showBusy(const std::string& text) override;
     void setBusyText(const std::string& text) override;
     void setBusyProgress(int minimum, int maximum, int position, bool visible) override;
     void repaintBusy() override;
     void hideBusy() override;
     void catchUp() override;
+    // Their status: the status bar and the connection indicator.
     void showStatus(const std::string& text) override { setStatusText(text); }
     void showConnection(Connection state) override { setConnectionImage(static_cast<int>(state)); }
+    // Their controls (and clearHistory() above).
     int selectedInterface() const override;
     bool codecIsSlave() const override;
     void refreshControls() override { RefreshControls(); }
     void clearZeroFlags() override { btnZeroClrClick(); }
-    void runStartupScript() override;
     void ShowRegisterBits(int row, int value) override;
 
     // Script runs' view: the script progress window.

@@ -5,20 +5,9 @@
 #include "mainwindow.h"
 #include "qtdialogs.h"
 
-#include <chrono>
-#include <cstdlib>
-#include <thread>
-
 namespace larkspur {
 
 namespace {
-
-class ThreadSleeper final : public Sleeper {
-public:
-    void sleepMs(int milliseconds) override {
-        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-    }
-};
 
 // The given service, or a real one made and kept in `own`.
 template <typename Service, typename Real, typename... Arguments>
@@ -39,12 +28,13 @@ Workbench::Workbench(TForm1& window, Form1Services services)
       m_settings(services.settingsPath.empty() ? SettingsFile::defaultPath()
                                                : services.settingsPath),
       m_access(*m_dialogs, window, window),
-      m_connection(m_access, *m_loader, *m_dialogs, *m_sleeper, window),
+      m_connection(m_access, *m_loader, *m_dialogs, *m_sleeper, window, window, window,
+                   [this] { m_script.runStartupScript(); }),
       m_script(m_access, *m_dialogs, *m_sleeper, window), m_dump(m_access, *m_dialogs),
       m_port(services.port) {
     // When the search finds no board, the box can tell what stands behind each port.
     m_connection.setPortSurvey(
-        [] { return noBoardDetails(std::getenv("SUNDIAL_PORTS"), PortSystem::real()); });
+        [] { return noBoardDetails(configuredPortList(), PortSystem::real()); });
 }
 
 Workbench::~Workbench() = default;

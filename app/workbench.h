@@ -5,8 +5,10 @@
 #pragma once
 
 #include "device/deviceconnection.h"
+#include "device/linkloader.h"
 #include "device/registeraccess.h"
 #include "device/settingsfile.h"
+#include "device/sleeper.h"
 #include "device/userdialogs.h"
 #include "files/registerdump.h"
 #include "files/registerscript.h"

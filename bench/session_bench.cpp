@@ -5,25 +5,18 @@
 #include "device/boardsession.h"
 #include "device/linklibrary.h"
 #include "device/portchoice.h"
+#include "device/sleeper.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <thread>
 
 namespace {
 
 constexpr int kWarmUp = 500;
 constexpr int kRounds = 3;
-
-class ThreadSleeper final : public larkspur::Sleeper {
-public:
-    void sleepMs(int milliseconds) override {
-        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-    }
-};
 
 class Quiet final : public larkspur::SessionReporter {
 public:
@@ -50,7 +43,7 @@ int main(int argc, char** argv) {
     }
     larkspur::applyPortChoice(larkspur::parsePortChoice(port));
     larkspur::LinkLibrary library(SESSION_BENCH_LIBRARY_FOLDER);
-    ThreadSleeper sleeper;
+    larkspur::ThreadSleeper sleeper;
     Quiet reporter;
     larkspur::BoardSession session(
         {library, sleeper, larkspur::PortSystem{}, "/nonexistent/Larkspur.ini"}, reporter);

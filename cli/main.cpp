@@ -4,21 +4,9 @@
 #include "device/linklibrary.h"
 #include "device/portrelease.h"
 #include "device/settingsfile.h"
+#include "device/sleeper.h"
 
-#include <chrono>
 #include <iostream>
-#include <thread>
-
-namespace {
-
-class ThreadSleeper final : public larkspur::Sleeper {
-public:
-    void sleepMs(int milliseconds) override {
-        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-    }
-};
-
-} // namespace
 
 int main(int argc, char* argv[]) {
     using namespace larkspur::cli;
@@ -31,7 +19,7 @@ int main(int argc, char* argv[]) {
     }
     larkspur::releasePortOnStop();
     larkspur::LinkLibrary library;
-    ThreadSleeper sleeper;
+    larkspur::ThreadSleeper sleeper;
     CliSession session({std::cout, std::cerr, std::cin, library, sleeper,
                         larkspur::PortSystem::real(), larkspur::SettingsFile::defaultPath()});
     return session.run(options);

@@ -1,11 +1,11 @@
 #include "boardsession.h"
 
 #include "catalogue/fieldvalues.h"
+#include "codecregisters.h"
 #include "coretexts.h"
 #include "settingsfile.h"
 #include <sundialports.h>
 
-#include <cstdlib>
 #include <fstream>
 #include <iterator>
 
@@ -13,7 +13,8 @@ namespace larkspur {
 
 BoardSession::BoardSession(SessionWorld world, SessionReporter& reporter)
     : m_world(std::move(world)), m_reporter(reporter), m_access(*this, *this, *this),
-      m_connection(m_access, m_world.loader, *this, m_world.sleeper, *this),
+      // The program's start-up script is the window's: a session runs none.
+      m_connection(m_access, m_world.loader, *this, m_world.sleeper, *this, *this, *this, {}),
       m_script(m_access, *this, m_world.sleeper, *this), m_dump(m_access, *this) {}
 
 BoardSession::~BoardSession() {
@@ -126,6 +127,7 @@ SessionStatus BoardSession::open(int port) {
         return noBoard(port);
     }
     m_access.setLinkPort(found);
+    // Open until closed: writes go out and are logged from here on.
     m_access.setWriteSuppressed(false);
     m_access.setHistoryEnabled(true);
     return SessionStatus::Done;
@@ -133,7 +135,7 @@ SessionStatus BoardSession::open(int port) {
 
 SessionStatus BoardSession::connect(int port) {
     m_connection.setPortSurvey(
-        [this] { return noBoardDetails(std::getenv("SUNDIAL_PORTS"), m_world.ports); });
+        [this] { return noBoardDetails(configuredPortList(), m_world.ports); });
     m_connection.start(port);
     if (!m_connection.libraryLoaded() || m_access.linkPort() == 0) {
         return SessionStatus::NoBoard;
@@ -171,11 +173,11 @@ void BoardSession::close() {
 SessionStatus BoardSession::noBoard(int port) {
     m_reporter.report(text::kNoEvmFound);
     if (port == 0) {
-        m_reporter.report(noBoardDetails(std::getenv("SUNDIAL_PORTS"), m_world.ports));
+        m_reporter.report(noBoardDetails(configuredPortList(), m_world.ports));
         return SessionStatus::NoBoard;
     }
     // That port alone: the others may be network ports, each worth a connect time-out.
-    const std::string path = sundial::portDevicePath(port, std::getenv("SUNDIAL_PORTS"));
+    const std::string path = sundial::portDevicePath(port, configuredPortList());
     if (path.empty()) {
         m_reporter.report(std::to_string(port) + ' ' + text::kPortAbsent);
         return SessionStatus::NoBoard;
@@ -352,7 +354,7 @@ void BoardSession::reset(const std::string& which) {
 
 std::vector<PortReport> BoardSession::ports(bool includeAbsent, SessionStatus& status) {
     std::vector<PortReport> reports =
-        inspectPorts(std::getenv("SUNDIAL_PORTS"), includeAbsent, m_world.ports);
+        inspectPorts(configuredPortList(), includeAbsent, m_world.ports);
     status = SessionStatus::Done;
     for (PortReport& report : reports) {
         if (report.state != PortState::Free) {

@@ -9,8 +9,10 @@
 #include "deviceconnection.h"
 #include "files/registerdump.h"
 #include "files/registerscript.h"
+#include "linkloader.h"
 #include "portdiagnostics.h"
 #include "registeraccess.h"
+#include "sleeper.h"
 #include "userdialogs.h"
 
 #include <cstdint>
@@ -54,7 +56,9 @@ using RegisterValues = std::vector<std::pair<std::uint32_t, std::uint8_t>>;
 using KnownRegisters = std::vector<std::pair<std::uint32_t, std::optional<std::uint8_t>>>;
 
 class BoardSession final : private UserDialogs,
-                           private ConnectionView,
+                           private BusyNotice,
+                           private ConnectionStatus,
+                           private ConnectionControls,
                            private RegisterMapView,
                            private HistoryView,
                            private ScriptView {
@@ -152,8 +156,7 @@ private:
     std::string openFileName(const FileDialog& dialog) override;
     std::string saveFileName(const FileDialog& dialog) override;
 
-    // The views: without a window there is no busy notice, control or map.
-    void clearHistory() override {}
+    // The views: without a window there is no busy notice, status, control or map.
     void showBusy(const std::string&) override {}
     void setBusyText(const std::string&) override {}
     void setBusyProgress(int, int, int, bool) override {}
@@ -167,7 +170,7 @@ private:
     bool codecIsSlave() const override { return true; }
     void refreshControls() override {}
     void clearZeroFlags() override {}
-    void runStartupScript() override {}
+    void clearHistory() override {}
     void ShowRegisterBits(int, int) override {}
     void appendHistoryLine(const std::string& line) override { m_writes.push_back(line); }
     void showProgress() override {}

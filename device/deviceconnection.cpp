@@ -1,5 +1,7 @@
 #include "deviceconnection.h"
 
+#include "accessflags.h"
+#include "codecregisters.h"
 #include "coretexts.h"
 
 namespace larkspur {
@@ -32,8 +34,11 @@ std::string versionDigits(int version) {
 }
 
 DeviceConnection::DeviceConnection(RegisterAccess& access, LinkLoader& loader, UserDialogs& dialogs,
-                                   Sleeper& sleeper, ConnectionView& view)
-    : m_access(access), m_loader(loader), m_dialogs(dialogs), m_sleeper(sleeper), m_view(view) {}
+                                   Sleeper& sleeper, BusyNotice& busy, ConnectionStatus& status,
+                                   ConnectionControls& controls,
+                                   std::function<void()> startupScript)
+    : m_access(access), m_loader(loader), m_dialogs(dialogs), m_sleeper(sleeper), m_busy(busy),
+      m_status(status), m_controls(controls), m_startupScript(std::move(startupScript)) {}
 
 std::uint32_t DeviceConnection::commandAddress() const {
     return static_cast<std::uint32_t>(kCommandRegister + m_access.DeviceBits());
@@ -43,13 +48,13 @@ void DeviceConnection::sendBoardSetup() {
     for (const BoardSetting& setting : kBoardSetup) {
         m_access.WriteBoardRegister(setting.reg, setting.value);
     }
-    m_access.WriteBoardRegister(kBoardMasterSlaveRegister, m_view.codecIsSlave() ? 1 : 0);
+    m_access.WriteBoardRegister(kBoardMasterSlaveRegister, m_controls.codecIsSlave() ? 1 : 0);
 }
 
 void DeviceConnection::showFound(bool found) {
-    m_view.showStatus(found ? text::kReady : text::kNoEvmFound);
-    m_view.showConnection(found ? ConnectionView::Connection::Connected
-                                : ConnectionView::Connection::None);
+    m_status.showStatus(found ? text::kReady : text::kNoEvmFound);
+    m_status.showConnection(found ? ConnectionStatus::Connection::Connected
+                                  : ConnectionStatus::Connection::None);
 }
 
 void DeviceConnection::reportNoBoard(const char* text) {
@@ -62,17 +67,17 @@ void DeviceConnection::reportNoBoard(const char* text) {
 
 void DeviceConnection::start(int port) {
     m_port = port;
-    m_view.clearHistory();
-    m_view.showBusy(text::kLoading);
+    m_controls.clearHistory();
+    m_busy.showBusy(text::kLoading);
     m_access.setWriteMasks();
 
     switch (m_loader.load()) {
     case LinkLoader::Status::CannotLoad:
-        m_view.hideBusy();
+        m_busy.hideBusy();
         m_dialogs.error(text::kDllErrorCaption, text::kCannotLoadDll);
         return;
     case LinkLoader::Status::Invalid:
-        m_view.hideBusy();
+        m_busy.hideBusy();
         m_dialogs.error(text::kDllErrorCaption, text::kInvalidDll);
         return;
     case LinkLoader::Status::Loaded:
@@ -82,34 +87,55 @@ void DeviceConnection::start(int port) {
     const LinkEntries* link = m_loader.entries();
     m_access.setLink(link);
 
-    m_access.setWriteSuppressed(true);
-    m_access.setLinkPort(link->init(port, m_access.channels().data()));
-    if (m_access.linkPort() == 0) {
-        m_view.hideBusy();
-        showFound(false);
-        reportNoBoard(text::kNoEvmFound);
-        m_access.LoadDefaultRegisters();
-        m_view.refreshControls();
-        return;
+    {
+        // While the board is searched for and the codec read, nothing but the board's set-up
+        // goes out.
+        WritesSuppressed held(m_access);
+        m_access.setLinkPort(link->init(port, m_access.channels().data()));
+        if (m_access.linkPort() == 0) {
+            m_busy.hideBusy();
+            showFound(false);
+            reportNoBoard(text::kNoEvmFound);
+            m_access.LoadDefaultRegisters();
+            m_controls.refreshControls();
+            // Without a board nothing is to go out until a Reconnect finds one.
+            held.keep();
+            return;
+        }
+
+        showFound(true);
+        m_busy.setBusyText(text::kInitializing);
+        m_busy.setBusyProgress(0, kProgressMaximum, 0, false);
+        m_busy.repaintBusy();
+        m_busy.setBusyProgress(0, kProgressMaximum, 0, true);
+
+        {
+            const WritesSent setup(m_access);
+            sendBoardSetup();
+        }
+        readCodec();
     }
 
-    showFound(true);
-    m_view.setBusyText(text::kInitializing);
-    m_view.setBusyProgress(0, kProgressMaximum, 0, false);
-    m_view.repaintBusy();
-    m_view.setBusyProgress(0, kProgressMaximum, 0, true);
-
+    // The board is up: writes go out from here on, whatever held before. They are logged once
+    // start-up is through; a start-up script's run turns the history on already, so that the
+    // refresh after it is logged.
     m_access.setWriteSuppressed(false);
-    sendBoardSetup();
+    if (m_startupScript) {
+        m_startupScript();
+    }
+    m_controls.refreshControls();
+    m_busy.hideBusy();
+    m_access.setHistoryEnabled(true);
+}
 
-    m_access.setWriteSuppressed(true);
+void DeviceConnection::readCodec() {
     // Registers whose read fails keep the default for show and count as unknown: the refresh
-    // below sends nothing computed from them.
+    // after start-up sends nothing computed from them.
     m_access.LoadDefaultRegisters();
     for (int i = 0; i < kRegisterCount; ++i) {
-        m_view.setBusyProgress(0, kProgressMaximum, i, true);
-        m_view.repaintBusy();
-        if (m_view.selectedInterface() == kInterfaceI2c) {
+        m_busy.setBusyProgress(0, kProgressMaximum, i, true);
+        m_busy.repaintBusy();
+        if (m_controls.selectedInterface() == kInterfaceI2c) {
             const int reg = kFirstRegister + i;
             const auto value =
                 m_access.readCodecRegister(static_cast<std::uint32_t>(reg + m_access.DeviceBits()));
@@ -127,12 +153,6 @@ void DeviceConnection::start(int port) {
     m_access.setShadowRegister(
         kCommandRegister,
         static_cast<std::uint8_t>(m_access.shadowRegister(kCommandRegister) | kCommandBits));
-    m_access.setWriteSuppressed(false);
-
-    m_view.runStartupScript();
-    m_view.refreshControls();
-    m_view.hideBusy();
-    m_access.setHistoryEnabled(true);
 }
 
 void DeviceConnection::reconnect() {
@@ -140,61 +160,75 @@ void DeviceConnection::reconnect() {
         return;
     }
     const LinkEntries* link = m_loader.entries();
-    m_access.setHistoryEnabled(false);
-    m_view.showBusy(text::kResetInProgress);
-    m_view.setBusyProgress(0, kProgressMaximum, 0, false);
-    m_view.repaintBusy();
-    m_view.catchUp();
-    m_access.setErrorLatch(false);
-    m_access.setWriteSuppressed(true);
+    {
+        // Nothing of the reconnection is logged, the codec's reset included.
+        HistoryOff unlogged(m_access);
+        m_busy.showBusy(text::kResetInProgress);
+        m_busy.setBusyProgress(0, kProgressMaximum, 0, false);
+        m_busy.repaintBusy();
+        m_busy.catchUp();
+        m_access.setErrorLatch(false);
+        // Nothing goes out but the codec's reset and the board's set-up.
+        WritesSuppressed held(m_access);
 
-    link->close();
-    m_sleeper.sleepMs(kSettleMs);
-    m_view.repaintBusy();
+        link->close();
+        m_sleeper.sleepMs(kSettleMs);
+        m_busy.repaintBusy();
 
-    m_access.SetInterfaceType(m_view.selectedInterface());
-    m_access.setLinkPort(link->init(m_port, m_access.channels().data()));
-    if (m_access.linkPort() == 0) {
-        m_view.hideBusy();
-        showFound(false);
-        reportNoBoard(text::kNoEvmFoundAfterReconnect);
-        return;
+        m_access.SetInterfaceType(m_controls.selectedInterface());
+        m_access.setLinkPort(link->init(m_port, m_access.channels().data()));
+        if (m_access.linkPort() == 0) {
+            m_busy.hideBusy();
+            showFound(false);
+            reportNoBoard(text::kNoEvmFoundAfterReconnect);
+            // Without a board nothing is to go out or be logged until a Reconnect finds one.
+            held.keep();
+            unlogged.keep();
+            return;
+        }
+
+        showFound(true);
+        m_access.setShadowRegister(
+            kCommandRegister,
+            static_cast<std::uint8_t>(m_access.shadowRegister(kCommandRegister) | kCommandBits));
+        // The codec's register reset may fail while the codec resets: that failure is not shown.
+        m_access.setErrorLatch(true);
+        {
+            const WritesSent reset(m_access);
+            // MRST given (bit 7 clear), SRST not.
+            m_access.WriteRegister(commandAddress(), kSyncResetBit);
+            sendBoardSetup();
+        }
+        m_access.LoadDefaultRegisters();
+        m_access.setErrorLatch(false);
+        m_controls.refreshControls();
+        m_controls.clearZeroFlags();
+        m_busy.hideBusy();
     }
-
-    showFound(true);
-    m_access.setShadowRegister(
-        kCommandRegister,
-        static_cast<std::uint8_t>(m_access.shadowRegister(kCommandRegister) | kCommandBits));
-    // The codec's register reset may fail while the codec resets: that failure is not shown.
-    m_access.setErrorLatch(true);
-    m_access.setWriteSuppressed(false);
-    // MRST given (bit 7 clear), SRST not.
-    m_access.WriteRegister(commandAddress(), kSyncResetBit);
-    sendBoardSetup();
-    m_access.setWriteSuppressed(true);
-    m_access.LoadDefaultRegisters();
-    m_access.setErrorLatch(false);
-    m_view.refreshControls();
-    m_view.clearZeroFlags();
-    m_view.hideBusy();
+    // Connected again: the panel's writes go out and are logged, whatever held before.
     m_access.setWriteSuppressed(false);
     m_access.setHistoryEnabled(true);
 }
 
 void DeviceConnection::masterReset() {
-    m_view.showBusy(text::kResetInProgress);
-    m_view.setBusyProgress(0, kProgressMaximum, 0, false);
-    m_view.repaintBusy();
+    m_busy.showBusy(text::kResetInProgress);
+    m_busy.setBusyProgress(0, kProgressMaximum, 0, false);
+    m_busy.repaintBusy();
     m_access.WriteRegister(commandAddress(),
                            m_access.shadowRegister(kCommandRegister) & ~kMasterResetBit);
     m_access.setErrorLatch(false);
     m_sleeper.sleepMs(kSettleMs);
-    m_access.setWriteSuppressed(true);
-    m_access.setHistoryEnabled(false);
-    m_access.LoadDefaultRegisters();
-    m_view.refreshControls();
-    m_view.clearZeroFlags();
-    m_view.hideBusy();
+    {
+        // The codec is back at its defaults: the shadow follows, and what the refresh writes
+        // neither goes out nor is logged.
+        const WritesSuppressed held(m_access);
+        const HistoryOff unlogged(m_access);
+        m_access.LoadDefaultRegisters();
+        m_controls.refreshControls();
+        m_controls.clearZeroFlags();
+        m_busy.hideBusy();
+    }
+    // Afterwards the panel's writes go out and are logged, whatever held before.
     m_access.setWriteSuppressed(false);
     m_access.setHistoryEnabled(true);
 }

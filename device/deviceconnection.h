@@ -1,10 +1,12 @@
 // The connection to the board: start-up, Reconnect, the codec's resets, shutdown and the library
-// version, shown through a view interface so that the sequences run the same under any front end
+// version, shown through view interfaces so that the sequences run the same under any front end
 // and under test.
 #pragma once
 
 #include "linkentries.h"
+#include "linkloader.h"
 #include "registeraccess.h"
+#include "sleeper.h"
 #include "userdialogs.h"
 
 #include <functional>
@@ -12,27 +14,11 @@
 
 namespace larkspur {
 
-// Loads and binds the link library; LinkLibrary is the real one.
-class LinkLoader {
+// The busy notice with its text and progress. The sequences hold the event loop while they run,
+// so the notice is painted on request.
+class BusyNotice {
 public:
-    enum class Status { Loaded, CannotLoad, Invalid };
-    virtual ~LinkLoader() = default;
-    virtual Status load() = 0;
-    virtual void unload() = 0;
-    // Null while nothing is loaded.
-    virtual const LinkEntries* entries() const = 0;
-};
-
-// What the sequences show and ask of the front end.
-class ConnectionView {
-public:
-    // The indicator of the board connection.
-    enum class Connection { None = 0, Connected = 1 };
-
-    virtual ~ConnectionView() = default;
-    virtual void clearHistory() = 0;
-    // The busy notice with its text and progress. The sequences hold the event loop while they
-    // run, so the notice is painted on request.
+    virtual ~BusyNotice() = default;
     virtual void showBusy(const std::string& text) = 0; // shows it with this text, painted
     virtual void setBusyText(const std::string& text) = 0;
     virtual void setBusyProgress(int minimum, int maximum, int position, bool visible) = 0;
@@ -40,8 +26,22 @@ public:
     virtual void hideBusy() = 0;
     // Lets the windowing system catch up (pending paints and input) in the middle of a sequence.
     virtual void catchUp() = 0;
+};
+
+// Whether a board was found: the status line and the indicator of the board connection.
+class ConnectionStatus {
+public:
+    enum class Connection { None = 0, Connected = 1 };
+
+    virtual ~ConnectionStatus() = default;
     virtual void showStatus(const std::string& text) = 0;
     virtual void showConnection(Connection state) = 0;
+};
+
+// The front end's controls: the settings the sequences read from them, and what they reset.
+class ConnectionControls {
+public:
+    virtual ~ConnectionControls() = default;
     // The interface the user selected: kInterfaceI2c or kInterfaceSpi.
     virtual int selectedInterface() const = 0;
     // The codec's audio interface is set to be the slave.
@@ -50,13 +50,17 @@ public:
     virtual void refreshControls() = 0;
     // Both zero-flag lamps unlit.
     virtual void clearZeroFlags() = 0;
-    virtual void runStartupScript() = 0;
+    // The register setting history emptied, as start-up begins.
+    virtual void clearHistory() = 0;
 };
 
 class DeviceConnection {
 public:
+    // `startupScript` runs once start-up has read the codec, before the controls are refreshed;
+    // none for a front end without one.
     DeviceConnection(RegisterAccess& access, LinkLoader& loader, UserDialogs& dialogs,
-                     Sleeper& sleeper, ConnectionView& view);
+                     Sleeper& sleeper, BusyNotice& busy, ConnectionStatus& status,
+                     ConnectionControls& controls, std::function<void()> startupScript);
 
     // Start-up: loads the library, searches for the board (or tries `port` alone), sets it up,
     // reads the codec (I2C) or takes the defaults (SPI), runs the start-up script and refreshes
@@ -87,13 +91,19 @@ private:
     // The command register's address on the current bus.
     std::uint32_t commandAddress() const;
     void showFound(bool found);
+    // Start-up's read of the codec into the shadow (IIC) or its defaults (SPI), one step of the
+    // busy notice's progress per register.
+    void readCodec();
     void reportNoBoard(const char* text);
 
     RegisterAccess& m_access;
     LinkLoader& m_loader;
     UserDialogs& m_dialogs;
     Sleeper& m_sleeper;
-    ConnectionView& m_view;
+    BusyNotice& m_busy;
+    ConnectionStatus& m_status;
+    ConnectionControls& m_controls;
+    std::function<void()> m_startupScript;
     std::function<std::string()> m_portSurvey;
     int m_port = 0; // start-up's; 0: the search
     bool m_loaded = false;

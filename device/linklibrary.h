@@ -1,8 +1,8 @@
 // Loading the link library at run time and binding its five entries by name.
 #pragma once
 
-#include "deviceconnection.h"
 #include "linkentries.h"
+#include "linkloader.h"
 
 #include <string>
 

@@ -8,6 +8,7 @@
 #include <climits>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
@@ -255,6 +256,10 @@ PortSystem PortSystem::real() {
         return sundial::checkNetworkPort(url, kNetworkConnectMs, kNetworkSettleMs);
     };
     return system;
+}
+
+const char* configuredPortList() {
+    return std::getenv("SUNDIAL_PORTS");
 }
 
 PortReport inspectPort(int number, const std::string& path, const PortSystem& system) {

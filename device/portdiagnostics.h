@@ -82,6 +82,10 @@ struct PortSystem {
     static PortSystem real();
 };
 
+// The port list the user gave the link library (SUNDIAL_PORTS), or null when none was given and
+// the library's own table stands.
+const char* configuredPortList();
+
 // One port: Absent, NotSerial, NoPermission, Busy (locked by another program) or Free (with the
 // programs that have it open, if any, as the reason). A URL: Free, Busy (the server serves
 // another client), Closed, Refused, Unreachable, UnknownHost or BadUrl.

@@ -3,6 +3,7 @@
 // settings, the interface type and the device address.
 #pragma once
 
+#include "codecregisters.h"
 #include "linkentries.h"
 #include "settingsfile.h"
 #include "userdialogs.h"
@@ -13,22 +14,6 @@
 #include <string>
 
 namespace larkspur {
-
-// The codec's registers 0x10 to 0x19.
-inline constexpr int kFirstRegister = 0x10;
-inline constexpr int kRegisterCount = 10;
-inline constexpr int kLastRegister = kFirstRegister + kRegisterCount - 1;
-// Register 0x10 carries two commands in its top bits, each given by writing its bit as 0; both
-// read back as 1.
-inline constexpr int kCommandRegister = 0x10;
-inline constexpr std::uint8_t kMasterResetBit = 0x80; // MRST: registers to their defaults
-inline constexpr std::uint8_t kSyncResetBit = 0x40;   // SRST: re-sync
-inline constexpr std::uint8_t kCommandBits = kMasterResetBit | kSyncResetBit;
-// The zero-detect flags, bits 0 (ZERO1) and 1 (ZERO2); read-only.
-inline constexpr int kFlagsRegister = 0x15;
-// Bit 7: attenuation in the wide range (1 dB steps) rather than fine (0.5 dB).
-inline constexpr int kAttenuationModeRegister = 0x16;
-inline constexpr std::uint8_t kWideRangeBit = 0x80;
 
 // The link library's channels: the codec, and the board's own logic.
 inline constexpr int kCodecChannel = 0;
@@ -116,7 +101,8 @@ public:
     // 0 means no link: reads and writes then do nothing.
     std::int32_t linkPort() const { return m_linkPort; }
     void setLinkPort(std::int32_t port) { m_linkPort = port; }
-    // Writes update the shadow, the map and the history but are not sent.
+    // Writes update the shadow, the map and the history but are not sent. A sequence that holds
+    // this flag or the next for a while does so with the holds of accessflags.h.
     bool writeSuppressed() const { return m_writeSuppressed; }
     void setWriteSuppressed(bool on) { m_writeSuppressed = on; }
     // Every codec write appends a history line.

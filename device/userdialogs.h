@@ -1,4 +1,4 @@
-// Everything that asks the user or waits, behind interfaces the tests replace.
+// Everything that asks the user, behind an interface the tests replace.
 #pragma once
 
 #include <string>
@@ -34,12 +34,6 @@ public:
     // The chosen file's path, or an empty string when the user cancelled.
     virtual std::string openFileName(const FileDialog& dialog) = 0;
     virtual std::string saveFileName(const FileDialog& dialog) = 0;
-};
-
-class Sleeper {
-public:
-    virtual ~Sleeper() = default;
-    virtual void sleepMs(int milliseconds) = 0;
 };
 
 } // namespace larkspur

@@ -1,5 +1,6 @@
 #include "registerscript.h"
 
+#include "device/accessflags.h"
 #include "device/coretexts.h"
 #include "filebytes.h"
 #include "scriptparser.h"
@@ -55,17 +56,24 @@ void RegisterScript::runScriptText(const std::string& bytes, bool showProgress) 
 }
 
 void RegisterScript::run(const std::function<void()>& body) {
-    m_access.setHistoryEnabled(false);
     m_badLine = 0;
     m_stoppedOnLinkFailure = false;
-    try {
-        body();
-    } catch (...) {
-        // Whatever escapes (memory for a huge file), the panel must not stay unlogged.
+    {
+        // Neither the script's writes nor those the refresh after them raises are logged.
+        const HistoryOff unlogged(m_access);
+        try {
+            body();
+        } catch (...) {
+            // Whatever escapes (memory for a huge file), the run ends as any other, and the
+            // history is back as it was.
+            endRun();
+            throw;
+        }
         endRun();
-        throw;
     }
-    endRun();
+    // Logged after every run, also one that began unlogged: start-up's refresh after its script
+    // is.
+    m_access.setHistoryEnabled(true);
 }
 
 void RegisterScript::runLines(const std::string& bytes, bool showProgress) {
@@ -118,7 +126,6 @@ void RegisterScript::runLines(const std::string& bytes, bool showProgress) {
 void RegisterScript::endRun() {
     m_view.refreshControls();
     m_view.hideProgress();
-    m_access.setHistoryEnabled(true);
 }
 
 } // namespace larkspur

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "device/registeraccess.h"
+#include "device/sleeper.h"
 #include "device/userdialogs.h"
 
 #include <functional>
@@ -69,6 +70,7 @@ private:
     // Runs `body` with the history flag clear, and the end steps after it whatever happens.
     void run(const std::function<void()>& body);
     void runLines(const std::string& bytes, bool showProgress);
+    // The refresh and the progress window's hiding.
     void endRun();
 
     RegisterAccess& m_access;

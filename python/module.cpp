@@ -6,26 +6,18 @@
 #include "device/linklibrary.h"
 #include "device/portchoice.h"
 #include "device/settingsfile.h"
+#include "device/sleeper.h"
 
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
-#include <chrono>
 #include <dlfcn.h>
 #include <filesystem>
-#include <thread>
 
 namespace py = pybind11;
 using namespace larkspur;
 
 namespace {
-
-class ThreadSleeper final : public Sleeper {
-public:
-    void sleepMs(int milliseconds) override {
-        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-    }
-};
 
 class Lines final : public SessionReporter {
 public:

@@ -13,7 +13,8 @@ using namespace testsupport;
 
 namespace {
 
-struct RecordingView final : ConnectionView {
+// The three views in one journal, so that their order shows.
+struct RecordingView final : BusyNotice, ConnectionStatus, ConnectionControls {
     void clearHistory() override { events.push_back("clear history"); }
     void showBusy(const std::string& text) override { events.push_back("splash " + text); }
     void setBusyText(const std::string& text) override { events.push_back("splash text " + text); }
@@ -32,7 +33,9 @@ struct RecordingView final : ConnectionView {
     bool codecIsSlave() const override { return slave; }
     void refreshControls() override { events.push_back("refresh"); }
     void clearZeroFlags() override { events.push_back("lamps cleared"); }
-    void runStartupScript() override { events.push_back("startup script"); }
+    std::function<void()> startupScript() {
+        return [this] { events.push_back("startup script"); };
+    }
 
     std::vector<std::string> events;
     int interface = kInterfaceI2c;
@@ -69,7 +72,8 @@ protected:
     RecordingView m_view;
     RecordingSleeper m_sleeper;
     RegisterAccess m_access{m_dialogs, m_map, m_history};
-    DeviceConnection m_connection{m_access, m_loader, m_dialogs, m_sleeper, m_view};
+    DeviceConnection m_connection{m_access, m_loader, m_dialogs, m_sleeper,
+                                  m_view,   m_view,   m_view,    m_view.startupScript()};
 };
 
 TEST_F(DeviceConnectionTest, LibraryProblemsStopStartUp) {
@@ -83,7 +87,8 @@ TEST_F(DeviceConnectionTest, LibraryProblemsStopStartUp) {
         RecordingView view;
         FakeLoader loader(&m_link.entries, c.status);
         RegisterAccess access(dialogs, m_map, m_history);
-        DeviceConnection connection(access, loader, dialogs, m_sleeper, view);
+        DeviceConnection connection(access, loader, dialogs, m_sleeper, view, view, view,
+                                    view.startupScript());
         connection.start();
         EXPECT_EQ(view.events,
                   (std::vector<std::string>{"clear history", "splash Loading...", "hide splash"}));
@@ -339,7 +344,8 @@ TEST(DeviceConnectionOnBoard, StartUpTrafficIsExact) {
     LinkLibrary library;
     RecordingView view;
     RecordingSleeper sleeper;
-    DeviceConnection connection(access, library, dialogs, sleeper, view);
+    DeviceConnection connection(access, library, dialogs, sleeper, view, view, view,
+                                view.startupScript());
     access.SetInterfaceType(kInterfaceI2c);
     ASSERT_EQ(evm.control("reg 0x16 0x8A"), "ok");
 

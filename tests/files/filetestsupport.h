@@ -4,7 +4,7 @@
 #pragma once
 
 #include "device/registeraccess.h"
-#include "device/userdialogs.h"
+#include "device/sleeper.h"
 #include "files/registerscript.h"
 #include "tests/support/fakes.h"
 

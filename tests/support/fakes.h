@@ -1,8 +1,8 @@
 // Recording stand-ins for what the register layer shows and calls.
 #pragma once
 
-#include "device/deviceconnection.h"
 #include "device/linkentries.h"
+#include "device/linkloader.h"
 #include "device/registeraccess.h"
 #include "device/userdialogs.h"
 #include "recordingdialogs.h"

@@ -4,7 +4,7 @@
 
 #include "app/mainwindow.h"
 #include "app/workbench.h"
-#include "device/userdialogs.h"
+#include "device/sleeper.h"
 #include "recordingdialogs.h"
 #include "widgettestsupport.h"
 

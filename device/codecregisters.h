@@ -1,0 +1,25 @@
+// The codec's register map as the program uses it: the registers it shadows, the command bits
+// of register 0x10, the zero-detect flags and the attenuation mode.
+#pragma once
+
+#include <cstdint>
+
+namespace larkspur {
+
+// The codec's registers 0x10 to 0x19.
+inline constexpr int kFirstRegister = 0x10;
+inline constexpr int kRegisterCount = 10;
+inline constexpr int kLastRegister = kFirstRegister + kRegisterCount - 1;
+// Register 0x10 carries two commands in its top bits, each given by writing its bit as 0; both
+// read back as 1.
+inline constexpr int kCommandRegister = 0x10;
+inline constexpr std::uint8_t kMasterResetBit = 0x80; // MRST: registers to their defaults
+inline constexpr std::uint8_t kSyncResetBit = 0x40;   // SRST: re-sync
+inline constexpr std::uint8_t kCommandBits = kMasterResetBit | kSyncResetBit;
+// The zero-detect flags, bits 0 (ZERO1) and 1 (ZERO2); read-only.
+inline constexpr int kFlagsRegister = 0x15;
+// Bit 7: attenuation in the wide range (1 dB steps) rather than fine (0.5 dB).
+inline constexpr int kAttenuationModeRegister = 0x16;
+inline constexpr std::uint8_t kWideRangeBit = 0x80;
+
+} // namespace larkspur

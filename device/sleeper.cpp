@@ -1,0 +1,12 @@
+#include "sleeper.h"
+
+#include <chrono>
+#include <thread>
+
+namespace larkspur {
+
+void ThreadSleeper::sleepMs(int milliseconds) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+} // namespace larkspur
