@@ -1,8 +1,8 @@
 #include "clioptions.h"
 
 #include "commandregistry.h"
+#include "device/boardsession.h"
 #include "device/numbernotation.h"
-#include "device/registeraccess.h"
 
 #include <cctype>
 #include <optional>
@@ -26,19 +26,6 @@ std::string optionValue(const std::vector<std::string>& words, std::size_t& i,
         throw UsageError(name + " needs a value");
     }
     return value;
-}
-
-// In the words of the core's own check (BoardSession::selectDevice), which stays the authority
-// when the interface comes from Larkspur.ini.
-void checkAddress(int interfaceIndex, int address) {
-    const bool i2c = interfaceIndex == kInterfaceI2c;
-    const int first = i2c ? kFirstI2cAddress : 0;
-    const int last = first + kDeviceAddresses - 1;
-    if (address < first || address > last) {
-        throw UsageError("--address " + std::to_string(address) + " is not " +
-                         std::to_string(first) + " to " + std::to_string(last) +
-                         (i2c ? " over IIC" : " over SPI"));
-    }
 }
 
 } // namespace
@@ -115,9 +102,9 @@ CliOptions parseCliOptions(const std::vector<std::string>& words) {
     const Command& command = findCommand(options.command);
     command.checkArgumentCount(options.arguments.size());
     // The core checks the address against the interface it settles on, which may come from
-    // Larkspur.ini; given both here, the address needs no board to be refused.
+    // Larkspur.ini; given both here, the address is checked as it is read.
     if (command.selectsDevice() && options.interfaceIndex && options.address) {
-        checkAddress(*options.interfaceIndex, *options.address);
+        BoardSession::addressIndex(*options.interfaceIndex, *options.address);
     }
     return options;
 }

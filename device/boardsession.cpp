@@ -85,16 +85,22 @@ void BoardSession::selectDevice(std::optional<int> interfaceIndex, std::optional
     m_interface = interfaceIndex.value_or(saved.interfaceIndex);
     int addressIndex = m_interface == saved.interfaceIndex ? saved.addressIndex : 0;
     if (address) {
-        const int first = m_interface == kInterfaceI2c ? kFirstI2cAddress : 0;
-        addressIndex = *address - first;
-        if (addressIndex < 0 || addressIndex >= kDeviceAddresses) {
-            throw ArgumentError("--address " + std::to_string(*address) + " is not " +
-                                std::to_string(first) + " to " +
-                                std::to_string(first + kDeviceAddresses - 1) +
-                                (m_interface == kInterfaceI2c ? " over IIC" : " over SPI"));
-        }
+        addressIndex = BoardSession::addressIndex(m_interface, *address);
     }
     m_access.selectDevice(m_interface, addressIndex);
+}
+
+int BoardSession::addressIndex(int interfaceIndex, int address) {
+    const bool i2c = interfaceIndex == kInterfaceI2c;
+    const int first = i2c ? kFirstI2cAddress : 0;
+    const int last = first + kDeviceAddresses - 1;
+    // Compared before anything is subtracted: any int may come from the command line.
+    if (address < first || address > last) {
+        throw ArgumentError("--address " + std::to_string(address) + " is not " +
+                            std::to_string(first) + " to " + std::to_string(last) +
+                            (i2c ? " over IIC" : " over SPI"));
+    }
+    return address - first;
 }
 
 SessionStatus BoardSession::loadLibrary() {

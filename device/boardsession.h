@@ -125,6 +125,9 @@ public:
     // "master" (MRST) or "sync" (SRST); throws ArgumentError for anything else (checkReset()).
     void reset(const std::string& which);
     static void checkReset(const std::string& which);
+    // The address item (0 to 3) of an --address given as 76 to 79 over IIC or 0 to 3 over SPI;
+    // throws ArgumentError for any other number.
+    static int addressIndex(int interfaceIndex, int address);
 
     // Every port of the table (absent ones with `includeAbsent`); free ones probed through the
     // library. NoBoard in `status` when the library could not be loaded for a probe.
