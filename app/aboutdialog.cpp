@@ -1,5 +1,6 @@
 #include "aboutdialog.h"
 
+#include "device/programversion.h"
 #include "widgets/fonts.h"
 #include "widgets/widgethelpers.h"
 #include "windowtexts.h"
@@ -26,7 +27,7 @@ TAboutDialog::TAboutDialog(QWidget* parent)
 
     placeLabel(this, "Label1", text::kAboutCodec, 108, 32, arialBlackFont(14));
     placeLabel(this, "Label3", text::kAboutProduct, 40, 70, arialBlackFont(14));
-    placeLabel(this, "Label2", text::kAboutVersion + QLatin1String(LARKSPUR_VERSION), 96, 105,
+    placeLabel(this, "Label2", text::kAboutVersion + QLatin1String(programVersion()), 96, 105,
                arialBlackFont(12));
     QLabel* dllCaption = placeLabel(this, "Label4", text::kAboutLibrary, 96, 140, font());
     m_lDLLver = placeLabel(this, "lDLLver", text::kAboutLibraryVersion, 128, 140, font());

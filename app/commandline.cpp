@@ -1,4 +1,5 @@
 #include "commandline.h"
+#include "device/programversion.h"
 
 #include <ostream>
 #include <sstream>
@@ -91,7 +92,7 @@ std::optional<int> readCommandLine(const std::vector<std::string>& words, std::o
         return 0;
     }
     if (options.version) {
-        out << "larkspur " << LARKSPUR_VERSION << '\n';
+        out << "larkspur " << programVersion() << '\n';
         return 0;
     }
     return std::nullopt;

@@ -1,6 +1,7 @@
 #include "clisession.h"
 
 #include "commandregistry.h"
+#include "device/programversion.h"
 #include "output.h"
 
 #include <optional>
@@ -48,7 +49,7 @@ int CliSession::run(const CliOptions& options) {
 }
 
 int CliSession::version() {
-    m_out << "larkspur-cli " << LARKSPUR_VERSION << '\n';
+    m_out << "larkspur-cli " << programVersion() << '\n';
     const std::optional<std::string> library = m_session.libraryVersion();
     if (!library) {
         return kNoBoard;

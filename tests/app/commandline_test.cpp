@@ -1,5 +1,6 @@
 // The windowed program's command line, read before any window; the program started with it.
 #include "app/commandline.h"
+#include "device/programversion.h"
 #include "tests/support/childprocess.h"
 #include "tests/support/evmprocess.h"
 #include "tests/support/ser2netprocess.h"
@@ -40,8 +41,11 @@ INSTANTIATE_TEST_SUITE_P(
         WordsCase{"none", {}, {}, "", ""}, WordsCase{"number", {"--port", "33"}, {}, "", "", 33},
         WordsCase{"url", {"--port=rfc2217://rack:2217"}, {}, "", "", 1},
         WordsCase{"help", {"--help"}, 0, "usage: larkspur [--port N|PATH|URL]\n", ""},
-        WordsCase{
-            "version", {"--version"}, 0, std::string("larkspur ") + LARKSPUR_VERSION + "\n", ""},
+        WordsCase{"version",
+                  {"--version"},
+                  0,
+                  std::string("larkspur ") + larkspur::programVersion() + "\n",
+                  ""},
         WordsCase{"unknown", {"--colour"}, 2, "", "unknown option --colour"},
         WordsCase{"noValue", {"--port"}, 2, "", "--port needs a value"},
         WordsCase{"badUrl",
@@ -59,7 +63,7 @@ TEST(LarkspurCommandLine, AnswersWithoutADisplayOnlyToItsOwnWords) {
     EXPECT_EQ(larkspur::answerWithoutDisplay({"-platform", "offscreen", "--help"}, out),
               std::nullopt)
         << "perhaps Qt's words";
-    EXPECT_EQ(out.str(), std::string("larkspur ") + LARKSPUR_VERSION + "\n");
+    EXPECT_EQ(out.str(), std::string("larkspur ") + larkspur::programVersion() + "\n");
 }
 
 // Named by its path or by a URL of a network serial server in front of it, the port is the
