@@ -532,26 +532,24 @@ QPoint TForm1::restPosition(int tag) const {
 }
 
 void TForm1::imgMouseDown(ImageButton* sender) {
-    const int tag = sender->tag();
-    if (tag < 0 || tag >= kTagCount)
-        return;
-    const ImageButtonRecord& record = m_imageButtons[static_cast<std::size_t>(tag)];
-    if (record.button == nullptr)
-        return;
-    // The picture moves one pixel right and down; the bottom edge stays where it was.
-    record.button->setGeometry(record.rest.x() + 1, record.rest.y() + 1, record.button->width(),
-                               kImageButtonRestHeight - 1);
+    placeImageButton(sender, true);
 }
 
 void TForm1::imgMouseUp(ImageButton* sender) {
+    placeImageButton(sender, false);
+}
+
+void TForm1::placeImageButton(ImageButton* sender, bool pressed) {
     const int tag = sender->tag();
     if (tag < 0 || tag >= kTagCount)
         return;
     const ImageButtonRecord& record = m_imageButtons[static_cast<std::size_t>(tag)];
     if (record.button == nullptr)
         return;
-    record.button->setGeometry(record.rest.x(), record.rest.y(), record.button->width(),
-                               kImageButtonRestHeight);
+    // Pressed, the picture moves one pixel right and down; the bottom edge stays where it was.
+    const int shift = pressed ? 1 : 0;
+    record.button->setGeometry(record.rest.x() + shift, record.rest.y() + shift,
+                               record.button->width(), kImageButtonRestHeight - shift);
 }
 
 void TForm1::setAboutDialog(TAboutDialog* about) {

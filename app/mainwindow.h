@@ -198,6 +198,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The picture at its rest place, or pressed: one pixel right and down.
+    void placeImageButton(larkspur::ImageButton* sender, bool pressed);
+
     struct ImageButtonRecord {
         ImageButton* button = nullptr;
         QPoint rest;

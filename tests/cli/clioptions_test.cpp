@@ -2,6 +2,7 @@
 // words, and only where the core would have checked it.
 #include "cli/clioptions.h"
 #include "device/boardsession.h"
+#include "parserefusal.h"
 #include "tests/support/fakes.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +11,8 @@
 
 using namespace larkspur;
 using namespace larkspur::cli;
+
+using testsupport::refusal;
 
 namespace {
 
@@ -21,15 +24,6 @@ struct Silent final : SessionReporter {
     void report(const std::string&) override {}
     void warn(const std::string&) override {}
 };
-
-std::string refusal(const std::vector<std::string>& words) {
-    try {
-        parseCliOptions(words);
-    } catch (const UsageError& e) {
-        return e.what();
-    }
-    return {};
-}
 
 // The core's refusal of `address` over `interfaceIndex`, or empty.
 std::string coreRefusal(int interfaceIndex, int address) {

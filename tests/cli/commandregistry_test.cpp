@@ -3,6 +3,7 @@
 #include "cli/clioptions.h"
 #include "cli/clisession.h"
 #include "cli/commandregistry.h"
+#include "parserefusal.h"
 #include "tests/support/fakes.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +12,8 @@
 #include <sstream>
 
 using namespace larkspur::cli;
+
+using testsupport::refusal;
 
 namespace {
 
@@ -73,16 +76,6 @@ std::vector<std::string> call(const char* name, std::size_t arguments) {
     std::vector<std::string> words = {name};
     words.resize(arguments + 1, "1");
     return words;
-}
-
-// The refusal's words, or empty when the words are taken.
-std::string refusal(const std::vector<std::string>& words) {
-    try {
-        parseCliOptions(words);
-    } catch (const UsageError& e) {
-        return e.what();
-    }
-    return {};
 }
 
 TEST(CliCommandRegistry, TheUsageTextIsUnchanged) {
