@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <set>
 #include <sstream>
 
 using namespace larkspur::cli;
@@ -82,24 +81,6 @@ TEST(CliCommandRegistry, TheUsageTextIsUnchanged) {
     EXPECT_EQ(usageText(), kUsage);
 }
 
-TEST(CliCommandRegistry, NamesAreUniqueAndEachButHelpIsListedInOrder) {
-    const std::string text = usageText();
-    std::size_t after = text.find("\nCommands:\n");
-    std::set<std::string_view> names;
-    for (const Command* command : commands()) {
-        SCOPED_TRACE(std::string(command->name()));
-        EXPECT_TRUE(names.insert(command->name()).second) << "a second command of that name";
-        if (command->name() == "help") {
-            EXPECT_TRUE(command->synopsis().empty()) << "help is --help among the options";
-            continue;
-        }
-        EXPECT_EQ(command->synopsis().substr(0, command->name().size()), command->name());
-        const std::size_t at = text.find("\n  " + std::string(command->synopsis()) + "  ", after);
-        ASSERT_NE(at, std::string::npos);
-        after = at;
-    }
-}
-
 TEST(CliCommandRegistry, EachCommandTakesItsNumberOfArguments) {
     ASSERT_EQ(commands().size(), std::size(kShapes)) << "a command this table does not know";
     for (const Shape& shape : kShapes) {
@@ -115,15 +96,11 @@ TEST(CliCommandRegistry, EachCommandTakesItsNumberOfArguments) {
     EXPECT_EQ(refusal({"frobnicate"}), "unknown command 'frobnicate'");
 }
 
-struct NoSleep final : larkspur::Sleeper {
-    void sleepMs(int) override {}
-};
-
 // A command no list holds runs nothing, rather than falling through to another.
 TEST(CliCommandRegistry, TheSessionRunsNoUnknownCommand) {
     testsupport::FakeLink link;
     testsupport::FakeLoader loader(&link.entries);
-    NoSleep sleeper;
+    testsupport::NoSleep sleeper;
     std::ostringstream out;
     std::ostringstream err;
     std::istringstream in;

@@ -10,10 +10,6 @@ using namespace testsupport;
 
 namespace {
 
-struct NoSleep final : Sleeper {
-    void sleepMs(int) override {}
-};
-
 struct Lines final : SessionReporter {
     void report(const std::string& line) override { reports.push_back(line); }
     void warn(const std::string& line) override { warnings.push_back(line); }

@@ -4,6 +4,7 @@
 #include "device/linkentries.h"
 #include "device/linkloader.h"
 #include "device/registeraccess.h"
+#include "device/sleeper.h"
 #include "device/userdialogs.h"
 #include "recordingdialogs.h"
 
@@ -13,6 +14,11 @@
 #include <vector>
 
 namespace testsupport {
+
+// Pauses that take no time.
+struct NoSleep final : larkspur::Sleeper {
+    void sleepMs(int) override {}
+};
 
 struct RecordingMap final : larkspur::RegisterMapView {
     void ShowRegisterBits(int row, int value) override { rows.emplace_back(row, value); }
