@@ -1,5 +1,6 @@
 // Soak of the link library against the virtual board with random faults: many transactions of
-// mixed kinds and lengths, a fault armed before a small share of them. Every read that reports
+// mixed kinds and lengths, a fault (or a stack of them on one exchange) armed before a small
+// share of them. Every read that reports
 // success is checked against the board's registers, and so is every write that reports success:
 // the counts of wrong reads and of writes reported done that the board did not carry out must
 // both be 0.
@@ -73,8 +74,14 @@ std::string randomFault(std::mt19937& random) {
         return std::uniform_int_distribution<int>(low, high)(random);
     };
     // Every fault applies to the next request of any kind, so that the transaction it is armed
-    // for is the one that meets it.
-    switch (pick(0, 14)) {
+    // for is the one that meets it. Stacked faults, separated by ';', go to the requests that
+    // follow in turn: the transaction's answer comes after it gave up (once, or twice 100 ms
+    // apart), the resynchronising probe's answer later still, and the next request is lost.
+    switch (pick(0, 16)) {
+    case 15:
+        return "slow 2000; slow 300 probe; silent";
+    case 16:
+        return "slow 2000 100; slow 300 probe; silent";
     case 13:
         return "stall " + std::to_string(pick(1000, 3000));
     case 14:
@@ -109,7 +116,30 @@ std::string randomFault(std::mt19937& random) {
 }
 
 std::string kindOf(const std::string& fault) {
+    if (fault.find(';') != std::string::npos) {
+        return fault.find(" 100;") != std::string::npos ? "stacked2" : "stacked";
+    }
     return fault.substr(0, fault.find(' '));
+}
+
+// Arms each fault of a ';'-separated list behind the one before, once each.
+void arm(EvmProcess& board, const std::string& faults) {
+    std::size_t start = 0;
+    for (bool first = true;; first = false) {
+        const std::size_t end = faults.find(';', start);
+        std::string one = faults.substr(start, end - start);
+        one.erase(0, one.find_first_not_of(' '));
+        const std::string command = (first ? "fault " : "fault-add ") + one + " once";
+        const std::string reply = board.control(command);
+        if (reply.rfind("ok", 0) != 0) {
+            std::fprintf(stderr, "the board refused '%s': %s\n", command.c_str(), reply.c_str());
+            std::exit(2);
+        }
+        if (end == std::string::npos) {
+            return;
+        }
+        start = end + 1;
+    }
 }
 
 struct KindFigures {
@@ -173,7 +203,7 @@ int main(int argc, char** argv) {
         }
         if (faultNow(random)) {
             fault = randomFault(random);
-            board.control("fault " + fault + " once");
+            arm(board, fault);
             if (!lastFaultKind.empty()) {
                 KindFigures& figures = kinds[lastFaultKind];
                 figures.stepBackTotal += stepBack;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -72,7 +73,7 @@ int BoardLink::readData(int channel, std::int32_t reg, std::uint8_t* buffer, int
     if (!request) {
         return 1;
     }
-    std::array<std::uint8_t, kMaxPayload> payload{};
+    std::array<std::uint8_t, kMaxReplyPayload> payload{};
     const int code =
         exchange(*request, {payload.data(), static_cast<std::size_t>(readReplyPayload(count))},
                  m_lenientReplies ? Reply::Unchecked : Reply::Checked, readEcho(*request));
@@ -165,6 +166,8 @@ int BoardLink::search(int first, int last) {
             m_outOfStep = false;
             m_readEchoes.fill(ReplyEcho());
             m_shortEchoes.fill(ReplyEcho());
+            m_probeAnswer = lowest->bytes;
+            m_writeLikeness.fill(Likeness::Unknown);
             shortEcho(probe).learn(
                 probe.payload(),
                 std::span<const std::uint8_t>(lowest->bytes).subspan(2, kShortReplyPayload));
@@ -240,7 +243,7 @@ int BoardLink::exchange(const Frame& request, std::span<std::uint8_t> payload, R
     if (ack != kAck) {
         return failed(3);
     }
-    std::array<std::uint8_t, Frame::kMaxSize> reply{};
+    std::array<std::uint8_t, kMaxReplyFrame> reply{};
     const std::span<std::uint8_t> frame{reply.data(), payload.size() + 4};
     if (!receiveExactly(frame)) {
         return failed(4);
@@ -271,23 +274,48 @@ int BoardLink::writeTransaction(const Frame& request) {
     if (writeExpectsReply(request.typeByte())) {
         std::array<std::uint8_t, kShortReplyPayload + 4> reply{};
         ReplyEcho& echo = shortEcho(request);
+        Likeness& likeness = m_writeLikeness[layoutOf(request)];
         if (!receiveExactly(reply) || (!m_lenientReplies && !judge(request, reply, echo))) {
+            return failed(3);
+        }
+        // Where this layout's replies differ from the probe's answer, that answer is a late one
+        // of an earlier probe, not this write's.
+        const bool probeLike = isProbeAnswer(reply);
+        if (!m_lenientReplies && probeLike && likeness == Likeness::Distinct) {
             return failed(3);
         }
         if (!m_port->write(kAck)) {
             return failed(4);
         }
         echo.learn(request.payload(), std::span<const std::uint8_t>(reply).subspan(2, 3));
+        if (probeLike) {
+            likeness = Likeness::Alike;
+        } else if (likeness == Likeness::Unknown) {
+            likeness = Likeness::Distinct;
+        }
     }
     return 0;
 }
 
+bool BoardLink::isProbeAnswer(std::span<const std::uint8_t> frame) const {
+    return std::equal(frame.begin(), frame.end(), m_probeAnswer.begin(), m_probeAnswer.end());
+}
+
+bool BoardLink::probeAnswerStandsOut() const {
+    return std::none_of(m_writeLikeness.begin(), m_writeLikeness.end(),
+                        [](Likeness likeness) { return likeness == Likeness::Alike; });
+}
+
+std::size_t BoardLink::layoutOf(const Frame& request) {
+    return std::min<std::size_t>(request.typeByte(), kLayouts - 1);
+}
+
 ReplyEcho& BoardLink::readEcho(const Frame& request) {
-    return m_readEchoes[std::min<std::size_t>(request.typeByte(), kLayouts - 1)];
+    return m_readEchoes[layoutOf(request)];
 }
 
 ReplyEcho& BoardLink::shortEcho(const Frame& request) {
-    return m_shortEchoes[std::min<std::size_t>(request.typeByte(), kLayouts - 1)];
+    return m_shortEchoes[layoutOf(request)];
 }
 
 bool BoardLink::judge(const Frame& request, std::span<const std::uint8_t> reply,
@@ -322,15 +350,21 @@ bool BoardLink::resynchronise() {
         return false;
     }
     // The last bytes seen must be the probe's answer: acknowledgement and a 3-byte reply frame.
+    // One that is the answer the board gave the search ends the wait after a short quiet; one
+    // merely shaped like it may be a late write reply with the probe's answer still to come.
     constexpr std::size_t kAnswer = 2 + kShortReplyPayload + 4;
     std::array<std::uint8_t, kAnswer> tail{};
     std::size_t seen = 0;
-    const auto isAnswer = [&] {
+    const auto quietNeeded = [&]() -> std::optional<int> {
         if (seen < kAnswer || tail[0] != kAck[0] || tail[1] != kAck[1]) {
-            return false;
+            return std::nullopt;
         }
         const std::span<const std::uint8_t> frame(tail.data() + 2, kAnswer - 2);
-        return m_lenientReplies || judge(probe, frame, shortEcho(probe));
+        if (!m_lenientReplies && !judge(probe, frame, shortEcho(probe))) {
+            return std::nullopt;
+        }
+        return isProbeAnswer(frame) && probeAnswerStandsOut() ? kResyncQuietMs
+                                                              : kResyncUnsureQuietMs;
     };
     const long long deadline = m_clock() + kResyncLimitMs;
     std::array<std::uint8_t, 64> chunk{};
@@ -339,14 +373,17 @@ bool BoardLink::resynchronise() {
         if (left <= 0) {
             return false;
         }
-        const bool answered = isAnswer();
+        const std::optional<int> quiet = quietNeeded();
         const int wait =
-            static_cast<int>(std::min<long long>(answered ? kResyncQuietMs : kReadTimeoutMs, left));
+            static_cast<int>(std::min<long long>(quiet.value_or(kReadTimeoutMs), left));
         const int n = m_port->readSoon(chunk, wait);
         if (n < 0) {
             return false;
         }
-        if (n == 0 && answered) {
+        if (n == 0 && quiet) {
+            if (wait < *quiet) {
+                return false; // the time ran out before the quiet that would prove it
+            }
             break; // nothing after the probe's answer: every older reply is behind us
         }
         seen += static_cast<std::size_t>(n);

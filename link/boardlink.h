@@ -65,6 +65,10 @@ private:
     // Whether `reply` (a whole frame) is acceptable as the answer to `request`.
     bool judge(const Frame& request, std::span<const std::uint8_t> reply,
                const ReplyEcho& echo) const;
+    // Whether a 7-byte frame is the answer the board gave the search's probe.
+    bool isProbeAnswer(std::span<const std::uint8_t> frame) const;
+    // Whether that answer tells the probe from every write: no write reply has looked like it.
+    bool probeAnswerStandsOut() const;
     // After a failure, replies to earlier requests may still be on their way (held by an
     // adapter, a network bridge or a board that stopped reading its line). The board answers
     // in order, so a probe's answer that is the last thing on the line puts them behind us.
@@ -90,10 +94,18 @@ private:
     // replies (probe, writes), each by the request's type byte (0 the probe, 1 to 4 the channel
     // types), since the same byte sits at different places in each.
     static constexpr std::size_t kLayouts = 5;
+    static std::size_t layoutOf(const Frame& request);
     ReplyEcho& readEcho(const Frame& request);
     ReplyEcho& shortEcho(const Frame& request);
     std::array<ReplyEcho, kLayouts> m_readEchoes{};
     std::array<ReplyEcho, kLayouts> m_shortEchoes{};
+    // The board's answer to the search's probe (the 7-byte frame), and for each layout of write
+    // whether its replies have looked like it. Firmware need not make a probe's answer and a
+    // write's look different; where they differ, a late write reply is never taken for the
+    // probe's answer, nor the probe's answer for a write's reply.
+    enum class Likeness : std::uint8_t { Unknown, Distinct, Alike };
+    std::array<std::uint8_t, kShortReplyPayload + 4> m_probeAnswer{};
+    std::array<Likeness, kLayouts> m_writeLikeness{};
 };
 
 } // namespace sundial

@@ -47,8 +47,8 @@ std::uint16_t checksum(std::span<const std::uint8_t> bytes) {
 }
 
 bool isWellFormedFrame(std::span<const std::uint8_t> bytes) {
-    if (bytes.size() < 4 || bytes.size() > Frame::kMaxSize || bytes[0] != kStartByte ||
-        bytes[1] != bytes.size() - 4) {
+    if (bytes.size() < 4 || bytes.size() > kMaxReplyFrame || bytes[0] != kStartByte ||
+        bytes[1] != ((bytes.size() - 4) & 0xFF)) {
         return false;
     }
     const std::size_t summed = bytes.size() - 2;
@@ -57,7 +57,8 @@ bool isWellFormedFrame(std::span<const std::uint8_t> bytes) {
 }
 
 bool isAddressableType(std::int32_t type) {
-    return type >= SUNDIAL_TYPE_I2C && type <= SUNDIAL_TYPE_REG2;
+    const std::uint8_t told = channelType(type);
+    return told >= SUNDIAL_TYPE_I2C && told <= SUNDIAL_TYPE_REG2;
 }
 
 int maxWriteCount(std::int32_t type) {
@@ -65,7 +66,7 @@ int maxWriteCount(std::int32_t type) {
         return 0;
     }
     // Type 3 carries one more addressing byte than the others.
-    return static_cast<int>(kMaxPayload) - (type == SUNDIAL_TYPE_SPI ? 5 : 4);
+    return static_cast<int>(kMaxPayload) - (channelType(type) == SUNDIAL_TYPE_SPI ? 5 : 4);
 }
 
 std::optional<Frame> writeRequest(int channel, Channel entry, std::int32_t reg,
@@ -77,8 +78,8 @@ std::optional<Frame> writeRequest(int channel, Channel entry, std::int32_t reg,
     std::array<std::uint8_t, kMaxPayload> payload{};
     std::size_t n = 0;
     payload[n++] = low8(channel & kChannelMask);
-    payload[n++] = low8(entry.type);
-    switch (entry.type) {
+    payload[n++] = channelType(entry.type);
+    switch (channelType(entry.type)) {
     case SUNDIAL_TYPE_I2C:
     case SUNDIAL_TYPE_I2C2:
         payload[n++] = low8(entry.address);
@@ -105,10 +106,10 @@ std::optional<Frame> readRequest(int channel, Channel entry, std::int32_t reg, i
         return std::nullopt;
     }
     const std::uint8_t command = low8(kReadCommand | (channel & kChannelMask));
-    const std::uint8_t type = low8(entry.type);
+    const std::uint8_t type = channelType(entry.type);
     const std::uint8_t countByte = low8(count);
     std::array<std::uint8_t, 6> payload{};
-    switch (entry.type) {
+    switch (type) {
     case SUNDIAL_TYPE_I2C:
     case SUNDIAL_TYPE_I2C2:
         payload = {command, type, low8(entry.address), low8(reg), countByte, 0x00};
@@ -126,7 +127,8 @@ std::optional<Frame> readRequest(int channel, Channel entry, std::int32_t reg, i
 }
 
 Frame setupRequest(int channel, std::int32_t type) {
-    const std::array<std::uint8_t, 3> payload = {low8(kSetupCommand + channel), 0x00, low8(type)};
+    const std::array<std::uint8_t, 3> payload = {low8(kSetupCommand + channel), 0x00,
+                                                 channelType(type)};
     return *Frame::fromPayload(payload);
 }
 

@@ -22,6 +22,10 @@ inline constexpr int kDrainLimitMs = 600;
 // long. Longer than the drain's quiet, because a board that was stalled answers its queued
 // requests back to back, and a bridge may pass them on in bursts.
 inline constexpr int kResyncQuietMs = 50;
+// An answer shaped like the probe's (1F 00 and a 3-byte frame) that is not the one the board
+// gave the search's probe may be a late write reply: only a whole read wait of quiet after it
+// says that nothing, the probe's answer included, is still on its way.
+inline constexpr int kResyncUnsureQuietMs = kReadTimeoutMs;
 // How long the probe's answer may take in all: three read waits, as any awaited piece, plus a
 // drain's worth of older replies arriving before it.
 inline constexpr int kResyncLimitMs = 3 * kReadTimeoutMs + kDrainLimitMs;

@@ -39,11 +39,23 @@
  * queue (a USB adapter's buffer, a network serial bridge, a board that stopped reading its line
  * and answers its queued requests later). So after a failure the link counts as out of step,
  * and the next call first sends a probe (1E 03 8F 00 FF 01 AF) and reads until the probe's
- * answer (1F 00 and a 3-byte reply frame) is the last thing on the line for 50 ms, for at most
- * 2.4 s; then it sends the closing acknowledgement and goes on with its own request. The board
- * answers requests in order, so older answers arrive before the probe's and are read past.
- * Limits: a board that answers out of order, or an older answer that arrives more than 50 ms
- * after the probe's, is not recognised by this alone.
+ * answer is the last thing on the line, for at most 2.4 s; then it sends the closing
+ * acknowledgement and goes on with its own request. The board answers requests in order, so
+ * older answers arrive before the probe's and are read past. The probe's answer is known by
+ * its bytes: it must be 1F 00 and the very 3-byte reply frame the board gave the search's probe.
+ * Such an answer needs 50 ms of quiet after it. An answer that is only shaped like it (1F 00 and
+ * another 3-byte frame, such as a late write reply) needs 600 ms of quiet, a whole read wait,
+ * and so does every answer of a board whose write replies have looked exactly like its probe's
+ * answer (nothing then tells them apart). Where write replies differ from the probe's answer, a
+ * write whose reply is the probe's answer fails with 3: it is a late answer to a probe.
+ * Limits: a board that answers out of order, or an older answer that arrives after the quiet
+ * that followed the probe's, is not recognised by this alone.
+ * A board that repeats an answer: a repeat that is waiting when the next request goes out is
+ * discarded with everything else waiting, and one that arrives while the link is out of step is
+ * read past as any older answer. A repeat that arrives after the next request went out, while
+ * that request's own answer never comes, is taken for its answer unless the reply's header
+ * shows that it belongs to another request (the echo below): no receiver can tell two
+ * byte-identical answers apart.
  * The library also learns, per open port, which bytes of a reply's header repeat bytes of the
  * request (the protocol leaves the header to the firmware). A header byte counts as an echo only
  * after it has repeated the same request byte in every reply taken so far while taking at least
@@ -136,6 +148,8 @@ SUNDIAL_API int32_t _getVer(void);
  *   other values:  closes the open port (if any) and returns 0.
  * On success the port stays open and one set-up request per channel (0 to 7, carrying the
  * channel's type) has been sent; their results are ignored. On 0 no port is open.
+ * A type travels in one byte: the low 8 bits of an entry's type are the channel's type, for the
+ * set-up request and for every read and write alike (0x101 is type 1, 0x100 type 0).
  * A port that cannot be opened exclusively or set up is skipped silently; a port that opens but
  * does not pass the probe is closed. The search probes a port, and opens the next one only when
  * the ports probed so far have not answered within 50 ms; it then waits on all of them at once
@@ -159,12 +173,15 @@ SUNDIAL_API int32_t _init(int32_t port, const SundialChannel* channels);
 SUNDIAL_API int32_t _close(void);
 
 /*
- * Reads `count` registers (1 to 255) of the device on `channel` (0 to 7), starting at
- * `reg` (low 8 bits used), into `buffer` (at least `count` bytes). Returns a read result code.
+ * Reads `count` registers (1 to 255: the request carries the count in one byte) of the device
+ * on `channel` (0 to 7), starting at `reg` (low 8 bits used), into `buffer` (at least `count`
+ * bytes). Returns a read result code. The reply is a frame of count + 9 bytes (264 at most);
+ * its length byte holds the low 8 bits of count + 5, as every byte field of a frame does, so
+ * for 251 to 255 registers it reads 0 to 4.
  * Returns 1 and sends nothing when no port is open, `buffer` is null, `count` or `channel` is out
  * of range, or the channel's type is not 1 to 4. On a nonzero result `buffer` is left unchanged.
  * A 0 means the values came from the reply to this request: a well-formed frame (start byte,
- * length byte count + 5, checksum) received after this request's acknowledgement, whose header
+ * length byte, checksum) received after this request's acknowledgement, whose header
  * agrees with the echo learnt for the port; nothing that was waiting when the request went out
  * is taken (with SUNDIAL_LENIENT_REPLIES=1 only the length is judged). The first five payload
  * bytes of the reply are the board's business.
@@ -173,8 +190,11 @@ SUNDIAL_API int32_t _readData(int32_t channel, int32_t reg, uint8_t* buffer, int
 
 /*
  * Writes `count` bytes from `data` to the device on `channel` (0 to 7), starting at `reg`
- * (low 8 bits used). Returns a write result code. `count` is at least 1 and at most 250 for a
- * channel of type 3, 251 for the other types (the frame's length byte stays within 255).
+ * (low 8 bits used). Returns a write result code. `count` is at least 1 and at most 251 (250
+ * for a channel of type 3): the request's length byte must hold its whole payload, the data
+ * and four bytes of command, type and addressing (five for type 3), because the board finds the
+ * request's end by it. A read's reply may be longer, since the library knows its length from
+ * the request.
  * Returns 1 and sends nothing when no port is open, `data` is null, `count` or `channel` is out
  * of range, or the channel's type is not 1 to 4.
  */

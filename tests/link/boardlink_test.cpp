@@ -20,19 +20,24 @@ using testsupport::hexOf;
 namespace {
 
 // What one read call of the port brings: some bytes, nothing (time-out) or a failed call.
+// Bytes with a time arrive then: a read call that would wait past it sees nothing.
 struct ReadStep {
     std::vector<std::uint8_t> bytes;
     bool fails = false;
+    std::optional<long long> at; // on the link's clock
 };
 
 ReadStep bytes(const std::string& text) {
-    return {bytesOf(text), false};
+    return {bytesOf(text), false, std::nullopt};
 }
 ReadStep timeout() {
     return {};
 }
 ReadStep failure() {
-    return {{}, true};
+    return {{}, true, std::nullopt};
+}
+ReadStep at(long long ms, const std::string& text) {
+    return {bytesOf(text), false, ms};
 }
 
 struct ScriptedPort {
@@ -70,12 +75,13 @@ public:
     explicit FakePort(ScriptedPort& script) : m_script(script) {}
     int read(std::span<std::uint8_t> buffer) override {
         m_script.events.push_back("read");
-        return step(buffer);
+        return step(buffer, kReadTimeoutMs);
     }
     int readSoon(std::span<std::uint8_t> buffer, int waitMs) override {
         m_script.events.push_back("soon");
-        const int n = step(buffer);
-        if (n == 0) {
+        const long long before = g_now;
+        const int n = step(buffer, waitMs);
+        if (n == 0 && g_now == before) {
             g_now += waitMs;
         }
         return n;
@@ -109,13 +115,21 @@ public:
     WaitHandle waitHandle() const override { return {}; }
 
 private:
-    int step(std::span<std::uint8_t> buffer) {
+    // One read call that may wait up to `waitMs` for bytes due later.
+    int step(std::span<std::uint8_t> buffer, int waitMs) {
         ++m_script.readCalls;
         std::deque<ReadStep>& queue = m_script.waiting.empty() ? m_script.reads : m_script.waiting;
         if (queue.empty()) {
             return 0;
         }
         ReadStep& step = queue.front();
+        if (step.at && *step.at > g_now) {
+            if (*step.at > g_now + waitMs) {
+                g_now += waitMs;
+                return 0;
+            }
+            g_now = *step.at;
+        }
         if (step.fails) {
             queue.pop_front();
             return -1;
@@ -644,7 +658,9 @@ INSTANTIATE_TEST_SUITE_P(
         Resync{
             "answerFollowedByGarbage", {bytes("1F 00 1E 03 8F 00 00 00 B0"), bytes("AA")}, false},
         Resync{"badChecksum", {bytes("1F 00 1E 03 8F 00 00 00 B1")}, false},
-        Resync{"babble", std::deque<ReadStep>(100, ReadStep{std::vector<std::uint8_t>(64, 0xAA)}),
+        Resync{"babble",
+               std::deque<ReadStep>(100, ReadStep{std::vector<std::uint8_t>(64, 0xAA), false,
+                                                  std::nullopt}),
                false}),
     testsupport::ByCaseName());
 
@@ -744,6 +760,170 @@ TEST_F(BoardLinkTest, CloseReturnsThePlatformResult) {
     EXPECT_FALSE(m_link.isOpen());
     EXPECT_EQ(m_link.close(), 0);
     EXPECT_EQ(port.closes, 1);
+}
+
+// A reply frame as the board builds it: its length byte holds the low 8 bits of the payload's
+// size, which wraps for reads of more than 250 registers.
+std::string replyFrame(const std::vector<std::uint8_t>& payload) {
+    std::vector<std::uint8_t> frame(payload.size() + 2);
+    frame[0] = kStartByte;
+    frame[1] = static_cast<std::uint8_t>(payload.size());
+    std::copy(payload.begin(), payload.end(), frame.begin() + 2);
+    const std::uint16_t sum = checksum(frame);
+    frame.push_back(static_cast<std::uint8_t>(sum >> 8));
+    frame.push_back(static_cast<std::uint8_t>(sum & 0xFF));
+    return hexOf(frame);
+}
+
+// Every count the request's count byte carries, the longest replies among them, land whole in
+// the caller's buffer and nowhere else; 256 is refused before anything is sent.
+TEST_F(BoardLinkTest, ReadsOfEveryCountTakeTheirWholeReply) {
+    for (const int count : {1, 250, 251, 252, 253, 254, 255, 256}) {
+        SCOPED_TRACE(count);
+        ScriptedPort& port = connect(1);
+        std::vector<std::uint8_t> payload = {0x10, 0x01, 0x00, static_cast<std::uint8_t>(count),
+                                             0x00};
+        for (int i = 0; i < count; ++i) {
+            payload.push_back(static_cast<std::uint8_t>(i * 7 + 1));
+        }
+        port.reads = {bytes(kAckHex), bytes(replyFrame(payload))};
+        // A guard on either side of the caller's buffer.
+        std::vector<std::uint8_t> buffer(static_cast<std::size_t>(count) + 2, 0xEE);
+        const int code = m_link.readData(0, 0x00, buffer.data() + 1, count);
+        if (count > kMaxReadCount) {
+            EXPECT_EQ(code, 1);
+            EXPECT_TRUE(port.writes.empty());
+            continue;
+        }
+        ASSERT_EQ(code, 0);
+        EXPECT_EQ(buffer.front(), 0xEE);
+        EXPECT_EQ(buffer.back(), 0xEE);
+        EXPECT_TRUE(std::equal(buffer.begin() + 1, buffer.end() - 1, payload.begin() + 5));
+        m_link.close();
+    }
+}
+
+// A write's frame must carry its whole length in one byte: the longest writes of each layout
+// go out whole, one more byte is refused.
+TEST_F(BoardLinkTest, WritesUpToTheLongestFrameGoOut) {
+    const struct {
+        int channel;
+        int count;
+        int code;
+    } cases[] = {{0, 251, 0}, {0, 252, 1}, {7, 250, 0}, {7, 251, 1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.count);
+        ScriptedPort& port = connect(1);
+        port.reads = {bytes(kAckHex),
+                      bytes(c.channel == 0 ? "1E 03 00 01 00 00 22" : "1E 03 07 03 00 00 2B")};
+        const std::vector<std::uint8_t> data(static_cast<std::size_t>(c.count), 0xA5);
+        EXPECT_EQ(m_link.writeData(c.channel, 0x00, data.data(), c.count), c.code);
+        if (c.code == 0) {
+            const std::vector<std::uint8_t> sent = bytesOf(port.writes.front());
+            EXPECT_EQ(sent.size(), 259u);
+            EXPECT_EQ(sent[1], 255);
+        }
+        m_link.close();
+    }
+}
+
+// A type travels in one byte: the set-up tells the board the low 8 bits, and reads and writes
+// are framed for that same type.
+TEST_F(BoardLinkTest, AChannelIsTheTypeItsSetupCarries) {
+    const struct {
+        std::int32_t type;
+        const char* setup;
+        const char* read; // the read request of register 0x10, or empty when refused
+    } cases[] = {
+        {0x101, "1E 03 50 00 01 00 72", "1E 06 10 01 4C 10 01 00 00 92"},
+        {0x103, "1E 03 50 00 03 00 74", "1E 06 10 03 90 90 01 00 01 58"},
+        {0x100, "1E 03 50 00 00 00 71", ""},
+        {-255, "1E 03 50 00 01 00 72", "1E 06 10 01 4C 10 01 00 00 92"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.type);
+        SetUp();
+        Channel table[8] = {{c.type, c.type == 0x103 ? 0 : 76}, {}, {}, {}, {}, {}, {}, {3, 0}};
+        g_ports[1].reads = answeringBoard();
+        ASSERT_EQ(m_link.init(1, table), 1);
+        EXPECT_EQ(g_ports[1].writes.at(2), c.setup);
+        ScriptedPort& port = g_ports[1];
+        port.writes.clear();
+        std::uint8_t value = 0;
+        const int code = m_link.readData(0, 0x10, &value, 1);
+        if (*c.read == '\0') {
+            EXPECT_EQ(code, 1);
+            EXPECT_TRUE(port.writes.empty());
+        } else {
+            EXPECT_EQ(port.writes.front(), c.read);
+        }
+        m_link.close();
+    }
+}
+
+// After a failed write, answers keep coming in the order of their requests, with gaps: a late
+// answer to the failed write (once or twice), then the probe's. Only the probe's answer as the
+// board gave it at the search brings the line back in step; the next write, which the board
+// never receives, fails rather than taking the probe's answer for its own.
+struct LateAnswers {
+    const char* name;
+    std::deque<ReadStep> afterProbe; // on the clock; the failed write ends at 0
+    bool boardLooksAlike;            // the board's write replies are its probe answer
+};
+
+class StaleAnswers : public BoardLinkTest, public ::testing::WithParamInterface<LateAnswers> {};
+
+TEST_P(StaleAnswers, AreNeverTakenForTheNextRequest) {
+    const LateAnswers& c = GetParam();
+    ScriptedPort& port = connect(1);
+    const std::string writeReply = c.boardLooksAlike ? kProbeReply : "1E 03 00 01 00 00 22";
+    const std::uint8_t value = 0x55;
+    port.reads = {bytes(kAckHex), bytes(writeReply)};
+    ASSERT_EQ(m_link.writeData(0, 0x11, &value, 1), 0) << "a write taken in step";
+    port.reads = {timeout(), timeout(), timeout()};
+    port.survivesDrain = c.afterProbe;
+    ASSERT_EQ(m_link.writeData(0, 0x10, &value, 1), 2);
+    port.writes.clear();
+    const int code = m_link.writeData(0, 0x12, &value, 1); // lost on its way
+    EXPECT_NE(code, 0) << "reported done, but the board never had it";
+    EXPECT_EQ(port.writes.size(), 3u) << "probe, its closing acknowledgement, the write";
+}
+
+const std::string kLateWrite = "1F 00 1E 03 00 01 00 00 22";
+const std::string kProbeAnswer = "1F 00 " + kProbeReply;
+
+INSTANTIATE_TEST_SUITE_P(
+    Link, StaleAnswers,
+    ::testing::Values(
+        LateAnswers{
+            "lateAnswerThenSlowProbeAnswer", {at(200, kLateWrite), at(350, kProbeAnswer)}, false},
+        LateAnswers{"lateAnswerTwiceThenProbeAnswer",
+                    {at(200, kLateWrite), at(300, kLateWrite), at(350, kProbeAnswer)},
+                    false},
+        LateAnswers{"alikeBoardLateAnswerThenSlowProbeAnswer",
+                    {at(200, kProbeAnswer), at(350, kProbeAnswer)},
+                    true},
+        LateAnswers{"alikeBoardProbeAnswerAlmostAReadWaitLater",
+                    {at(200, kProbeAnswer), at(200 + kReadTimeoutMs - 1, kProbeAnswer)},
+                    true}),
+    testsupport::ByCaseName());
+
+// Where a board's write replies differ from its probe answer, the probe's answer that arrives in
+// a write's place is a late answer to a probe, not the write's.
+TEST_F(BoardLinkTest, AProbeAnswerIsNoWriteReply) {
+    ScriptedPort& port = connect(1);
+    const std::uint8_t value = 0x55;
+    port.reads = {bytes(kAckHex), bytes(kProbeReply)};
+    EXPECT_EQ(m_link.writeData(0, 0x11, &value, 1), 0) << "nothing learnt yet: taken";
+    // A board whose write replies look like its probe answer keeps working.
+    port.reads = {bytes(kAckHex), bytes(kProbeReply)};
+    EXPECT_EQ(m_link.writeData(0, 0x11, &value, 1), 0);
+
+    ScriptedPort& other = connect(2);
+    other.reads = {bytes(kAckHex), bytes("1E 03 00 01 00 00 22")};
+    EXPECT_EQ(m_link.writeData(0, 0x11, &value, 1), 0);
+    other.reads = {bytes(kAckHex), bytes(kProbeReply)};
+    EXPECT_EQ(m_link.writeData(0, 0x11, &value, 1), 3);
 }
 
 } // namespace

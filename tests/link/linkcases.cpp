@@ -374,6 +374,57 @@ void babblingLineStillEndsTheCall(Context& c) {
     expectInStep(c, true);
 }
 
+// Every count a read carries, the longest replies among them (whose length byte wraps), bring
+// the board's registers and nothing else; 256 is refused before anything is sent.
+void readsOfEveryCount(Context& c) {
+    constexpr int kMost = 255;
+    for (int reg = 0; reg < kMost; ++reg) {
+        c.control("set-board " + number(reg) + " " + number((reg * 7 + 1) & 0xFF));
+    }
+    if (!connect(c)) {
+        return;
+    }
+    for (const int count : {1, 250, 251, 252, 253, 254, 255, 256}) {
+        std::vector<uint8_t> buffer(static_cast<std::size_t>(count) + 2, 0xEE);
+        const int code = c.link().readData(7, 0x00, buffer.data() + 1, count);
+        if (count > kMost) {
+            c.expect(code == 1, "a read of 256 registers returned " + number(code));
+            continue;
+        }
+        c.expect(code == 0, "the read of " + number(count) + " registers returned " + number(code));
+        c.expect(buffer.front() == 0xEE && buffer.back() == 0xEE,
+                 "the read of " + number(count) + " registers wrote outside its buffer");
+        for (int i = 0; code == 0 && i < count; ++i) {
+            if (buffer[static_cast<std::size_t>(i) + 1] != ((i * 7 + 1) & 0xFF)) {
+                c.expect(false, "register " + number(i) + " of a read of " + number(count) +
+                                    " came back as " +
+                                    hexByte(buffer[static_cast<std::size_t>(i) + 1]));
+                break;
+            }
+        }
+    }
+}
+
+// A write answered only after it gave up (once or twice), the probe that brings the line back
+// answered later still, and the next write lost on its way: that write is not reported done.
+void staleAnswersThenALostWrite(Context& c, const char* lateAnswer) {
+    if (!connect(c)) {
+        return;
+    }
+    c.control(std::string("fault ") + lateAnswer + " write once");
+    c.control("fault-add slow 300 probe once");
+    c.control("fault-add silent write once");
+    // The first write fails, unless a loaded machine let its waits outlast the late answer.
+    writeCodec(c, 0x12, kCodecValues[2]);
+    const int code = writeCodec(c, 0x13, 0x5A);
+    const std::string held = c.control("get 0x13");
+    c.expect(code != 0 || held == "ok 0x5A",
+             "the lost write returned 0; the board holds '" + held + "'");
+    c.control("fault off");
+    expectInStep(c, false);
+    expectWritesHold(c, 4);
+}
+
 void prepareBoard(Context& c) {
     c.control("fault off");
     c.control("reset");
@@ -420,6 +471,11 @@ const std::vector<Case>& cases() {
             {"garbageToASetUpInsideInit", garbageToASetUpInsideInit},
             {"lenientSwitch", lenientSwitch},
             {"babblingLineStillEndsTheCall", babblingLineStillEndsTheCall},
+            {"readsOfEveryCount", readsOfEveryCount},
+            {"lateAnswerSlowProbeLostWrite",
+             [](Context& c) { staleAnswersThenALostWrite(c, "slow 2000"); }},
+            {"lateAnswerTwiceSlowProbeLostWrite",
+             [](Context& c) { staleAnswersThenALostWrite(c, "slow 2000 100"); }},
         };
         for (const FaultRow& row : kFaultRows) {
             list.push_back({row.name, [&row](Context& c) { faultCase(c, row); }});

@@ -200,6 +200,24 @@ void EvmSession::handle(const FrameParser::Item& item, std::vector<Event>& event
         }
         break;
     }
+    case Fault::Kind::Slow:
+    case Fault::Kind::Repeat: {
+        // The whole answer late (slow) or at once (repeat), and with a gap the same again: a
+        // board that sends an answer twice.
+        const unsigned first = fault->kind == Fault::Kind::Slow ? fault->slowMs : 0;
+        const char* what = fault->kind == Fault::Kind::Slow ? "slow " : "";
+        const auto answerAt = [&](unsigned delayMs, const std::string& prefix) {
+            events.push_back(tx(ackBytes(), prefix + "ack", delayMs));
+            if (!reply.empty()) {
+                events.push_back(tx(reply, prefix + replyName, delayMs));
+            }
+        };
+        answerAt(first, what);
+        if (fault->againMs > 0) {
+            answerAt(first + fault->againMs, "repeated ");
+        }
+        break;
+    }
     case Fault::Kind::Babble: {
         Event burst =
             tx(std::vector<uint8_t>(std::begin(kBabbleBurst), std::end(kBabbleBurst)), "babble");
@@ -239,6 +257,13 @@ std::string EvmSession::control(std::string_view line) {
                 return "ok";
             }
             m_faults.arm(Fault::parse(std::vector<std::string>(words.begin() + 1, words.end())));
+            return "ok";
+        }
+        if (command == "fault-add") {
+            if (words.size() == 1) {
+                throw std::invalid_argument("usage: fault-add KIND [ARGS] ...");
+            }
+            m_faults.add(Fault::parse(std::vector<std::string>(words.begin() + 1, words.end())));
             return "ok";
         }
         if (command == "zero") {

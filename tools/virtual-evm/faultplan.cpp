@@ -2,6 +2,7 @@
 
 #include "protocol.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace virtualevm {
@@ -9,6 +10,7 @@ namespace virtualevm {
 namespace {
 
 constexpr unsigned long kMaxDelayMs = 600000;
+constexpr unsigned kDefaultRepeatMs = 100;
 
 struct KindName {
     Fault::Kind kind;
@@ -23,7 +25,8 @@ constexpr KindName kKinds[] = {
     {Fault::Kind::Garbage, "garbage", 0},      {Fault::Kind::BadStart, "bad-start", 0},
     {Fault::Kind::BadLength, "bad-length", 0}, {Fault::Kind::BadSum, "bad-sum", 0},
     {Fault::Kind::Split, "split", 1},          {Fault::Kind::Babble, "babble", 1},
-    {Fault::Kind::Stall, "stall", 1},
+    {Fault::Kind::Stall, "stall", 1},          {Fault::Kind::Slow, "slow", 2},
+    {Fault::Kind::Repeat, "repeat", 1},
 };
 
 struct FilterName {
@@ -103,6 +106,11 @@ Fault Fault::parse(const std::vector<std::string>& words) {
         fault.babbleMs = delayArg(args[0]);
     } else if (fault.kind == Kind::Stall && !args.empty()) {
         fault.stallMs = delayArg(args[0]);
+    } else if (fault.kind == Kind::Slow) {
+        fault.slowMs = args.empty() ? fault.slowMs : delayArg(args[0]);
+        fault.againMs = args.size() > 1 ? delayArg(args[1]) : 0;
+    } else if (fault.kind == Kind::Repeat) {
+        fault.againMs = args.empty() ? kDefaultRepeatMs : delayArg(args[0]);
     }
 
     bool haveFilter = false;
@@ -173,6 +181,10 @@ std::string Fault::describe() const {
         text += " " + std::to_string(babbleMs);
     } else if (kind == Kind::Stall) {
         text += " " + std::to_string(stallMs);
+    } else if (kind == Kind::Slow) {
+        text += " " + std::to_string(slowMs) + " " + std::to_string(againMs);
+    } else if (kind == Kind::Repeat) {
+        text += " " + std::to_string(againMs);
     }
     if (only) {
         for (const auto& filter : kFilters) {
@@ -188,13 +200,22 @@ std::string Fault::describe() const {
     return text;
 }
 
+void FaultPlan::add(const Fault& fault) {
+    if (m_faults.size() >= kMaxFaults) {
+        throw std::invalid_argument("at most " + std::to_string(kMaxFaults) + " faults armed");
+    }
+    m_faults.push_back(fault);
+}
+
 std::optional<Fault> FaultPlan::take(const Request& request) {
-    if (!m_fault || !m_fault->matches(request)) {
+    const auto found = std::find_if(m_faults.begin(), m_faults.end(),
+                                    [&request](const Fault& f) { return f.matches(request); });
+    if (found == m_faults.end()) {
         return std::nullopt;
     }
-    Fault fault = *m_fault;
-    if (m_fault->remaining != Fault::kAlways && --m_fault->remaining <= 0) {
-        m_fault.reset();
+    Fault fault = *found;
+    if (found->remaining != Fault::kAlways && --found->remaining <= 0) {
+        m_faults.erase(found);
     }
     return fault;
 }

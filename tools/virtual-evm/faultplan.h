@@ -2,6 +2,7 @@
 
 #include "request.h"
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -24,7 +25,9 @@ struct Fault {
         BadSum,
         Split,
         Babble,
-        Stall
+        Stall,
+        Slow,
+        Repeat
     };
 
     static constexpr long kAlways = -1;
@@ -38,6 +41,8 @@ struct Fault {
     unsigned splitAt = 0;  // bytes sent before the hold; 0: half the reply
     unsigned babbleMs = 1000;
     unsigned stallMs = 2500;
+    unsigned slowMs = 2000; // slow: the whole answer after this
+    unsigned againMs = 0;   // slow, repeat: the same answer once more this long after; 0 none
     std::optional<Request::Kind> only;    // restrict to one kind of request
     std::optional<unsigned> onlyRegister; // restrict to requests for this first register
     long remaining = 1;                   // requests still to hit, or kAlways
@@ -55,19 +60,31 @@ struct Fault {
     std::string describe() const;
 };
 
+// The faults armed, in order: a request takes the first one that matches it, so that faults
+// can be stacked on the requests of one exchange (a late answer, then a slow probe, then a lost
+// request).
 class FaultPlan {
 public:
-    void arm(const Fault& fault) { m_fault = fault; }
-    void clear() { m_fault.reset(); }
-    const std::optional<Fault>& current() const { return m_fault; }
+    static constexpr std::size_t kMaxFaults = 16;
+
+    void arm(const Fault& fault) { m_faults.assign(1, fault); }
+    // Behind those armed; throws std::invalid_argument when kMaxFaults are armed.
+    void add(const Fault& fault);
+    void clear() { m_faults.clear(); }
+    // The first fault armed.
+    std::optional<Fault> current() const {
+        return m_faults.empty() ? std::nullopt : std::optional<Fault>(m_faults.front());
+    }
 
     // The fault to apply to this request, if any; uses up one count.
     std::optional<Fault> take(const Request& request);
 
-    bool silentArmed() const { return m_fault && m_fault->kind == Fault::Kind::Silent; }
+    bool silentArmed() const {
+        return !m_faults.empty() && m_faults.front().kind == Fault::Kind::Silent;
+    }
 
 private:
-    std::optional<Fault> m_fault;
+    std::vector<Fault> m_faults;
 };
 
 } // namespace virtualevm

@@ -14,13 +14,13 @@ uint16_t checksum(std::span<const uint8_t> headerAndPayload) {
 }
 
 std::vector<uint8_t> buildFrame(std::span<const uint8_t> payload) {
-    if (payload.size() > 255) {
-        throw std::length_error("frame payload longer than 255 bytes");
+    if (payload.size() > kMaxReplyPayload) {
+        throw std::length_error("frame payload longer than a read of 255 registers");
     }
     std::vector<uint8_t> frame;
     frame.reserve(payload.size() + 4);
     frame.push_back(kStartByte);
-    frame.push_back(static_cast<uint8_t>(payload.size()));
+    frame.push_back(static_cast<uint8_t>(payload.size() & 0xFF));
     frame.insert(frame.end(), payload.begin(), payload.end());
     const uint16_t sum = checksum(frame);
     frame.push_back(static_cast<uint8_t>(sum >> 8));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -16,7 +17,12 @@ inline constexpr uint8_t kProbeCommand = 0x8F;
 // Sum of the start byte, the length byte and the payload, modulo 65536.
 uint16_t checksum(std::span<const uint8_t> headerAndPayload);
 
-// 0x1E, N, payload, checksum high, checksum low. The payload must not exceed 255 bytes.
+// The longest payload: the reply to a read of 255 registers (five header bytes and the values).
+inline constexpr std::size_t kMaxReplyPayload = 5 + 255;
+
+// 0x1E, N, payload, checksum high, checksum low. N holds the low 8 bits of the payload's size, as
+// every byte field does, so a reply to a read of more than 250 registers wraps it. The payload
+// must not exceed kMaxReplyPayload.
 std::vector<uint8_t> buildFrame(std::span<const uint8_t> payload);
 
 inline const std::vector<uint8_t>& ackBytes() {

@@ -86,7 +86,8 @@ TEST(Checksum, IsSixteenBitsNotOneByte) {
     // 0x1E + 0xFF + 255 * 0xFF = 0xFF1E
     EXPECT_EQ(frame[257], 0xFF);
     EXPECT_EQ(frame[258], 0x1E);
-    EXPECT_THROW(buildFrame(std::vector<uint8_t>(256, 0)), std::length_error);
+    EXPECT_EQ(buildFrame(std::vector<uint8_t>(kMaxReplyPayload, 0))[1], kMaxReplyPayload & 0xFF);
+    EXPECT_THROW(buildFrame(std::vector<uint8_t>(kMaxReplyPayload + 1, 0)), std::length_error);
 }
 
 struct NumberCase {
@@ -455,6 +456,21 @@ INSTANTIATE_TEST_SUITE_P(
             "split 258",
             {kReadRx, "tx 1F 00 ; ack", "tx 1E 06 10 01 10 01 00 C0 01 ; split 1/2 read-reply"},
             "tx 06 ; split 2/2 read-reply"},
+        FaultCase{"slow",
+                  "slow 250",
+                  {kReadRx, "tx 1F 00 ; slow ack +250",
+                   std::string("tx ") + kReadReply + " ; slow read-reply +250"}},
+        FaultCase{"slowTwice",
+                  "slow 250 100",
+                  {kReadRx, "tx 1F 00 ; slow ack +250",
+                   std::string("tx ") + kReadReply + " ; slow read-reply +250",
+                   "tx 1F 00 ; repeated ack +350",
+                   std::string("tx ") + kReadReply + " ; repeated read-reply +350"}},
+        FaultCase{"repeat",
+                  "repeat",
+                  {kReadRx, "tx 1F 00 ; ack", std::string("tx ") + kReadReply + " ; read-reply",
+                   "tx 1F 00 ; repeated ack +100",
+                   std::string("tx ") + kReadReply + " ; repeated read-reply +100"}},
         FaultCase{"babble",
                   "babble",
                   {kReadRx, "tx AA 55 AA 55 AA 55 AA 55 AA 55 AA 55 AA 55 AA 55 ; babble *1000"}}),
@@ -537,6 +553,53 @@ TEST(EvmSession, FaultCountsAndFilters) {
     EXPECT_EQ(feed(session, kRead).size(), 3u);
     EXPECT_EQ(feed(session, "1E 06 10 01 4C 11 01 00 00 93").size(), 2u);
     EXPECT_EQ(session.control("fault"), "ok off");
+}
+
+// Faults stack on the requests of one exchange: each request takes the first armed fault that
+// matches it, in the order they were armed.
+TEST(EvmSession, StackedFaultsGoToTheRequestsTheyMatchInOrder) {
+    EvmSession session;
+    const std::string write = "1E 05 00 01 4C 11 05 00 86";
+    const std::string probe = "1E 03 8F 00 FF 01 AF";
+    ASSERT_EQ(session.control("fault slow 2000 write"), "ok");
+    ASSERT_EQ(session.control("fault-add slow 300 probe"), "ok");
+    ASSERT_EQ(session.control("fault-add silent write"), "ok");
+    EXPECT_EQ(session.control("fault"), "ok slow 2000 0 write 1");
+    const auto last = [](const std::vector<std::string>& events) { return events.back(); };
+    EXPECT_EQ(last(feed(session, write)), "tx 1E 03 00 01 00 00 22 ; slow write-reply +2000");
+    EXPECT_EQ(last(feed(session, probe)), "tx 1E 03 8F 00 00 00 B0 ; slow probe-reply +300");
+    EXPECT_EQ(feed(session, "1E 05 00 01 4C 12 07 00 89"),
+              (std::vector<std::string>{
+                  "rx 1E 05 00 01 4C 12 07 00 89 ; write ch=0 type=1 addr=0x4C reg=0x12 val=07 "
+                  "(silent)"}));
+    EXPECT_EQ(session.board().codec().get(0x12), 0x00) << "a silent board did not carry it out";
+    EXPECT_EQ(session.control("fault"), "ok off");
+
+    for (int i = 0; i < 16; ++i) {
+        ASSERT_EQ(session.control("fault-add no-reply"), "ok");
+    }
+    EXPECT_EQ(session.control("fault-add no-reply"), "error: at most 16 faults armed");
+    EXPECT_EQ(session.control("fault no-ack"), "ok") << "fault replaces every armed fault";
+    EXPECT_EQ(feed(session, write).size(), 1u);
+    EXPECT_EQ(session.control("fault"), "ok off");
+}
+
+// The longest reply, to a read of 255 registers, carries the low 8 bits of its length.
+TEST(EvmSession, ReadsOfMoreThan250RegistersGetTheirWholeReply) {
+    EvmSession session;
+    for (const unsigned count : {250u, 251u, 255u}) {
+        const std::vector<uint8_t> request = buildFrame(
+            std::vector<uint8_t>{0x17, 0x01, 0x00, 0x00, static_cast<uint8_t>(count), 0x00});
+        std::vector<Event> events;
+        session.receive(request, events);
+        ASSERT_EQ(events.size(), 3u) << count;
+        const std::vector<uint8_t>& reply = events.back().bytes;
+        EXPECT_EQ(reply.size(), count + 9) << count;
+        EXPECT_EQ(reply[1], static_cast<uint8_t>(count + 5)) << count;
+        const uint16_t sum = checksum(std::span(reply).first(reply.size() - 2));
+        EXPECT_EQ(reply[reply.size() - 2], sum >> 8) << count;
+        EXPECT_EQ(reply.back(), sum & 0xFF) << count;
+    }
 }
 
 TEST(EvmSession, PartialFrameFlushRecoversTheRequestBehindIt) {
