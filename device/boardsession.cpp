@@ -3,6 +3,7 @@
 #include "catalogue/fieldvalues.h"
 #include "codecregisters.h"
 #include "coretexts.h"
+#include "files/filebytes.h"
 #include "settingsfile.h"
 #include <sundialports.h>
 
@@ -260,6 +261,19 @@ SessionStatus BoardSession::runScriptText(const std::string& name, const std::st
     m_script.setStopOnLinkFailure(!keepGoing);
     m_script.runScriptText(text, false);
     return m_scriptError ? SessionStatus::FileError : linkStatus();
+}
+
+SessionStatus BoardSession::runScriptInput(const std::string& name, std::istream& in,
+                                           bool keepGoing) {
+    std::string bytes;
+    if (const auto reason = readStreamBytes(in, bytes)) {
+        const std::string message =
+            std::string(text::kCannotReadFile) + " \"" + name + "\". " + *reason + ".";
+        m_scriptFailure = ScriptFailure{name, 0, message};
+        m_reporter.report(name + ": " + message);
+        return SessionStatus::FileError;
+    }
+    return runScriptText(name, bytes, keepGoing);
 }
 
 const BoundControl& BoardSession::field(const std::string& key) {

@@ -103,6 +103,9 @@ public:
     // on it needs no board to say so.
     SessionStatus checkScript(const std::string& file);
     SessionStatus runScriptText(const std::string& name, const std::string& text, bool keepGoing);
+    // A script read from `in` to its end, as a file is read (a text that never ends is refused
+    // once it is longer than any script, and reported).
+    SessionStatus runScriptInput(const std::string& name, std::istream& in, bool keepGoing);
 
     // The catalogue's field by caption or name. Throws ArgumentError: no such field, or a caption
     // that several fields share (with their names, the advice to use one).

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <istream>
 #include <random>
 #include <sys/stat.h>
 #include <system_error>
@@ -75,6 +76,20 @@ bool writeAll(int fd, std::string_view bytes) {
     return true;
 }
 
+// One chunk of a file read: taken up to and including a NUL, after which nothing counts.
+enum class Chunk { More, Ended, TooLong };
+Chunk takeChunk(std::string& bytes, const char* chunk, std::size_t size) {
+    const void* nul = std::memchr(chunk, '\0', size);
+    const std::size_t keep =
+        nul == nullptr ? size : static_cast<std::size_t>(static_cast<const char*>(nul) - chunk) + 1;
+    if (bytes.size() + keep > kMaxFileBytes) {
+        bytes.clear();
+        return Chunk::TooLong;
+    }
+    bytes.append(chunk, keep);
+    return nul == nullptr ? Chunk::More : Chunk::Ended;
+}
+
 } // namespace
 
 bool pathExists(const std::string& path) {
@@ -106,12 +121,27 @@ std::optional<std::string> readFileBytes(const std::string& path, std::string& b
             return std::nullopt;
         }
         const auto size = static_cast<std::size_t>(got);
-        if (const void* nul = std::memchr(buffer, '\0', size)) {
-            bytes.append(buffer, static_cast<std::size_t>(static_cast<const char*>(nul) - buffer));
-            return std::nullopt;
+        if (const Chunk taken = takeChunk(bytes, buffer, size); taken != Chunk::More) {
+            return taken == Chunk::TooLong ? std::optional(reasonOf(EFBIG)) : std::nullopt;
         }
-        bytes.append(buffer, size);
     }
+}
+
+std::optional<std::string> readStreamBytes(std::istream& in, std::string& bytes) {
+    bytes.clear();
+    char buffer[65536];
+    while (in) {
+        in.read(buffer, sizeof buffer);
+        const auto size = static_cast<std::size_t>(in.gcount());
+        if (const Chunk taken = takeChunk(bytes, buffer, size); taken != Chunk::More) {
+            return taken == Chunk::TooLong ? std::optional(reasonOf(EFBIG)) : std::nullopt;
+        }
+    }
+    if (in.bad()) {
+        bytes.clear();
+        return reasonOf(EIO);
+    }
+    return std::nullopt;
 }
 
 std::optional<std::string> replaceFile(const std::string& path, std::string_view bytes) {

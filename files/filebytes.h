@@ -1,6 +1,8 @@
 // Script and saved files as plain bytes: no decoding on the way in, no translation on the way out.
 #pragma once
 
+#include <cstddef>
+#include <iosfwd>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -10,10 +12,17 @@ namespace larkspur {
 // Something is there under `path` (a dangling link is nothing).
 bool pathExists(const std::string& path);
 
-// Reads the whole file into `bytes`, stopping at the first NUL byte since nothing after it
-// counts (so a device that never ends, such as /dev/zero, still gives a finite text). Returns
-// the system's reason when the file cannot be opened or read.
+// A script longer than this is no script (a million lines are some 12 MB): a source that never
+// ends must not take the memory.
+inline constexpr std::size_t kMaxFileBytes = std::size_t{64} << 20;
+
+// Reads the whole file into `bytes`, up to and including the first NUL byte: a NUL makes its
+// line no record, so a run stops there and nothing after it counts (a device such as /dev/zero
+// still gives a finite text). Returns the system's reason when the file cannot be opened or
+// read, or is longer than kMaxFileBytes.
 std::optional<std::string> readFileBytes(const std::string& path, std::string& bytes);
+// The same from a stream (a script on standard input).
+std::optional<std::string> readStreamBytes(std::istream& in, std::string& bytes);
 
 // Makes `path` hold exactly `bytes`. The bytes go to a new file beside the target, which is
 // flushed to the disk and then renamed over the target: a save that fails or is interrupted at

@@ -11,6 +11,8 @@ namespace {
 
 constexpr char kQuote = '"';
 constexpr char kComma = ',';
+// The register address byte of a request.
+constexpr std::int32_t kLastAddress = 0xFF;
 
 // Codes 1 to 32: the blanks and control characters that separate fields.
 bool isBlank(char c) {
@@ -44,8 +46,6 @@ bool isSleep(std::string_view field) {
 } // namespace
 
 std::vector<std::string> splitScriptLines(std::string_view bytes) {
-    // A NUL ends the text; what follows it is not read.
-    bytes = bytes.substr(0, bytes.find('\0'));
     std::vector<std::string> lines;
     std::size_t start = 0;
     while (start < bytes.size()) {
@@ -112,9 +112,13 @@ std::vector<std::string> splitFields(std::string_view line, std::size_t maxField
 }
 
 ScriptRecord parseRecord(std::string_view line) {
+    ScriptRecord record;
+    if (line.find('\0') != std::string_view::npos) {
+        record.kind = ScriptRecord::Kind::BadRecord;
+        return record;
+    }
     // A record is its first two fields; a line of millions of fields costs no more than that.
     const std::vector<std::string> fields = splitFields(line, 2);
-    ScriptRecord record;
     if (fields.empty()) {
         return record;
     }
@@ -136,7 +140,7 @@ ScriptRecord parseRecord(std::string_view line) {
     }
     const auto address = parseNumber(fields[0]);
     const auto value = second();
-    if (!address || !value) {
+    if (!address || !value || *address < 0 || *address > kLastAddress) {
         record.kind = ScriptRecord::Kind::BadRecord;
         return record;
     }

@@ -1,6 +1,7 @@
 // Fuzz target for the script text: never crashes; lines hold no break and survive being written
 // back with CR LF; fields survive being quoted and joined again; a write record survives being
-// written back as a snapshot line, and a bad record never carries a value.
+// written back as a snapshot line with its address in one byte, a line with a NUL is no record,
+// and a bad record never carries a value.
 #include "device/hextext.h"
 #include "files/scriptparser.h"
 
@@ -38,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     std::string rewritten;
     for (const std::string& line : lines) {
-        require(line.find_first_of(std::string_view("\r\n\0", 3)) == std::string::npos);
+        require(line.find_first_of("\r\n") == std::string::npos);
         rewritten += line + "\r\n";
     }
     require(larkspur::splitScriptLines(rewritten) == lines);
@@ -52,10 +53,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         require(larkspur::splitFields(joined) == fields);
 
         const ScriptRecord record = larkspur::parseRecord(line);
-        require((record.kind == ScriptRecord::Kind::Empty) == fields.empty());
+        const bool hasNul = line.find('\0') != std::string::npos;
+        require(!hasNul || record.kind == ScriptRecord::Kind::BadRecord);
+        require(hasNul || (record.kind == ScriptRecord::Kind::Empty) == fields.empty());
         switch (record.kind) {
         case ScriptRecord::Kind::Write:
             require(record.value >= 0 && record.value <= 255);
+            require(record.address >= 0 && record.address <= 0xFF);
             // As the snapshot and the history write it.
             require(larkspur::parseRecord("0x" + larkspur::hexText(record.address, 2) + ", 0x" +
                                           larkspur::hexText(record.value, 2)) == record);

@@ -2,9 +2,6 @@
 
 #include "cli/output.h"
 
-#include <istream>
-#include <iterator>
-
 namespace larkspur::cli {
 
 namespace {
@@ -35,9 +32,7 @@ int RunCommand::run(const CliOptions& options, CommandContext& context) const {
     SessionStatus status = SessionStatus::Done;
     if (fromInput) {
         // The port is held while the script is still being written: a pipe may feed it slowly.
-        const std::string bytes((std::istreambuf_iterator<char>(context.in)),
-                                std::istreambuf_iterator<char>());
-        status = session.runScriptText("<stdin>", bytes, options.keepGoing);
+        status = session.runScriptInput("<stdin>", context.in, options.keepGoing);
     } else {
         status = session.runScript(file, options.keepGoing);
     }

@@ -250,6 +250,26 @@ TEST_F(CliOnBoard, ScriptErrorsNameTheLineAndStopTheRun) {
     const Outcome missing = runCli(args({"run", script + ".none"}));
     EXPECT_EQ(missing.status, 4);
     EXPECT_EQ(missing.err, script + ".none: File not exist.\n");
+
+    // Lines that name no register, or hide the rest of the file behind a NUL, are no records.
+    const struct {
+        std::string text;
+        std::string err;
+    } refused[] = {
+        {"0x110, 0x05\n", "<stdin>:1: Invalid record was found on the Register setting file.\n"},
+        {"-240, 0x05\n", "<stdin>:1: Invalid record was found on the Register setting file.\n"},
+        {std::string("0x13, 0x01\n\0\n0x12, 0x02\n", 23),
+         "<stdin>:2: Invalid record was found on the Register setting file.\n"},
+    };
+    for (const auto& c : refused) {
+        m_evm.control("reg 0x10 0xC0");
+        const Outcome bad = runCli(args({"run", "-"}), c.text);
+        EXPECT_EQ(bad.status, 4) << c.err;
+        EXPECT_EQ(bad.err, c.err);
+        EXPECT_EQ(m_evm.control("get 0x10"), "ok 0xC0") << "0x110 is not 0x10";
+    }
+    EXPECT_EQ(m_evm.control("get 0x12"), "ok 0x00") << "nothing after the NUL ran";
+    EXPECT_EQ(m_evm.control("get 0x13"), "ok 0x01");
 }
 
 TEST_F(CliOnBoard, ExitStatusSaysWhatWentWrong) {

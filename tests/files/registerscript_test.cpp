@@ -1,17 +1,23 @@
 // Script runs over a recording link: what is written and waited, the messages and where a run
 // stops, the progress window, the end steps and the history flag.
 #include "device/hextext.h"
+#include "files/filebytes.h"
 #include "files/registerscript.h"
 #include "filetestsupport.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <climits>
+#include <sstream>
+#include <streambuf>
 #include <sys/stat.h>
 #include <unistd.h>
 
 using namespace larkspur;
 using namespace testsupport;
+
+using namespace std::string_literals;
 
 namespace {
 
@@ -101,10 +107,12 @@ TEST_F(RegisterScriptTest, EachScriptWritesWaitsOrStopsAsItSays) {
         {"0x11,1\n0x12,2\r0x13,3\r\n\r\n \t \n0x14,4",
          {"write 0:0x11=0x01", "write 0:0x12=0x02", "write 0:0x13=0x03", "write 0:0x14=0x04"},
          ""},
-        // A NUL ends the text.
-        {std::string("0x11,0x05\r\n\0zz\r\n", 16), {"write 0:0x11=0x05"}, ""},
-        // The address goes out as written: no DeviceBits added, no range check.
-        {"0x30,0xC0\r\n-1,0x01", {"write 0:0x30=0xC0", "write 0:0xFFFFFFFF=0x01"}, ""},
+        // A NUL is a bad byte like any other: the run stops there.
+        {"0x11,0x01\r\n\0\r\n0x12,0x02\r\n0x13,0x03"s, {"write 0:0x11=0x01"}, kInvalidRecord},
+        // The address goes out as written, without DeviceBits; one its byte cannot carry stops.
+        {"0x30,0xC0\r\n-1,0x01", {"write 0:0x30=0xC0"}, kInvalidRecord},
+        {"0x110, 0x05\r\n0x11,0x05", {}, kInvalidRecord},
+        {"-240, 0x05", {}, kInvalidRecord},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.bytes));
@@ -289,3 +297,43 @@ TEST_F(StartupScriptTest, PresentScriptRunsFromTheCurrentFolderWithoutTheWindow)
 }
 
 } // namespace
+
+namespace {
+
+// A source that never ends: the same byte for ever.
+class EndlessBuffer final : public std::streambuf {
+public:
+    explicit EndlessBuffer(char fill) { m_chunk.fill(fill); }
+
+protected:
+    int_type underflow() override {
+        setg(m_chunk.data(), m_chunk.data(), m_chunk.data() + m_chunk.size());
+        return traits_type::to_int_type(m_chunk[0]);
+    }
+
+private:
+    std::array<char, 4096> m_chunk{};
+};
+
+} // namespace
+
+// Sources that never end give a finite text: one of NULs stops at its first line, one without
+// a NUL is refused once it outgrows any script, and nothing after a NUL is read.
+TEST(ScriptBytesTest, ReadingIsBoundedAndStopsAtTheFirstNul) {
+    std::string bytes;
+    EXPECT_EQ(readFileBytes("/dev/zero", bytes), std::nullopt);
+    EXPECT_EQ(bytes, std::string(1, '\0'));
+
+    EndlessBuffer letters('a');
+    std::istream endless(&letters);
+    EXPECT_EQ(readStreamBytes(endless, bytes), std::optional<std::string>("File too large"));
+    EXPECT_TRUE(bytes.empty());
+
+    std::istringstream withNul(std::string("0x11,0x01\r\n\0never read", 23));
+    EXPECT_EQ(readStreamBytes(withNul, bytes), std::nullopt);
+    EXPECT_EQ(bytes, std::string("0x11,0x01\r\n\0", 12));
+
+    std::istringstream plain("0x11,0x01\r\n");
+    EXPECT_EQ(readStreamBytes(plain, bytes), std::nullopt);
+    EXPECT_EQ(bytes, "0x11,0x01\r\n");
+}

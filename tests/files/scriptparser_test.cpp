@@ -31,9 +31,10 @@ TEST(ScriptLinesTest, BreaksAndTheEndOfTheText) {
         {"\r\r\n", {"", ""}},
         {"a\r\n\r\nb", {"a", "", "b"}},
         {"a\n\r\nb", {"a", "", "b"}},
-        {"a\0b\r\nc"s, {"a"}},
-        {"a\r\n\0\r\njunk"s, {"a"}},
-        {"\0a"s, {}},
+        // A NUL is a byte of its line: it hides nothing after it.
+        {"a\0b\r\nc"s, {"a\0b"s, "c"}},
+        {"a\r\n\0\r\njunk"s, {"a", "\0"s, "junk"}},
+        {"\0a"s, {"\0a"s}},
         // Bytes are not decoded: a byte-order mark stays three bytes of the first line.
         {"\xEF\xBB\xBF"
          "0x10,0xC0\r\n",
@@ -126,9 +127,18 @@ TEST(ScriptRecordTest, WhatEachLineAsksFor) {
         {"0x11, 0x05 ", {Kind::Write, 0x11, 5}},
         {"0x11,255", {Kind::Write, 0x11, 255}},
         {"0x11,0", {Kind::Write, 0x11, 0}},
-        // Addresses go to the board as they stand: no DeviceBits, no range check.
+        // Addresses go to the board as they stand, without DeviceBits; each fits its byte.
         {"0x30,0xC0", {Kind::Write, 0x30, 0xC0}},
-        {"-1,0x05", {Kind::Write, -1, 5}},
+        {"0,0x05", {Kind::Write, 0, 5}},
+        {"0xFF,0x05", {Kind::Write, 0xFF, 5}},
+        {"0x100,0x05", {Kind::BadRecord}},
+        {"0x110, 0x05", {Kind::BadRecord}},
+        {"-240, 0x05", {Kind::BadRecord}},
+        {"-1,0x05", {Kind::BadRecord}},
+        {"0x110,0x100", {Kind::BadRecord}},
+        {"0x11,\0"s, {Kind::BadRecord}},
+        {"\0"s, {Kind::BadRecord}},
+        {"0x11,0x05\0"s, {Kind::BadRecord}},
         {"0x10,0xC0\r", {Kind::Write, 0x10, 0xC0}},
         {"Register,Value", {Kind::BadRecord}},
         {"0x11", {Kind::BadRecord}},
