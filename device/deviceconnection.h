@@ -24,7 +24,9 @@ public:
     virtual void setBusyProgress(int minimum, int maximum, int position, bool visible) = 0;
     virtual void repaintBusy() = 0;
     virtual void hideBusy() = 0;
-    // Lets the windowing system catch up (pending paints and input) in the middle of a sequence.
+    // Handles the messages that are waiting, input included: Reconnect's one pass, before it
+    // takes the link down. Everything else paints the notice without handling input, so that a
+    // click made meanwhile runs after the sequence, not inside it under its holds.
     virtual void catchUp() = 0;
 };
 

@@ -15,8 +15,10 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
@@ -485,6 +487,37 @@ TEST_F(PanelOnBoard, ReconnectFindsTheBoardAgainAfterReplug) {
     EXPECT_EQ(requests[9], codecWrite(true, 0x10, 0x40)) << "the codec's reset after the set-ups";
     EXPECT_EQ(requests.size(), 19u);
     EXPECT_TRUE(m_form->historyLines().isEmpty());
+}
+
+// A click made while Reconnect waits for the board is queued, as the window system queues it:
+// the sequence passes no messages after its first step, so the click runs once it has ended,
+// and its write goes out and into the history rather than under the sequence's holds.
+TEST_F(PanelOnBoard, AClickDuringReconnectsWaitRunsAfterTheSequence) {
+    start({}, kI2c);
+    auto* mute = control<QCheckBox>("cDAC1");
+    m_sleeper.during = [mute](int) {
+        const QPoint centre = mute->rect().center();
+        for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+            QCoreApplication::postEvent(
+                mute,
+                new QMouseEvent(type, centre, mute->mapToGlobal(centre), Qt::LeftButton,
+                                type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                                Qt::NoModifier));
+        }
+    };
+    m_form->bBDRSTClick();
+    m_sleeper.during = nullptr;
+    EXPECT_FALSE(mute->isChecked()) << "the click ran inside the sequence";
+    EXPECT_TRUE(m_form->historyLines().isEmpty());
+    m_evm->transcriptAfter(20 + 10 * 4);
+    m_evm->mark();
+
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(mute->isChecked());
+    EXPECT_EQ(m_form->historyLines(), QStringList{"0x14, 0x01"});
+    EXPECT_EQ(requestsOf(m_evm->transcriptAfter(4)),
+              (std::vector<std::string>{codecWrite(true, 0x14, 0x01)}));
+    EXPECT_EQ(reg(0x14), "ok 0x01");
 }
 
 std::string fileText(const std::string& path) {

@@ -12,6 +12,7 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -20,8 +21,14 @@ namespace guitest {
 using RecordingDialogs = testsupport::RecordingDialogs;
 
 struct RecordingSleeper final : larkspur::Sleeper {
-    void sleepMs(int milliseconds) override { sleeps.push_back(milliseconds); }
+    void sleepMs(int milliseconds) override {
+        sleeps.push_back(milliseconds);
+        if (during) {
+            during(milliseconds);
+        }
+    }
     std::vector<int> sleeps;
+    std::function<void(int)> during; // what the user does meanwhile
 };
 
 // A library loader that never finds the library unless given entries.
