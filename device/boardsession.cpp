@@ -7,7 +7,6 @@
 #include <sundialports.h>
 
 #include <fstream>
-#include <iterator>
 
 namespace larkspur {
 
@@ -22,6 +21,10 @@ BoardSession::~BoardSession() {
 }
 
 void BoardSession::message(const std::string& text) {
+    if (m_loadingSettings) {
+        m_reporter.warn(text);
+        return;
+    }
     // A link failure during a script names the line it happened on.
     if (!m_scriptName.empty() && m_script.currentLine() > 0) {
         m_reporter.report(m_scriptName + ':' + std::to_string(m_script.currentLine()) + ": " +
@@ -32,6 +35,10 @@ void BoardSession::message(const std::string& text) {
 }
 
 void BoardSession::error(const std::string& caption, const std::string& text) {
+    if (m_loadingSettings) {
+        m_reporter.warn(text);
+        return;
+    }
     if (caption == text::kScriptErrorCaption && !m_scriptName.empty()) {
         // Where the run stopped: "FILE:LINE: message", as compilers put it.
         m_scriptError = true;
@@ -65,23 +72,13 @@ std::string BoardSession::saveFileName(const FileDialog&) {
 }
 
 void BoardSession::selectDevice(std::optional<int> interfaceIndex, std::optional<int> address) {
-    // The settings are only read: the program's choice stays the program's. A file that is
-    // there but cannot be taken gives way to the defaults, which is said rather than hidden.
-    std::error_code missing;
-    if (std::filesystem::exists(m_world.settingsPath, missing)) {
-        std::ifstream in(m_world.settingsPath, std::ios::binary);
-        const std::string bytes((std::istreambuf_iterator<char>(in)),
-                                std::istreambuf_iterator<char>());
-        if (!in.good() && !in.eof()) {
-            m_reporter.warn("the settings file \"" + m_world.settingsPath.string() +
-                            "\" cannot be read; using the default interface");
-        } else if (bytes.find('\0') != std::string::npos) {
-            m_reporter.warn("the settings file \"" + m_world.settingsPath.string() +
-                            "\" is not a settings file; using the default interface");
-        }
-    }
+    // The settings are only read: the program's choice stays the program's. What their load
+    // has to say (a file that cannot be read, a value that is no number) is a note about the
+    // session's set-up.
     const SettingsFile settings(m_world.settingsPath);
+    m_loadingSettings = true;
     const InterfaceSelection saved = m_access.loadSettings(settings);
+    m_loadingSettings = false;
     m_interface = interfaceIndex.value_or(saved.interfaceIndex);
     int addressIndex = m_interface == saved.interfaceIndex ? saved.addressIndex : 0;
     if (address) {

@@ -70,7 +70,9 @@ public:
 
     // The interface (kInterfaceI2c, kInterfaceSpi) and the address as given (76 to 79 over IIC,
     // 0 to 3 over SPI); each unset one comes from the program's settings file, which is only
-    // read. Throws ArgumentError for an address the interface does not have.
+    // read; what their load says (a file that cannot be read, which counts as none; "Initial
+    // file was corrupted!!") goes to the reporter's warn(). Throws ArgumentError for an address
+    // the interface does not have.
     void selectDevice(std::optional<int> interfaceIndex, std::optional<int> address);
     int interfaceIndex() const { return m_interface; }
 
@@ -197,6 +199,7 @@ private:
     bool m_scriptError = false;
     std::optional<ScriptFailure> m_scriptFailure;
     bool m_libraryLoaded = false;
+    bool m_loadingSettings = false; // what is said meanwhile goes to the reporter's warn()
 };
 
 } // namespace larkspur

@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -365,9 +366,37 @@ TEST_F(CliOnBoard, OutputsSayWhatTheyMean) {
     const Outcome binary = runCli({"--port", m_evm.linkPath(), "fields"});
     EXPECT_EQ(binary.status, 0);
     const Outcome binaryRead = runCli({"--port", m_evm.linkPath(), "flags"});
-    EXPECT_NE(binaryRead.err.find("is not a settings file; using the default interface"),
+    EXPECT_NE(binaryRead.err.find("(it holds NUL bytes); using the default interface"),
               std::string::npos)
         << binaryRead.err;
+}
+
+// Whatever stands under the settings file's name, the command goes on as without one: a
+// folder, a device that never ends, a fifo no one writes.
+TEST_F(CliOnBoard, SettingsThatAreNoFileAreSaidToBeUnreadable) {
+    const std::filesystem::path settings = m_config / "Larkspur.ini";
+    const struct Case {
+        const char* name;
+        std::function<void()> make;
+        const char* problem;
+    } cases[] = {
+        {"a folder", [&] { std::filesystem::create_directory(settings); }, "it is a folder"},
+        {"a link to /dev/zero", [&] { std::filesystem::create_symlink("/dev/zero", settings); },
+         "it is not a regular file"},
+        {"a fifo", [&] { ASSERT_EQ(::mkfifo(settings.c_str(), 0600), 0); },
+         "it is not a regular file"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove_all(settings);
+        c.make();
+        const Outcome read = runCli(args({"--interface", "iic", "read", "0x10"}));
+        EXPECT_EQ(read.status, 0) << read.err;
+        EXPECT_EQ(read.out, "0x10, 0xC0\n");
+        EXPECT_EQ(read.err, "larkspur-cli: The settings file \"" + settings.string() +
+                                "\" cannot be read (" + c.problem +
+                                "); using the default interface.\n");
+    }
 }
 
 TEST_F(CliOnBoard, AHeldPortIsReportedBusyWithItsHolder) {
