@@ -91,6 +91,11 @@ Lines splitLines(std::string_view text) {
         if (!line.empty() && line.back() == '\r') {
             line.pop_back();
         }
+        // A last line without its LF: the carriage returns it ends with are its line end too.
+        // Kept, the one before the LF the write adds would read as part of a CR LF next time.
+        while (end == text.size() && !line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
         result.lines.push_back(std::move(line));
         start = end + 1;
     }

@@ -214,6 +214,25 @@ TEST(SettingsText, ValuesAndEditsOfIniText) {
     EXPECT_EQ(larkspur::withSetting("x\r\n[S]\r\nK=0\r\n", "s", "k", "1"), "x\r\n[S]\r\nk=1\r\n");
 }
 
+// A last line without its line end but with carriage returns: a write ends it as the file's
+// other lines end, and the next write changes nothing more (it had turned LF ends into CR LF).
+TEST(SettingsText, AFinalCarriageReturnIsALineEnd) {
+    const struct Case {
+        const char* text;
+        const char* written;
+    } cases[] = {
+        {"[S]\nK=0\nend\r", "[S]\nK=1\nend\n"},
+        {"[S]\nK=0\nend\r\r", "[S]\nK=1\nend\n"},
+        {"[S]\r\nK=0\r\nend\r\r", "[S]\r\nK=1\r\nend\r\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(std::string(c.text)));
+        const std::string once = larkspur::withSetting(c.text, "S", "K", "1");
+        EXPECT_EQ(once, c.written);
+        EXPECT_EQ(larkspur::withSetting(once, "S", "K", "1"), once);
+    }
+}
+
 TEST(SettingsFilePath, FollowsXdgConfigHome) {
     const char* saved = std::getenv("XDG_CONFIG_HOME");
     const std::string restore = saved != nullptr ? saved : "";
