@@ -6,6 +6,7 @@
 #include "settingsfile.h"
 #include <sundialports.h>
 
+#include <algorithm>
 #include <fstream>
 
 namespace larkspur {
@@ -63,7 +64,16 @@ void BoardSession::error(const std::string& caption, const std::string& text) {
 void BoardSession::errorWithDetails(const std::string& caption, const std::string& text,
                                     const std::string& details) {
     error(caption, text);
-    m_reporter.report(details);
+    reportLines(details);
+}
+
+void BoardSession::reportLines(const std::string& text) {
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        m_reporter.report(text.substr(start, end - start));
+        start = end + 1;
+    }
 }
 
 bool BoardSession::question(const std::string&, const std::string&) {
@@ -114,6 +124,9 @@ SessionStatus BoardSession::loadLibrary() {
     switch (m_world.loader.load()) {
     case LinkLoader::Status::CannotLoad:
         m_reporter.report(text::kCannotLoadDll);
+        if (const std::string searched = m_world.loader.searchReport(); !searched.empty()) {
+            reportLines(searched);
+        }
         return SessionStatus::NoBoard;
     case LinkLoader::Status::Invalid:
         m_reporter.report(text::kInvalidDll);
@@ -190,7 +203,7 @@ void BoardSession::close() {
 SessionStatus BoardSession::noBoard(int port) {
     m_reporter.report(text::kNoEvmFound);
     if (port == 0) {
-        m_reporter.report(noBoardDetails(configuredPortList(), m_world.ports));
+        reportLines(noBoardDetails(configuredPortList(), m_world.ports));
         return SessionStatus::NoBoard;
     }
     // That port alone: the others may be network ports, each worth a connect time-out.

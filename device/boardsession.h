@@ -188,6 +188,8 @@ private:
     void hideProgress() override {}
 
     SessionStatus noBoard(int port);
+    // Each line of `text` as a report of its own.
+    void reportLines(const std::string& text);
     // The start of a call that reaches the board: its failures are counted from here.
     void beginCall();
     std::uint32_t codecAddress(int reg) const;

@@ -37,12 +37,16 @@ public:
     static const char* installedLibraryFolder();
     // Where the loaded library was found (as given to the loader); empty when none is loaded.
     const std::string& loadedFrom() const { return m_loadedFrom; }
+    // After CannotLoad: "Sundial's library was looked for as:", then a line per place tried,
+    // each with what the loader said ("/opt/x/bin/libSundial.so: not there").
+    std::string searchReport() const override { return m_searchReport; }
 
 private:
     std::string m_programFolder;
     std::string m_prefixLibraryFolder;
     void* m_handle = nullptr;
     std::string m_loadedFrom;
+    std::string m_searchReport;
     LinkEntries m_entries;
 };
 

@@ -371,6 +371,31 @@ TEST_F(CliOnBoard, OutputsSayWhatTheyMean) {
         << binaryRead.err;
 }
 
+// A larkspur-cli that finds no library says where it looked, for each command that needs one.
+TEST_F(CliOnBoard, WithoutTheLibraryItSaysWhereItLooked) {
+    const std::filesystem::path alone = m_config / "alone";
+    std::filesystem::create_directories(alone);
+    const std::filesystem::path cli = alone / "larkspur-cli";
+    std::filesystem::copy_file(LARKSPUR_CLI_PATH, cli);
+    ::setenv("SUNDIAL_PORTS", m_evm.linkPath().c_str(), 1);
+    for (const std::vector<std::string>& words :
+         {std::vector<std::string>{"ports"}, std::vector<std::string>{"read", "0x10"}}) {
+        SCOPED_TRACE(words[0]);
+        std::vector<std::string> command = {cli.string()};
+        command.insert(command.end(), words.begin(), words.end());
+        const Outcome outcome = testsupport::runToEnd(command);
+        if (outcome.status == 0) {
+            GTEST_SKIP() << "a Sundial library is installed where the loader looks";
+        }
+        EXPECT_EQ(outcome.status, 2);
+        const std::string head = "Cannot load DLL\nSundial's library was looked for as:\n" +
+                                 (alone / "libSundial.so").string() + ": not there\nlibSundial.so";
+        EXPECT_EQ(outcome.err.rfind(head, 0), 0u) << outcome.err;
+        EXPECT_NE(outcome.err.find((m_config / "lib").string()), std::string::npos)
+            << "the installation's library folder: " << outcome.err;
+    }
+}
+
 // Whatever stands under the settings file's name, the command goes on as without one: a
 // folder, a device that never ends, a fifo no one writes.
 TEST_F(CliOnBoard, SettingsThatAreNoFileAreSaidToBeUnreadable) {

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <functional>
+#include <sys/stat.h>
 
 using namespace larkspur;
 using namespace testsupport;
@@ -42,6 +44,40 @@ TEST_F(BoardSessionTest, ALibraryThatCannotBeLoadedIsReportedAsNoBoard) {
         EXPECT_EQ(m_lines.reports, std::vector<std::string>{text});
         EXPECT_TRUE(m_link.calls.empty());
     }
+    // Where the library was looked for follows, a line each, for the listing of ports too.
+    m_lines.reports.clear();
+    BoardSession session = makeSession(LinkLoader::Status::CannotLoad);
+    m_loader->searched = "looked for as:\n/x/libSundial.so: not there";
+    EXPECT_EQ(session.open(0), SessionStatus::NoBoard);
+    const std::vector<std::string> reported = {"Cannot load DLL",
+                                               "looked for as:", "/x/libSundial.so: not there"};
+    EXPECT_EQ(m_lines.reports, reported);
+
+    // A free serial port, which only the library can probe.
+    PortSystem onePort;
+    onePort.node = [](const std::string& path) -> std::optional<PortSystem::Node> {
+        if (path != "/x/port") {
+            return std::nullopt;
+        }
+        PortSystem::Node node;
+        node.characterDevice = true;
+        node.mode = S_IFCHR | 0666;
+        return node;
+    };
+    onePort.mayOpen = [](const std::string&) { return true; };
+    onePort.isSerial = [](const PortSystem::Node&) { return true; };
+    onePort.holders = [](const std::string&, const PortSystem::Node&) {
+        return std::vector<PortSystem::Holder>{};
+    };
+    ::setenv("SUNDIAL_PORTS", "/x/port", 1);
+    m_lines.reports.clear();
+    SessionStatus status = SessionStatus::Done;
+    BoardSession lister({*m_loader, m_sleep, onePort, "/nonexistent/Larkspur.ini"}, m_lines);
+    const std::vector<PortReport> ports = lister.ports(false, status);
+    ::unsetenv("SUNDIAL_PORTS");
+    EXPECT_EQ(ports.size(), 1u);
+    EXPECT_EQ(status, SessionStatus::NoBoard);
+    EXPECT_EQ(m_lines.reports, reported);
 }
 
 TEST_F(BoardSessionTest, ReadsWritesAndTheirHistoryOnAnOpenLink) {

@@ -95,8 +95,10 @@ struct FakeLoader final : larkspur::LinkLoader {
         loaded = false;
     }
     const larkspur::LinkEntries* entries() const override { return loaded ? link : nullptr; }
+    std::string searchReport() const override { return searched; }
     const larkspur::LinkEntries* link;
     Status status;
+    std::string searched; // where a library that cannot be loaded was looked for
     bool loaded = false;
     int loads = 0;
     int unloads = 0;
