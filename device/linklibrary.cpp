@@ -46,9 +46,11 @@ std::string triedLine(const std::string& candidate, const char* error) {
 
 } // namespace
 
-LinkLibrary::LinkLibrary(std::string programFolder, std::string prefixLibraryFolder)
+LinkLibrary::LinkLibrary(std::string programFolder, std::string prefixLibraryFolder,
+                         std::string buildLibraryFolder)
     : m_programFolder(std::move(programFolder)),
-      m_prefixLibraryFolder(std::move(prefixLibraryFolder)) {}
+      m_prefixLibraryFolder(std::move(prefixLibraryFolder)),
+      m_buildLibraryFolder(std::move(buildLibraryFolder)) {}
 
 LinkLibrary::~LinkLibrary() {
     unload();
@@ -73,6 +75,11 @@ LinkLoader::Status LinkLibrary::load() {
     std::vector<std::string> candidates;
     if (!folder.empty()) {
         candidates.push_back((std::filesystem::path(folder) / fileName()).string());
+        if (!m_buildLibraryFolder.empty()) {
+            candidates.push_back((std::filesystem::path(folder) / m_buildLibraryFolder / fileName())
+                                     .lexically_normal()
+                                     .string());
+        }
     }
     // The loader's search: the development link, then the shared object's own name, which is
     // all a system without the development package has.

@@ -62,7 +62,8 @@ const char* stepName(RegisterAccess::LinkFailure::Step step) {
 class Session {
 public:
     Session()
-        : m_library(moduleFolder(), LARKSPUR_LIBRARY_FOLDER_FROM_MODULE),
+        : m_library(moduleFolder(), LARKSPUR_LIBRARY_FOLDER_FROM_MODULE,
+                    LARKSPUR_BUILD_LIBRARY_FOLDER_FROM_MODULE),
           m_session({m_library, m_sleeper, PortSystem::real(), SettingsFile::defaultPath()},
                     m_lines) {}
     ~Session() { close(); }

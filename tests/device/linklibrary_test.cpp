@@ -64,6 +64,22 @@ TEST(LinkLibraryTest, NoLibraryAnywhere) {
     std::filesystem::remove_all(folder);
 }
 
+// A module that lies in the build tree elsewhere than beside the library (the Python package
+// in python/larkspur) finds the build's library by the way it is given, before any other.
+TEST(LinkLibraryTest, AModuleInTheBuildTreeFindsTheBuildsLibrary) {
+    namespace fs = std::filesystem;
+    const fs::path build = fs::path(::testing::TempDir()) / ("build-" + std::to_string(::getpid()));
+    fs::create_directories(build / "python" / "larkspur");
+    fs::create_directories(build / "bin");
+    fs::copy_file(SUNDIAL_LIBRARY_PATH, build / "bin" / "libSundial.so",
+                  fs::copy_options::overwrite_existing);
+    LinkLibrary library((build / "python" / "larkspur").string(), "../../../nowhere", "../../bin");
+    ASSERT_EQ(library.load(), LinkLoader::Status::Loaded) << library.searchReport();
+    EXPECT_EQ(fs::path(library.loadedFrom()), build / "bin" / "libSundial.so");
+    library.unload();
+    fs::remove_all(build);
+}
+
 TEST(LinkLibraryTest, ALibraryWithoutAllEntriesIsRefusedAndUnloaded) {
     LinkLibrary library(INCOMPLETE_LINK_FOLDER);
     EXPECT_EQ(library.load(), LinkLoader::Status::Invalid);

@@ -1,5 +1,10 @@
 """larkspur against the virtual board: every method, the exceptions and the one-link rule."""
 
+import os
+import pathlib
+import subprocess
+import sys
+
 import pytest
 
 import larkspur
@@ -62,6 +67,24 @@ def test_a_board_that_stops_answering_gives_the_code(virtual_evm):
             evm.write(0x11, 1)
         assert (error.value.code, error.value.step, error.value.register) == (2, "write", 0x11)
         assert isinstance(error.value, larkspur.Error)
+
+
+def _run(site, code, *args):
+    environment = {key: value for key, value in os.environ.items() if key != "LD_LIBRARY_PATH"}
+    environment["PYTHONPATH"] = str(site)
+    return subprocess.run([sys.executable, "-c", code, *args], env=environment,
+                          capture_output=True, text=True, timeout=60)
+
+
+def test_the_build_module_finds_the_build_library_by_itself(virtual_evm):
+    # Without LD_LIBRARY_PATH, as a user runs it from the build folder.
+    site = pathlib.Path(larkspur.__file__).parent.parent
+    result = _run(site, """
+import sys, larkspur
+with larkspur.Board(port=sys.argv[1], interface="iic") as evm:
+    print(hex(evm.read(0x10)))
+""", virtual_evm.port)
+    assert (result.returncode, result.stdout) == (0, "0xc0\n"), result.stderr
 
 
 def test_no_board_says_what_stands_behind_the_ports(virtual_evm, monkeypatch, tmp_path):
