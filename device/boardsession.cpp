@@ -7,10 +7,17 @@
 #include "settingsfile.h"
 #include <sundialports.h>
 
+#include <algorithm>
 #include <fstream>
-#include <iterator>
 
 namespace larkspur {
+
+namespace {
+
+// The command line's words for a write without a value.
+constexpr const char* kWriteNeedsValues = "wrong number of arguments for write";
+
+} // namespace
 
 BoardSession::BoardSession(SessionWorld world, SessionReporter& reporter)
     : m_world(std::move(world)), m_reporter(reporter), m_access(*this, *this, *this),
@@ -23,6 +30,10 @@ BoardSession::~BoardSession() {
 }
 
 void BoardSession::message(const std::string& text) {
+    if (m_loadingSettings) {
+        m_reporter.warn(text);
+        return;
+    }
     // A link failure during a script names the line it happened on.
     if (!m_scriptName.empty() && m_script.currentLine() > 0) {
         m_reporter.report(m_scriptName + ':' + std::to_string(m_script.currentLine()) + ": " +
@@ -33,6 +44,10 @@ void BoardSession::message(const std::string& text) {
 }
 
 void BoardSession::error(const std::string& caption, const std::string& text) {
+    if (m_loadingSettings) {
+        m_reporter.warn(text);
+        return;
+    }
     if (caption == text::kScriptErrorCaption && !m_scriptName.empty()) {
         // Where the run stopped: "FILE:LINE: message", as compilers put it.
         m_scriptError = true;
@@ -50,7 +65,16 @@ void BoardSession::error(const std::string& caption, const std::string& text) {
 void BoardSession::errorWithDetails(const std::string& caption, const std::string& text,
                                     const std::string& details) {
     error(caption, text);
-    m_reporter.report(details);
+    reportLines(details);
+}
+
+void BoardSession::reportLines(const std::string& text) {
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        m_reporter.report(text.substr(start, end - start));
+        start = end + 1;
+    }
 }
 
 bool BoardSession::question(const std::string&, const std::string&) {
@@ -66,23 +90,13 @@ std::string BoardSession::saveFileName(const FileDialog&) {
 }
 
 void BoardSession::selectDevice(std::optional<int> interfaceIndex, std::optional<int> address) {
-    // The settings are only read: the program's choice stays the program's. A file that is
-    // there but cannot be taken gives way to the defaults, which is said rather than hidden.
-    std::error_code missing;
-    if (std::filesystem::exists(m_world.settingsPath, missing)) {
-        std::ifstream in(m_world.settingsPath, std::ios::binary);
-        const std::string bytes((std::istreambuf_iterator<char>(in)),
-                                std::istreambuf_iterator<char>());
-        if (!in.good() && !in.eof()) {
-            m_reporter.warn("the settings file \"" + m_world.settingsPath.string() +
-                            "\" cannot be read; using the default interface");
-        } else if (bytes.find('\0') != std::string::npos) {
-            m_reporter.warn("the settings file \"" + m_world.settingsPath.string() +
-                            "\" is not a settings file; using the default interface");
-        }
-    }
+    // The settings are only read: the program's choice stays the program's. What their load
+    // has to say (a file that cannot be read, a value that is no number) is a note about the
+    // session's set-up.
     const SettingsFile settings(m_world.settingsPath);
+    m_loadingSettings = true;
     const InterfaceSelection saved = m_access.loadSettings(settings);
+    m_loadingSettings = false;
     m_interface = interfaceIndex.value_or(saved.interfaceIndex);
     int addressIndex = m_interface == saved.interfaceIndex ? saved.addressIndex : 0;
     if (address) {
@@ -111,6 +125,9 @@ SessionStatus BoardSession::loadLibrary() {
     switch (m_world.loader.load()) {
     case LinkLoader::Status::CannotLoad:
         m_reporter.report(text::kCannotLoadDll);
+        if (const std::string searched = m_world.loader.searchReport(); !searched.empty()) {
+            reportLines(searched);
+        }
         return SessionStatus::NoBoard;
     case LinkLoader::Status::Invalid:
         m_reporter.report(text::kInvalidDll);
@@ -140,7 +157,14 @@ SessionStatus BoardSession::open(int port) {
     return SessionStatus::Done;
 }
 
+void BoardSession::beginCall() {
+    m_failuresBefore = m_access.linkFailures();
+    // The latch holds back the window's repeated messages; here each call tells its own.
+    m_access.setErrorLatch(false);
+}
+
 SessionStatus BoardSession::connect(int port) {
+    beginCall();
     m_connection.setPortSurvey(
         [this] { return noBoardDetails(configuredPortList(), m_world.ports); });
     m_connection.start(port);
@@ -180,7 +204,7 @@ void BoardSession::close() {
 SessionStatus BoardSession::noBoard(int port) {
     m_reporter.report(text::kNoEvmFound);
     if (port == 0) {
-        m_reporter.report(noBoardDetails(configuredPortList(), m_world.ports));
+        reportLines(noBoardDetails(configuredPortList(), m_world.ports));
         return SessionStatus::NoBoard;
     }
     // That port alone: the others may be network ports, each worth a connect time-out.
@@ -198,28 +222,43 @@ SessionStatus BoardSession::noBoard(int port) {
 }
 
 SessionStatus BoardSession::linkStatus() const {
-    return m_access.linkFailures() > 0 ? SessionStatus::LinkFailure : SessionStatus::Done;
+    return m_access.linkFailures() > m_failuresBefore ? SessionStatus::LinkFailure
+                                                      : SessionStatus::Done;
+}
+
+std::optional<RegisterAccess::LinkFailure> BoardSession::lastLinkFailure() const {
+    if (linkStatus() == SessionStatus::Done) {
+        return std::nullopt;
+    }
+    return m_access.lastLinkFailure();
 }
 
 RegisterValues BoardSession::read(std::uint32_t first, int count) {
+    beginCall();
     RegisterValues registers;
-    for (int i = 0; i < count && linkStatus() == SessionStatus::Done; ++i) {
+    for (int i = 0; i < count; ++i) {
         const std::uint32_t address = first + static_cast<std::uint32_t>(i);
-        const std::uint8_t value = m_access.ReadRegister(address);
-        if (linkStatus() == SessionStatus::Done) {
-            registers.emplace_back(address, value);
+        const std::optional<std::uint8_t> value = m_access.readCodecRegister(address);
+        if (!value) {
+            break;
         }
+        registers.emplace_back(address, *value);
     }
     return registers;
 }
 
 void BoardSession::write(std::uint32_t first, const std::vector<std::uint8_t>& values) {
+    if (values.empty()) {
+        throw ArgumentError(kWriteNeedsValues);
+    }
+    beginCall();
     for (std::size_t i = 0; i < values.size() && linkStatus() == SessionStatus::Done; ++i) {
         m_access.WriteRegister(first + static_cast<std::uint32_t>(i), values[i]);
     }
 }
 
 std::optional<RegisterValues> BoardSession::snapshot() {
+    beginCall();
     RegisterValues registers = m_dump.snapshot();
     if (linkStatus() != SessionStatus::Done) {
         return std::nullopt; // a snapshot with a failed read in it is no snapshot
@@ -240,6 +279,7 @@ SessionStatus BoardSession::runScript(const std::string& file, bool keepGoing) {
     m_scriptName = file;
     m_scriptError = false;
     m_scriptFailure.reset();
+    beginCall();
     if (const SessionStatus status = checkScript(file); status != SessionStatus::Done) {
         return status;
     }
@@ -258,6 +298,7 @@ SessionStatus BoardSession::runScriptText(const std::string& name, const std::st
     m_scriptName = name;
     m_scriptError = false;
     m_scriptFailure.reset();
+    beginCall();
     m_script.setStopOnLinkFailure(!keepGoing);
     m_script.runScriptText(text, false);
     return m_scriptError ? SessionStatus::FileError : linkStatus();
@@ -307,28 +348,41 @@ std::uint32_t BoardSession::codecAddress(int reg) const {
     return static_cast<std::uint32_t>(reg + m_access.DeviceBits());
 }
 
-bool BoardSession::wideRange() {
-    return (m_access.ReadRegister(codecAddress(kAttenuationModeRegister)) & kWideRangeBit) != 0;
+std::optional<BoardSession::FieldRead> BoardSession::readField(const BoundControl& row) {
+    const auto value = m_access.readCodecRegister(codecAddress(row.reg));
+    if (!value) {
+        return std::nullopt;
+    }
+    if (row.kind != ControlKind::Track) {
+        return FieldRead{*value, false};
+    }
+    const auto mode = m_access.readCodecRegister(codecAddress(kAttenuationModeRegister));
+    if (!mode) {
+        return std::nullopt;
+    }
+    return FieldRead{*value, (*mode & kWideRangeBit) != 0};
 }
 
 std::optional<BoardSession::FieldValue> BoardSession::getField(const BoundControl& row) {
     checkField(row, false);
-    const std::uint8_t value = m_access.ReadRegister(codecAddress(row.reg));
-    const bool wide = row.kind == ControlKind::Track && wideRange();
-    if (linkStatus() != SessionStatus::Done) {
+    beginCall();
+    const std::optional<FieldRead> read = readField(row);
+    if (!read) {
         return std::nullopt;
     }
-    return FieldValue{fieldText(row, value, wide), codecAddress(row.reg), value};
+    return FieldValue{fieldText(row, read->value, read->wide), codecAddress(row.reg), read->value};
 }
 
 void BoardSession::setField(const BoundControl& row, const std::string& text) {
     checkField(row, true);
+    beginCall();
     // Read-modify-write of what the codec holds now, as the panel does with its shadow.
-    const std::uint8_t current = m_access.ReadRegister(codecAddress(row.reg));
-    const bool wide = row.kind == ControlKind::Track && wideRange();
-    if (linkStatus() != SessionStatus::Done) {
+    const std::optional<FieldRead> read = readField(row);
+    if (!read) {
         return;
     }
+    const std::uint8_t current = read->value;
+    const bool wide = read->wide;
     const auto value = fieldWrite(row, current, text, wide);
     if (!value) {
         throw ArgumentError("'" + text + "' is not a value of " + std::string(row.caption) + ": " +
@@ -339,11 +393,12 @@ void BoardSession::setField(const BoundControl& row, const std::string& text) {
 }
 
 std::optional<std::pair<bool, bool>> BoardSession::flags() {
-    const std::uint8_t value = m_access.ReadRegister(codecAddress(kFlagsRegister));
-    if (linkStatus() != SessionStatus::Done) {
+    beginCall();
+    const auto value = m_access.readCodecRegister(codecAddress(kFlagsRegister));
+    if (!value) {
         return std::nullopt;
     }
-    return std::pair<bool, bool>{(value & 0x01) != 0, (value & 0x02) != 0};
+    return std::pair<bool, bool>{(*value & 0x01) != 0, (*value & 0x02) != 0};
 }
 
 void BoardSession::checkReset(const std::string& which) {
@@ -354,16 +409,17 @@ void BoardSession::checkReset(const std::string& which) {
 
 void BoardSession::reset(const std::string& which) {
     checkReset(which);
+    beginCall();
     // The button writes the command bit into the shadow's register 0x10: the codec's own value
     // over IIC, the defaults over SPI, where it is not read back.
     m_access.LoadDefaultRegisters();
     if (m_interface == kInterfaceI2c) {
-        const std::uint8_t value = m_access.ReadRegister(codecAddress(kCommandRegister));
-        if (linkStatus() != SessionStatus::Done) {
+        const auto value = m_access.readCodecRegister(codecAddress(kCommandRegister));
+        if (!value) {
             return;
         }
         m_access.setShadowRegister(kCommandRegister,
-                                   static_cast<std::uint8_t>(value | kCommandBits));
+                                   static_cast<std::uint8_t>(*value | kCommandBits));
     }
     if (which == "master") {
         m_connection.masterReset();

@@ -70,7 +70,9 @@ public:
 
     // The interface (kInterfaceI2c, kInterfaceSpi) and the address as given (76 to 79 over IIC,
     // 0 to 3 over SPI); each unset one comes from the program's settings file, which is only
-    // read. Throws ArgumentError for an address the interface does not have.
+    // read; what their load says (a file that cannot be read, which counts as none; "Initial
+    // file was corrupted!!") goes to the reporter's warn(). Throws ArgumentError for an address
+    // the interface does not have.
     void selectDevice(std::optional<int> interfaceIndex, std::optional<int> address);
     int interfaceIndex() const { return m_interface; }
 
@@ -86,12 +88,21 @@ public:
     // Closes the link and unloads the library; nothing when none is open.
     void close();
 
-    // Failed so far: LinkFailure once a transaction has failed, else Done.
+    // Each call that reaches the board (connect, read, write, snapshot, the scripts, getField,
+    // setField, flags, reset) has its own outcome: it goes to the board whatever an earlier call
+    // came to, reports its own first failure, and linkStatus() and lastLinkFailure() tell of it
+    // alone until the next such call.
+    //
+    // LinkFailure when a transaction of the last call failed, else Done.
     SessionStatus linkStatus() const;
+    // The last call's failed transaction (its last, for a script run past failures): which call,
+    // the library's code, the register. None when none of its transactions failed.
+    std::optional<RegisterAccess::LinkFailure> lastLinkFailure() const;
 
     // Reads `count` registers from `first`; stops at the first that fails.
     RegisterValues read(std::uint32_t first, int count);
     // Writes `values` to consecutive registers from `first`; stops at the first that fails.
+    // Throws ArgumentError when there is no value, as the command line refuses it.
     void write(std::uint32_t first, const std::vector<std::uint8_t>& values);
     // The ten codec registers, read now; none when a read failed.
     std::optional<RegisterValues> snapshot();
@@ -140,10 +151,6 @@ public:
 
     // The register setting history lines of the writes so far.
     const std::vector<std::string>& writes() const { return m_writes; }
-    // The last transaction that failed: which call, the library's code, the register.
-    const std::optional<RegisterAccess::LinkFailure>& lastLinkFailure() const {
-        return m_access.lastLinkFailure();
-    }
     // Where the last script run stopped on a line that is no script line.
     struct ScriptFailure {
         std::string name;
@@ -184,9 +191,18 @@ private:
     void hideProgress() override {}
 
     SessionStatus noBoard(int port);
+    // Each line of `text` as a report of its own.
+    void reportLines(const std::string& text);
+    // The start of a call that reaches the board: its failures are counted from here.
+    void beginCall();
     std::uint32_t codecAddress(int reg) const;
-    // The attenuation mode the codec is in: the wide range (1 dB steps) or fine.
-    bool wideRange();
+    // A field's register, and for attenuation the mode the codec is in: the wide range (1 dB
+    // steps) or fine. None when a read failed; nothing is read after it.
+    struct FieldRead {
+        std::uint8_t value;
+        bool wide;
+    };
+    std::optional<FieldRead> readField(const BoundControl& row);
 
     SessionWorld m_world;
     SessionReporter& m_reporter;
@@ -200,6 +216,8 @@ private:
     bool m_scriptError = false;
     std::optional<ScriptFailure> m_scriptFailure;
     bool m_libraryLoaded = false;
+    int m_failuresBefore = 0;       // the access's failures when the last call began
+    bool m_loadingSettings = false; // what is said meanwhile goes to the reporter's warn()
 };
 
 } // namespace larkspur

@@ -35,6 +35,11 @@ inline constexpr const char* kSettingsSection = "SerialInterface";
 inline constexpr const char* kSettingsTypeKey = "Type";
 inline constexpr const char* kSettingsAddressKey = "Addr";
 inline constexpr const char* kSettingsCorrupted = "Initial file was corrupted!!";
+// A file that is there but cannot be taken counts as none: "The settings file "<name>" cannot
+// be read (it is a folder); using the default interface."
+inline constexpr const char* kSettingsUnreadable = "The settings file";
+inline constexpr const char* kSettingsUnreadableCannotRead = "cannot be read";
+inline constexpr const char* kSettingsUnreadableOutcome = "using the default interface.";
 
 // Register scripts.
 inline constexpr const char* kScriptErrorCaption = "Script file error";

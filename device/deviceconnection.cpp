@@ -74,7 +74,12 @@ void DeviceConnection::start(int port) {
     switch (m_loader.load()) {
     case LinkLoader::Status::CannotLoad:
         m_busy.hideBusy();
-        m_dialogs.error(text::kDllErrorCaption, text::kCannotLoadDll);
+        // The box keeps its words; where the library was looked for is under its details.
+        if (const std::string searched = m_loader.searchReport(); !searched.empty()) {
+            m_dialogs.errorWithDetails(text::kDllErrorCaption, text::kCannotLoadDll, searched);
+        } else {
+            m_dialogs.error(text::kDllErrorCaption, text::kCannotLoadDll);
+        }
         return;
     case LinkLoader::Status::Invalid:
         m_busy.hideBusy();

@@ -25,11 +25,32 @@ template <typename Fn> Fn lookUp(void* handle, const char* name) {
     return reinterpret_cast<Fn>(::dlsym(handle, name));
 }
 
+// One place tried, with what the loader said of it: a missing file in few words, anything else
+// (a file of another architecture, a library it needs) as the loader put it.
+std::string triedLine(const std::string& candidate, const char* error) {
+    const std::string said = error != nullptr ? error : "not loaded";
+    const bool missing = said.find("No such file or directory") != std::string::npos;
+    if (candidate.find('/') == std::string::npos) {
+        return candidate +
+               " through the loader's search path (LD_LIBRARY_PATH, the system's "
+               "library folders): " +
+               (missing ? std::string("not found") : said);
+    }
+    if (missing) {
+        return candidate + ": not there";
+    }
+    // The loader names the file first: "/x/libSundial.so: wrong ELF class: ELFCLASS32".
+    const std::string lead = candidate + ": ";
+    return lead + (said.rfind(lead, 0) == 0 ? said.substr(lead.size()) : said);
+}
+
 } // namespace
 
-LinkLibrary::LinkLibrary(std::string programFolder, std::string prefixLibraryFolder)
+LinkLibrary::LinkLibrary(std::string programFolder, std::string prefixLibraryFolder,
+                         std::string buildLibraryFolder)
     : m_programFolder(std::move(programFolder)),
-      m_prefixLibraryFolder(std::move(prefixLibraryFolder)) {}
+      m_prefixLibraryFolder(std::move(prefixLibraryFolder)),
+      m_buildLibraryFolder(std::move(buildLibraryFolder)) {}
 
 LinkLibrary::~LinkLibrary() {
     unload();
@@ -54,6 +75,11 @@ LinkLoader::Status LinkLibrary::load() {
     std::vector<std::string> candidates;
     if (!folder.empty()) {
         candidates.push_back((std::filesystem::path(folder) / fileName()).string());
+        if (!m_buildLibraryFolder.empty()) {
+            candidates.push_back((std::filesystem::path(folder) / m_buildLibraryFolder / fileName())
+                                     .lexically_normal()
+                                     .string());
+        }
     }
     // The loader's search: the development link, then the shared object's own name, which is
     // all a system without the development package has.
@@ -67,14 +93,17 @@ LinkLoader::Status LinkLibrary::load() {
                 .lexically_normal()
                 .string());
     }
+    std::string tried;
     for (const std::string& candidate : candidates) {
         m_handle = ::dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL);
         if (m_handle != nullptr) {
             m_loadedFrom = candidate;
             break;
         }
+        tried += '\n' + triedLine(candidate, ::dlerror());
     }
     if (m_handle == nullptr) {
+        m_searchReport = "Sundial's library was looked for as:" + tried;
         return Status::CannotLoad;
     }
     using InitFn = int32_t (*)(int32_t, const SundialChannel*);
@@ -98,6 +127,7 @@ LinkLoader::Status LinkLibrary::load() {
 void LinkLibrary::unload() {
     m_entries = {};
     m_loadedFrom.clear();
+    m_searchReport.clear();
     if (m_handle != nullptr) {
         ::dlclose(m_handle);
         m_handle = nullptr;

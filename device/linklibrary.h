@@ -13,16 +13,21 @@ public:
     // `programFolder` is where the program lies; empty means the running executable's folder.
     // `prefixLibraryFolder` leads from there to the installation's library folder: a module
     // installed elsewhere in the prefix than bin/ (the Python package) names its own way.
+    // `buildLibraryFolder`, when given, leads from there to the build tree's library, for a
+    // module that lies in the build tree elsewhere than beside it; it is looked in right after
+    // the program's folder, so that a build uses its own library before an installed one.
     explicit LinkLibrary(std::string programFolder = {},
-                         std::string prefixLibraryFolder = installedLibraryFolder());
+                         std::string prefixLibraryFolder = installedLibraryFolder(),
+                         std::string buildLibraryFolder = {});
     ~LinkLibrary() override; // unloads; the caller closes the link first
     LinkLibrary(const LinkLibrary&) = delete;
     LinkLibrary& operator=(const LinkLibrary&) = delete;
 
-    // The library beside the program first, then by bare name through the loader's search
-    // path, as the platform's own order does it on Windows; then, for an installation under a
-    // prefix the loader does not search, the library folder of that prefix. On Invalid (an entry
-    // missing) the library has been unloaded again.
+    // The library beside the program first (and in the build tree's library folder, when
+    // given), then by bare name through the loader's search path, as the platform's own order
+    // does it on Windows; then, for an installation under a prefix the loader does not search,
+    // the library folder of that prefix. On Invalid (an entry missing) the library has been
+    // unloaded again.
     Status load() override;
     void unload() override;
 
@@ -37,12 +42,17 @@ public:
     static const char* installedLibraryFolder();
     // Where the loaded library was found (as given to the loader); empty when none is loaded.
     const std::string& loadedFrom() const { return m_loadedFrom; }
+    // After CannotLoad: "Sundial's library was looked for as:", then a line per place tried,
+    // each with what the loader said ("/opt/x/bin/libSundial.so: not there").
+    std::string searchReport() const override { return m_searchReport; }
 
 private:
     std::string m_programFolder;
     std::string m_prefixLibraryFolder;
+    std::string m_buildLibraryFolder;
     void* m_handle = nullptr;
     std::string m_loadedFrom;
+    std::string m_searchReport;
     LinkEntries m_entries;
 };
 

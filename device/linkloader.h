@@ -4,6 +4,8 @@
 
 #include "linkentries.h"
 
+#include <string>
+
 namespace larkspur {
 
 class LinkLoader {
@@ -14,6 +16,9 @@ public:
     virtual void unload() = 0;
     // Null while nothing is loaded.
     virtual const LinkEntries* entries() const = 0;
+    // After a load that found no library: the file looked for and each place tried, a line
+    // each, for the user to act on. Empty when there is nothing to tell.
+    virtual std::string searchReport() const { return {}; }
 };
 
 } // namespace larkspur

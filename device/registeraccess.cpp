@@ -185,6 +185,14 @@ InterfaceSelection RegisterAccess::loadSettings(const SettingsFile& settings) {
     m_deviceAddress = kFirstI2cAddress;
     m_deviceBits = 0;
 
+    // A file that is there but cannot be taken is said to be so; the rest goes on as without one.
+    if (const auto problem = settings.readProblem()) {
+        m_dialogs.error(text::kApplicationTitle,
+                        std::string(text::kSettingsUnreadable) + " \"" + settings.path().string() +
+                            "\" " + text::kSettingsUnreadableCannotRead + " (" + *problem + "); " +
+                            text::kSettingsUnreadableOutcome);
+    }
+
     // Each step needs the one before; a value that is no number stops the rest.
     bool corrupted = true;
     const auto type = parseNumber(settings.readString(

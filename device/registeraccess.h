@@ -75,7 +75,8 @@ public:
     void setWriteMasks();
 
     // Reads the interface type and address from `settings` at window creation; shows
-    // "Initial file was corrupted!!" on a value that is no number. Writes nothing.
+    // "Initial file was corrupted!!" on a value that is no number, and an error when the file
+    // is there but cannot be read, which then counts as none. Writes nothing.
     InterfaceSelection loadSettings(const SettingsFile& settings);
 
     // The user picked interface `index`; returns false when nothing changed because no library

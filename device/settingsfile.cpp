@@ -4,13 +4,12 @@
 
 #include <cctype>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <fstream>
 #include <optional>
-#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -75,35 +74,109 @@ bool entry(std::string_view line, std::string_view& key, std::string_view& value
 struct Lines {
     std::vector<std::string> lines; // without their line ends
     std::string lineEnd = "\n";
-    bool exists = false;
 };
 
-Lines readLines(const std::filesystem::path& path) {
+Lines splitLines(std::string_view text) {
     Lines result;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return result;
-    }
-    result.exists = true;
-    std::ostringstream all;
-    all << in.rdbuf();
-    const std::string text = all.str();
-    if (text.find("\r\n") != std::string::npos) {
+    if (text.find("\r\n") != std::string_view::npos) {
         result.lineEnd = "\r\n";
     }
     std::size_t start = 0;
     while (start < text.size()) {
         std::size_t end = text.find('\n', start);
-        if (end == std::string::npos) {
+        if (end == std::string_view::npos) {
             end = text.size();
         }
-        std::string line = text.substr(start, end - start);
+        std::string line(text.substr(start, end - start));
         if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        // A last line without its LF: the carriage returns it ends with are its line end too.
+        // Kept, the one before the LF the write adds would read as part of a CR LF next time.
+        while (end == text.size() && !line.empty() && line.back() == '\r') {
             line.pop_back();
         }
         result.lines.push_back(std::move(line));
         start = end + 1;
     }
+    return result;
+}
+
+// What a read of the file found: nothing there, its text, or why it cannot be taken.
+struct FileText {
+    enum class State { Missing, Read, Unreadable };
+    State state = State::Missing;
+    std::string text;
+    std::string problem;
+};
+
+FileText unreadable(std::string problem) {
+    return {FileText::State::Unreadable, {}, std::move(problem)};
+}
+
+std::string typeProblem(mode_t mode) {
+    return S_ISDIR(mode) ? "it is a folder" : "it is not a regular file";
+}
+
+std::string sizeProblem() {
+    return "it is larger than " + std::to_string(kSettingsFileLimit / 1024) + " KiB";
+}
+
+// Reads a regular file of at most kSettingsFileLimit bytes. The type is looked at before the
+// file is opened, since opening a device may act on it (a serial port's DTR, a tape's rewind)
+// or wait (a fifo), and again on the open file, which may have been put there meanwhile.
+FileText readFileText(const std::filesystem::path& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR) {
+            return {};
+        }
+        return unreadable(std::strerror(errno));
+    }
+    if (!S_ISREG(info.st_mode)) {
+        return unreadable(typeProblem(info.st_mode));
+    }
+    if (static_cast<std::uintmax_t>(info.st_size) > kSettingsFileLimit) {
+        return unreadable(sizeProblem());
+    }
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        return unreadable(std::strerror(errno));
+    }
+    FileText result{FileText::State::Read, {}, {}};
+    if (::fstat(fd, &info) != 0) {
+        result = unreadable(std::strerror(errno));
+    } else if (!S_ISREG(info.st_mode)) {
+        result = unreadable(typeProblem(info.st_mode));
+    } else {
+        // One byte past the limit tells a file that grew past it from one that fills it.
+        result.text.resize(kSettingsFileLimit + 1);
+        std::size_t done = 0;
+        while (done < result.text.size()) {
+            const ssize_t n = ::read(fd, result.text.data() + done, result.text.size() - done);
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n < 0) {
+                result = unreadable(std::strerror(errno));
+                break;
+            }
+            if (n == 0) {
+                break;
+            }
+            done += static_cast<std::size_t>(n);
+        }
+        if (result.state == FileText::State::Read) {
+            result.text.resize(done);
+            if (done > kSettingsFileLimit) {
+                result = unreadable(sizeProblem());
+            } else if (result.text.find('\0') != std::string::npos) {
+                // No text file holds one: a binary file is not the settings.
+                result = unreadable("it holds NUL bytes");
+            }
+        }
+    }
+    ::close(fd);
     return result;
 }
 
@@ -122,6 +195,11 @@ std::optional<std::string> replaceFile(std::filesystem::path path, const std::st
     mode_t mode = 0644;
     struct stat existing {};
     if (::stat(path.c_str(), &existing) == 0) {
+        // Only a file is replaced: renamed over a device behind a link, the file would take the
+        // system's device away (/dev/null, for root).
+        if (!S_ISREG(existing.st_mode)) {
+            return typeProblem(existing.st_mode);
+        }
         if ((existing.st_mode & S_IWUSR) == 0 || ::access(path.c_str(), W_OK) != 0) {
             return std::string("the file is read-only");
         }
@@ -168,9 +246,9 @@ std::filesystem::path SettingsFile::defaultPath() {
     return folder / text::kSettingsFileName;
 }
 
-std::string SettingsFile::readString(std::string_view section, std::string_view key,
-                                     std::string_view fallback) const {
-    const Lines file = readLines(m_path);
+std::optional<std::string> settingsValue(std::string_view text, std::string_view section,
+                                         std::string_view key) {
+    const Lines file = splitLines(text);
     bool inSection = false;
     for (const std::string& line : file.lines) {
         std::string_view name;
@@ -182,12 +260,12 @@ std::string SettingsFile::readString(std::string_view section, std::string_view 
             return std::string(value);
         }
     }
-    return std::string(fallback);
+    return std::nullopt;
 }
 
-bool SettingsFile::writeString(std::string_view section, std::string_view key,
-                               std::string_view value) {
-    Lines file = readLines(m_path);
+std::string withSetting(std::string_view text, std::string_view section, std::string_view key,
+                        std::string_view value) {
+    Lines file = splitLines(text);
     const std::string newLine = std::string(key) + "=" + std::string(value);
 
     bool inSection = false;
@@ -229,7 +307,34 @@ bool SettingsFile::writeString(std::string_view section, std::string_view key,
     for (const std::string& line : file.lines) {
         contents += line + file.lineEnd;
     }
-    const auto failure = replaceFile(m_path, contents);
+    return contents;
+}
+
+std::string SettingsFile::readString(std::string_view section, std::string_view key,
+                                     std::string_view fallback) const {
+    const FileText file = readFileText(m_path);
+    if (file.state != FileText::State::Read) {
+        return std::string(fallback);
+    }
+    return settingsValue(file.text, section, key).value_or(std::string(fallback));
+}
+
+std::optional<std::string> SettingsFile::readProblem() const {
+    FileText file = readFileText(m_path);
+    if (file.state != FileText::State::Unreadable) {
+        return std::nullopt;
+    }
+    return std::move(file.problem);
+}
+
+bool SettingsFile::writeString(std::string_view section, std::string_view key,
+                               std::string_view value) {
+    const FileText file = readFileText(m_path);
+    if (file.state == FileText::State::Unreadable) {
+        m_lastError = file.problem;
+        return false;
+    }
+    const auto failure = replaceFile(m_path, withSetting(file.text, section, key, value));
     m_lastError = failure.value_or(std::string());
     return !failure;
 }

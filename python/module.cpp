@@ -1,6 +1,6 @@
-// The compiled half of the Python package: the core's board session, with the blocking calls
-// letting other Python threads run. Failures come back as values; the pure-Python half turns
-// them into its exceptions.
+// The compiled half of the Python package: the core's board session, one call at a time, with
+// the blocking calls letting other Python threads run. Each call gives back its own outcome
+// with its values; the pure-Python half turns failures into its exceptions.
 #include "catalogue/fieldvalues.h"
 #include "device/boardsession.h"
 #include "device/linklibrary.h"
@@ -11,8 +11,11 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <atomic>
 #include <dlfcn.h>
 #include <filesystem>
+#include <mutex>
+#include <stdexcept>
 
 namespace py = pybind11;
 using namespace larkspur;
@@ -40,8 +43,10 @@ std::string moduleFolder() {
     return std::filesystem::path(info.dli_fname).parent_path().string();
 }
 
-// The link library keeps one port per process: one session may hold it at a time.
-bool g_sessionOpen = false;
+// The link library keeps one port per process: one session may hold it at a time, and the
+// port listing's probes need it free. Claimed before the port is opened, so that two threads
+// cannot both open one.
+std::atomic<bool> g_linkHeld{false};
 
 int statusNumber(SessionStatus status) {
     return static_cast<int>(status);
@@ -59,136 +64,184 @@ const char* stepName(RegisterAccess::LinkFailure::Step step) {
     return "";
 }
 
+// A failed transaction: the call ("read", "write", "board write"), the library's code, the
+// register.
+using Failure = std::optional<std::tuple<std::string, int, std::uint32_t>>;
+// What one call came to: the session's status, the lines it reported and its failed
+// transaction. Taken under the call's own lock, so that it is that call's, whatever other
+// threads do with the Board.
+using Outcome = std::tuple<int, std::vector<std::string>, Failure>;
+
 class Session {
+    // Defined before their first use, which deduces their type.
+    // One call at a time on a session, as the core wants it; a thread waits for the call
+    // before it without holding the GIL, so the thread in the call can take it back.
+    template <typename Fn> auto locked(Fn&& fn) {
+        const py::gil_scoped_release free;
+        const std::lock_guard<std::mutex> hold(m_calls);
+        return fn();
+    }
+    // As locked(), for a call that needs the open link.
+    template <typename Fn> auto onBoard(Fn&& fn) {
+        return locked([&] {
+            if (!m_open) {
+                throw std::runtime_error("the Board is not open");
+            }
+            return fn();
+        });
+    }
+
 public:
     Session()
-        : m_library(moduleFolder(), LARKSPUR_LIBRARY_FOLDER_FROM_MODULE),
+        : m_library(moduleFolder(), LARKSPUR_LIBRARY_FOLDER_FROM_MODULE,
+                    LARKSPUR_BUILD_LIBRARY_FOLDER_FROM_MODULE),
           m_session({m_library, m_sleeper, PortSystem::real(), SettingsFile::defaultPath()},
                     m_lines) {}
     ~Session() { close(); }
 
-    void select(std::optional<int> interfaceIndex, std::optional<int> address) {
-        m_session.selectDevice(interfaceIndex, address);
+    // The warnings of the settings' load.
+    std::vector<std::string> select(std::optional<int> interfaceIndex, std::optional<int> address) {
+        return locked([&] {
+            m_session.selectDevice(interfaceIndex, address);
+            return m_lines.takeWarnings();
+        });
     }
 
-    // The port: a number (0 the search), a path or a URL; the status.
-    int open(const std::string& port) {
-        if (g_sessionOpen) {
-            throw std::runtime_error("another Board is open in this process: the link library "
-                                     "holds one port per process");
-        }
+    // The port: a number (0 the search), a path or a URL; the status and the lines reported.
+    std::pair<int, std::vector<std::string>> open(const std::string& port) {
         const PortChoice choice = port.empty() ? PortChoice{} : parsePortChoice(port);
-        applyPortChoice(choice);
-        SessionStatus status = SessionStatus::Done;
-        {
-            py::gil_scoped_release free;
-            status = m_session.open(choice.port());
-        }
-        m_open = status == SessionStatus::Done;
-        g_sessionOpen = m_open;
-        return statusNumber(status);
+        return locked([&] {
+            if (m_open) {
+                return std::pair{statusNumber(SessionStatus::Done), std::vector<std::string>{}};
+            }
+            if (g_linkHeld.exchange(true)) {
+                throw std::runtime_error("another Board is open in this process: the link "
+                                         "library holds one port per process");
+            }
+            applyPortChoice(choice);
+            const SessionStatus status = m_session.open(choice.port());
+            m_open = status == SessionStatus::Done;
+            if (!m_open) {
+                g_linkHeld = false;
+            }
+            return std::pair{statusNumber(status), m_lines.take()};
+        });
     }
 
     void close() {
-        if (m_open) {
-            py::gil_scoped_release free;
-            m_session.close();
-        }
-        if (m_open) {
-            g_sessionOpen = false;
-        }
-        m_open = false;
+        locked([&] {
+            if (m_open) {
+                m_session.close();
+                g_linkHeld = false;
+            }
+            m_open = false;
+        });
     }
 
-    bool isOpen() const { return m_open; }
+    bool isOpen() {
+        return locked([&] { return m_open; });
+    }
 
-    RegisterValues read(std::uint32_t first, int count) {
-        py::gil_scoped_release free;
-        return m_session.read(first, count);
+    std::pair<RegisterValues, Outcome> read(std::uint32_t first, int count) {
+        return onBoard([&] {
+            RegisterValues values = m_session.read(first, count);
+            return std::pair{std::move(values), outcome(m_session.linkStatus())};
+        });
     }
-    void write(std::uint32_t first, const std::vector<std::uint8_t>& values) {
-        py::gil_scoped_release free;
-        m_session.write(first, values);
+    Outcome write(std::uint32_t first, const std::vector<std::uint8_t>& values) {
+        return onBoard([&] {
+            m_session.write(first, values);
+            return outcome(m_session.linkStatus());
+        });
     }
-    std::optional<RegisterValues> snapshot() {
-        py::gil_scoped_release free;
-        return m_session.snapshot();
+    std::pair<std::optional<RegisterValues>, Outcome> snapshot() {
+        return onBoard([&] {
+            std::optional<RegisterValues> values = m_session.snapshot();
+            return std::pair{std::move(values), outcome(m_session.linkStatus())};
+        });
     }
-    int runScript(const std::string& file, bool keepGoing) {
-        py::gil_scoped_release free;
-        return statusNumber(m_session.runScript(file, keepGoing));
+    // The outcome, and where a script stopped on a line that is no script line.
+    std::pair<Outcome, std::optional<std::tuple<std::string, int, std::string>>>
+    runScript(const std::string& file, bool keepGoing) {
+        return onBoard([&] {
+            const SessionStatus status = m_session.runScript(file, keepGoing);
+            std::optional<std::tuple<std::string, int, std::string>> where;
+            if (const auto& failure = m_session.scriptFailure()) {
+                where = std::tuple{failure->name, failure->line, failure->message};
+            }
+            return std::pair{outcome(status), std::move(where)};
+        });
     }
-    std::optional<std::tuple<std::string, std::uint32_t, std::uint8_t>>
+    std::pair<std::optional<std::tuple<std::string, std::uint32_t, std::uint8_t>>, Outcome>
     getField(const std::string& key) {
         const BoundControl& row = BoardSession::field(key);
-        m_session.checkField(row, false);
-        py::gil_scoped_release free;
-        const auto value = m_session.getField(row);
-        if (!value) {
-            return std::nullopt;
-        }
-        return std::tuple{value->text, value->address, value->value};
+        return onBoard([&] {
+            m_session.checkField(row, false);
+            std::optional<std::tuple<std::string, std::uint32_t, std::uint8_t>> field;
+            if (const auto value = m_session.getField(row)) {
+                field = std::tuple{value->text, value->address, value->value};
+            }
+            return std::pair{std::move(field), outcome(m_session.linkStatus())};
+        });
     }
-    void setField(const std::string& key, const std::string& text) {
+    Outcome setField(const std::string& key, const std::string& text) {
         const BoundControl& row = BoardSession::field(key);
-        m_session.checkField(row, true);
-        py::gil_scoped_release free;
-        m_session.setField(row, text);
+        return onBoard([&] {
+            m_session.setField(row, text);
+            return outcome(m_session.linkStatus());
+        });
     }
-    std::optional<std::pair<bool, bool>> flags() {
-        py::gil_scoped_release free;
-        return m_session.flags();
+    std::pair<std::optional<std::pair<bool, bool>>, Outcome> flags() {
+        return onBoard([&] {
+            const auto zero = m_session.flags();
+            return std::pair{zero, outcome(m_session.linkStatus())};
+        });
     }
-    void reset(const std::string& which) {
+    Outcome reset(const std::string& which) {
         BoardSession::checkReset(which);
-        py::gil_scoped_release free;
-        m_session.reset(which);
+        return onBoard([&] {
+            m_session.reset(which);
+            return outcome(m_session.linkStatus());
+        });
     }
-    int linkStatus() const { return statusNumber(m_session.linkStatus()); }
-    std::optional<std::tuple<std::string, int, std::uint32_t>> lastFailure() const {
-        const auto& failure = m_session.lastLinkFailure();
-        if (!failure) {
-            return std::nullopt;
-        }
-        return std::tuple{std::string(stepName(failure->step)), failure->code, failure->address};
-    }
-    std::optional<std::tuple<std::string, int, std::string>> scriptFailure() const {
-        const auto& failure = m_session.scriptFailure();
-        if (!failure) {
-            return std::nullopt;
-        }
-        return std::tuple{failure->name, failure->line, failure->message};
-    }
-    std::vector<std::string> takeLines() { return m_lines.take(); }
-    std::vector<std::string> takeWarnings() { return m_lines.takeWarnings(); }
 
-    std::pair<int, std::vector<std::tuple<int, std::string, std::string, std::string>>>
+    // The status, the rows and the lines reported (why the library could not be loaded).
+    std::tuple<int, std::vector<std::tuple<int, std::string, std::string, std::string>>,
+               std::vector<std::string>>
     ports(bool includeAbsent) {
-        // The probes open ports through the one link of the process: an open Board would lose
-        // its own.
-        if (g_sessionOpen) {
-            throw std::runtime_error("close the Board before listing the ports: their probes "
-                                     "use the process's one link");
-        }
-        SessionStatus status = SessionStatus::Done;
-        std::vector<PortReport> reports;
-        {
-            py::gil_scoped_release free;
-            reports = m_session.ports(includeAbsent, status);
-        }
-        std::vector<std::tuple<int, std::string, std::string, std::string>> rows;
-        for (const PortReport& report : reports) {
-            rows.emplace_back(report.number, report.path, portStateName(report.state),
-                              report.reason);
-        }
-        return {statusNumber(status), rows};
+        return locked([&] {
+            // The probes open ports through the one link of the process: an open Board would
+            // lose its own.
+            if (g_linkHeld.exchange(true)) {
+                throw std::runtime_error("close the Board before listing the ports: their "
+                                         "probes use the process's one link");
+            }
+            SessionStatus status = SessionStatus::Done;
+            const std::vector<PortReport> reports = m_session.ports(includeAbsent, status);
+            g_linkHeld = false;
+            std::vector<std::tuple<int, std::string, std::string, std::string>> rows;
+            for (const PortReport& report : reports) {
+                rows.emplace_back(report.number, report.path, portStateName(report.state),
+                                  report.reason);
+            }
+            return std::tuple{statusNumber(status), std::move(rows), m_lines.take()};
+        });
     }
 
 private:
+    Outcome outcome(SessionStatus status) {
+        Failure failure;
+        if (const auto last = m_session.lastLinkFailure()) {
+            failure = std::tuple{std::string(stepName(last->step)), last->code, last->address};
+        }
+        return {statusNumber(status), m_lines.take(), std::move(failure)};
+    }
+
     ThreadSleeper m_sleeper;
     Lines m_lines;
     LinkLibrary m_library;
     BoardSession m_session;
+    std::mutex m_calls;
     bool m_open = false;
 };
 
@@ -228,10 +281,5 @@ PYBIND11_MODULE(_larkspur, module) {
         .def("set_field", &Session::setField)
         .def("flags", &Session::flags)
         .def("reset", &Session::reset)
-        .def("link_status", &Session::linkStatus)
-        .def("last_failure", &Session::lastFailure)
-        .def("script_failure", &Session::scriptFailure)
-        .def("take_lines", &Session::takeLines)
-        .def("take_warnings", &Session::takeWarnings)
         .def("ports", &Session::ports);
 }

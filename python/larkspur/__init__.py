@@ -7,7 +7,9 @@
         evm["DAC L"] = -12.5
 
 The link library holds one port per process: one Board may be open at a time. To drive
-several boards, use one process per board (for example with multiprocessing).
+several boards, use one process per board (for example with multiprocessing). One Board may be
+used from several threads: its calls run one at a time, each waiting for the one before it
+(without holding the GIL).
 """
 
 from __future__ import annotations
@@ -36,9 +38,10 @@ class Error(Exception):
 
 
 class NoBoardError(Error):
-    """No board answered (or the link library cannot be loaded).
+    """No board answered, or the link library cannot be loaded.
 
-    ``details`` holds the lines that say what stands behind each port."""
+    ``details`` holds the lines that say what stands behind each port, or, when the library
+    cannot be loaded ("Cannot load DLL"), the file looked for and each place it was looked in."""
 
     def __init__(self, message: str, details: Sequence[str] = ()):
         super().__init__("\n".join([message, *details]) if details else message)
@@ -84,13 +87,30 @@ def fields() -> List[Field]:
 
 
 def ports(include_absent: bool = False) -> List[Port]:
-    """Every port of the link library's table, free ones probed for a board."""
+    """Every port of the link library's table, free ones probed for a board. Raises
+    NoBoardError when a free port is there to probe and the library cannot be loaded."""
     session = _larkspur.Session()
     try:
-        _, rows = session.ports(include_absent)
+        status, rows, lines = session.ports(include_absent)
     except RuntimeError as error:
         raise Error(str(error)) from None
+    if status != _larkspur.DONE:
+        raise NoBoardError(lines[0] if lines else "Cannot load DLL", lines[1:])
     return [Port(*row) for row in rows]
+
+
+# What one call came to: its status, the lines it reported, its failed transaction.
+_Outcome = Tuple[int, List[str], Optional[Tuple[str, int, int]]]
+
+
+def _raise_for(outcome: _Outcome) -> None:
+    """Raises LinkError when the call the outcome is of failed on the link."""
+    status, lines, failure = outcome
+    if status == _larkspur.DONE:
+        return
+    step, code, register = failure if failure else ("", 0, 0)
+    raise LinkError(lines[0] if lines else f"the {step} failed with code {code}", code, step,
+                    register)
 
 
 def _interface(name: str) -> int:
@@ -122,7 +142,11 @@ class Board:
 
     ``port``: None for the search, a port number of the library's table, a device path or a
     URL (``tcp://HOST:PORT``, ``rfc2217://HOST:PORT``). ``interface``: "iic" or "spi";
-    ``address``: 76 to 79 over IIC, 0 to 3 over SPI. Unset ones come from Larkspur.ini."""
+    ``address``: 76 to 79 over IIC, 0 to 3 over SPI. Unset ones come from Larkspur.ini.
+
+    Each call has its own outcome: after one that failed, the next goes to the board as any
+    other, and an error names the call that failed. Threads may share a Board: its calls run one
+    at a time, each waiting (without holding the GIL) for the one before it to end."""
 
     def __init__(self, port: Union[None, int, str] = None, interface: Optional[str] = None,
                  address: Optional[int] = None):
@@ -142,14 +166,12 @@ class Board:
             raise Error("this Board was closed; make a new one")
         if self._session.is_open():
             return self
-        self._session.select(self._interface, self._address)
+        self._warn(self._session.select(self._interface, self._address))
         try:
-            status = self._session.open(self._port)
+            status, lines = self._session.open(self._port)
         except RuntimeError as error:
             raise Error(str(error)) from None
-        self._warn()
         if status != _larkspur.DONE:
-            lines = self._session.take_lines()
             raise NoBoardError(lines[0] if lines else "No EVM was found", lines[1:])
         return self
 
@@ -164,23 +186,19 @@ class Board:
     def __exit__(self, *exc) -> None:
         self.close()
 
-    def _live(self) -> "_larkspur.Session":
-        if not self._session.is_open():
-            raise Error("the Board is not open" if not self._closed else "the Board is closed")
-        return self._session
+    def _call(self, name: str, *args):
+        """The session's call `name`, on the open link; its result."""
+        if self._closed:
+            raise Error("the Board is closed")
+        try:
+            return getattr(self._session, name)(*args)
+        except RuntimeError as error:  # not open, or closed by another thread meanwhile
+            raise Error(str(error)) from None
 
-    def _warn(self) -> None:
-        for line in self._session.take_warnings():
+    @staticmethod
+    def _warn(lines: List[str]) -> None:
+        for line in lines:
             warnings.warn(line, RuntimeWarning, stacklevel=3)
-
-    def _check(self) -> None:
-        lines = self._session.take_lines()
-        if self._session.link_status() == _larkspur.DONE:
-            return
-        failure = self._session.last_failure()
-        step, code, register = failure if failure else ("", 0, 0)
-        raise LinkError(lines[0] if lines else f"the {step} failed with code {code}", code, step,
-                        register)
 
     # Registers ----------------------------------------------------------------------------
 
@@ -194,33 +212,33 @@ class Board:
             raise ValueError("count must be 1 to 255")
         if first + n - 1 > 0xFF:
             raise ValueError(f"{n} registers from '0x{first:02X}' go beyond 0xFF")
-        values = [value for _, value in self._live().read(first, n)]
-        self._check()
+        registers, outcome = self._call("read", first, n)
+        _raise_for(outcome)
+        values = [value for _, value in registers]
         return values[0] if count is None else values
 
     def write(self, register: int, values: Union[int, Sequence[int]]) -> None:
-        """Writes one value, or a sequence of values to consecutive registers."""
+        """Writes one value, or a sequence of values to consecutive registers; an empty
+        sequence is refused."""
         first = _register(register)
         data = [values] if isinstance(values, int) else list(values)
         data = [_byte(value) for value in data]
         if first + len(data) - 1 > 0xFF:
             raise ValueError(f"{len(data)} registers from '0x{first:02X}' go beyond 0xFF")
-        self._live().write(first, data)
-        self._check()
+        _raise_for(self._call("write", first, data))
 
     def snapshot(self) -> Dict[int, int]:
         """The codec's ten registers, read now."""
-        registers = self._live().snapshot()
-        self._check()
+        registers, outcome = self._call("snapshot")
+        _raise_for(outcome)
         return dict(registers)
 
     def run_script(self, path: str) -> None:
         """Runs a register script; stops at the first line the board did not take."""
-        status = self._live().run_script(str(path), False)
-        if status == _larkspur.FILE_ERROR:
-            self._session.take_lines()
-            raise ScriptError(*self._session.script_failure())
-        self._check()
+        outcome, where = self._call("run_script", str(path), False)
+        if outcome[0] == _larkspur.FILE_ERROR:
+            raise ScriptError(*where)
+        _raise_for(outcome)
 
     # Fields -------------------------------------------------------------------------------
 
@@ -231,8 +249,8 @@ class Board:
 
     def __getitem__(self, key: str) -> str:
         """A field's value as the control shows it, by caption or name."""
-        value = self._live().get_field(key)
-        self._check()
+        value, outcome = self._call("get_field", key)
+        _raise_for(outcome)
         return value[0]
 
     def __setitem__(self, key: str, value: Union[str, int, float, bool]) -> None:
@@ -243,16 +261,14 @@ class Board:
             text = str(value)
         else:
             raise TypeError(f"a field takes a str, int, float or bool, not {type(value).__name__}")
-        self._live().set_field(key, text)
-        self._check()
+        _raise_for(self._call("set_field", key, text))
 
     def flags(self) -> Tuple[bool, bool]:
         """The zero-detect flags ZERO1 and ZERO2."""
-        zero = self._live().flags()
-        self._check()
+        zero, outcome = self._call("flags")
+        _raise_for(outcome)
         return tuple(zero)
 
     def reset(self, which: str) -> None:
         """The codec's resets: "master" (MRST) or "sync" (SRST)."""
-        self._live().reset(which)
-        self._check()
+        _raise_for(self._call("reset", which))

@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -385,9 +386,62 @@ TEST_F(CliOnBoard, OutputsSayWhatTheyMean) {
     const Outcome binary = runCli({"--port", m_evm.linkPath(), "fields"});
     EXPECT_EQ(binary.status, 0);
     const Outcome binaryRead = runCli({"--port", m_evm.linkPath(), "flags"});
-    EXPECT_NE(binaryRead.err.find("is not a settings file; using the default interface"),
+    EXPECT_NE(binaryRead.err.find("(it holds NUL bytes); using the default interface"),
               std::string::npos)
         << binaryRead.err;
+}
+
+// A larkspur-cli that finds no library says where it looked, for each command that needs one.
+TEST_F(CliOnBoard, WithoutTheLibraryItSaysWhereItLooked) {
+    const std::filesystem::path alone = m_config / "alone";
+    std::filesystem::create_directories(alone);
+    const std::filesystem::path cli = alone / "larkspur-cli";
+    std::filesystem::copy_file(LARKSPUR_CLI_PATH, cli);
+    ::setenv("SUNDIAL_PORTS", m_evm.linkPath().c_str(), 1);
+    for (const std::vector<std::string>& words :
+         {std::vector<std::string>{"ports"}, std::vector<std::string>{"read", "0x10"}}) {
+        SCOPED_TRACE(words[0]);
+        std::vector<std::string> command = {cli.string()};
+        command.insert(command.end(), words.begin(), words.end());
+        const Outcome outcome = testsupport::runToEnd(command);
+        if (outcome.status == 0) {
+            GTEST_SKIP() << "a Sundial library is installed where the loader looks";
+        }
+        EXPECT_EQ(outcome.status, 2);
+        const std::string head = "Cannot load DLL\nSundial's library was looked for as:\n" +
+                                 (alone / "libSundial.so").string() + ": not there\nlibSundial.so";
+        EXPECT_EQ(outcome.err.rfind(head, 0), 0u) << outcome.err;
+        EXPECT_NE(outcome.err.find((m_config / "lib").string()), std::string::npos)
+            << "the installation's library folder: " << outcome.err;
+    }
+}
+
+// Whatever stands under the settings file's name, the command goes on as without one: a
+// folder, a device that never ends, a fifo no one writes.
+TEST_F(CliOnBoard, SettingsThatAreNoFileAreSaidToBeUnreadable) {
+    const std::filesystem::path settings = m_config / "Larkspur.ini";
+    const struct Case {
+        const char* name;
+        std::function<void()> make;
+        const char* problem;
+    } cases[] = {
+        {"a folder", [&] { std::filesystem::create_directory(settings); }, "it is a folder"},
+        {"a link to /dev/zero", [&] { std::filesystem::create_symlink("/dev/zero", settings); },
+         "it is not a regular file"},
+        {"a fifo", [&] { ASSERT_EQ(::mkfifo(settings.c_str(), 0600), 0); },
+         "it is not a regular file"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove_all(settings);
+        c.make();
+        const Outcome read = runCli(args({"--interface", "iic", "read", "0x10"}));
+        EXPECT_EQ(read.status, 0) << read.err;
+        EXPECT_EQ(read.out, "0x10, 0xC0\n");
+        EXPECT_EQ(read.err, "larkspur-cli: The settings file \"" + settings.string() +
+                                "\" cannot be read (" + c.problem +
+                                "); using the default interface.\n");
+    }
 }
 
 TEST_F(CliOnBoard, AHeldPortIsReportedBusyWithItsHolder) {

@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <functional>
+#include <sys/stat.h>
+
 using namespace larkspur;
 using namespace testsupport;
 
@@ -40,6 +44,40 @@ TEST_F(BoardSessionTest, ALibraryThatCannotBeLoadedIsReportedAsNoBoard) {
         EXPECT_EQ(m_lines.reports, std::vector<std::string>{text});
         EXPECT_TRUE(m_link.calls.empty());
     }
+    // Where the library was looked for follows, a line each, for the listing of ports too.
+    m_lines.reports.clear();
+    BoardSession session = makeSession(LinkLoader::Status::CannotLoad);
+    m_loader->searched = "looked for as:\n/x/libSundial.so: not there";
+    EXPECT_EQ(session.open(0), SessionStatus::NoBoard);
+    const std::vector<std::string> reported = {"Cannot load DLL",
+                                               "looked for as:", "/x/libSundial.so: not there"};
+    EXPECT_EQ(m_lines.reports, reported);
+
+    // A free serial port, which only the library can probe.
+    PortSystem onePort;
+    onePort.node = [](const std::string& path) -> std::optional<PortSystem::Node> {
+        if (path != "/x/port") {
+            return std::nullopt;
+        }
+        PortSystem::Node node;
+        node.characterDevice = true;
+        node.mode = S_IFCHR | 0666;
+        return node;
+    };
+    onePort.mayOpen = [](const std::string&) { return true; };
+    onePort.isSerial = [](const PortSystem::Node&) { return true; };
+    onePort.holders = [](const std::string&, const PortSystem::Node&) {
+        return std::vector<PortSystem::Holder>{};
+    };
+    ::setenv("SUNDIAL_PORTS", "/x/port", 1);
+    m_lines.reports.clear();
+    SessionStatus status = SessionStatus::Done;
+    BoardSession lister({*m_loader, m_sleep, onePort, "/nonexistent/Larkspur.ini"}, m_lines);
+    const std::vector<PortReport> ports = lister.ports(false, status);
+    ::unsetenv("SUNDIAL_PORTS");
+    EXPECT_EQ(ports.size(), 1u);
+    EXPECT_EQ(status, SessionStatus::NoBoard);
+    EXPECT_EQ(m_lines.reports, reported);
 }
 
 TEST_F(BoardSessionTest, ReadsWritesAndTheirHistoryOnAnOpenLink) {
@@ -63,6 +101,100 @@ TEST_F(BoardSessionTest, ReadsWritesAndTheirHistoryOnAnOpenLink) {
     EXPECT_EQ(m_link.calls.back().entry, "close");
 }
 
+// Each call's outcome is its own. After another call failed, each goes to the board, succeeds
+// and tells nothing of the old failure; failing itself, it reports its own failure and names
+// its own step, code and register, and stops there unless it was told to go on.
+TEST_F(BoardSessionTest, EachCallHasItsOwnOutcome) {
+    using Step = RegisterAccess::LinkFailure::Step;
+    m_link.initResult = 3;
+    BoardSession session = makeSession();
+    session.selectDevice(kInterfaceI2c, 76);
+    ASSERT_EQ(session.open(3), SessionStatus::Done);
+    const BoundControl& attenuation = BoardSession::field("DAC L");
+    const struct Case {
+        const char* name;
+        std::function<bool()> call; // true when it says it succeeded
+        Step failingStep;           // the transaction made to fail, the call's first of its kind
+        std::uint32_t failingRegister;
+        bool goesOn = false; // past its failure
+    } cases[] = {
+        {"read", [&] { return session.read(0x11, 2).size() == 2; }, Step::CodecRead, 0x11},
+        {"write",
+         [&] {
+             session.write(0x12, {0x01, 0x02});
+             return true;
+         },
+         Step::CodecWrite, 0x12},
+        {"snapshot", [&] { return session.snapshot().has_value(); }, Step::CodecRead, 0x10},
+        {"a field", [&] { return session.getField(attenuation).has_value(); }, Step::CodecRead,
+         0x18},
+        {"setting a field",
+         [&] {
+             session.setField(attenuation, "-1");
+             return true;
+         },
+         Step::CodecRead, 0x18},
+        {"the flags", [&] { return session.flags().has_value(); }, Step::CodecRead, 0x15},
+        {"a reset",
+         [&] {
+             session.reset("sync");
+             return true;
+         },
+         Step::CodecRead, 0x10},
+        {"a script",
+         [&] { return session.runScriptText("s", "0x12, 0x05\n", false) == SessionStatus::Done; },
+         Step::CodecWrite, 0x12},
+        {"a script that goes on",
+         [&] {
+             return session.runScriptText("s", "0x12, 0x05\n0x13, 0x06\n", true) ==
+                    SessionStatus::Done;
+         },
+         Step::CodecWrite, 0x12, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        // An older failure, on another register and with another code.
+        m_link.failReadNumber = m_link.readCalls;
+        m_link.readResult = 4;
+        EXPECT_TRUE(session.read(0x19, 1).empty());
+        ASSERT_EQ(session.linkStatus(), SessionStatus::LinkFailure);
+
+        m_lines.reports.clear();
+        std::size_t before = m_link.calls.size();
+        EXPECT_TRUE(c.call());
+        EXPECT_EQ(session.linkStatus(), SessionStatus::Done);
+        EXPECT_FALSE(session.lastLinkFailure().has_value());
+        EXPECT_GT(m_link.calls.size(), before) << "it did not reach the board";
+        EXPECT_TRUE(m_lines.reports.empty()) << m_lines.reports.front();
+
+        if (c.failingStep == Step::CodecRead) {
+            m_link.failReadNumber = m_link.readCalls;
+            m_link.readResult = 2;
+        } else {
+            m_link.failWriteNumber = m_link.writeCalls;
+            m_link.writeResult = 2;
+        }
+        before = m_link.calls.size();
+        c.call();
+        EXPECT_EQ(session.linkStatus(), SessionStatus::LinkFailure);
+        const auto failure = session.lastLinkFailure();
+        ASSERT_TRUE(failure.has_value());
+        EXPECT_EQ(failure->step, c.failingStep);
+        EXPECT_EQ(failure->code, 2);
+        EXPECT_EQ(failure->address, c.failingRegister);
+        ASSERT_EQ(m_lines.reports.size(), 1u) << "its own failure is reported";
+        EXPECT_NE(m_lines.reports[0].find("ERR0002"), std::string::npos) << m_lines.reports[0];
+        if (!c.goesOn) {
+            EXPECT_EQ(m_link.calls.back().reg, static_cast<int>(c.failingRegister))
+                << "something went out after the failure";
+        } else {
+            EXPECT_EQ(m_link.calls.back().reg, 0x13) << "the run went on";
+        }
+        m_link.failWriteNumber = -1;
+        m_link.writeResult = 0;
+    }
+}
+
 // Refusals come before any traffic, in the command line's words.
 TEST_F(BoardSessionTest, RequestsThatCannotBeDoneAreRefusedBeforeTheLink) {
     BoardSession session = makeSession();
@@ -79,6 +211,8 @@ TEST_F(BoardSessionTest, RequestsThatCannotBeDoneAreRefusedBeforeTheLink) {
          "'Mute' names several fields: "},
         {"a reset that is none", [] { BoardSession::checkReset("cold"); },
          "reset takes master or sync, not 'cold'"},
+        {"a write without a value", [&] { session.write(0x10, {}); },
+         "wrong number of arguments for write"},
         {"a field over SPI",
          [&] {
              session.selectDevice(kInterfaceSpi, 0);

@@ -80,12 +80,17 @@ TEST_F(DeviceConnectionTest, LibraryProblemsStopStartUp) {
     struct Case {
         LinkLoader::Status status;
         const char* text;
+        const char* searched; // the loader's report of where it looked
     };
-    for (const Case c : {Case{LinkLoader::Status::CannotLoad, "Cannot load DLL"},
-                         Case{LinkLoader::Status::Invalid, "Invalid DLL"}}) {
+    // Where the library was looked for goes under the box's details, its words unchanged.
+    for (const Case c :
+         {Case{LinkLoader::Status::CannotLoad, "Cannot load DLL", ""},
+          Case{LinkLoader::Status::CannotLoad, "Cannot load DLL", "looked for as:\n/x/lib.so"},
+          Case{LinkLoader::Status::Invalid, "Invalid DLL", ""}}) {
         RecordingDialogs dialogs;
         RecordingView view;
         FakeLoader loader(&m_link.entries, c.status);
+        loader.searched = c.searched;
         RegisterAccess access(dialogs, m_map, m_history);
         DeviceConnection connection(access, loader, dialogs, m_sleeper, view, view, view,
                                     view.startupScript());
@@ -94,6 +99,8 @@ TEST_F(DeviceConnectionTest, LibraryProblemsStopStartUp) {
                   (std::vector<std::string>{"clear history", "splash Loading...", "hide splash"}));
         EXPECT_EQ(dialogs.errors,
                   (std::vector<std::pair<std::string, std::string>>{{"DLL error", c.text}}));
+        EXPECT_EQ(dialogs.details, *c.searched != '\0' ? std::vector<std::string>{c.searched}
+                                                       : std::vector<std::string>{});
         EXPECT_FALSE(access.libraryLoaded());
         EXPECT_EQ(connection.versionText("0.0.0.0"), "0.0.0.0");
         EXPECT_EQ(access.linkPort(), 0);

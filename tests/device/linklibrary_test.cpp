@@ -9,6 +9,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <unistd.h>
 
 using namespace larkspur;
@@ -29,13 +30,54 @@ TEST(LinkLibraryTest, LoadsTheLibraryBesideTheProgram) {
     EXPECT_EQ(library.entries(), nullptr);
 }
 
+// Without a library anywhere, the report names the file and every place it was looked for;
+// a file there that is no library is told by what the loader said of it.
 TEST(LinkLibraryTest, NoLibraryAnywhere) {
     char dir[] = "/tmp/larkspur-nolib.XXXXXX";
     ASSERT_NE(::mkdtemp(dir), nullptr);
-    LinkLibrary library(dir);
+    const std::string folder = dir;
+    const std::string prefixLibraries = "../lib/x86_64-linux-gnu";
+    const std::string loaderPath =
+        " through the loader's search path (LD_LIBRARY_PATH, the system's library folders): ";
+    const std::string looked = "Sundial's library was looked for as:\n";
+    const std::string afterFirst =
+        "\nlibSundial.so" + loaderPath + "not found\nlibSundial.so.1" + loaderPath + "not found\n" +
+        std::filesystem::path(folder + "/" + prefixLibraries + "/libSundial.so.1")
+            .lexically_normal()
+            .string() +
+        ": not there";
+
+    LinkLibrary library(folder, prefixLibraries);
     EXPECT_EQ(library.load(), LinkLoader::Status::CannotLoad);
     EXPECT_FALSE(library.isLoaded());
-    ::rmdir(dir);
+    EXPECT_EQ(library.searchReport(), looked + folder + "/libSundial.so: not there" + afterFirst);
+
+    std::ofstream(folder + "/libSundial.so") << "not a library";
+    EXPECT_EQ(library.load(), LinkLoader::Status::CannotLoad);
+    const std::string report = library.searchReport();
+    const std::string firstLine =
+        report.substr(looked.size(), report.find('\n', looked.size()) - looked.size());
+    EXPECT_EQ(firstLine.rfind(folder + "/libSundial.so: ", 0), 0u) << report;
+    EXPECT_EQ(firstLine.find("not there"), std::string::npos) << report;
+    EXPECT_EQ(firstLine.find(folder, folder.size()), std::string::npos)
+        << "named twice: " << report;
+    std::filesystem::remove_all(folder);
+}
+
+// A module that lies in the build tree elsewhere than beside the library (the Python package
+// in python/larkspur) finds the build's library by the way it is given, before any other.
+TEST(LinkLibraryTest, AModuleInTheBuildTreeFindsTheBuildsLibrary) {
+    namespace fs = std::filesystem;
+    const fs::path build = fs::path(::testing::TempDir()) / ("build-" + std::to_string(::getpid()));
+    fs::create_directories(build / "python" / "larkspur");
+    fs::create_directories(build / "bin");
+    fs::copy_file(SUNDIAL_LIBRARY_PATH, build / "bin" / "libSundial.so",
+                  fs::copy_options::overwrite_existing);
+    LinkLibrary library((build / "python" / "larkspur").string(), "../../../nowhere", "../../bin");
+    ASSERT_EQ(library.load(), LinkLoader::Status::Loaded) << library.searchReport();
+    EXPECT_EQ(fs::path(library.loadedFrom()), build / "bin" / "libSundial.so");
+    library.unload();
+    fs::remove_all(build);
 }
 
 TEST(LinkLibraryTest, ALibraryWithoutAllEntriesIsRefusedAndUnloaded) {

@@ -357,6 +357,30 @@ INSTANTIATE_TEST_SUITE_P(
                  false}),
     [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
 
+// A settings file that cannot be read is said to be one and counts as none; a change of
+// interface then does not replace it.
+TEST_F(SettingsTest, AnUnreadableFileIsReportedAndCountsAsNone) {
+    std::filesystem::create_directory(file());
+    SettingsFile settings(file());
+    const InterfaceSelection selection = m_access.loadSettings(settings);
+    EXPECT_EQ(selection.interfaceIndex, kInterfaceSpi);
+    EXPECT_EQ(selection.addressIndex, 0);
+    EXPECT_EQ(m_access.channels()[0].type, 3);
+    EXPECT_TRUE(m_dialogs.messages.empty()) << "not a corrupted file";
+    EXPECT_EQ(m_dialogs.errors,
+              (std::vector<std::pair<std::string, std::string>>{
+                  {"EVM control application",
+                   "The settings file \"" + file().string() +
+                       "\" cannot be read (it is a folder); using the default interface."}}));
+
+    m_dialogs.errors.clear();
+    EXPECT_TRUE(m_access.interfaceChanged(kInterfaceI2c, settings));
+    ASSERT_EQ(m_dialogs.errors.size(), 1u);
+    EXPECT_EQ(m_dialogs.errors[0].second,
+              "The setting was not saved to \"" + file().string() + "\": it is a folder.");
+    EXPECT_TRUE(std::filesystem::is_directory(file()));
+}
+
 TEST_F(SettingsTest, InterfaceChangeWithoutLibraryChangesNothing) {
     m_access.setLink(nullptr);
     SettingsFile settings(file());

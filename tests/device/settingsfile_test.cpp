@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
+#include <optional>
 #include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
+using larkspur::kSettingsFileLimit;
 using larkspur::SettingsFile;
 
 namespace {
@@ -144,6 +147,90 @@ TEST_F(SettingsFileTest, ALinkedFileStaysWhereItIs) {
     ASSERT_TRUE(file.writeString("SerialInterface", "Type", "0"));
     EXPECT_TRUE(std::filesystem::is_symlink(m_path));
     EXPECT_EQ(file.readString("SerialInterface", "Type", ""), "0");
+}
+
+// What may stand under the settings file's name instead of one. Each is said to be so, read in
+// bounded time and memory (a fifo without a writer does not block, /dev/zero does not run on),
+// gives the fallbacks as no file would, and is left as it is by a write.
+TEST_F(SettingsFileTest, WhatIsNoSettingsFileIsReportedAndLeftAlone) {
+    const std::string settings = "[SerialInterface]\nType=0\n";
+    const struct Case {
+        const char* name;
+        std::function<void()> make;
+        const char* problem; // null: the file is read
+        bool rootReadsIt;    // permissions do not stop root
+        // Not through a link to a device: a write that went through would replace the
+        // system's device. The fifo stands for it.
+        bool writeTried = true;
+    } cases[] = {
+        {"a folder", [&] { std::filesystem::create_directory(m_path); }, "it is a folder", false},
+        {"a link to /dev/zero", [&] { std::filesystem::create_symlink("/dev/zero", m_path); },
+         "it is not a regular file", false, false},
+        {"a fifo", [&] { ASSERT_EQ(::mkfifo(m_path.c_str(), 0600), 0); },
+         "it is not a regular file", false},
+        {"a file one byte past the limit",
+         [&] { writeFile(settings + std::string(kSettingsFileLimit + 1 - settings.size(), ';')); },
+         "it is larger than 64 KiB", false},
+        {"a file no one may read",
+         [&] {
+             writeFile(settings);
+             ASSERT_EQ(::chmod(m_path.c_str(), 0200), 0);
+         },
+         "Permission denied", true},
+        {"NUL bytes", [&] { writeFile(std::string("[SerialInterface]\nType=0\0\n", 26)); },
+         "it holds NUL bytes", false},
+        {"a file that fills the limit",
+         [&] { writeFile(settings + std::string(kSettingsFileLimit - settings.size(), ';')); },
+         nullptr, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.make();
+        const bool readable = c.problem == nullptr || (c.rootReadsIt && ::geteuid() == 0);
+        struct stat before {};
+        ASSERT_EQ(::lstat(m_path.c_str(), &before), 0);
+        SettingsFile file(m_path);
+        EXPECT_EQ(file.readProblem(),
+                  readable ? std::nullopt : std::optional<std::string>(c.problem));
+        EXPECT_EQ(file.readString("SerialInterface", "Type", "fallback"),
+                  readable ? "0" : "fallback");
+        if (!readable && c.writeTried) {
+            EXPECT_FALSE(file.writeString("SerialInterface", "Type", "1"));
+            EXPECT_EQ(file.lastError(), c.problem);
+            struct stat after {};
+            ASSERT_EQ(::lstat(m_path.c_str(), &after), 0);
+            EXPECT_EQ(after.st_ino, before.st_ino) << "it was replaced";
+            EXPECT_EQ(after.st_size, before.st_size);
+        }
+        std::filesystem::remove_all(m_path);
+    }
+}
+
+// The pure halves the file's reads and writes stand on.
+TEST(SettingsText, ValuesAndEditsOfIniText) {
+    EXPECT_EQ(larkspur::settingsValue("[A]\nk = v \n", "a", "K"), "v");
+    EXPECT_EQ(larkspur::settingsValue("[A]\nk=v\n", "B", "k"), std::nullopt);
+    EXPECT_EQ(larkspur::withSetting("", "S", "K", "1"), "[S]\nK=1\n");
+    EXPECT_EQ(larkspur::withSetting("x\r\n[S]\r\nK=0\r\n", "s", "k", "1"), "x\r\n[S]\r\nk=1\r\n");
+}
+
+// A last line without its line end but with carriage returns: a write ends it as the file's
+// other lines end, and the next write changes nothing more (it had turned LF ends into CR LF).
+TEST(SettingsText, AFinalCarriageReturnIsALineEnd) {
+    const struct Case {
+        const char* text;
+        const char* written;
+    } cases[] = {
+        {"[S]\nK=0\nend\r", "[S]\nK=1\nend\n"},
+        {"[S]\nK=0\nend\r\r", "[S]\nK=1\nend\n"},
+        {"[S]\r\nK=0\r\nend\r\r", "[S]\r\nK=1\r\nend\r\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(std::string(c.text)));
+        const std::string once = larkspur::withSetting(c.text, "S", "K", "1");
+        EXPECT_EQ(once, c.written);
+        EXPECT_EQ(larkspur::withSetting(once, "S", "K", "1"), once);
+    }
 }
 
 TEST(SettingsFilePath, FollowsXdgConfigHome) {

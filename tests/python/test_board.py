@@ -1,5 +1,12 @@
 """larkspur against the virtual board: every method, the exceptions and the one-link rule."""
 
+import os
+import pathlib
+import shutil
+import subprocess
+import sys
+import threading
+
 import pytest
 
 import larkspur
@@ -48,6 +55,7 @@ def test_scripts_run_and_their_errors_name_the_line(virtual_evm, tmp_path):
     (lambda evm: evm["Loudness"], ValueError, "no field 'Loudness'"),
     (lambda evm: evm.__setitem__("DAC L", "loud"), ValueError, "'loud' is not a value of DAC L"),
     (lambda evm: evm.reset("cold"), ValueError, "reset takes master or sync, not 'cold'"),
+    (lambda evm: evm.write(0x10, []), ValueError, "wrong number of arguments for write"),
 ])
 def test_bad_arguments_in_the_command_lines_words(virtual_evm, call, error, words):
     with larkspur.Board(interface="iic") as evm:
@@ -62,6 +70,103 @@ def test_a_board_that_stops_answering_gives_the_code(virtual_evm):
             evm.write(0x11, 1)
         assert (error.value.code, error.value.step, error.value.register) == (2, "write", 0x11)
         assert isinstance(error.value, larkspur.Error)
+
+
+def test_each_call_has_its_own_outcome(virtual_evm):
+    with larkspur.Board(interface="iic") as evm:
+        assert virtual_evm.control("fault no-ack once") == "ok"  # silent once, then healthy
+        with pytest.raises(larkspur.LinkError) as silent:
+            evm.read(0x11)
+        assert (silent.value.step, silent.value.code, silent.value.register) == ("read", 2, 0x11)
+        # Every later call goes to the board and succeeds as on a fresh Board.
+        evm.write(0x12, [0x31, 0x32])
+        assert virtual_evm.control("get 0x13") == "ok 0x32"
+        assert evm.read(0x12, 2) == [0x31, 0x32]
+        assert evm.snapshot()[0x13] == 0x32
+        assert evm.flags() == (False, False)
+        evm["DAC L"] = -3
+        assert evm["DAC L"] == "-3.0"
+        evm.reset("sync")
+        # A later failure names its own call, not the old one.
+        assert virtual_evm.control("fault no-ack write reg 0x14 once") == "ok"
+        with pytest.raises(larkspur.LinkError) as refused:
+            evm.write(0x14, 7)
+        assert (refused.value.step, refused.value.register) == ("write", 0x14)
+        assert str(refused.value) == "Communication error: WRERR0002"
+        assert evm.read(0x13) == 0x32  # and the next call goes to the board again
+
+
+def test_threads_share_a_board_one_call_at_a_time(virtual_evm):
+    # Each thread writes and reads back its own register, and reads the snapshot; the calls of
+    # all of them interleave on the one link.
+    rounds, registers = 25, [0x11, 0x12, 0x13, 0x14]
+    failures = []
+    with larkspur.Board(interface="iic") as evm:
+        def hammer(register):
+            try:
+                for value in range(rounds):
+                    evm.write(register, value)
+                    if evm.read(register) != value:
+                        failures.append(f"0x{register:02X} read back wrong")
+                    if evm.snapshot()[register] != value:
+                        failures.append(f"0x{register:02X} in the snapshot wrong")
+            except larkspur.Error as error:
+                failures.append(f"0x{register:02X}: {error}")
+
+        threads = [threading.Thread(target=hammer, args=(register,)) for register in registers]
+        for thread in threads:
+            thread.start()
+        for thread in threads:
+            thread.join()
+        assert failures == []
+        assert [evm.read(register) for register in registers] == [rounds - 1] * len(registers)
+
+
+def _package_alone(tmp_path):
+    """The built package copied where no library is beside it nor on the way to one."""
+    copy = tmp_path / "alone" / "site"
+    shutil.copytree(pathlib.Path(larkspur.__file__).parent, copy / "larkspur")
+    return copy
+
+
+def _run(site, code, *args):
+    environment = {key: value for key, value in os.environ.items() if key != "LD_LIBRARY_PATH"}
+    environment["PYTHONPATH"] = str(site)
+    return subprocess.run([sys.executable, "-c", code, *args], env=environment,
+                          capture_output=True, text=True, timeout=60)
+
+
+def test_without_the_library_the_ports_say_where_it_was_looked_for(virtual_evm, tmp_path):
+    site = _package_alone(tmp_path)
+    result = _run(site, """
+import larkspur
+try:
+    larkspur.ports()
+except larkspur.NoBoardError as error:
+    print(str(error).splitlines()[0])
+    print("\\n".join(error.details))
+else:
+    print("no error")
+""")
+    assert result.returncode == 0, result.stderr
+    if result.stdout == "no error\n":
+        pytest.skip("a Sundial library is installed where the loader looks")
+    lines = result.stdout.splitlines()
+    assert lines[:3] == ["Cannot load DLL", "Sundial's library was looked for as:",
+                         f"{site / 'larkspur' / 'libSundial.so'}: not there"]
+    assert any(line.startswith("libSundial.so.1 through the loader's search path")
+               for line in lines)
+
+
+def test_the_build_module_finds_the_build_library_by_itself(virtual_evm):
+    # Without LD_LIBRARY_PATH, as a user runs it from the build folder.
+    site = pathlib.Path(larkspur.__file__).parent.parent
+    result = _run(site, """
+import sys, larkspur
+with larkspur.Board(port=sys.argv[1], interface="iic") as evm:
+    print(hex(evm.read(0x10)))
+""", virtual_evm.port)
+    assert (result.returncode, result.stdout) == (0, "0xc0\n"), result.stderr
 
 
 def test_no_board_says_what_stands_behind_the_ports(virtual_evm, monkeypatch, tmp_path):

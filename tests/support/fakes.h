@@ -60,7 +60,8 @@ struct FakeLink {
         entries.writeData = [this](int32_t channel, int32_t reg, const uint8_t* data,
                                    int32_t count) {
             calls.push_back({"write", channel, reg, data[0], count});
-            return writeResult;
+            const int number = writeCalls++;
+            return failWriteNumber < 0 || number == failWriteNumber ? writeResult : 0;
         };
         entries.getVer = [] { return 0x1500; };
     }
@@ -74,6 +75,8 @@ struct FakeLink {
     int failReadNumber = -1; // 0-based read call that returns readResult; -1: every one
     int readCalls = 0;
     int writeResult = 0;
+    int failWriteNumber = -1; // 0-based write call that returns writeResult; -1: every one
+    int writeCalls = 0;
     uint8_t readValue = 0;
     std::map<int, uint8_t> values; // per register address; readValue for the rest
 };
@@ -92,8 +95,10 @@ struct FakeLoader final : larkspur::LinkLoader {
         loaded = false;
     }
     const larkspur::LinkEntries* entries() const override { return loaded ? link : nullptr; }
+    std::string searchReport() const override { return searched; }
     const larkspur::LinkEntries* link;
     Status status;
+    std::string searched; // where a library that cannot be loaded was looked for
     bool loaded = false;
     int loads = 0;
     int unloads = 0;
