@@ -2,7 +2,8 @@
 #   apt_mirror                     the machine's own Debian mirror, from its apt configuration
 #   freshroot_make ROOT LOG        debootstrap --variant=minbase bookworm into ROOT
 #   freshroot_mount ROOT           /proc, /sys, /dev, /dev/pts (and /dev/shm) bound into ROOT
-#   freshroot_run ROOT COMMAND     COMMAND in bash inside ROOT, in a clean environment
+#   freshroot_run ROOT COMMAND     COMMAND in bash inside ROOT as root, in a clean environment
+#                                  (PATH, and root's HOME, USER and LOGNAME)
 #   freshroot_unmount ROOT         what runs inside ROOT stopped, every mount under it taken
 #                                  down; fails if one stays
 #   freshroot_remove ROOT          unmounted, then deleted; never deletes while a mount stays
@@ -62,7 +63,7 @@ freshroot_mount() {
 
 freshroot_run() {
     chroot "$1" /usr/bin/env -i PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
-        HOME=/root /bin/bash -c "$2"
+        HOME=/root USER=root LOGNAME=root /bin/bash -c "$2"
 }
 
 # The mount points under ROOT, deepest first (mountinfo escapes blanks as octal).

@@ -1,6 +1,7 @@
 // larkspur-cli as a user runs it, against the virtual board: exact traffic, output, exit status.
 #include "catalogue/controlcatalogue.h"
 #include "cli/clioptions.h"
+#include "device/linklibrary.h"
 #include "tests/support/childprocess.h"
 #include "tests/support/evmprocess.h"
 #include "tests/support/ser2netprocess.h"
@@ -12,9 +13,11 @@
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
+#include <cerrno>
 #include <climits>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -82,7 +85,12 @@ protected:
         ::setenv("XDG_CONFIG_HOME", m_config.c_str(), 1);
         ::unsetenv("SUNDIAL_PORTS");
     }
-    void TearDown() override { std::filesystem::remove_all(m_config); }
+    void TearDown() override {
+        std::filesystem::remove_all(m_config);
+        if (!m_userFolder.empty()) {
+            std::filesystem::remove_all(m_userFolder);
+        }
+    }
 
     std::vector<std::string> port() const { return {"--port", m_evm.linkPath()}; }
     std::vector<std::string> args(std::vector<std::string> more) const {
@@ -97,28 +105,76 @@ protected:
         return requestsOf(traffic);
     }
 
-    // Exclusive use does not stop root: as root, the words that run a program as nobody, with
-    // the board's terminal and the settings open to it; as anyone else, nothing.
-    std::vector<std::string> asOrdinaryUser() {
+    // Who runs the programs that exclusive use must stop, which does not stop root.
+    struct OrdinaryUser {
+        std::vector<std::string> words; // before a program's path: as root, setpriv's
+        std::string cli = LARKSPUR_CLI_PATH;
+        std::string larkspur = LARKSPUR_PATH;
+        std::filesystem::path home; // the settings, and room for a runtime folder
+        std::string failure;        // why root could not set it up
+    };
+
+    // As anyone else, the programs as built. As root, nobody, with the board's terminal open to
+    // it, and the programs, the link library and the settings copied into a fresh folder under
+    // /tmp that it can reach: the build folder may lie in root's home (0700).
+    OrdinaryUser asOrdinaryUser() {
+        namespace fs = std::filesystem;
+        OrdinaryUser user;
+        user.home = m_config;
         if (::geteuid() != 0) {
-            return {};
+            return user;
         }
         char resolved[PATH_MAX];
         if (::realpath(m_evm.linkPath().c_str(), resolved) != nullptr) {
             ::chmod(resolved, 0666);
         }
-        std::filesystem::permissions(std::filesystem::path(m_evm.linkPath()).parent_path(),
-                                     std::filesystem::perms::owner_all |
-                                         std::filesystem::perms::group_exec |
-                                         std::filesystem::perms::others_exec);
-        std::filesystem::permissions(m_config, std::filesystem::perms::all);
-        return {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+        fs::permissions(fs::path(m_evm.linkPath()).parent_path(),
+                        fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+        char pattern[] = "/tmp/larkspur-user-XXXXXX";
+        if (::mkdtemp(pattern) == nullptr) {
+            user.failure = std::string("cannot make a folder under /tmp: ") + std::strerror(errno);
+            return user;
+        }
+        m_userFolder = pattern;
+        const fs::path bin = m_userFolder / "bin";
+        user.home = m_userFolder / "home";
+        user.cli = (bin / fs::path(LARKSPUR_CLI_PATH).filename()).string();
+        user.larkspur = (bin / fs::path(LARKSPUR_PATH).filename()).string();
+        // Modes set outright, whatever root's umask is.
+        const fs::perms readable = fs::perms::owner_all | fs::perms::group_read |
+                                   fs::perms::group_exec | fs::perms::others_read |
+                                   fs::perms::others_exec;
+        const std::pair<fs::path, fs::path> copies[] = {
+            {LARKSPUR_CLI_PATH, user.cli},
+            {LARKSPUR_PATH, user.larkspur},
+            {SUNDIAL_LIBRARY_PATH, bin / larkspur::LinkLibrary::fileName()}};
+        try {
+            fs::create_directory(bin);
+            fs::create_directory(user.home);
+            for (const fs::path& folder : {m_userFolder, bin}) {
+                fs::permissions(folder, readable);
+            }
+            fs::permissions(user.home, fs::perms::all);
+            for (const auto& [from, to] : copies) {
+                fs::copy_file(from, to);
+                fs::permissions(to, readable);
+            }
+            fs::copy_file(m_config / "Larkspur.ini", user.home / "Larkspur.ini");
+            fs::permissions(user.home / "Larkspur.ini",
+                            fs::perms::owner_write | fs::perms::owner_read | fs::perms::group_read |
+                                fs::perms::others_read);
+        } catch (const fs::filesystem_error& e) {
+            user.failure = std::string("cannot copy the programs for nobody: ") + e.what();
+            return user;
+        }
+        user.words = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+        return user;
     }
 
-    // The next program opens the port: a read as `asUser` goes through.
-    void expectPortOpensFor(const std::vector<std::string>& asUser) {
-        std::vector<std::string> next = asUser;
-        next.push_back(LARKSPUR_CLI_PATH);
+    // The next program opens the port: a read as `user` goes through.
+    void expectPortOpensFor(const OrdinaryUser& user) {
+        std::vector<std::string> next = user.words;
+        next.push_back(user.cli);
         for (const std::string& word : args({"read", "0x10"})) {
             next.push_back(word);
         }
@@ -128,6 +184,7 @@ protected:
     }
 
     std::filesystem::path m_config;
+    std::filesystem::path m_userFolder; // root's copies for an ordinary user, when made
     EvmProcess m_evm;
 };
 
@@ -555,11 +612,15 @@ TEST_F(CliOnBoard, AStopBySignalGivesThePortBack) {
     if (::geteuid() == 0 && ::access("/usr/bin/setpriv", X_OK) != 0) {
         GTEST_SKIP() << "running as root without setpriv to become an ordinary user";
     }
-    const std::vector<std::string> asUser = asOrdinaryUser();
-    // Larkspur runs offscreen, with a runtime folder of its own.
+    const OrdinaryUser user = asOrdinaryUser();
+    if (!user.failure.empty()) {
+        GTEST_SKIP() << "running as root, and " << user.failure;
+    }
+    // Larkspur runs offscreen, with its settings and a runtime folder of its own.
     ::setenv("SUNDIAL_PORTS", m_evm.linkPath().c_str(), 1);
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    const std::filesystem::path runtime = m_config / "runtime";
+    ::setenv("XDG_CONFIG_HOME", user.home.c_str(), 1);
+    const std::filesystem::path runtime = user.home / "runtime";
     std::filesystem::create_directories(runtime);
     std::filesystem::permissions(runtime, std::filesystem::perms::all);
     ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
@@ -570,15 +631,15 @@ TEST_F(CliOnBoard, AStopBySignalGivesThePortBack) {
         int signalNumber;
     };
     const std::vector<std::string> cliRun = args({"run", "-"}); // waits for its script
-    std::vector<std::string> cli = {LARKSPUR_CLI_PATH};
+    std::vector<std::string> cli = {user.cli};
     cli.insert(cli.end(), cliRun.begin(), cliRun.end());
     // Larkspur is up once it has read the codec: probe, set-ups, board writes, ten reads.
     const Case cases[] = {{"larkspur-cli, SIGINT", cli, kOpeningLines, SIGINT},
                           {"larkspur-cli, SIGTERM", cli, kOpeningLines, SIGTERM},
-                          {"Larkspur, SIGTERM", {LARKSPUR_PATH}, 20 + 19 * 4, SIGTERM}};
+                          {"Larkspur, SIGTERM", {user.larkspur}, 20 + 19 * 4, SIGTERM}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        std::vector<std::string> command = asUser;
+        std::vector<std::string> command = user.words;
         command.insert(command.end(), c.command.begin(), c.command.end());
         m_evm.mark();
         ChildProcess holder(command);
@@ -590,7 +651,7 @@ TEST_F(CliOnBoard, AStopBySignalGivesThePortBack) {
         }
         ASSERT_EQ(::kill(holder.pid(), c.signalNumber), 0);
         holder.finish();
-        expectPortOpensFor(asUser);
+        expectPortOpensFor(user);
     }
     ::unsetenv("QT_QPA_PLATFORM");
     ::unsetenv("XDG_RUNTIME_DIR");
