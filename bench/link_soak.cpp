@@ -20,6 +20,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
+#include <fstream>
 #include <dlfcn.h>
 #include <map>
 #include <random>
@@ -76,12 +78,13 @@ std::string randomFault(std::mt19937& random) {
     // Every fault applies to the next request of any kind, so that the transaction it is armed
     // for is the one that meets it. Stacked faults, separated by ';', go to the requests that
     // follow in turn: the transaction's answer comes after it gave up (once, or twice 100 ms
-    // apart), the resynchronising probe's answer later still, and the next request is lost.
+    // apart), the resynchronising probe's answer 150 ms after every answer still due (the board
+    // answers in order), and the next request is lost.
     switch (pick(0, 16)) {
     case 15:
-        return "slow 2000; slow 300 probe; silent";
+        return "slow 2000; slow 150 behind probe; silent";
     case 16:
-        return "slow 2000 100; slow 300 probe; silent";
+        return "slow 2000 100; slow 150 behind probe; silent";
     case 13:
         return "stall " + std::to_string(pick(1000, 3000));
     case 14:
@@ -112,6 +115,21 @@ std::string randomFault(std::mt19937& random) {
         return "babble " + std::to_string(pick(20, 800));
     default:
         return "pieces 4 50 300";
+    }
+}
+
+// The board's last transcript lines, for a write reported done that it did not carry out.
+void printTranscriptTail(const EvmProcess& board, std::size_t lines) {
+    std::ifstream log(board.logPath());
+    std::deque<std::string> tail;
+    for (std::string line; std::getline(log, line);) {
+        tail.push_back(line);
+        if (tail.size() > lines) {
+            tail.pop_front();
+        }
+    }
+    for (const std::string& line : tail) {
+        std::fprintf(stderr, "  %s\n", line.c_str());
     }
 }
 
@@ -262,6 +280,7 @@ int main(int argc, char** argv) {
                     ++falseWrites;
                     std::fprintf(stderr, "write reported done at %ld, not held (fault '%s')\n", n,
                                  fault.c_str());
+                    printTranscriptTail(board, 40);
                 }
             }
             codec[static_cast<std::size_t>(reg - kCodecFirst)] = held;
@@ -288,6 +307,7 @@ int main(int argc, char** argv) {
                     ++falseWrites;
                     std::fprintf(stderr, "write reported done at %ld, not held (fault '%s')\n", n,
                                  fault.c_str());
+                    printTranscriptTail(board, 40);
                 }
             }
         }

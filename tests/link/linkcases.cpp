@@ -407,17 +407,22 @@ void readsOfEveryCount(Context& c) {
 
 // A write answered only after it gave up (once or twice), the probe that brings the line back
 // answered later still, and the next write lost on its way: that write is not reported done.
-void staleAnswersThenALostWrite(Context& c, const char* lateAnswer) {
+void staleAnswersThenALostWrite(Context& c, const char* lateAnswer, int channel) {
     if (!connect(c)) {
         return;
     }
     c.control(std::string("fault ") + lateAnswer + " write once");
-    c.control("fault-add slow 300 probe once");
+    // A board that answers in order: the probe's answer comes 150 ms after the late ones.
+    c.control("fault-add slow 150 behind probe once");
     c.control("fault-add silent write once");
     // The first write fails, unless a loaded machine let its waits outlast the late answer.
-    writeCodec(c, 0x12, kCodecValues[2]);
-    const int code = writeCodec(c, 0x13, 0x5A);
-    const std::string held = c.control("get 0x13");
+    const uint8_t first[4] = {0x01, 0x02, 0x03, 0x04};
+    const uint8_t lost[4] = {0x5A, 0x5B, 0x5C, 0x5D};
+    const int count = channel == 0 ? 1 : 4;
+    const int reg = channel == 0 ? 0x12 : 0x20;
+    c.link().writeData(channel, reg, first, count);
+    const int code = c.link().writeData(channel, reg + 1, lost, count);
+    const std::string held = c.control(channel == 0 ? "get 0x13" : "get-board 0x21");
     c.expect(code != 0 || held == "ok 0x5A",
              "the lost write returned 0; the board holds '" + held + "'");
     c.control("fault off");
@@ -473,9 +478,11 @@ const std::vector<Case>& cases() {
             {"babblingLineStillEndsTheCall", babblingLineStillEndsTheCall},
             {"readsOfEveryCount", readsOfEveryCount},
             {"lateAnswerSlowProbeLostWrite",
-             [](Context& c) { staleAnswersThenALostWrite(c, "slow 2000"); }},
+             [](Context& c) { staleAnswersThenALostWrite(c, "slow 2000", 0); }},
             {"lateAnswerTwiceSlowProbeLostWrite",
-             [](Context& c) { staleAnswersThenALostWrite(c, "slow 2000 100"); }},
+             [](Context& c) { staleAnswersThenALostWrite(c, "slow 2000 100", 0); }},
+            {"lateAnswerTwiceSlowProbeLostBoardWrite",
+             [](Context& c) { staleAnswersThenALostWrite(c, "slow 2000 100", 7); }},
         };
         for (const FaultRow& row : kFaultRows) {
             list.push_back({row.name, [&row](Context& c) { faultCase(c, row); }});

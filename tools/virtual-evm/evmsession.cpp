@@ -207,9 +207,13 @@ void EvmSession::handle(const FrameParser::Item& item, std::vector<Event>& event
         const unsigned first = fault->kind == Fault::Kind::Slow ? fault->slowMs : 0;
         const char* what = fault->kind == Fault::Kind::Slow ? "slow " : "";
         const auto answerAt = [&](unsigned delayMs, const std::string& prefix) {
-            events.push_back(tx(ackBytes(), prefix + "ack", delayMs));
+            Event ack = tx(ackBytes(), prefix + "ack", delayMs);
+            ack.behindPending = fault->behind;
+            events.push_back(std::move(ack));
             if (!reply.empty()) {
-                events.push_back(tx(reply, prefix + replyName, delayMs));
+                Event frame = tx(reply, prefix + replyName, delayMs);
+                frame.behindPending = fault->behind;
+                events.push_back(std::move(frame));
             }
         };
         answerAt(first, what);

@@ -28,6 +28,8 @@ struct Event {
     // tx: the board stops answering for this long from now: this and every later answer goes
     // out, in order, once the time is up (a board that stopped reading its line)
     unsigned stallMs = 0;
+    // tx: delayMs counts from the last answer still due (or from now when none is)
+    bool behindPending = false;
 };
 
 // The board's side of the protocol without any I/O: bytes in, transcript lines and timed output

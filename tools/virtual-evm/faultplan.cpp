@@ -112,6 +112,11 @@ Fault Fault::parse(const std::vector<std::string>& words) {
     } else if (fault.kind == Kind::Repeat) {
         fault.againMs = args.empty() ? kDefaultRepeatMs : delayArg(args[0]);
     }
+    if ((fault.kind == Kind::Slow || fault.kind == Kind::Repeat) && next < words.size() &&
+        words[next] == "behind") {
+        fault.behind = true;
+        ++next;
+    }
 
     bool haveFilter = false;
     bool haveCount = false;
@@ -185,6 +190,9 @@ std::string Fault::describe() const {
         text += " " + std::to_string(slowMs) + " " + std::to_string(againMs);
     } else if (kind == Kind::Repeat) {
         text += " " + std::to_string(againMs);
+    }
+    if (behind) {
+        text += " behind";
     }
     if (only) {
         for (const auto& filter : kFilters) {

@@ -43,11 +43,15 @@ struct Fault {
     unsigned stallMs = 2500;
     unsigned slowMs = 2000; // slow: the whole answer after this
     unsigned againMs = 0;   // slow, repeat: the same answer once more this long after; 0 none
+    // slow, repeat: the delays count from the last answer still due, as a board that answers
+    // in order, rather than from this request
+    bool behind = false;
     std::optional<Request::Kind> only;    // restrict to one kind of request
     std::optional<unsigned> onlyRegister; // restrict to requests for this first register
     long remaining = 1;                   // requests still to hit, or kAlways
 
-    // Words after "fault": KIND [ARGS] [probe|setup|read|write|any] [reg R] [once|always|N].
+    // Words after "fault": KIND [ARGS] [behind] [probe|setup|read|write|any] [reg R]
+    // [once|always|N].
     // Throws std::invalid_argument with a short reason.
     static Fault parse(const std::vector<std::string>& words);
 

@@ -2,12 +2,14 @@
 
 #include "protocol.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <iterator>
 #include <poll.h>
 #include <stdexcept>
 #include <sys/signalfd.h>
@@ -334,6 +336,9 @@ void VirtualEvm::dispatch(std::vector<Event>& events, Clock::time_point now) {
     if (m_stalledUntil && now >= *m_stalledUntil) {
         m_stalledUntil.reset();
     }
+    // Where a board that answers in order would start on these answers: after those still due.
+    const Clock::time_point inOrder =
+        m_timers.empty() ? now : std::max(now, std::prev(m_timers.end())->first);
     for (Event& event : events) {
         if (event.direction == Event::Direction::Tx && event.stallMs > 0) {
             m_stalledUntil = now + std::chrono::milliseconds(event.stallMs);
@@ -349,8 +354,10 @@ void VirtualEvm::dispatch(std::vector<Event>& events, Clock::time_point now) {
             m_held.push_back(Pending{std::move(event.bytes), std::move(event.text)});
             continue;
         }
-        if (event.direction == Event::Direction::Tx && event.delayMs > 0) {
-            m_timers.emplace(now + std::chrono::milliseconds(event.delayMs),
+        if (event.direction == Event::Direction::Tx &&
+            (event.delayMs > 0 || (event.behindPending && inOrder > now))) {
+            m_timers.emplace((event.behindPending ? inOrder : now) +
+                                 std::chrono::milliseconds(event.delayMs),
                              Pending{std::move(event.bytes), std::move(event.text)});
             continue;
         }
