@@ -3,32 +3,42 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <climits>
 #include <thread>
 
 namespace sundial {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-long long nowMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch())
-        .count();
-}
-
-int msLeft(long long deadline) {
-    return static_cast<int>(std::max(0LL, deadline - nowMs()));
+int msLeftUntil(long long deadline, long long now) {
+    return static_cast<int>(std::clamp(deadline - now, 0LL, static_cast<long long>(INT_MAX)));
 }
 
 } // namespace
+
+long long monotonicMilliseconds() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+bool waitForSocket(net::Socket socket, int waitMs) {
+    const net::Socket sockets[] = {socket};
+    return net::waitReadable(sockets, waitMs);
+}
+
+int NetworkPort::msLeft(long long deadline) const {
+    return msLeftUntil(deadline, m_timing.clock());
+}
 
 std::unique_ptr<SerialPort> NetworkPort::open(const PortUrl& url) {
     // A server that serves one client per port (ser2net) frees the port a few milliseconds
     // after its last client has gone, and turns a client away meanwhile: it says so and closes.
     // A client turned away at once tries again, within the connect time-out.
-    const long long deadline = nowMs() + kConnectTimeoutMs;
+    const long long deadline = monotonicMilliseconds() + kConnectTimeoutMs;
+    const auto msLeft = [deadline] { return msLeftUntil(deadline, monotonicMilliseconds()); };
     for (;;) {
-        const net::Connection connection = net::connectTo(url, msLeft(deadline));
+        const net::Connection connection = net::connectTo(url, msLeft());
         if (connection.reach != NetworkReach::Connected) {
             return nullptr;
         }
@@ -38,7 +48,7 @@ std::unique_ptr<SerialPort> NetworkPort::open(const PortUrl& url) {
         if (ready) {
             return port;
         }
-        if (!port->m_broken || msLeft(deadline) <= kTurnedAwayPauseMs) {
+        if (!port->m_broken || msLeft() <= kTurnedAwayPauseMs) {
             return nullptr; // refused in words, not turned away; or no time left
         }
         port.reset();
@@ -49,7 +59,7 @@ std::unique_ptr<SerialPort> NetworkPort::open(const PortUrl& url) {
 bool NetworkPort::notTurnedAway() {
     // A raw server that turns a client away does so on accepting it, before the client says a
     // word; one that serves it says nothing.
-    const long long deadline = nowMs() + kTurnAwayMs;
+    const long long deadline = m_timing.clock() + kTurnAwayMs;
     bool open = true;
     while (open && msLeft(deadline) > 0) {
         open = pumpWithin(msLeft(deadline)); // its words, then its close
@@ -60,7 +70,7 @@ bool NetworkPort::notTurnedAway() {
 }
 
 bool NetworkPort::negotiate() {
-    const long long deadline = nowMs() + kNegotiationLimitMs;
+    const long long deadline = m_timing.clock() + kNegotiationLimitMs;
     const auto await = [&](auto done) {
         while (!done()) {
             if (m_codec.refused() || msLeft(deadline) == 0 || !pumpWithin(msLeft(deadline))) {
@@ -112,7 +122,8 @@ bool NetworkPort::pump() {
         m_unansweredPurges = 0; // it does acknowledge: a late one came from a stalled server
         m_purgeByServer = true;
     }
-    if (m_codec.purgesPending() > 0 && nowMs() - m_purgeSentAt > m_purgeAckLimitMs) {
+    if (m_codec.purgesPending() > 0 &&
+        m_timing.clock() - m_purgeSentAt > m_timing.purgeAckLimitMs) {
         // The server does not acknowledge purges (or not in time): stop discarding on its
         // account, and after a few such purges stop asking.
         m_codec.forgetPurges();
@@ -128,8 +139,7 @@ bool NetworkPort::pumpWithin(int waitMs) {
     if (m_broken) {
         return false;
     }
-    const net::Socket sockets[] = {m_socket};
-    net::waitReadable(sockets, waitMs);
+    m_timing.waiter(m_socket, waitMs);
     return pump();
 }
 
@@ -158,7 +168,7 @@ int NetworkPort::read(std::span<std::uint8_t> buffer) {
     if (!alive) {
         return -1;
     }
-    const long long deadline = nowMs() + kReadTimeoutMs;
+    const long long deadline = m_timing.clock() + kReadTimeoutMs;
     while (got < buffer.size()) {
         const int wait = msLeft(deadline);
         if (wait == 0) {
@@ -174,7 +184,7 @@ int NetworkPort::read(std::span<std::uint8_t> buffer) {
 }
 
 int NetworkPort::readSoon(std::span<std::uint8_t> buffer, int waitMs) {
-    const long long deadline = nowMs() + waitMs;
+    const long long deadline = m_timing.clock() + waitMs;
     bool alive = pump();
     for (;;) {
         const std::size_t got = take(buffer);
@@ -193,7 +203,7 @@ int NetworkPort::readSoon(std::span<std::uint8_t> buffer, int waitMs) {
 }
 
 bool NetworkPort::sendAll(std::span<const std::uint8_t> wire, long long limitMs) {
-    const long long deadline = nowMs() + limitMs;
+    const long long deadline = m_timing.clock() + limitMs;
     std::size_t sent = 0;
     while (sent < wire.size()) {
         if (m_broken) {
@@ -222,7 +232,7 @@ bool NetworkPort::write(std::span<const std::uint8_t> bytes) {
         wire.insert(wire.end(), bytes.begin(), bytes.end());
     }
     if (purging) {
-        m_purgeSentAt = nowMs();
+        m_purgeSentAt = m_timing.clock();
     }
     return sendAll(wire,
                    kWriteTimeoutPerByteMs * static_cast<long long>(bytes.size()) + kWriteTimeoutMs);
@@ -238,19 +248,18 @@ void NetworkPort::purgeReceive() {
     if (m_telnet && m_purgeByServer && m_out.empty()) {
         m_out = TelnetCodec::purgeRequest();
         m_codec.purgeSent();
-        m_purgeSentAt = nowMs();
+        m_purgeSentAt = m_timing.clock();
     }
 }
 
 void NetworkPort::drainReceive(int quietMs, int limitMs) {
-    const long long limit = nowMs() + limitMs;
+    const long long limit = m_timing.clock() + limitMs;
     for (;;) {
         const int wait = std::min(quietMs, msLeft(limit));
         if (wait <= 0) {
             break;
         }
-        const net::Socket sockets[] = {m_socket};
-        if (!net::waitReadable(sockets, wait) || !pump()) {
+        if (!m_timing.waiter(m_socket, wait) || !pump()) {
             break; // quiet for the whole interval, or the connection is gone
         }
         m_data.clear();

@@ -27,14 +27,27 @@ inline constexpr int kTurnedAwayPauseMs = 50;
 // Closing waits this long at most for the server to close its side.
 inline constexpr int kCloseLingerMs = 500;
 
+// The port's clock (milliseconds, monotonic) and its wait for the socket to become readable;
+// replaceable so that tests drive the port's deadlines.
+using PortClock = long long (*)();
+using SocketWaiter = bool (*)(net::Socket socket, int waitMs);
+long long monotonicMilliseconds();
+bool waitForSocket(net::Socket socket, int waitMs);
+
+struct NetworkTiming {
+    int purgeAckLimitMs = kPurgeAckLimitMs;
+    PortClock clock = &monotonicMilliseconds;
+    SocketWaiter waiter = &waitForSocket;
+};
+
 class NetworkPort final : public SerialPort {
 public:
     // Connects and, for RFC 2217, negotiates binary mode and the serial port control option,
     // sets 115200 8N1 and checks the server's answers, and raises DTR. Null on any failure.
     static std::unique_ptr<SerialPort> open(const PortUrl& url);
 
-    NetworkPort(net::Socket socket, bool telnet, int purgeAckLimitMs = kPurgeAckLimitMs)
-        : m_socket(socket), m_telnet(telnet), m_purgeAckLimitMs(purgeAckLimitMs) {}
+    NetworkPort(net::Socket socket, bool telnet, NetworkTiming timing = {})
+        : m_socket(socket), m_telnet(telnet), m_timing(timing) {}
     ~NetworkPort() override { close(); }
     NetworkPort(const NetworkPort&) = delete;
     NetworkPort& operator=(const NetworkPort&) = delete;
@@ -62,10 +75,11 @@ private:
     bool pumpWithin(int waitMs);
     std::size_t take(std::span<std::uint8_t> buffer);
     bool sendAll(std::span<const std::uint8_t> wire, long long limitMs);
+    int msLeft(long long deadline) const;
 
     net::Socket m_socket;
     bool m_telnet;
-    int m_purgeAckLimitMs;
+    NetworkTiming m_timing;
     bool m_broken = false;
     TelnetCodec m_codec;
     std::vector<std::uint8_t> m_data; // received, decoded, not yet read

@@ -133,7 +133,8 @@ protected:
         m_server = ends[1];
         // Purges count as unanswered after 1 ms instead of a read time-out, so that the test
         // waits for none.
-        m_telnet = std::make_unique<NetworkPort>(ends[0], true, 1);
+        m_telnet =
+            std::make_unique<NetworkPort>(ends[0], true, NetworkTiming{.purgeAckLimitMs = 1});
     }
     void TearDown() override {
         if (m_server >= 0) {
