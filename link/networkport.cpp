@@ -14,6 +14,13 @@ int msLeftUntil(long long deadline, long long now) {
     return static_cast<int>(std::clamp(deadline - now, 0LL, static_cast<long long>(INT_MAX)));
 }
 
+// Keeps the newest kInputLimit bytes.
+void keepNewest(std::vector<std::uint8_t>& bytes) {
+    if (bytes.size() > kInputLimit) {
+        bytes.erase(bytes.begin(), bytes.end() - static_cast<std::ptrdiff_t>(kInputLimit));
+    }
+}
+
 } // namespace
 
 long long monotonicMilliseconds() {
@@ -64,8 +71,7 @@ bool NetworkPort::notTurnedAway() {
     while (open && msLeft(deadline) > 0) {
         open = pumpWithin(msLeft(deadline)); // its words, then its close
     }
-    m_data.clear();
-    m_dataStart = 0;
+    discardInput();
     return open;
 }
 
@@ -90,19 +96,19 @@ bool NetworkPort::negotiate() {
         return false;
     }
     // Whatever came before the line was set up (a banner) is no answer of the board.
-    m_data.clear();
-    m_dataStart = 0;
+    discardInput();
     return true;
 }
 
-bool NetworkPort::pump() {
+bool NetworkPort::pump(std::size_t limit) {
     if (m_broken) {
         return false;
     }
-    std::array<std::uint8_t, 4096> wire{};
+    std::array<std::uint8_t, kPumpLimit> wire{};
     std::vector<std::uint8_t> answers;
-    for (;;) {
-        const int n = net::receive(m_socket, wire);
+    for (std::size_t taken = 0; taken < limit;) {
+        const int n =
+            net::receive(m_socket, std::span(wire).first(std::min(wire.size(), limit - taken)));
         if (n < 0) {
             m_broken = true;
             return false;
@@ -110,12 +116,17 @@ bool NetworkPort::pump() {
         if (n == 0) {
             break;
         }
+        taken += static_cast<std::size_t>(n);
         const std::span<const std::uint8_t> got(wire.data(), static_cast<std::size_t>(n));
+        // What has been read goes first, so that the newest kInputLimit bytes fit.
+        m_data.erase(m_data.begin(), m_data.begin() + static_cast<std::ptrdiff_t>(m_dataStart));
+        m_dataStart = 0;
         if (m_telnet) {
             m_codec.decode(got, m_data, answers);
         } else {
             m_data.insert(m_data.end(), got.begin(), got.end());
         }
+        keepNewest(m_data);
     }
     if (m_codec.purgesAcknowledged() != m_purgeAcksSeen) {
         m_purgeAcksSeen = m_codec.purgesAcknowledged();
@@ -152,6 +163,11 @@ std::size_t NetworkPort::take(std::span<std::uint8_t> buffer) {
         m_dataStart = 0;
     }
     return n;
+}
+
+void NetworkPort::discardInput() {
+    m_data.clear();
+    m_dataStart = 0;
 }
 
 int NetworkPort::read(std::span<std::uint8_t> buffer) {
@@ -239,9 +255,10 @@ bool NetworkPort::write(std::span<const std::uint8_t> bytes) {
 }
 
 void NetworkPort::purgeReceive() {
-    pump();
-    m_data.clear();
-    m_dataStart = 0;
+    // What the socket holds has been received as much as what the port holds: both go, though
+    // no more than kPurgeLimit of a flood that never ends.
+    pump(std::clamp(net::pendingBytes(m_socket), kPumpLimit, kPurgeLimit));
+    discardInput();
     // TCP keeps order: everything the server sends before acknowledging a purge was read from
     // the board before it, so belongs to no transaction to come. The request goes out behind
     // the purge, in the same segment.
@@ -262,8 +279,7 @@ void NetworkPort::drainReceive(int quietMs, int limitMs) {
         if (!m_timing.waiter(m_socket, wait) || !pump()) {
             break; // quiet for the whole interval, or the connection is gone
         }
-        m_data.clear();
-        m_dataStart = 0;
+        discardInput();
     }
     purgeReceive();
 }

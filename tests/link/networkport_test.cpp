@@ -2,12 +2,14 @@
 // on the other end of a socket pair.
 #include "link/networkport.h"
 #include "link/telnetcodec.h"
+#include "scriptedboard.h"
 #include "tests/support/hexbytes.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
 #include <string>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -15,6 +17,8 @@ using namespace sundial;
 
 using testsupport::bytesOf;
 using testsupport::hexOf;
+using testsupport::ScriptedBoard;
+using testsupport::VirtualTime;
 
 namespace {
 
@@ -206,6 +210,106 @@ TEST_F(ScriptedServer, AClosedConnectionFailsReadsAndWritesAtOnce) {
     EXPECT_EQ(m_telnet->read(std::span(ack).subspan(1)), -1);
     EXPECT_EQ(m_telnet->readSoon(ack, 600), -1);
     EXPECT_FALSE(m_telnet->write(bytesOf("1F 00")));
+}
+
+// Bytes the socket holds, not yet taken in by the port.
+std::size_t waitingIn(net::Socket socket) {
+    int n = 0;
+    return ::ioctl(static_cast<int>(socket), FIONREAD, &n) == 0 ? static_cast<std::size_t>(n) : 0;
+}
+
+using Server = ScriptedBoard::Server;
+
+struct FloodCase {
+    const char* what;
+    Server server;
+    bool purgeFirst; // a purge went out before the flood, which the server never acknowledges
+};
+constexpr FloodCase kFloods[] = {
+    {"tcp", Server::Raw, false},
+    {"rfc2217", Server::Telnet, false},
+    {"rfc2217 after a purge", Server::TelnetIgnoringPurges, true},
+};
+constexpr FloodCase kLines[] = {
+    {"tcp", Server::Raw, false},
+    {"rfc2217", Server::Telnet, false},
+};
+
+// A peer that sends without end: the port holds no more than kInputLimit bytes, reads return
+// what is there at once, and a drain ends at its own limit, as the link's waits assume.
+TEST(NetworkPortFlood, ThePortHoldsItsLimitAndEachCallEndsAtItsDeadline) {
+    for (const FloodCase& c : kFloods) {
+        ScriptedBoard board(c.server);
+        board.flood(true);
+        board.serve();
+        const std::unique_ptr<NetworkPort> port = board.port();
+        if (c.purgeFirst) {
+            port->purgeReceive();
+            ASSERT_TRUE(port->write(bytesOf("1E 03 8F 00 FF 01 AF"))) << c.what;
+        }
+        std::array<std::uint8_t, 264> reply{};
+        EXPECT_EQ(port->read(std::span(reply).first(2)), 2) << c.what;
+        EXPECT_LE(port->inputHeld(), kInputLimit) << c.what;
+        EXPECT_GT(port->read(reply), 0) << c.what;
+        EXPECT_LE(port->inputHeld(), kInputLimit) << c.what;
+        EXPECT_GT(port->readSoon(reply, kReadTimeoutMs), 0) << c.what;
+        EXPECT_LE(port->inputHeld(), kInputLimit) << c.what;
+        const long long start = VirtualTime::now();
+        port->drainReceive(kDrainQuietMs, kDrainLimitMs);
+        EXPECT_GE(VirtualTime::now() - start, kDrainLimitMs) << c.what << ": the flood went quiet";
+        EXPECT_LE(VirtualTime::now() - start, kDrainLimitMs + kDrainQuietMs) << c.what;
+        EXPECT_EQ(port->inputHeld(), 0u) << c.what;
+        board.hangUp();
+    }
+}
+
+// One look at the socket takes in at most kPumpLimit bytes, however many wait; a purge
+// discards what the socket holds.
+TEST(NetworkPortFlood, ALookTakesItsLimitAndAPurgeWhatTheSocketHolds) {
+    for (const FloodCase& c : kLines) {
+        ScriptedBoard board(c.server);
+        board.flood(true);
+        board.serve();
+        board.flood(false);
+        const std::size_t waiting = waitingIn(board.clientEnd());
+        ASSERT_GT(waiting, 4 * kPumpLimit);
+        const std::unique_ptr<NetworkPort> port = board.port();
+        std::array<std::uint8_t, 2> two{};
+        EXPECT_EQ(port->readSoon(two, 0), 2) << c.what;
+        EXPECT_EQ(waitingIn(board.clientEnd()), waiting - kPumpLimit) << c.what;
+        port->purgeReceive();
+        EXPECT_EQ(waitingIn(board.clientEnd()), 0u) << c.what;
+        EXPECT_EQ(port->inputHeld(), 0u) << c.what;
+        board.hangUp();
+    }
+}
+
+// What a flood leaves to read is its newest bytes, in order: the oldest went, as from a
+// serial port's input queue that overflows.
+TEST(NetworkPortFlood, WhatIsLeftOfAFloodIsItsNewestBytes) {
+    for (const FloodCase& c : kLines) {
+        ScriptedBoard board(c.server);
+        board.flood(true);
+        board.serve();
+        const std::size_t sent = waitingIn(board.clientEnd());
+        board.hangUp();
+        const std::unique_ptr<NetworkPort> port = board.port();
+        std::vector<std::uint8_t> got;
+        std::array<std::uint8_t, 64> chunk{};
+        int n = 0;
+        while ((n = port->readSoon(chunk, 0)) > 0) {
+            got.insert(got.end(), chunk.begin(), chunk.begin() + n);
+            ASSERT_LE(port->inputHeld(), kInputLimit) << c.what;
+        }
+        EXPECT_EQ(n, -1) << c.what;
+        // The flood's byte i is i % 251.
+        const std::size_t tail = kInputLimit / 2;
+        ASSERT_GE(got.size(), tail) << c.what;
+        for (std::size_t k = 0; k < tail; ++k) {
+            const std::size_t i = sent - tail + k;
+            ASSERT_EQ(got[got.size() - tail + k], i % 251) << c.what << ", byte " << i;
+        }
+    }
 }
 
 } // namespace
