@@ -122,11 +122,12 @@ bool NetworkPort::pump(std::size_t limit) {
         m_data.erase(m_data.begin(), m_data.begin() + static_cast<std::ptrdiff_t>(m_dataStart));
         m_dataStart = 0;
         if (m_telnet) {
-            m_codec.decode(got, m_data, answers);
+            m_codec.decode(got, m_data, m_held, answers);
         } else {
             m_data.insert(m_data.end(), got.begin(), got.end());
         }
         keepNewest(m_data);
+        keepNewest(m_held);
     }
     if (m_codec.purgesAcknowledged() != m_purgeAcksSeen) {
         m_purgeAcksSeen = m_codec.purgesAcknowledged();
@@ -134,11 +135,15 @@ bool NetworkPort::pump(std::size_t limit) {
         m_purgeByServer = true;
     }
     if (m_codec.purgesPending() > 0 &&
-        m_timing.clock() - m_purgeSentAt > m_timing.purgeAckLimitMs) {
-        // The server does not acknowledge purges (or not in time): stop discarding on its
-        // account, and after a few such purges stop asking.
+        m_timing.clock() - m_purgeSentAt >= m_timing.purgeAckLimitMs) {
+        // The server does not acknowledge purges (or not in time): what it held back is data,
+        // the answer to the request that went with the purge among it. After a few such purges
+        // the server is no longer asked.
         m_codec.forgetPurges();
         m_purgeByServer = ++m_unansweredPurges < kUnansweredPurgeLimit;
+        m_data.insert(m_data.end(), m_held.begin(), m_held.end());
+        m_held.clear();
+        keepNewest(m_data);
     }
     if (!answers.empty() && !sendAll(answers, kWriteTimeoutMs)) {
         return false;
@@ -149,6 +154,10 @@ bool NetworkPort::pump(std::size_t limit) {
 bool NetworkPort::pumpWithin(int waitMs) {
     if (m_broken) {
         return false;
+    }
+    if (m_codec.purgesPending() > 0) {
+        // What the purge holds back is given up on at its limit, not at the end of the wait.
+        waitMs = std::min(waitMs, msLeft(m_purgeSentAt + m_timing.purgeAckLimitMs));
     }
     m_timing.waiter(m_socket, waitMs);
     return pump();
@@ -168,6 +177,7 @@ std::size_t NetworkPort::take(std::span<std::uint8_t> buffer) {
 void NetworkPort::discardInput() {
     m_data.clear();
     m_dataStart = 0;
+    m_held.clear();
 }
 
 int NetworkPort::read(std::span<std::uint8_t> buffer) {

@@ -73,10 +73,10 @@ public:
     int close() override;
     WaitHandle waitHandle() const override { return {m_socket, true}; }
 
-    // For tests: the server is still asked to purge; how much of the input the port holds,
-    // read or not.
+    // For tests: the server is still asked to purge; how much of the input the port holds
+    // (read or not, and held back for a purge).
     bool purgesByServer() const { return m_purgeByServer; }
-    std::size_t inputHeld() const { return m_data.size(); }
+    std::size_t inputHeld() const { return m_data.size() + m_held.size(); }
 
 private:
     bool negotiate();
@@ -86,7 +86,7 @@ private:
     // Takes in what the socket holds now, up to `limit` bytes, and answers what the server
     // asked; false once the connection is gone (data received before that stays readable).
     bool pump(std::size_t limit = kPumpLimit);
-    // Waits up to `waitMs` for the socket; then pumps.
+    // Waits up to `waitMs` for the socket (less when a purge is given up on before); then pumps.
     bool pumpWithin(int waitMs);
     std::size_t take(std::span<std::uint8_t> buffer);
     void discardInput();
@@ -98,10 +98,11 @@ private:
     NetworkTiming m_timing;
     bool m_broken = false;
     TelnetCodec m_codec;
-    // Received and decoded, from m_dataStart on not yet read: at most kInputLimit bytes, the
-    // newest.
+    // Received and decoded: from m_dataStart on not yet read; held back while a purge is
+    // unacknowledged. Each keeps at most kInputLimit bytes, the newest.
     std::vector<std::uint8_t> m_data;
     std::size_t m_dataStart = 0;
+    std::vector<std::uint8_t> m_held;
     std::vector<std::uint8_t> m_out; // to go before the next request (a queued purge)
     bool m_purgeByServer = true;
     int m_unansweredPurges = 0;

@@ -1,5 +1,5 @@
 // The link over a network port against a board played by the test at the far end of a socket
-// pair, in virtual time: a line that floods.
+// pair, in virtual time: a server that never acknowledges a purge, and a line that floods.
 #include "link/boardlink.h"
 #include "link/networkport.h"
 #include "scriptedboard.h"
@@ -30,6 +30,26 @@ std::unique_ptr<SerialPort> openScripted(int number) {
 
 constexpr std::array<Channel, kChannels> kTable = {
     {{1, 76}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {3, 0}}};
+
+// A server that never acknowledges PURGE-DATA: each unanswered purge costs its limit once, the
+// probe's answer is not lost, and the board is found by the first search.
+TEST(NetworkLink, ABoardBehindAServerThatNeverAcknowledgesAPurgeIsFoundAtOnce) {
+    ScriptedBoard board(ScriptedBoard::Server::TelnetIgnoringPurges);
+    BoardLink link(&openScripted, &VirtualTime::clock, &VirtualTime::waitForInput);
+    const long long start = VirtualTime::now();
+    EXPECT_EQ(link.init(0, kTable.data()), 1);
+    EXPECT_LT(VirtualTime::now() - start, kUnansweredPurgeLimit * kPurgeAckLimitMs + kReadTimeoutMs)
+        << "a read wait went by in vain";
+    EXPECT_EQ(board.requestsTaken(), 1 + kChannels) << "the probe and the set-ups";
+    EXPECT_FALSE(link.outOfStep()) << "a set-up went unanswered";
+    EXPECT_EQ(board.purgesAsked(), kUnansweredPurgeLimit);
+    std::uint8_t value = 0;
+    EXPECT_EQ(link.readData(0, 0x13, &value, 1), 0);
+    EXPECT_EQ(value, 0x42);
+    EXPECT_EQ(board.purgesAsked(), kUnansweredPurgeLimit) << "asked again";
+    board.hangUp();
+    link.close();
+}
 
 // A line that floods once the board is found: each call fails within the documented waits and
 // the port's input stays bounded; once the flood ends the next call is in step again.

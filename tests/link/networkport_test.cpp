@@ -25,18 +25,21 @@ namespace {
 struct Decoded {
     std::string data;
     std::string answers;
+    std::string held;
 };
 
-// Feeds `wire` to a fresh codec in pieces of `piece` bytes (0: all at once).
+// Feeds `wire` to a codec in pieces of `piece` bytes (0: all at once).
 Decoded decodeInPieces(TelnetCodec& codec, const std::vector<std::uint8_t>& wire,
                        std::size_t piece) {
     std::vector<std::uint8_t> data;
+    std::vector<std::uint8_t> held;
     std::vector<std::uint8_t> answers;
     const std::size_t step = piece == 0 ? wire.size() : piece;
     for (std::size_t at = 0; at < wire.size(); at += step) {
-        codec.decode(std::span(wire).subspan(at, std::min(step, wire.size() - at)), data, answers);
+        codec.decode(std::span(wire).subspan(at, std::min(step, wire.size() - at)), data, held,
+                     answers);
     }
-    return {hexOf(data), hexOf(answers)};
+    return {hexOf(data), hexOf(answers), hexOf(held)};
 }
 
 // What a server sends (as ser2net does on connecting), and what the client must make of it,
@@ -124,8 +127,23 @@ TEST(TelnetCodec, DataBeforeAPurgeAcknowledgementIsDropped) {
     const Decoded decoded = decodeInPieces(
         codec, bytesOf("01 FF FF FF FA 2C 70 01 FF F0 02 FF FA 2C 70 01 FF F0 03"), 2);
     EXPECT_EQ(decoded.data, "03");
+    EXPECT_EQ(decoded.held, "");
     EXPECT_EQ(codec.purgesPending(), 0);
     EXPECT_EQ(codec.purgesAcknowledged(), 2);
+}
+
+// Data while a purge is unacknowledged is held, not lost: given up on, the purge no longer
+// holds anything back, and what it held is the caller's to read.
+TEST(TelnetCodec, DataWhileAPurgeIsUnacknowledgedIsHeldUntilItIsGivenUp) {
+    TelnetCodec codec;
+    codec.purgeSent();
+    Decoded decoded = decodeInPieces(codec, bytesOf("1F 00 FF FF"), 1);
+    EXPECT_EQ(decoded.data, "");
+    EXPECT_EQ(decoded.held, "1F 00 FF");
+    codec.forgetPurges();
+    decoded = decodeInPieces(codec, bytesOf("1E FF FA 2C 70 01 FF F0 03"), 1);
+    EXPECT_EQ(decoded.data, "1E 03") << "a late acknowledgement drops nothing more";
+    EXPECT_EQ(decoded.held, "");
 }
 
 // A network port on one end of a socket pair; the test is the server on the other.
@@ -135,10 +153,7 @@ protected:
         int ends[2];
         ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, ends), 0);
         m_server = ends[1];
-        // Purges count as unanswered after 1 ms instead of a read time-out, so that the test
-        // waits for none.
-        m_telnet =
-            std::make_unique<NetworkPort>(ends[0], true, NetworkTiming{.purgeAckLimitMs = 1});
+        m_telnet = std::make_unique<NetworkPort>(ends[0], true, VirtualTime::timing());
     }
     void TearDown() override {
         if (m_server >= 0) {
@@ -182,23 +197,29 @@ TEST_F(ScriptedServer, ThePurgeTravelsWithTheRequestAndItsAcknowledgementEndsThe
     EXPECT_EQ(hexOf(ack), "1F 00");
 }
 
-// A server that never acknowledges purges costs the first answers, then is no longer asked:
-// calls end within their waits, and the port works on.
-TEST_F(ScriptedServer, APurgeNeverAcknowledgedIsGivenUp) {
+// A server that never acknowledges purges: what it sends after one is held back until the purge
+// is given up on, within the read call, and then read. After a few such purges the server is no
+// longer asked.
+TEST_F(ScriptedServer, APurgeNeverAcknowledgedIsGivenUpWithinTheCallAndLosesNoAnswer) {
     std::array<std::uint8_t, 2> ack{};
     for (int round = 0; round < kUnansweredPurgeLimit; ++round) {
         m_telnet->purgeReceive();
         ASSERT_TRUE(m_telnet->write(bytesOf("01")));
+        const long long sent = VirtualTime::now();
+        EXPECT_EQ(serverReceives(), "FF FA 2C 0C 01 FF F0 01") << "round " << round;
         serverSends("1F 00");
-        EXPECT_EQ(m_telnet->readSoon(ack, 5), 0) << "round " << round;
+        EXPECT_EQ(m_telnet->read(ack), 2) << "round " << round;
+        EXPECT_EQ(hexOf(ack), "1F 00") << "round " << round;
+        EXPECT_GE(VirtualTime::now() - sent, kPurgeAckLimitMs) << "round " << round;
     }
     EXPECT_FALSE(m_telnet->purgesByServer());
-    serverReceives();
     m_telnet->purgeReceive();
     ASSERT_TRUE(m_telnet->write(bytesOf("01")));
     EXPECT_EQ(serverReceives(), "01");
     serverSends("1F 00");
+    const long long sent = VirtualTime::now();
     EXPECT_EQ(m_telnet->read(ack), 2);
+    EXPECT_LT(VirtualTime::now() - sent, kPurgeAckLimitMs) << "held back with no purge asked";
 }
 
 TEST_F(ScriptedServer, AClosedConnectionFailsReadsAndWritesAtOnce) {
