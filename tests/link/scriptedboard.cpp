@@ -3,6 +3,8 @@
 #include "link/frame.h"
 #include "link/telnetcodec.h"
 
+#include <cerrno>
+#include <fcntl.h>
 #include <poll.h>
 #include <stdexcept>
 #include <sys/socket.h>
@@ -47,6 +49,12 @@ ScriptedBoard::ScriptedBoard(Server server) : m_kind(server) {
     s_served = this;
 }
 
+ScriptedBoard::ScriptedBoard(Server server, int connection) : m_server(connection), m_kind(server) {
+    if (::fcntl(m_server, F_SETFL, ::fcntl(m_server, F_GETFL) | O_NONBLOCK) != 0) {
+        throw std::runtime_error("a blocking connection");
+    }
+}
+
 ScriptedBoard::~ScriptedBoard() {
     hangUp();
     if (s_served == this) {
@@ -65,14 +73,16 @@ void ScriptedBoard::hangUp() {
     }
 }
 
-void ScriptedBoard::serve() {
+bool ScriptedBoard::serve() {
     if (m_server < 0) {
-        return;
+        return false;
     }
     std::vector<std::uint8_t> wire(4096);
+    bool open = true;
     for (;;) {
         const ssize_t n = ::recv(m_server, wire.data(), wire.size(), 0);
         if (n <= 0) {
+            open = n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
             break;
         }
         take(std::span(wire).first(static_cast<std::size_t>(n)));
@@ -103,6 +113,7 @@ void ScriptedBoard::serve() {
     if (m_flooding && m_out.empty()) {
         fill();
     }
+    return open;
 }
 
 void ScriptedBoard::take(std::span<const std::uint8_t> wire) {
@@ -110,7 +121,7 @@ void ScriptedBoard::take(std::span<const std::uint8_t> wire) {
         m_data.insert(m_data.end(), wire.begin(), wire.end());
         return;
     }
-    // The client sends data with 0xFF doubled and, as its only command, the purge.
+    // The client sends data with 0xFF doubled, its options and its line settings, and purges.
     for (const std::uint8_t byte : wire) {
         switch (m_state) {
         case Telnet::Data:
@@ -124,12 +135,19 @@ void ScriptedBoard::take(std::span<const std::uint8_t> wire) {
             if (byte == telnet::kIac) {
                 m_data.push_back(byte);
                 m_state = Telnet::Data;
+            } else if (byte >= telnet::kWill) {
+                m_command = byte;
+                m_state = Telnet::Option;
             } else if (byte == telnet::kSb) {
                 m_sub.clear();
                 m_state = Telnet::Sub;
             } else {
                 m_state = Telnet::Data;
             }
+            break;
+        case Telnet::Option:
+            option(m_command, byte);
+            m_state = Telnet::Data;
             break;
         case Telnet::Sub:
             if (byte == telnet::kIac) {
@@ -143,22 +161,42 @@ void ScriptedBoard::take(std::span<const std::uint8_t> wire) {
                 m_sub.push_back(byte);
                 m_state = Telnet::Sub;
             } else {
-                const std::vector<std::uint8_t> purge = {telnet::kComPort, telnet::kPurgeData,
-                                                         telnet::kPurgeReceive};
-                if (m_sub == purge) {
-                    ++m_purges;
-                    if (m_kind == Server::Telnet) {
-                        m_out.insert(m_out.end(),
-                                     {telnet::kIac, telnet::kSb, telnet::kComPort,
-                                      telnet::kServerAnswer + telnet::kPurgeData,
-                                      telnet::kPurgeReceive, telnet::kIac, telnet::kSe});
-                    }
-                }
+                subnegotiation();
                 m_state = Telnet::Data;
             }
             break;
         }
     }
+}
+
+void ScriptedBoard::option(std::uint8_t command, std::uint8_t option) {
+    // Binary both ways and the serial port control option, as the library asks.
+    if (command == telnet::kWill) {
+        m_out.insert(m_out.end(), {telnet::kIac, telnet::kDo, option});
+    } else if (command == telnet::kDo && option == telnet::kBinary) {
+        m_out.insert(m_out.end(), {telnet::kIac, telnet::kWill, option});
+    }
+}
+
+void ScriptedBoard::subnegotiation() {
+    if (m_sub.size() < 2 || m_sub[0] != telnet::kComPort) {
+        return;
+    }
+    const std::uint8_t command = m_sub[1];
+    if (command == telnet::kPurgeData) {
+        ++m_purges;
+        if (m_kind == Server::TelnetIgnoringPurges) {
+            return;
+        }
+    } else if (command > telnet::kSetControl) {
+        return;
+    }
+    // The setting as asked for, or the purge, answered.
+    std::vector<std::uint8_t> answer(m_sub);
+    answer[1] = static_cast<std::uint8_t>(command + telnet::kServerAnswer);
+    m_out.insert(m_out.end(), {telnet::kIac, telnet::kSb});
+    TelnetCodec::encodeData(answer, m_out);
+    m_out.insert(m_out.end(), {telnet::kIac, telnet::kSe});
 }
 
 void ScriptedBoard::answer(std::span<const std::uint8_t> payload) {
@@ -175,6 +213,9 @@ void ScriptedBoard::answer(std::span<const std::uint8_t> payload) {
     } else if ((command & 0xF0) == 0x10 && payload.size() == 6) { // a read: 0x42 each
         reply.assign(payload.begin(), payload.begin() + 5);
         reply.insert(reply.end(), payload[4], 0x42);
+        if (reply.size() > kMaxPayload) {
+            reply.clear(); // no frame counts that many
+        }
     } else if (writeExpectsReply(payload[1])) {
         reply = {command, payload[1], 0x00};
     }
@@ -201,8 +242,11 @@ void ScriptedBoard::flush() {
 }
 
 void ScriptedBoard::fill() {
+    // Until the line is full, or a client that reads as fast has had a socket pair's worth:
+    // serve() must get back to what it sends.
+    constexpr std::size_t kMostAtOnce = std::size_t{1} << 20;
     std::vector<std::uint8_t> chunk(4096);
-    for (;;) {
+    for (std::size_t sent = 0; sent < kMostAtOnce && m_flooding; sent += chunk.size()) {
         for (std::uint8_t& byte : chunk) {
             byte = m_next;
             m_next = static_cast<std::uint8_t>((m_next + 1) % 251);
@@ -210,8 +254,7 @@ void ScriptedBoard::fill() {
         const ssize_t n = ::send(m_server, chunk.data(), chunk.size(), MSG_NOSIGNAL);
         if (n < static_cast<ssize_t>(chunk.size())) {
             // The pattern goes on from what the line took.
-            const std::size_t sent = n > 0 ? static_cast<std::size_t>(n) : 0;
-            m_next = chunk[sent];
+            m_next = chunk[n > 0 ? static_cast<std::size_t>(n) : 0];
             return;
         }
     }
