@@ -78,9 +78,10 @@
  * no more than the newest 4096 bytes it has received and not read, dropping the oldest as a
  * serial port's full input queue does; it takes in at most 4096 bytes at each look at the
  * connection, and a purge discards what the connection holds at that moment (up to 1 MiB).
- * The call the flood meets fails once its drain has run its 600 ms; the calls after it return 2
- * without sending their request, their probe having read more than 2048 bytes that end in no
- * answer. Once the flood stops, the probe of a call after it finds the board in step again.
+ * A probe of _init that meets a flood fails at once. The call the flood meets fails once its
+ * drain has run its 600 ms; the calls after it return 2 without sending their request, their
+ * probe having read more than 2048 bytes that end in no answer. Once the flood stops, the probe
+ * of a call after it finds the board in step again.
  *
  * Environment (read at each _init):
  *   SUNDIAL_PORTS            A list of ports, separated by ':' on Linux and by ';' on Windows;

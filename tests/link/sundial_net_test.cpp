@@ -300,7 +300,8 @@ using Server = testsupport::ScriptedBoard::Server;
 // of its own until the client closes it.
 class LoopbackBoard {
 public:
-    explicit LoopbackBoard(Server server) : m_kind(server) {
+    // `floods` from the moment the client connects.
+    explicit LoopbackBoard(Server server, bool floods = false) : m_kind(server), m_floods(floods) {
         m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         sockaddr_in address{};
         address.sin_family = AF_INET;
@@ -350,6 +351,7 @@ private:
         }
         m_served = std::make_unique<testsupport::ScriptedBoard>(
             m_kind, ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC));
+        m_served->flood(m_floods);
         m_board = m_served.get();
         while (!m_stop) {
             pollfd connection{m_served->connection(),
@@ -364,6 +366,7 @@ private:
     }
 
     Server m_kind;
+    bool m_floods;
     int m_listener = -1;
     int m_port = 0;
     std::atomic<bool> m_stop = false;
@@ -398,6 +401,16 @@ TEST_P(FloodingServer, FailsEachCallAndTheLinkComesBackOnceItStops) {
     }
     EXPECT_EQ(code, 0) << "the link did not come back after the flood";
     EXPECT_EQ(values[0], 0x42);
+}
+
+// A server that floods from the start: the probe meets the flood at once, and the search finds
+// no board.
+TEST_P(FloodingServer, AnInitThatMeetsItFindsNoBoard) {
+    LoopbackBoard server(GetParam(), true);
+    ::setenv("SUNDIAL_PORTS", server.url().c_str(), 1);
+    SundialLibrary lib;
+    EXPECT_EQ(lib.init(1, kI2cTable), 0);
+    EXPECT_EQ(lib.close(), 0) << "a port stayed open";
 }
 
 INSTANTIATE_TEST_SUITE_P(Link, FloodingServer, ::testing::Values(Server::Raw, Server::Telnet),
