@@ -331,8 +331,9 @@ std::vector<PortReport> inspectPorts(const char* portList, bool includeAbsent,
     // A network port may take the whole connect time-out: those are checked side by side, the
     // devices in turn as the results are collected.
     std::vector<std::future<PortReport>> pending;
+    sundial::PortTable table(portList);
     for (int number = sundial::kFirstPort; number <= sundial::kLastPort; ++number) {
-        const std::string path = sundial::portDevicePath(number, portList);
+        const std::string path = table.name(number);
         if (path.empty()) {
             continue;
         }

@@ -5,6 +5,7 @@
 
 #include "include/sundialports.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 
@@ -27,6 +28,8 @@ Connection connectTo(const PortUrl& url, int timeoutMs);
 // What arrived: bytes (> 0), nothing yet (0), or -1 when the peer closed or reset the
 // connection or the call failed.
 int receive(Socket socket, std::span<std::uint8_t> buffer);
+// How many received bytes the socket holds now (0 when it cannot tell).
+std::size_t pendingBytes(Socket socket);
 // Sends what the socket takes now: bytes sent (possibly 0), or -1 when the connection is gone.
 // Never raises SIGPIPE.
 int sendSome(Socket socket, std::span<const std::uint8_t> bytes);

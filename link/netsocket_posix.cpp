@@ -9,6 +9,7 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <string>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #include <vector>
@@ -153,6 +154,13 @@ int receive(Socket socket, std::span<std::uint8_t> buffer) {
         // 0 bytes into a buffer that had room: the server closed the connection.
         return n == 0 && buffer.empty() ? 0 : -1;
     }
+}
+
+std::size_t pendingBytes(Socket socket) {
+    int n = 0;
+    return ::ioctl(static_cast<int>(socket), FIONREAD, &n) == 0 && n > 0
+               ? static_cast<std::size_t>(n)
+               : 0;
 }
 
 int sendSome(Socket socket, std::span<const std::uint8_t> bytes) {

@@ -148,6 +148,11 @@ int receive(Socket socket, std::span<std::uint8_t> buffer) {
     return n == 0 && buffer.empty() ? 0 : -1;
 }
 
+std::size_t pendingBytes(Socket socket) {
+    u_long n = 0;
+    return ::ioctlsocket(static_cast<SOCKET>(socket), FIONREAD, &n) == 0 ? n : 0;
+}
+
 int sendSome(Socket socket, std::span<const std::uint8_t> bytes) {
     const int n = ::send(static_cast<SOCKET>(socket), reinterpret_cast<const char*>(bytes.data()),
                          static_cast<int>(bytes.size()), 0);

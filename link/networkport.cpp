@@ -3,32 +3,49 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <climits>
 #include <thread>
 
 namespace sundial {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-long long nowMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch())
-        .count();
+int msLeftUntil(long long deadline, long long now) {
+    return static_cast<int>(std::clamp(deadline - now, 0LL, static_cast<long long>(INT_MAX)));
 }
 
-int msLeft(long long deadline) {
-    return static_cast<int>(std::max(0LL, deadline - nowMs()));
+// Keeps the newest kInputLimit bytes.
+void keepNewest(std::vector<std::uint8_t>& bytes) {
+    if (bytes.size() > kInputLimit) {
+        bytes.erase(bytes.begin(), bytes.end() - static_cast<std::ptrdiff_t>(kInputLimit));
+    }
 }
 
 } // namespace
+
+long long monotonicMilliseconds() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+bool waitForSocket(net::Socket socket, int waitMs) {
+    const net::Socket sockets[] = {socket};
+    return net::waitReadable(sockets, waitMs);
+}
+
+int NetworkPort::msLeft(long long deadline) const {
+    return msLeftUntil(deadline, m_timing.clock());
+}
 
 std::unique_ptr<SerialPort> NetworkPort::open(const PortUrl& url) {
     // A server that serves one client per port (ser2net) frees the port a few milliseconds
     // after its last client has gone, and turns a client away meanwhile: it says so and closes.
     // A client turned away at once tries again, within the connect time-out.
-    const long long deadline = nowMs() + kConnectTimeoutMs;
+    const long long deadline = monotonicMilliseconds() + kConnectTimeoutMs;
+    const auto msLeft = [deadline] { return msLeftUntil(deadline, monotonicMilliseconds()); };
     for (;;) {
-        const net::Connection connection = net::connectTo(url, msLeft(deadline));
+        const net::Connection connection = net::connectTo(url, msLeft());
         if (connection.reach != NetworkReach::Connected) {
             return nullptr;
         }
@@ -38,7 +55,7 @@ std::unique_ptr<SerialPort> NetworkPort::open(const PortUrl& url) {
         if (ready) {
             return port;
         }
-        if (!port->m_broken || msLeft(deadline) <= kTurnedAwayPauseMs) {
+        if (!port->m_broken || msLeft() <= kTurnedAwayPauseMs) {
             return nullptr; // refused in words, not turned away; or no time left
         }
         port.reset();
@@ -49,18 +66,17 @@ std::unique_ptr<SerialPort> NetworkPort::open(const PortUrl& url) {
 bool NetworkPort::notTurnedAway() {
     // A raw server that turns a client away does so on accepting it, before the client says a
     // word; one that serves it says nothing.
-    const long long deadline = nowMs() + kTurnAwayMs;
+    const long long deadline = m_timing.clock() + kTurnAwayMs;
     bool open = true;
     while (open && msLeft(deadline) > 0) {
         open = pumpWithin(msLeft(deadline)); // its words, then its close
     }
-    m_data.clear();
-    m_dataStart = 0;
+    discardInput();
     return open;
 }
 
 bool NetworkPort::negotiate() {
-    const long long deadline = nowMs() + kNegotiationLimitMs;
+    const long long deadline = m_timing.clock() + kNegotiationLimitMs;
     const auto await = [&](auto done) {
         while (!done()) {
             if (m_codec.refused() || msLeft(deadline) == 0 || !pumpWithin(msLeft(deadline))) {
@@ -80,19 +96,19 @@ bool NetworkPort::negotiate() {
         return false;
     }
     // Whatever came before the line was set up (a banner) is no answer of the board.
-    m_data.clear();
-    m_dataStart = 0;
+    discardInput();
     return true;
 }
 
-bool NetworkPort::pump() {
+bool NetworkPort::pump(std::size_t limit) {
     if (m_broken) {
         return false;
     }
-    std::array<std::uint8_t, 4096> wire{};
+    std::array<std::uint8_t, kPumpLimit> wire{};
     std::vector<std::uint8_t> answers;
-    for (;;) {
-        const int n = net::receive(m_socket, wire);
+    for (std::size_t taken = 0; taken < limit;) {
+        const int n =
+            net::receive(m_socket, std::span(wire).first(std::min(wire.size(), limit - taken)));
         if (n < 0) {
             m_broken = true;
             return false;
@@ -100,23 +116,34 @@ bool NetworkPort::pump() {
         if (n == 0) {
             break;
         }
+        taken += static_cast<std::size_t>(n);
         const std::span<const std::uint8_t> got(wire.data(), static_cast<std::size_t>(n));
+        // What has been read goes first, so that the newest kInputLimit bytes fit.
+        m_data.erase(m_data.begin(), m_data.begin() + static_cast<std::ptrdiff_t>(m_dataStart));
+        m_dataStart = 0;
         if (m_telnet) {
-            m_codec.decode(got, m_data, answers);
+            m_codec.decode(got, m_data, m_held, answers);
         } else {
             m_data.insert(m_data.end(), got.begin(), got.end());
         }
+        keepNewest(m_data);
+        keepNewest(m_held);
     }
     if (m_codec.purgesAcknowledged() != m_purgeAcksSeen) {
         m_purgeAcksSeen = m_codec.purgesAcknowledged();
         m_unansweredPurges = 0; // it does acknowledge: a late one came from a stalled server
         m_purgeByServer = true;
     }
-    if (m_codec.purgesPending() > 0 && nowMs() - m_purgeSentAt > m_purgeAckLimitMs) {
-        // The server does not acknowledge purges (or not in time): stop discarding on its
-        // account, and after a few such purges stop asking.
+    if (m_codec.purgesPending() > 0 &&
+        m_timing.clock() - m_purgeSentAt >= m_timing.purgeAckLimitMs) {
+        // The server does not acknowledge purges (or not in time): what it held back is data,
+        // the answer to the request that went with the purge among it. After a few such purges
+        // the server is no longer asked.
         m_codec.forgetPurges();
         m_purgeByServer = ++m_unansweredPurges < kUnansweredPurgeLimit;
+        m_data.insert(m_data.end(), m_held.begin(), m_held.end());
+        m_held.clear();
+        keepNewest(m_data);
     }
     if (!answers.empty() && !sendAll(answers, kWriteTimeoutMs)) {
         return false;
@@ -128,8 +155,11 @@ bool NetworkPort::pumpWithin(int waitMs) {
     if (m_broken) {
         return false;
     }
-    const net::Socket sockets[] = {m_socket};
-    net::waitReadable(sockets, waitMs);
+    if (m_codec.purgesPending() > 0) {
+        // What the purge holds back is given up on at its limit, not at the end of the wait.
+        waitMs = std::min(waitMs, msLeft(m_purgeSentAt + m_timing.purgeAckLimitMs));
+    }
+    m_timing.waiter(m_socket, waitMs);
     return pump();
 }
 
@@ -142,6 +172,12 @@ std::size_t NetworkPort::take(std::span<std::uint8_t> buffer) {
         m_dataStart = 0;
     }
     return n;
+}
+
+void NetworkPort::discardInput() {
+    m_data.clear();
+    m_dataStart = 0;
+    m_held.clear();
 }
 
 int NetworkPort::read(std::span<std::uint8_t> buffer) {
@@ -158,7 +194,7 @@ int NetworkPort::read(std::span<std::uint8_t> buffer) {
     if (!alive) {
         return -1;
     }
-    const long long deadline = nowMs() + kReadTimeoutMs;
+    const long long deadline = m_timing.clock() + kReadTimeoutMs;
     while (got < buffer.size()) {
         const int wait = msLeft(deadline);
         if (wait == 0) {
@@ -174,7 +210,7 @@ int NetworkPort::read(std::span<std::uint8_t> buffer) {
 }
 
 int NetworkPort::readSoon(std::span<std::uint8_t> buffer, int waitMs) {
-    const long long deadline = nowMs() + waitMs;
+    const long long deadline = m_timing.clock() + waitMs;
     bool alive = pump();
     for (;;) {
         const std::size_t got = take(buffer);
@@ -193,7 +229,7 @@ int NetworkPort::readSoon(std::span<std::uint8_t> buffer, int waitMs) {
 }
 
 bool NetworkPort::sendAll(std::span<const std::uint8_t> wire, long long limitMs) {
-    const long long deadline = nowMs() + limitMs;
+    const long long deadline = m_timing.clock() + limitMs;
     std::size_t sent = 0;
     while (sent < wire.size()) {
         if (m_broken) {
@@ -222,39 +258,38 @@ bool NetworkPort::write(std::span<const std::uint8_t> bytes) {
         wire.insert(wire.end(), bytes.begin(), bytes.end());
     }
     if (purging) {
-        m_purgeSentAt = nowMs();
+        m_purgeSentAt = m_timing.clock();
     }
     return sendAll(wire,
                    kWriteTimeoutPerByteMs * static_cast<long long>(bytes.size()) + kWriteTimeoutMs);
 }
 
 void NetworkPort::purgeReceive() {
-    pump();
-    m_data.clear();
-    m_dataStart = 0;
+    // What the socket holds has been received as much as what the port holds: both go, though
+    // no more than kPurgeLimit of a flood that never ends.
+    pump(std::clamp(net::pendingBytes(m_socket), kPumpLimit, kPurgeLimit));
+    discardInput();
     // TCP keeps order: everything the server sends before acknowledging a purge was read from
     // the board before it, so belongs to no transaction to come. The request goes out behind
     // the purge, in the same segment.
     if (m_telnet && m_purgeByServer && m_out.empty()) {
         m_out = TelnetCodec::purgeRequest();
         m_codec.purgeSent();
-        m_purgeSentAt = nowMs();
+        m_purgeSentAt = m_timing.clock();
     }
 }
 
 void NetworkPort::drainReceive(int quietMs, int limitMs) {
-    const long long limit = nowMs() + limitMs;
+    const long long limit = m_timing.clock() + limitMs;
     for (;;) {
         const int wait = std::min(quietMs, msLeft(limit));
         if (wait <= 0) {
             break;
         }
-        const net::Socket sockets[] = {m_socket};
-        if (!net::waitReadable(sockets, wait) || !pump()) {
+        if (!m_timing.waiter(m_socket, wait) || !pump()) {
             break; // quiet for the whole interval, or the connection is gone
         }
-        m_data.clear();
-        m_dataStart = 0;
+        discardInput();
     }
     purgeReceive();
 }

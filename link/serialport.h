@@ -2,6 +2,8 @@
 // backend file; the link logic above it is the same everywhere.
 #pragma once
 
+#include "include/sundialports.h"
+
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -78,6 +80,23 @@ using PortOpener = std::unique_ptr<SerialPort> (*)(int number);
 // The library's opener: the port's name from the port table, then a serial device through the
 // platform backend or a network port for a URL.
 std::unique_ptr<SerialPort> openSerialPort(int number);
+// The name openSerialPort() opens port `number` by.
+std::string portName(int number);
+
+// For the length of one _init: SUNDIAL_PORTS is read once, and openSerialPort() names ports from
+// that reading, each entry of the list looked up once however many ports the search opens.
+// Outside one, SUNDIAL_PORTS is read at each call.
+class PortListScope {
+public:
+    PortListScope();
+    ~PortListScope();
+    PortListScope(const PortListScope&) = delete;
+    PortListScope& operator=(const PortListScope&) = delete;
+
+private:
+    PortTable m_table;
+    PortTable* m_outer;
+};
 
 // The platform backend: a serial device by name (a path, or a Windows device name).
 std::unique_ptr<SerialPort> openSerialDevice(const std::string& name);

@@ -2,6 +2,7 @@
 #include "include/sundial.h"
 
 #include "boardlink.h"
+#include "serialport.h"
 
 #include <array>
 
@@ -27,6 +28,8 @@ SUNDIAL_API int32_t _getVer(void) {
 
 SUNDIAL_API int32_t _init(int32_t port, const SundialChannel* channels) {
     try {
+        // The port list as it stands now, for every port the search opens.
+        const sundial::PortListScope ports;
         if (channels == nullptr) {
             return g_link.init(port, nullptr);
         }

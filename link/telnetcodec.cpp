@@ -54,21 +54,19 @@ void TelnetCodec::encodeData(std::span<const std::uint8_t> data, std::vector<std
 }
 
 void TelnetCodec::decode(std::span<const std::uint8_t> wire, std::vector<std::uint8_t>& data,
-                         std::vector<std::uint8_t>& answers) {
+                         std::vector<std::uint8_t>& held, std::vector<std::uint8_t>& answers) {
     for (const std::uint8_t byte : wire) {
         switch (m_state) {
         case State::Data:
             if (byte == kIac) {
                 m_state = State::Iac;
-            } else if (m_purgesPending == 0) {
-                data.push_back(byte);
+            } else {
+                (m_purgesPending == 0 ? data : held).push_back(byte);
             }
             break;
         case State::Iac:
             if (byte == kIac) {
-                if (m_purgesPending == 0) {
-                    data.push_back(kIac);
-                }
+                (m_purgesPending == 0 ? data : held).push_back(kIac);
                 m_state = State::Data;
             } else if (byte >= kWill) {
                 m_command = byte;
@@ -99,7 +97,9 @@ void TelnetCodec::decode(std::span<const std::uint8_t> wire, std::vector<std::ui
                 m_state = State::Sub;
             } else {
                 // SE ends it; anything else is a server that forgot SE: take what came.
-                subnegotiation();
+                if (subnegotiation()) {
+                    held.clear();
+                }
                 m_state = State::Data;
             }
             break;
@@ -143,9 +143,9 @@ void TelnetCodec::option(std::uint8_t command, std::uint8_t option,
     }
 }
 
-void TelnetCodec::subnegotiation() {
+bool TelnetCodec::subnegotiation() {
     if (m_sub.size() < 2 || m_sub[0] != kComPort) {
-        return;
+        return false;
     }
     const std::uint8_t command = m_sub[1];
     const std::span<const std::uint8_t> value(m_sub.data() + 2, m_sub.size() - 2);
@@ -175,10 +175,11 @@ void TelnetCodec::subnegotiation() {
     case kServerAnswer + kPurgeData:
         ++m_purgesAcknowledged;
         m_purgesPending = std::max(0, m_purgesPending - 1);
-        break;
+        return true;
     default:
         break; // line and modem state notices, flow control: nothing the link acts on
     }
+    return false;
 }
 
 bool TelnetCodec::settingsAnswered() const {

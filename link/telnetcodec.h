@@ -46,16 +46,18 @@ public:
     // Data as it goes on the wire: 0xFF doubled.
     static void encodeData(std::span<const std::uint8_t> data, std::vector<std::uint8_t>& wire);
 
-    // Takes bytes from the wire, in any pieces. Data bytes are appended to `data`, except those
-    // that arrive while a purge is unacknowledged; answers owed to the server (refusals of
-    // options the link does not use) to `answers`.
+    // Takes bytes from the wire, in any pieces. Data bytes are appended to `data`, or to `held`
+    // while a purge is unacknowledged: its acknowledgement empties `held`, since what came
+    // before it was read from the board before the purge. Answers owed to the server (refusals
+    // of options the link does not use) go to `answers`.
     void decode(std::span<const std::uint8_t> wire, std::vector<std::uint8_t>& data,
-                std::vector<std::uint8_t>& answers);
+                std::vector<std::uint8_t>& held, std::vector<std::uint8_t>& answers);
 
     // A purge was sent: data up to its acknowledgement belongs to no transaction.
     void purgeSent() { ++m_purgesPending; }
     int purgesPending() const { return m_purgesPending; }
-    // The server has not acknowledged in time: stop discarding on its account.
+    // The server has not acknowledged in time: what is held is data like any other (it may
+    // hold the answer to the request that followed the purge), and so is what comes next.
     void forgetPurges() { m_purgesPending = 0; }
     int purgesAcknowledged() const { return m_purgesAcknowledged; }
 
@@ -71,7 +73,8 @@ public:
 
 private:
     void option(std::uint8_t command, std::uint8_t option, std::vector<std::uint8_t>& answers);
-    void subnegotiation();
+    // Whether the subnegotiation just ended acknowledged a purge.
+    bool subnegotiation();
 
     enum class State { Data, Iac, Option, Sub, SubIac };
     State m_state = State::Data;

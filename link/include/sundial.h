@@ -76,12 +76,24 @@
  * rfc2217://HOST:PORT speaks telnet with the serial port control option: the library asks for
  * binary mode both ways, sets 115200 8N1 and checks the server's answers, raises DTR, doubles
  * 0xFF, and has the server purge its receive side where it purges its own (everything the
- * server sends before acknowledging that purge is dropped). HOST is a name, an IPv4 address
- * or [IPv6]. The connection has TCP_NODELAY and keep-alive; connecting gives up after 1.8 s, and
- * the telnet negotiation after another 1.8 s. A connection the server closes or resets fails
- * the call at once with its step's code (1 when the request cannot be sent); the library never
- * reconnects by itself: _close and _init connect afresh. The result codes and the waits are
- * those of a serial port.
+ * server sends before acknowledging that purge is dropped). A server that has not acknowledged
+ * a purge within 600 ms is taken not to: what it sent meanwhile is read as it came (the answer
+ * to the request that followed the purge among it), within the same call, and after two such
+ * purges on one connection the server is no longer asked. Each costs its call up to 600 ms, so
+ * an _init that finds a board behind such a server takes up to 1.2 s longer. HOST is a name,
+ * an IPv4 address or [IPv6]. The connection has TCP_NODELAY and keep-alive; connecting gives
+ * up after 1.8 s, and the telnet negotiation after another 1.8 s. A connection the server
+ * closes or resets fails the call at once with its step's code (1 when the request cannot be
+ * sent); the library never reconnects by itself: _close and _init connect afresh. The result
+ * codes and the waits are those of a serial port.
+ * A peer that sends without end (a flood) keeps the calls within those waits: the library keeps
+ * no more than the newest 4096 bytes it has received and not read, dropping the oldest as a
+ * serial port's full input queue does; it takes in at most 4096 bytes at each look at the
+ * connection, and a purge discards what the connection holds at that moment (up to 1 MiB).
+ * A probe of _init that meets a flood fails at once. The call the flood meets fails once its
+ * drain has run its 600 ms; the calls after it return 2 without sending their request, their
+ * probe having read more than 2048 bytes that end in no answer. Once the flood stops, the probe
+ * of a call after it finds the board in step again.
  *
  * Environment (read at each _init):
  *   SUNDIAL_PORTS            A list of ports, separated by ':' on Linux and by ';' on Windows;

@@ -3,9 +3,11 @@
 // want to name ports as the library does compile it in (the sundial_ports target).
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace sundial {
 
@@ -19,6 +21,30 @@ inline constexpr int kLastPort = 256;
 // so that a board keeps its number while other devices come and go: 1-32 ttyS0-31, 33-64
 // ttyUSB0-31, 65-96 ttyACM0-31; Windows numbers are COM1 to COM256.
 std::string portDevicePath(int number, const char* overrideList);
+
+// The same names from one reading of the list: each entry is looked up once, when a number at
+// or above it is first asked for, so that naming every port costs one pass over the list where
+// portDevicePath() for each number reads it anew up to that number.
+class PortTable {
+public:
+    // Whether a device name names something (POSIX); tests give their own.
+    using Exists = bool (*)(const std::string& name);
+
+    // `overrideList` as for portDevicePath(), copied; null for the fixed table.
+    explicit PortTable(const char* overrideList, Exists exists = nullptr);
+
+    // As portDevicePath(number, overrideList).
+    std::string name(int number);
+
+private:
+    void resolveNext();
+
+    bool m_listed;
+    std::vector<std::string> m_pieces; // the list cut at its separators, URLs whole
+    std::size_t m_nextPiece = 0;
+    std::vector<std::string> m_entries; // port n at n - 1, as far as resolved
+    Exists m_exists;
+};
 
 // A port behind a network serial server.
 struct PortUrl {

@@ -1,3 +1,4 @@
+#include "link/serialport.h"
 #include <sundialports.h>
 
 #include <gtest/gtest.h>
@@ -6,9 +7,12 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <set>
 #include <string>
+#include <vector>
 
 using sundial::portDevicePath;
+using sundial::PortTable;
 
 namespace {
 
@@ -153,6 +157,68 @@ TEST(PortUrls, TheFormsThatNameAPort) {
             EXPECT_EQ(url->port, c.port) << c.name;
         }
     }
+}
+
+// Device names that exist for the port tables below, and how often a name was looked up.
+const std::set<std::string> kExisting = {"/dev/serial/by-path/pci-0000:00:14.0-usb-0:1:1.0-port0"};
+int g_lookups = 0;
+bool countedLookUp(const std::string& name) {
+    ++g_lookups;
+    return kExisting.count(name) != 0;
+}
+
+// Naming every port of a list looks each entry up once, whatever order the numbers come in: a
+// search or a port report costs as much as the list is long, not its square.
+TEST(PortTables, NamingEveryPortLooksEachEntryUpOnce) {
+    std::string absent;
+    std::vector<std::string> absentNames;
+    for (int n = 1; n <= 256; ++n) {
+        absentNames.push_back("/nonexistent/tty" + std::to_string(n));
+        absent += (n > 1 ? ":" : "") + absentNames.back();
+    }
+    const std::string byPath = *kExisting.begin();
+    const struct {
+        const char* what;
+        std::string list;
+        std::vector<std::string> names;
+        int lookups;
+    } cases[] = {
+        {"256 absent devices", absent, absentNames, 256},
+        // The name with ':' takes one look-up for each of its pieces.
+        {"a name with ':'",
+         "/dev/ttyS0:" + byPath + ":/dev/ttyS1:tcp://[::1]:4000",
+         {"/dev/ttyS0", byPath, "/dev/ttyS1", "tcp://[::1]:4000"},
+         1 + 5 + 1},
+    };
+    for (const auto& c : cases) {
+        for (const bool ascending : {true, false}) {
+            PortTable table(c.list.c_str(), &countedLookUp);
+            g_lookups = 0;
+            std::vector<std::string> names(c.names.size());
+            for (std::size_t k = 0; k < names.size(); ++k) {
+                const std::size_t i = ascending ? k : names.size() - 1 - k;
+                names[i] = table.name(static_cast<int>(i) + 1);
+            }
+            EXPECT_EQ(table.name(static_cast<int>(names.size()) + 1), "") << c.what;
+            EXPECT_EQ(names, c.names) << c.what << (ascending ? ", ascending" : ", descending");
+            EXPECT_EQ(g_lookups, c.lookups)
+                << c.what << (ascending ? ", ascending" : ", descending");
+        }
+    }
+}
+
+// Within one _init the list is read once; a change to SUNDIAL_PORTS meanwhile is seen by the
+// next.
+TEST(PortTables, AnInitReadsTheListOnce) {
+    ::setenv("SUNDIAL_PORTS", "/tmp/a:/tmp/b", 1);
+    {
+        const sundial::PortListScope init;
+        ::setenv("SUNDIAL_PORTS", "/tmp/c", 1);
+        EXPECT_EQ(sundial::portName(2), "/tmp/b");
+    }
+    EXPECT_EQ(sundial::portName(1), "/tmp/c");
+    EXPECT_EQ(sundial::portName(2), "");
+    ::unsetenv("SUNDIAL_PORTS");
 }
 
 } // namespace

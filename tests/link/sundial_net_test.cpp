@@ -1,8 +1,10 @@
 // The built library through the real network serial server (ser2net, on loopback only) to the
 // virtual board: the link table over raw TCP and over RFC 2217, and what only a network link
-// meets: a server that goes away, one that stalls, ports that refuse or are no URL at all.
+// meets: a server that goes away, one that stalls, ports that refuse or are no URL at all; and
+// servers played by the test: one that floods, one that never acknowledges a purge.
 #include "linkcases.h"
 #include "linuxbench.h"
+#include "scriptedboard.h"
 #include "sundiallibrary.h"
 #include "tests/support/evmprocess.h"
 #include "tests/support/ser2netprocess.h"
@@ -10,9 +12,13 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <memory>
 #include <netinet/in.h>
+#include <poll.h>
 #include <string>
 #include <sys/socket.h>
 #include <thread>
@@ -286,6 +292,143 @@ TEST(NetworkPortNames, AClientTurnedAwayAtOnceTriesAgain) {
     server.join();
     ::close(listener);
     EXPECT_EQ(served, 8) << "the set-ups after the probe";
+}
+
+using Server = testsupport::ScriptedBoard::Server;
+
+// A board behind a server played by the test on loopback: one connection, served from a thread
+// of its own until the client closes it.
+class LoopbackBoard {
+public:
+    // `floods` from the moment the client connects.
+    explicit LoopbackBoard(Server server, bool floods = false) : m_kind(server), m_floods(floods) {
+        m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof address;
+        if (m_listener < 0 ||
+            ::bind(m_listener, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
+            ::listen(m_listener, 1) != 0 ||
+            ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
+            throw std::runtime_error("no loopback port to serve on");
+        }
+        m_port = ntohs(address.sin_port);
+        m_thread = std::thread([this] { run(); });
+    }
+    ~LoopbackBoard() {
+        m_stop = true;
+        m_thread.join();
+        ::close(m_listener);
+    }
+    LoopbackBoard(const LoopbackBoard&) = delete;
+    LoopbackBoard& operator=(const LoopbackBoard&) = delete;
+
+    std::string url() const {
+        return (m_kind == Server::Raw ? "tcp://127.0.0.1:" : "rfc2217://127.0.0.1:") +
+               std::to_string(m_port);
+    }
+    // Once the client has connected.
+    void flood(bool on) {
+        if (testsupport::ScriptedBoard* board = m_board.load(); board != nullptr) {
+            board->flood(on);
+        }
+    }
+    int purgesAsked() const {
+        const testsupport::ScriptedBoard* board = m_board.load();
+        return board != nullptr ? board->purgesAsked() : 0;
+    }
+
+private:
+    void run() {
+        // Polls, so that the thread sees the end of the test.
+        constexpr int kPollMs = 20;
+        pollfd listening{m_listener, POLLIN, 0};
+        while (!m_stop && ::poll(&listening, 1, kPollMs) == 0) {
+        }
+        if (m_stop) {
+            return;
+        }
+        m_served = std::make_unique<testsupport::ScriptedBoard>(
+            m_kind, ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC));
+        m_served->flood(m_floods);
+        m_board = m_served.get();
+        while (!m_stop) {
+            pollfd connection{m_served->connection(),
+                              static_cast<short>(POLLIN | (m_served->wantsToSend() ? POLLOUT : 0)),
+                              0};
+            ::poll(&connection, 1, kPollMs);
+            if (!m_served->serve()) {
+                break;
+            }
+        }
+        m_served->hangUp();
+    }
+
+    Server m_kind;
+    bool m_floods;
+    int m_listener = -1;
+    int m_port = 0;
+    std::atomic<bool> m_stop = false;
+    std::unique_ptr<testsupport::ScriptedBoard> m_served;
+    std::atomic<testsupport::ScriptedBoard*> m_board = nullptr;
+    std::thread m_thread;
+};
+
+class FloodingServer : public ::testing::TestWithParam<Server> {};
+
+// A server that floods the line once the board has been found: the call the flood meets fails
+// (its acknowledgement is no 1F 00), the calls after it return 2 without sending their
+// request, and the library keeps its memory and its waits throughout. Once the flood stops the
+// link comes back by itself.
+TEST_P(FloodingServer, FailsEachCallAndTheLinkComesBackOnceItStops) {
+    LoopbackBoard server(GetParam());
+    ::setenv("SUNDIAL_PORTS", server.url().c_str(), 1);
+    SundialLibrary lib;
+    ASSERT_EQ(lib.init(1, kI2cTable), 1);
+    server.flood(true);
+    // The most registers whose reply frame's length byte can still count.
+    std::array<uint8_t, 250> values{};
+    EXPECT_EQ(lib.readData(0, 0, values.data(), 250), 3);
+    for (int call = 0; call < 3; ++call) {
+        EXPECT_EQ(lib.writeData(0, 0x13, values.data(), 1), 2) << "call " << call;
+    }
+    server.flood(false);
+    // What the connection still held of the flood goes with a purge or two.
+    int code = -1;
+    for (int call = 0; call < 10 && code != 0; ++call) {
+        code = lib.readData(0, 0x13, values.data(), 1);
+    }
+    EXPECT_EQ(code, 0) << "the link did not come back after the flood";
+    EXPECT_EQ(values[0], 0x42);
+}
+
+// A server that floods from the start: the probe meets the flood at once, and the search finds
+// no board.
+TEST_P(FloodingServer, AnInitThatMeetsItFindsNoBoard) {
+    LoopbackBoard server(GetParam(), true);
+    ::setenv("SUNDIAL_PORTS", server.url().c_str(), 1);
+    SundialLibrary lib;
+    EXPECT_EQ(lib.init(1, kI2cTable), 0);
+    EXPECT_EQ(lib.close(), 0) << "a port stayed open";
+}
+
+INSTANTIATE_TEST_SUITE_P(Link, FloodingServer, ::testing::Values(Server::Raw, Server::Telnet),
+                         [](const auto& caseInfo) {
+                             return std::string(caseInfo.param == Server::Raw ? "tcp" : "rfc2217");
+                         });
+
+// An RFC 2217 server that never acknowledges PURGE-DATA: the first _init finds the board, and
+// the server is asked to purge twice on the connection, then no more.
+TEST(UnacknowledgedPurges, ABoardBehindSuchAServerIsFoundByTheFirstInit) {
+    LoopbackBoard server(Server::TelnetIgnoringPurges);
+    ::setenv("SUNDIAL_PORTS", server.url().c_str(), 1);
+    SundialLibrary lib;
+    EXPECT_EQ(lib.init(0, kI2cTable), 1);
+    uint8_t value = 0;
+    EXPECT_EQ(lib.readData(0, 0x13, &value, 1), 0);
+    EXPECT_EQ(value, 0x42);
+    EXPECT_EQ(server.purgesAsked(), sundial::kUnansweredPurgeLimit);
 }
 
 } // namespace
