@@ -21,8 +21,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
-#include <fstream>
 #include <dlfcn.h>
+#include <fstream>
 #include <map>
 #include <random>
 #include <string>
