@@ -15,7 +15,7 @@
  *   2 the board's acknowledgement did not arrive
  *   3 the acknowledgement was not 1F 00
  *   4 the reply frame did not arrive; for _readData also: what arrived was not a well-formed
- *     reply frame (start byte 1E, length byte count + 5, checksum)
+ *     reply frame (start byte 1E, length byte the low 8 bits of count + 5, checksum)
  *   5 the closing acknowledgement could not be sent
  *
  * Result codes of _writeData (and of the channel set-up requests inside _init):
@@ -69,7 +69,8 @@
  * acknowledges and then answers in dribbles can hold a read for up to 3.6 s, plus up to 0.6 s of
  * draining on a line that keeps babbling, plus the write time-out (5 ms per byte + 600 ms) of a
  * port that does not take the request. A call made out of step first spends up to 2.4 s on the
- * probe; when the board does not answer it, that is all the call costs.
+ * probe and the quiet after its answer; when the board does not answer it, that is all the
+ * call costs.
  *
  * Ports behind a network serial server: a port named by a URL (in SUNDIAL_PORTS) is reached
  * over TCP. tcp://HOST:PORT carries the bytes as they are (the server holds the line settings);
@@ -93,7 +94,9 @@
  * A probe of _init that meets a flood fails at once. The call the flood meets fails once its
  * drain has run its 600 ms; the calls after it return 2 without sending their request, their
  * probe having read more than 2048 bytes that end in no answer. Once the flood stops, the probe
- * of a call after it finds the board in step again.
+ * of a call after it finds the board in step again. Closing a connection waits up to 500 ms for
+ * the server to close its side (a server that serves one client at a time frees the port only
+ * then), also when the server floods it.
  *
  * Environment (read at each _init):
  *   SUNDIAL_PORTS            A list of ports, separated by ':' on Linux and by ';' on Windows;
