@@ -2,10 +2,10 @@
 // Python: prints the seconds that `--writes N` one-register writes took, the best of three
 // rounds after a warm-up (the board and the scheduler settle in the first hundreds).
 //   session_bench --port PATH [--writes N]
-#include "device/boardsession.h"
 #include "device/linklibrary.h"
 #include "device/portchoice.h"
 #include "device/sleeper.h"
+#include "session/boardsession.h"
 
 #include <algorithm>
 #include <chrono>

@@ -21,13 +21,9 @@ inline constexpr int trackMinimum(bool wide) {
 // decimal, a minus sign for negative values, never "-0.0", `separator` as decimal separator.
 std::string decibelText(int reference, int value, bool wide, char separator);
 
-// A decimal number as typed: blanks around it, a sign, digits with at most one `separator`,
-// an exponent. Held in single precision; empty when the text is no number or the value is not
-// finite in single precision.
-std::optional<float> parseDecimal(std::string_view text, char separator);
-
 // The track position for a typed attenuation `x` dB: clamped to what the track bar can show,
-// then truncated toward zero. `divisor` is 2 in fine mode and 1 in wide mode.
+// then the position truncated toward zero, which is the step with more attenuation (-0.4 dB
+// gives the position of -0.5 dB). `divisor` is 2 in fine mode and 1 in wide mode.
 int typedPosition(float x, int minimum, int maximum, int reference, int divisor);
 
 } // namespace larkspur

@@ -2,7 +2,8 @@
 
 #include "attenuation.h"
 #include "bindingmath.h"
-#include "device/numbernotation.h"
+#include "notation/decimalnotation.h"
+#include "notation/numbernotation.h"
 
 #include <algorithm>
 #include <cctype>
@@ -100,7 +101,8 @@ std::optional<std::uint8_t> fieldWrite(const BoundControl& row, std::uint8_t reg
             if (!(*decibels <= 0.0 && *decibels >= lowest)) {
                 return std::nullopt;
             }
-            // As the edit field takes it, truncated toward zero.
+            // As the edit field takes it: the track position is truncated, so a value between two
+            // steps goes to the one with more attenuation (-0.4 dB is set as -0.5 dB).
             return static_cast<std::uint8_t>(typedPosition(
                 *decibels, trackMinimum(wide), kTrackMaximum, kReferencePosition, wide ? 1 : 2));
         }

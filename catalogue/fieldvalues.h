@@ -18,8 +18,9 @@ namespace larkspur {
 std::string fieldText(const BoundControl& row, std::uint8_t registerValue, bool wide);
 
 // `registerValue` with the field set from `text`: check boxes take on/off, 1/0, true/false;
-// lists and radio groups an item's text or its number; tracks a value in dB, clamped to what the
-// track can show in the current mode. Empty when the text is none of these.
+// lists and radio groups an item's text or its number; tracks a value in dB within what the track
+// can show in the current mode, between two steps taken to the one with more attenuation. Empty
+// when the text is none of these, or a dB value beyond the track (it is refused, not clamped).
 std::optional<std::uint8_t> fieldWrite(const BoundControl& row, std::uint8_t registerValue,
                                        std::string_view text, bool wide);
 

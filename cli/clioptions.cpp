@@ -1,8 +1,8 @@
 #include "clioptions.h"
 
 #include "commandregistry.h"
-#include "device/boardsession.h"
-#include "device/numbernotation.h"
+#include "notation/numbernotation.h"
+#include "session/boardsession.h"
 
 #include <cctype>
 #include <optional>

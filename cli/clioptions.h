@@ -1,8 +1,8 @@
 // The command line of larkspur-cli: options, the command and its arguments.
 #pragma once
 
-#include "device/argumenterror.h"
 #include "device/portchoice.h"
+#include "session/argumenterror.h"
 
 #include <optional>
 #include <stdexcept>

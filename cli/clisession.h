@@ -3,7 +3,7 @@
 #pragma once
 
 #include "clioptions.h"
-#include "device/boardsession.h"
+#include "session/boardsession.h"
 
 #include <filesystem>
 #include <iosfwd>

@@ -2,7 +2,7 @@
 // commands say what to print; only this class knows the two forms.
 #pragma once
 
-#include "device/boardsession.h"
+#include "session/boardsession.h"
 
 #include <iosfwd>
 #include <string>

@@ -1,7 +1,7 @@
 #include "portchoice.h"
 
 #include "coretexts.h"
-#include "numbernotation.h"
+#include "notation/numbernotation.h"
 #include <sundialports.h>
 
 #include <cstdlib>

@@ -1,8 +1,8 @@
 #include "registeraccess.h"
 
 #include "coretexts.h"
-#include "hextext.h"
-#include "numbernotation.h"
+#include "notation/hextext.h"
+#include "notation/numbernotation.h"
 
 namespace larkspur {
 

@@ -1,7 +1,7 @@
 #include "registerdump.h"
 
 #include "device/coretexts.h"
-#include "device/hextext.h"
+#include "notation/hextext.h"
 
 #include "filebytes.h"
 

@@ -1,7 +1,7 @@
 #include "scriptparser.h"
 
 #include "device/coretexts.h"
-#include "device/numbernotation.h"
+#include "notation/numbernotation.h"
 
 #include <optional>
 

@@ -1,7 +1,7 @@
 // Fuzz target for the number notation: never crashes, and every number it accepts reads back the
 // same in decimal and in each hexadecimal form.
-#include "device/hextext.h"
-#include "device/numbernotation.h"
+#include "notation/hextext.h"
+#include "notation/numbernotation.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -2,8 +2,8 @@
 // back with CR LF; fields survive being quoted and joined again; a write record survives being
 // written back as a snapshot line with its address in one byte, a line with a NUL is no record,
 // and a bad record never carries a value.
-#include "device/hextext.h"
 #include "files/scriptparser.h"
+#include "notation/hextext.h"
 
 #include <cstdint>
 #include <cstdlib>

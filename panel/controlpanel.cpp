@@ -4,6 +4,7 @@
 #include "catalogue/attenuation.h"
 #include "catalogue/bindingmath.h"
 #include "device/errortext.h"
+#include "notation/decimalnotation.h"
 #include "widgets/dropdownlist.h"
 #include "widgets/fonts.h"
 #include "widgets/radiogroup.h"

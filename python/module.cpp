@@ -2,11 +2,11 @@
 // the blocking calls letting other Python threads run. Each call gives back its own outcome
 // with its values; the pure-Python half turns failures into its exceptions.
 #include "catalogue/fieldvalues.h"
-#include "device/boardsession.h"
 #include "device/linklibrary.h"
 #include "device/portchoice.h"
 #include "device/settingsfile.h"
 #include "device/sleeper.h"
+#include "session/boardsession.h"
 
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "cli/clioptions.h"
-#include "device/boardsession.h"
+#include "session/boardsession.h"
 
 #include <cstddef>
 #include <iosfwd>

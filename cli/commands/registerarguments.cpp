@@ -1,8 +1,8 @@
 #include "registerarguments.h"
 
 #include "cli/clioptions.h"
-#include "device/hextext.h"
-#include "device/numbernotation.h"
+#include "notation/hextext.h"
+#include "notation/numbernotation.h"
 
 namespace larkspur::cli {
 

@@ -2,6 +2,7 @@
 #include "catalogue/attenuation.h"
 #include "catalogue/bindingmath.h"
 #include "catalogue/controlcatalogue.h"
+#include "notation/decimalnotation.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // Script runs over a recording link: what is written and waited, the messages and where a run
 // stops, the progress window, the end steps and the history flag.
-#include "device/hextext.h"
 #include "files/filebytes.h"
 #include "files/registerscript.h"
 #include "filetestsupport.h"
+#include "notation/hextext.h"
 
 #include <gtest/gtest.h>
 

@@ -6,14 +6,14 @@
 
 #include "argumenterror.h"
 #include "catalogue/controlcatalogue.h"
-#include "deviceconnection.h"
+#include "device/deviceconnection.h"
+#include "device/linkloader.h"
+#include "device/portdiagnostics.h"
+#include "device/registeraccess.h"
+#include "device/sleeper.h"
+#include "device/userdialogs.h"
 #include "files/registerdump.h"
 #include "files/registerscript.h"
-#include "linkloader.h"
-#include "portdiagnostics.h"
-#include "registeraccess.h"
-#include "sleeper.h"
-#include "userdialogs.h"
 
 #include <cstdint>
 #include <filesystem>

@@ -1,6 +1,6 @@
 // The board session on a recorded link: what it reports and where, and what it refuses before
 // the link is touched. The command line's own tests cover the commands end to end.
-#include "device/boardsession.h"
+#include "session/boardsession.h"
 #include "tests/support/fakes.h"
 
 #include <gtest/gtest.h>

@@ -1,10 +1,10 @@
 #include "boardsession.h"
 
 #include "catalogue/fieldvalues.h"
-#include "codecregisters.h"
-#include "coretexts.h"
+#include "device/codecregisters.h"
+#include "device/coretexts.h"
+#include "device/settingsfile.h"
 #include "files/filebytes.h"
-#include "settingsfile.h"
 #include <sundialports.h>
 
 #include <algorithm>

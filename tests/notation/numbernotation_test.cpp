@@ -1,4 +1,4 @@
-#include "device/numbernotation.h"
+#include "notation/numbernotation.h"
 
 #include <gtest/gtest.h>
 
