@@ -1,5 +1,5 @@
 #include "larkspurapplication.h"
-#include "device/coretexts.h"
+#include "device/devicetexts.h"
 
 #include "device/errortext.h"
 #include "qtdialogs.h"

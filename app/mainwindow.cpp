@@ -1,5 +1,5 @@
 #include "mainwindow.h"
-#include "device/coretexts.h"
+#include "device/devicetexts.h"
 
 #include "aboutdialog.h"
 #include "artwork.h"

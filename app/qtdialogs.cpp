@@ -1,5 +1,5 @@
 #include "qtdialogs.h"
-#include "device/coretexts.h"
+#include "device/devicetexts.h"
 
 #include <QApplication>
 #include <QFileDialog>

@@ -1,5 +1,5 @@
 #include "shell.h"
-#include "device/coretexts.h"
+#include "device/devicetexts.h"
 
 #include "aboutdialog.h"
 #include "device/userdialogs.h"

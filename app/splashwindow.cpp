@@ -1,6 +1,6 @@
 #include "splashwindow.h"
 
-#include "device/coretexts.h"
+#include "device/devicetexts.h"
 #include "widgets/fonts.h"
 #include "widgets/showwindow.h"
 #include "windowtexts.h"

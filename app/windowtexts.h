@@ -1,7 +1,7 @@
 // Every caption, label and menu text the program's windows show, and the names they are
 // announced by, word for word. Kept as shipped: users and the checks made against the program
 // know the windows by them. The controls of the tab sheets carry theirs in the control
-// catalogue (panel/), the core's messages are in device/coretexts.h.
+// catalogue (catalogue/), the core's messages in device/devicetexts.h and files/filetexts.h.
 #pragma once
 
 #include <QLatin1String>

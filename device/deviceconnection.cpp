@@ -2,7 +2,7 @@
 
 #include "accessflags.h"
 #include "codecregisters.h"
-#include "coretexts.h"
+#include "devicetexts.h"
 
 namespace larkspur {
 

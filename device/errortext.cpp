@@ -1,6 +1,6 @@
 #include "errortext.h"
 
-#include "coretexts.h"
+#include "devicetexts.h"
 
 namespace larkspur {
 

@@ -1,6 +1,6 @@
 #include "portchoice.h"
 
-#include "coretexts.h"
+#include "devicetexts.h"
 #include "notation/numbernotation.h"
 #include <sundialports.h>
 

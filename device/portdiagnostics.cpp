@@ -1,6 +1,6 @@
 #include "portdiagnostics.h"
 
-#include "coretexts.h"
+#include "devicetexts.h"
 #include <sundialports.h>
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "registeraccess.h"
 
-#include "coretexts.h"
+#include "devicetexts.h"
 #include "notation/hextext.h"
 #include "notation/numbernotation.h"
 

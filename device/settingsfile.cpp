@@ -1,6 +1,6 @@
 #include "settingsfile.h"
 
-#include "coretexts.h"
+#include "devicetexts.h"
 
 #include <cctype>
 #include <cerrno>

@@ -1,6 +1,7 @@
 #include "registerdump.h"
 
-#include "device/coretexts.h"
+#include "device/devicetexts.h"
+#include "filetexts.h"
 #include "notation/hextext.h"
 
 #include "filebytes.h"

@@ -3,9 +3,9 @@
 // file plays back as a register script; both share SaveDialog1 and its remembered name.
 #pragma once
 
-#include "device/coretexts.h"
 #include "device/registeraccess.h"
 #include "device/userdialogs.h"
+#include "filetexts.h"
 
 #include <cstdint>
 #include <string>

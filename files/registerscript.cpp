@@ -1,8 +1,8 @@
 #include "registerscript.h"
 
 #include "device/accessflags.h"
-#include "device/coretexts.h"
 #include "filebytes.h"
+#include "filetexts.h"
 #include "scriptparser.h"
 
 #include <cstdint>

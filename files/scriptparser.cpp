@@ -1,6 +1,6 @@
 #include "scriptparser.h"
 
-#include "device/coretexts.h"
+#include "filetexts.h"
 #include "notation/numbernotation.h"
 
 #include <optional>

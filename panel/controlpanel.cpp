@@ -1,5 +1,5 @@
 #include "controlpanel.h"
-#include "device/coretexts.h"
+#include "device/devicetexts.h"
 
 #include "catalogue/attenuation.h"
 #include "catalogue/bindingmath.h"

@@ -2,9 +2,10 @@
 
 #include "catalogue/fieldvalues.h"
 #include "device/codecregisters.h"
-#include "device/coretexts.h"
+#include "device/devicetexts.h"
 #include "device/settingsfile.h"
 #include "files/filebytes.h"
+#include "files/filetexts.h"
 #include <sundialports.h>
 
 #include <algorithm>

@@ -1,7 +1,8 @@
-// Every text the core shows, the captions it shows them under and the names it reads or writes.
+// Every text of the device layer (the connection, register access, settings, ports), the
+// captions it shows them under and the names it reads or writes.
 //
-// Kept as shipped, typos included ("foud", "exits", "is already exists", "Inteface",
-// "Controled"): stored files, users' habits and checks made against the program rely on them.
+// Kept as shipped, typos included ("foud"): stored files, users' habits and checks made against
+// the program rely on them.
 // Do not correct one here without correcting every board-side and user-side check with it.
 #pragma once
 
@@ -41,30 +42,9 @@ inline constexpr const char* kSettingsUnreadable = "The settings file";
 inline constexpr const char* kSettingsUnreadableCannotRead = "cannot be read";
 inline constexpr const char* kSettingsUnreadableOutcome = "using the default interface.";
 
-// Register scripts.
-inline constexpr const char* kScriptErrorCaption = "Script file error";
-inline constexpr const char* kStartupScript = "startup.csv";
-inline constexpr const char* kScriptNotFound = "File not exist.";
-inline constexpr const char* kBadPause = "Invalid sleep time.";
-inline constexpr const char* kBadRecord = "Invalid record was found on the Register setting file.";
-inline constexpr const char* kBadValue = "Invalid register data!";
-inline constexpr const char* kScriptFilter = "CSV|*.csv|All Files|*.*";
-
-// The register snapshot and the history file.
-inline constexpr const char* kSaveFilter = "CSV|*.csv|All files|*.*";
-inline constexpr const char* kOverwriteCaption = "File exits";
-inline constexpr const char* kOverwriteQuestion =
-    "The file you specified is already exists.\nAre you sure you want to save?";
-
-// Files that cannot be read or written: "<start> "<name>". <reason>."
-inline constexpr const char* kCannotReadFile = "Cannot read file";
-inline constexpr const char* kCannotCreateFile = "Cannot create file";
-// "The setting was not saved to "/home/u/.config/Larkspur.ini": the file is read-only."
+// A setting that could not be saved: "The setting was not saved to "/home/u/.config/Larkspur.ini":
+// the file is read-only."
 inline constexpr const char* kSettingsNotSaved = "The setting was not saved to";
-// A snapshot with a register that could not be read is not saved: "... register 0x18 could not
-// be read from the board."
-inline constexpr const char* kSnapshotNotSaved = "The register snapshot was not saved: register";
-inline constexpr const char* kSnapshotNotSavedReason = "could not be read from the board.";
 
 // Port diagnostics, after a port's number, device and state.
 inline constexpr const char* kPortAbsent = "no such device";
