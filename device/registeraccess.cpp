@@ -91,26 +91,35 @@ void RegisterAccess::LoadDefaultRegisters() {
     m_unknown.fill(false);
 }
 
-void RegisterAccess::reportCodecError(const std::string& text) {
-    if (!m_errorLatch) {
-        m_errorLatch = true;
-        m_dialogs.message(text);
-    }
+LinkFailure RegisterAccess::failedWith(LinkFailure failure) {
+    ++m_linkFailures;
+    m_lastFailure = failure;
+    return failure;
 }
 
-void RegisterAccess::WriteRegister(std::uint32_t address, std::int32_t value) {
-    if (m_linkPort == 0) {
-        return;
+void RegisterAccess::report(const LinkFailure& failure) {
+    // Board errors are shown every time: the latch is for the codec alone.
+    if (failure.step != LinkFailure::Step::BoardWrite) {
+        if (m_errorLatch) {
+            return;
+        }
+        m_errorLatch = true;
     }
+    m_dialogs.message(failureText(failure));
+}
+
+WriteOutcome RegisterAccess::writeCodec(std::uint32_t address, std::int32_t value) {
+    if (m_linkPort == 0) {
+        return NoLink{};
+    }
+    WriteOutcome outcome = Written{};
     std::uint8_t buffer[10] = {};
     buffer[0] = static_cast<std::uint8_t>(value & 0xFF);
     if (!m_writeSuppressed && m_link != nullptr && m_link->writeData) {
         const int result =
             m_link->writeData(kCodecChannel, static_cast<std::int32_t>(address), buffer, 1);
         if (result != 0) {
-            ++m_linkFailures;
-            m_lastFailure = LinkFailure{LinkFailure::Step::CodecWrite, result, address};
-            reportCodecError(text::kWriteError + hexText(result, 4));
+            outcome = failedWith({LinkFailure::Step::CodecWrite, result, address});
         }
     }
     // The shadow follows whatever the outcome: a link failure never stops the panel.
@@ -132,6 +141,42 @@ void RegisterAccess::WriteRegister(std::uint32_t address, std::int32_t value) {
     if (m_historyEnabled) {
         m_history.appendHistoryLine(historyLine(address, value));
     }
+    return outcome;
+}
+
+ReadOutcome RegisterAccess::readCodec(std::uint32_t address) {
+    if (m_linkPort == 0 || m_link == nullptr || !m_link->readData) {
+        return NoLink{};
+    }
+    std::uint8_t buffer[10] = {};
+    const int result =
+        m_link->readData(kCodecChannel, static_cast<std::int32_t>(address), buffer, 1);
+    if (result != 0) {
+        return failedWith({LinkFailure::Step::CodecRead, result, address});
+    }
+    return buffer[0];
+}
+
+WriteOutcome RegisterAccess::writeBoard(std::int32_t reg, std::uint8_t value) {
+    if (m_linkPort == 0) {
+        return NoLink{};
+    }
+    std::uint8_t buffer[10] = {};
+    buffer[0] = value;
+    if (!m_writeSuppressed && m_link != nullptr && m_link->writeData) {
+        const int result = m_link->writeData(kBoardChannel, reg, buffer, 1);
+        if (result != 0) {
+            return failedWith(
+                {LinkFailure::Step::BoardWrite, result, static_cast<std::uint32_t>(reg)});
+        }
+    }
+    return Written{};
+}
+
+void RegisterAccess::WriteRegister(std::uint32_t address, std::int32_t value) {
+    if (const LinkFailure* failure = writeCodec(address, value).failure()) {
+        report(*failure);
+    }
 }
 
 std::uint8_t RegisterAccess::ReadRegister(std::uint32_t address) {
@@ -139,36 +184,16 @@ std::uint8_t RegisterAccess::ReadRegister(std::uint32_t address) {
 }
 
 std::optional<std::uint8_t> RegisterAccess::readCodecRegister(std::uint32_t address) {
-    if (m_linkPort == 0 || m_link == nullptr || !m_link->readData) {
-        return std::nullopt;
+    const ReadOutcome outcome = readCodec(address);
+    if (const LinkFailure* failure = outcome.failure()) {
+        report(*failure);
     }
-    std::uint8_t buffer[10] = {};
-    const int result =
-        m_link->readData(kCodecChannel, static_cast<std::int32_t>(address), buffer, 1);
-    if (result != 0) {
-        ++m_linkFailures;
-        m_lastFailure = LinkFailure{LinkFailure::Step::CodecRead, result, address};
-        reportCodecError(text::kReadError + hexText(result, 4) + text::kReadErrorAdvice);
-        return std::nullopt;
-    }
-    return buffer[0];
+    return outcome.done() ? std::optional<std::uint8_t>(outcome.value()) : std::nullopt;
 }
 
 void RegisterAccess::WriteBoardRegister(std::int32_t reg, std::uint8_t value) {
-    if (m_linkPort == 0) {
-        return;
-    }
-    std::uint8_t buffer[10] = {};
-    buffer[0] = value;
-    if (!m_writeSuppressed && m_link != nullptr && m_link->writeData) {
-        const int result = m_link->writeData(kBoardChannel, reg, buffer, 1);
-        if (result != 0) {
-            ++m_linkFailures;
-            m_lastFailure =
-                LinkFailure{LinkFailure::Step::BoardWrite, result, static_cast<std::uint32_t>(reg)};
-            // Board errors are shown every time: the latch is for the codec alone.
-            m_dialogs.message(text::kBoardWriteError + hexText(result, 4));
-        }
+    if (const LinkFailure* failure = writeBoard(reg, value).failure()) {
+        report(*failure);
     }
 }
 

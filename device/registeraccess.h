@@ -5,6 +5,7 @@
 
 #include "codecregisters.h"
 #include "linkentries.h"
+#include "linkoutcome.h"
 #include "settingsfile.h"
 #include "userdialogs.h"
 
@@ -60,11 +61,22 @@ public:
     bool libraryLoaded() const { return m_link != nullptr; }
     const LinkEntries* link() const { return m_link; }
 
+    // The transactions as values; nothing is shown. A codec write updates the shadow, the map
+    // and the history whatever its outcome (a link failure never stops the panel), unless there
+    // is no link. Under write suppression nothing is sent and the write counts as done.
+    WriteOutcome writeCodec(std::uint32_t address, std::int32_t value);
+    ReadOutcome readCodec(std::uint32_t address);
+    WriteOutcome writeBoard(std::int32_t reg, std::uint8_t value);
+    // Shows a failure as the program does: a codec failure once until the error latch is
+    // cleared (which it sets), a board failure every time.
+    void report(const LinkFailure& failure);
+
+    // The window's operations: the transactions above with their failures shown.
     void WriteRegister(std::uint32_t address, std::int32_t value);
-    // The register's value, 0 when the read failed (the failure is reported as usual). Use
-    // readCodecRegister where a failed read must not pass for a value.
+    // The register's value, 0 when the read failed. Use readCodecRegister where a failed read
+    // must not pass for a value.
     std::uint8_t ReadRegister(std::uint32_t address);
-    // The register's value, or nothing when there is no link or the read failed (reported).
+    // The register's value, or nothing when there is no link or the read failed (shown).
     std::optional<std::uint8_t> readCodecRegister(std::uint32_t address);
     void WriteBoardRegister(std::int32_t reg, std::uint8_t value);
     void SetInterfaceType(int index);
@@ -91,12 +103,6 @@ public:
     // Link calls that returned a nonzero result, latched or not.
     int linkFailures() const { return m_linkFailures; }
     // The last of them: which call, and the library's result code.
-    struct LinkFailure {
-        enum class Step { CodecWrite, CodecRead, BoardWrite };
-        Step step = Step::CodecWrite;
-        int code = 0;
-        std::uint32_t address = 0; // the register as addressed
-    };
     const std::optional<LinkFailure>& lastLinkFailure() const { return m_lastFailure; }
 
     // 0 means no link: reads and writes then do nothing.
@@ -138,7 +144,8 @@ public:
     bool rereadUnknown(int reg);
 
 private:
-    void reportCodecError(const std::string& text);
+    // Counts a failure for linkFailures() and lastLinkFailure().
+    LinkFailure failedWith(LinkFailure failure);
     // Writes one setting; a failure is reported in the general error display.
     bool saveSetting(SettingsFile& settings, const char* key, const std::string& value);
     void setDeviceAddress(int interfaceIndex, int addressIndex);

@@ -52,13 +52,13 @@ int statusNumber(SessionStatus status) {
     return static_cast<int>(status);
 }
 
-const char* stepName(RegisterAccess::LinkFailure::Step step) {
+const char* stepName(LinkFailure::Step step) {
     switch (step) {
-    case RegisterAccess::LinkFailure::Step::CodecWrite:
+    case LinkFailure::Step::CodecWrite:
         return "write";
-    case RegisterAccess::LinkFailure::Step::CodecRead:
+    case LinkFailure::Step::CodecRead:
         return "read";
-    case RegisterAccess::LinkFailure::Step::BoardWrite:
+    case LinkFailure::Step::BoardWrite:
         return "board write";
     }
     return "";

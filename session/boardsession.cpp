@@ -227,7 +227,7 @@ SessionStatus BoardSession::linkStatus() const {
                                                       : SessionStatus::Done;
 }
 
-std::optional<RegisterAccess::LinkFailure> BoardSession::lastLinkFailure() const {
+std::optional<LinkFailure> BoardSession::lastLinkFailure() const {
     if (linkStatus() == SessionStatus::Done) {
         return std::nullopt;
     }

@@ -97,7 +97,7 @@ public:
     SessionStatus linkStatus() const;
     // The last call's failed transaction (its last, for a script run past failures): which call,
     // the library's code, the register. None when none of its transactions failed.
-    std::optional<RegisterAccess::LinkFailure> lastLinkFailure() const;
+    std::optional<LinkFailure> lastLinkFailure() const;
 
     // Reads `count` registers from `first`; stops at the first that fails.
     RegisterValues read(std::uint32_t first, int count);

@@ -6,7 +6,9 @@
 #include <sys/stat.h>
 
 #include <fstream>
+#include <functional>
 #include <unistd.h>
+#include <variant>
 
 using namespace larkspur;
 using namespace testsupport;
@@ -199,6 +201,68 @@ TEST_F(RegisterAccessTest, EveryBoardErrorIsShown) {
     EXPECT_EQ(m_link.calls[1].reg, 53);
     EXPECT_TRUE(m_map.rows.empty());
     EXPECT_TRUE(m_history.lines.empty());
+}
+
+// The transactions as values: each says how it ended, and shows nothing; the window's
+// operations show the same failure in the program's words.
+TEST_F(RegisterAccessTest, TransactionsGiveTheirOutcomeAsAValue) {
+    using Step = LinkFailure::Step;
+    struct Case {
+        const char* name;
+        int port;
+        int result; // the library's code for the call
+        std::function<std::variant<WriteOutcome, ReadOutcome>(RegisterAccess&)> call;
+        std::optional<LinkFailure> failure;
+        bool noLink;
+        const char* shown; // by the window's operation, or empty
+    };
+    const auto write = [](RegisterAccess& a) -> std::variant<WriteOutcome, ReadOutcome> {
+        return a.writeCodec(0x16, 0x80);
+    };
+    const auto read = [](RegisterAccess& a) -> std::variant<WriteOutcome, ReadOutcome> {
+        return a.readCodec(0x12);
+    };
+    const auto board = [](RegisterAccess& a) -> std::variant<WriteOutcome, ReadOutcome> {
+        return a.writeBoard(0x37, 1);
+    };
+    const Case cases[] = {
+        {"write done", 3, 0, write, std::nullopt, false, ""},
+        {"write failed", 3, 2, write, LinkFailure{Step::CodecWrite, 2, 0x16}, false,
+         "Communication error: WRERR0002"},
+        {"write without link", 0, 0, write, std::nullopt, true, ""},
+        {"read done", 3, 0, read, std::nullopt, false, ""},
+        {"read failed", 3, 4, read, LinkFailure{Step::CodecRead, 4, 0x12}, false,
+         "Communication error: RDERR0004\nPlease check interface setting."},
+        {"read without link", 0, 0, read, std::nullopt, true, ""},
+        {"board write failed", 3, 3, board, LinkFailure{Step::BoardWrite, 3, 0x37}, false,
+         "Communication error: SPERR0003"},
+        {"board write done", 3, 0, board, std::nullopt, false, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RegisterAccess access(m_dialogs, m_map, m_history);
+        access.setLink(&m_link.entries);
+        access.setLinkPort(c.port);
+        access.setWriteSuppressed(false);
+        m_link.readValue = 0x5A;
+        m_link.readResult = m_link.writeResult = c.result;
+        m_dialogs.messages.clear();
+        const auto outcome = c.call(access);
+        const LinkFailure* failure = std::visit([](const auto& o) { return o.failure(); }, outcome);
+        EXPECT_EQ(failure != nullptr, c.failure.has_value());
+        if (failure != nullptr && c.failure) {
+            EXPECT_EQ(*failure, *c.failure);
+            EXPECT_EQ(failureText(*failure), c.shown);
+            access.report(*failure);
+            EXPECT_EQ(m_dialogs.messages, std::vector<std::string>{c.shown});
+        } else {
+            EXPECT_TRUE(m_dialogs.messages.empty());
+        }
+        EXPECT_EQ(std::visit([](const auto& o) { return o.noLink(); }, outcome), c.noLink);
+        if (const auto* value = std::get_if<ReadOutcome>(&outcome); value && value->done()) {
+            EXPECT_EQ(value->value(), 0x5A);
+        }
+    }
 }
 
 TEST_F(RegisterAccessTest, ReadsGoOutEvenWhileWritesAreSuppressed) {

@@ -105,7 +105,7 @@ TEST_F(BoardSessionTest, ReadsWritesAndTheirHistoryOnAnOpenLink) {
 // and tells nothing of the old failure; failing itself, it reports its own failure and names
 // its own step, code and register, and stops there unless it was told to go on.
 TEST_F(BoardSessionTest, EachCallHasItsOwnOutcome) {
-    using Step = RegisterAccess::LinkFailure::Step;
+    using Step = LinkFailure::Step;
     m_link.initResult = 3;
     BoardSession session = makeSession();
     session.selectDevice(kInterfaceI2c, 76);
