@@ -37,9 +37,12 @@ public:
     bool done() const { return std::holds_alternative<T>(m_state); }
     bool noLink() const { return std::holds_alternative<NoLink>(m_state); }
     // Only when done().
-    const T& value() const { return std::get<T>(m_state); }
-    // The failure, or null when there was none.
-    const LinkFailure* failure() const { return std::get_if<LinkFailure>(&m_state); }
+    const T& value() const& { return std::get<T>(m_state); }
+    T value() && { return std::get<T>(std::move(m_state)); }
+    // The failure, or null when there was none. It points into this outcome, so a temporary
+    // outcome gives none: keep the outcome in a variable first.
+    const LinkFailure* failure() const& { return std::get_if<LinkFailure>(&m_state); }
+    const LinkFailure* failure() const&& = delete;
 
     bool operator==(const LinkOutcome&) const = default;
 

@@ -174,7 +174,8 @@ WriteOutcome RegisterAccess::writeBoard(std::int32_t reg, std::uint8_t value) {
 }
 
 void RegisterAccess::WriteRegister(std::uint32_t address, std::int32_t value) {
-    if (const LinkFailure* failure = writeCodec(address, value).failure()) {
+    const WriteOutcome outcome = writeCodec(address, value);
+    if (const LinkFailure* failure = outcome.failure()) {
         report(*failure);
     }
 }
@@ -192,7 +193,8 @@ std::optional<std::uint8_t> RegisterAccess::readCodecRegister(std::uint32_t addr
 }
 
 void RegisterAccess::WriteBoardRegister(std::int32_t reg, std::uint8_t value) {
-    if (const LinkFailure* failure = writeBoard(reg, value).failure()) {
+    const WriteOutcome outcome = writeBoard(reg, value);
+    if (const LinkFailure* failure = outcome.failure()) {
         report(*failure);
     }
 }

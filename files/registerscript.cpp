@@ -11,6 +11,18 @@
 
 namespace larkspur {
 
+namespace {
+
+// A run that ended on the file as a whole.
+ScriptOutcome endedFor(ScriptOutcome::End end, std::string message) {
+    ScriptOutcome outcome;
+    outcome.end = end;
+    outcome.message = std::move(message);
+    return outcome;
+}
+
+} // namespace
+
 RegisterScript::RegisterScript(RegisterAccess& access, UserDialogs& dialogs, Sleeper& sleeper,
                                ScriptView& view)
     : m_access(access), m_dialogs(dialogs), m_sleeper(sleeper), m_view(view) {}
@@ -35,34 +47,43 @@ void RegisterScript::runStartupScript() {
 }
 
 bool RegisterScript::RunRegisterScript(const std::string& fileName, bool showProgress) {
-    if (!pathExists(fileName)) {
-        m_dialogs.error(text::kScriptErrorCaption, text::kScriptNotFound);
-        return false;
+    return runFile(fileName, {.showProgress = showProgress}).end != ScriptOutcome::End::NotFound;
+}
+
+void RegisterScript::shown(const ScriptRun& how, const std::string& text) {
+    if (how.showMessages) {
+        m_dialogs.error(text::kScriptErrorCaption, text);
     }
-    run([&] {
+}
+
+ScriptOutcome RegisterScript::runFile(const std::string& fileName, const ScriptRun& how) {
+    if (!pathExists(fileName)) {
+        shown(how, text::kScriptNotFound);
+        return endedFor(ScriptOutcome::End::NotFound, text::kScriptNotFound);
+    }
+    return run([&] {
         std::string bytes;
         if (const auto reason = readFileBytes(fileName, bytes)) {
-            m_dialogs.error(text::kScriptErrorCaption, std::string(text::kCannotReadFile) + " \"" +
-                                                           fileName + "\". " + *reason + ".");
-        } else {
-            runLines(bytes, showProgress);
+            const std::string message =
+                std::string(text::kCannotReadFile) + " \"" + fileName + "\". " + *reason + ".";
+            shown(how, message);
+            return endedFor(ScriptOutcome::End::Unreadable, message);
         }
+        return runLines(bytes, how);
     });
-    return true;
 }
 
-void RegisterScript::runScriptText(const std::string& bytes, bool showProgress) {
-    run([&] { runLines(bytes, showProgress); });
+ScriptOutcome RegisterScript::runText(const std::string& bytes, const ScriptRun& how) {
+    return run([&] { return runLines(bytes, how); });
 }
 
-void RegisterScript::run(const std::function<void()>& body) {
-    m_badLine = 0;
-    m_stoppedOnLinkFailure = false;
+ScriptOutcome RegisterScript::run(const std::function<ScriptOutcome()>& body) {
+    ScriptOutcome outcome;
     {
         // Neither the script's writes nor those the refresh after them raises are logged.
         const HistoryOff unlogged(m_access);
         try {
-            body();
+            outcome = body();
         } catch (...) {
             // Whatever escapes (memory for a huge file), the run ends as any other, and the
             // history is back as it was.
@@ -74,26 +95,24 @@ void RegisterScript::run(const std::function<void()>& body) {
     // Logged after every run, also one that began unlogged: start-up's refresh after its script
     // is.
     m_access.setHistoryEnabled(true);
+    return outcome;
 }
 
-void RegisterScript::runLines(const std::string& bytes, bool showProgress) {
+ScriptOutcome RegisterScript::runLines(const std::string& bytes, const ScriptRun& how) {
     // A spreadsheet's "CSV UTF-8" starts with a byte-order mark, which is no part of line 1.
     constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
     const std::vector<std::string> lines = splitScriptLines(
         bytes.starts_with(kByteOrderMark) ? bytes.substr(kByteOrderMark.size()) : bytes);
-    struct LineMark {
-        int& line;
-        ~LineMark() { line = 0; }
-    } mark{m_currentLine};
+    ScriptOutcome outcome;
     const auto count = static_cast<std::int64_t>(lines.size());
     // Otherwise the window would show the last run's position until the first line.
     m_view.setProgress(0);
-    if (showProgress) {
+    if (how.showProgress) {
         m_view.showProgress();
     }
     for (std::int64_t i = 0; i < count; ++i) {
         m_view.setProgress(static_cast<int>(i * 100 / count));
-        m_currentLine = static_cast<int>(i) + 1;
+        const int line = static_cast<int>(i) + 1;
         const ScriptRecord record = parseRecord(lines[static_cast<std::size_t>(i)]);
         switch (record.kind) {
         case ScriptRecord::Kind::Empty:
@@ -103,12 +122,24 @@ void RegisterScript::runLines(const std::string& bytes, bool showProgress) {
             m_sleeper.sleepMs(record.value);
             break;
         case ScriptRecord::Kind::Write: {
-            const int failures = m_access.linkFailures();
-            m_access.WriteRegister(static_cast<std::uint32_t>(record.address), record.value);
-            if (m_stopOnLinkFailure && m_access.linkFailures() != failures) {
-                m_badLine = m_currentLine;
-                m_stoppedOnLinkFailure = true;
-                return;
+            const WriteOutcome written =
+                m_access.writeCodec(static_cast<std::uint32_t>(record.address), record.value);
+            const LinkFailure* failure = written.failure();
+            if (failure == nullptr) {
+                break;
+            }
+            if (how.showMessages) {
+                m_access.report(*failure);
+            }
+            if (!outcome.firstFailure) {
+                outcome.firstFailure = *failure;
+                outcome.failureLine = line;
+            }
+            outcome.lastFailure = *failure;
+            if (how.stopOnLinkFailure) {
+                outcome.end = ScriptOutcome::End::LinkFailure;
+                outcome.line = line;
+                return outcome;
             }
             break;
         }
@@ -116,11 +147,14 @@ void RegisterScript::runLines(const std::string& bytes, bool showProgress) {
         case ScriptRecord::Kind::BadRecord:
         case ScriptRecord::Kind::BadValue:
             // The lines before stay in effect; none after this one runs.
-            m_badLine = static_cast<int>(i) + 1;
-            m_dialogs.error(text::kScriptErrorCaption, recordError(record.kind));
-            return;
+            outcome.end = ScriptOutcome::End::BadLine;
+            outcome.line = line;
+            outcome.message = recordError(record.kind);
+            shown(how, outcome.message);
+            return outcome;
         }
     }
+    return outcome;
 }
 
 void RegisterScript::endRun() {

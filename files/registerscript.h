@@ -8,6 +8,7 @@
 #include "device/userdialogs.h"
 
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace larkspur {
@@ -32,6 +33,37 @@ public:
     virtual void refreshControls() = 0;
 };
 
+// How a run ended, as a value.
+struct ScriptOutcome {
+    enum class End {
+        Done,        // every line ran (link failures may have happened: see firstFailure)
+        NotFound,    // no file of that name: "File not exist."
+        Unreadable,  // the file is there but cannot be read
+        BadLine,     // a line that is no record stopped the run
+        LinkFailure, // a write the link failed stopped the run (when told to stop on one)
+    };
+    End end = End::Done;
+    int line = 0;        // BadLine, LinkFailure: the 1-based line the run stopped at
+    std::string message; // NotFound, Unreadable, BadLine: what the window shows
+    // The first write of the run that the link failed, and its line, whether the run went on;
+    // and the last (the same one unless the run went on past it).
+    std::optional<LinkFailure> firstFailure;
+    int failureLine = 0;
+    std::optional<LinkFailure> lastFailure;
+};
+
+// How to run a script.
+struct ScriptRun {
+    // The script progress window, as runs from the menu show it.
+    bool showProgress = false;
+    // The window's runs show every message box (a bad line, a link failure once per the error
+    // latch); a run for the command line or Python only gives its outcome.
+    bool showMessages = true;
+    // Stop at the first line whose write the link failed. The window's runs go on, as a link
+    // failure never stops the panel.
+    bool stopOnLinkFailure = false;
+};
+
 class RegisterScript {
 public:
     RegisterScript(RegisterAccess& access, UserDialogs& dialogs, Sleeper& sleeper,
@@ -43,18 +75,11 @@ public:
     // history flag is set after every run that found its file.
     bool RunRegisterScript(const std::string& fileName, bool showProgress);
 
-    // Runs a script's text as RunRegisterScript runs a file's (standard input, for example).
-    void runScriptText(const std::string& bytes, bool showProgress);
-
-    // The 1-based line that stopped the last run with an error; 0 when none did.
-    int badLine() const { return m_badLine; }
-    // The 1-based line running now; 0 outside a run.
-    int currentLine() const { return m_currentLine; }
-    // A run stops after the first line whose write the link reports as failed (badLine() is
-    // that line). Off by default: the window's runs go on, as a link failure never stops the
-    // panel.
-    void setStopOnLinkFailure(bool on) { m_stopOnLinkFailure = on; }
-    bool stoppedOnLinkFailure() const { return m_stoppedOnLinkFailure; }
+    // A script file, or a script's text (standard input, for example), run as `how` says; the
+    // end steps (refresh, progress hidden, history flag set) close every run that found its
+    // text.
+    ScriptOutcome runFile(const std::string& fileName, const ScriptRun& how);
+    ScriptOutcome runText(const std::string& bytes, const ScriptRun& how);
 
     // Asks the user for a script, then runs it with the progress window (File > Open script).
     void chooseAndRunScript();
@@ -68,8 +93,10 @@ public:
 
 private:
     // Runs `body` with the history flag clear, and the end steps after it whatever happens.
-    void run(const std::function<void()>& body);
-    void runLines(const std::string& bytes, bool showProgress);
+    ScriptOutcome run(const std::function<ScriptOutcome()>& body);
+    ScriptOutcome runLines(const std::string& bytes, const ScriptRun& how);
+    // Shows `text` under the script caption when the run shows its messages.
+    void shown(const ScriptRun& how, const std::string& text);
     // The refresh and the progress window's hiding.
     void endRun();
 
@@ -77,10 +104,6 @@ private:
     UserDialogs& m_dialogs;
     Sleeper& m_sleeper;
     ScriptView& m_view;
-    int m_badLine = 0;
-    int m_currentLine = 0;
-    bool m_stopOnLinkFailure = false;
-    bool m_stoppedOnLinkFailure = false;
 };
 
 } // namespace larkspur

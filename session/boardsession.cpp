@@ -24,7 +24,7 @@ BoardSession::BoardSession(SessionWorld world, SessionReporter& reporter)
     : m_world(std::move(world)), m_reporter(reporter), m_access(*this, *this, *this),
       // The program's start-up script is the window's: a session runs none.
       m_connection(m_access, m_world.loader, *this, m_world.sleeper, *this, *this, *this, {}),
-      m_script(m_access, *this, m_world.sleeper, *this), m_dump(m_access, *this) {}
+      m_script(m_access, *this, m_world.sleeper, *this) {}
 
 BoardSession::~BoardSession() {
     close();
@@ -35,32 +35,11 @@ void BoardSession::message(const std::string& text) {
         m_reporter.warn(text);
         return;
     }
-    // A link failure during a script names the line it happened on.
-    if (!m_scriptName.empty() && m_script.currentLine() > 0) {
-        m_reporter.report(m_scriptName + ':' + std::to_string(m_script.currentLine()) + ": " +
-                          text);
-        return;
-    }
     m_reporter.report(text);
 }
 
-void BoardSession::error(const std::string& caption, const std::string& text) {
-    if (m_loadingSettings) {
-        m_reporter.warn(text);
-        return;
-    }
-    if (caption == text::kScriptErrorCaption && !m_scriptName.empty()) {
-        // Where the run stopped: "FILE:LINE: message", as compilers put it.
-        m_scriptError = true;
-        m_scriptFailure = ScriptFailure{m_scriptName, m_script.badLine(), text};
-        std::string where = m_scriptName;
-        if (m_script.badLine() > 0) {
-            where += ':' + std::to_string(m_script.badLine());
-        }
-        m_reporter.report(where + ": " + text);
-        return;
-    }
-    m_reporter.report(text);
+void BoardSession::error(const std::string&, const std::string& text) {
+    message(text);
 }
 
 void BoardSession::errorWithDetails(const std::string& caption, const std::string& text,
@@ -160,8 +139,38 @@ SessionStatus BoardSession::open(int port) {
 
 void BoardSession::beginCall() {
     m_failuresBefore = m_access.linkFailures();
+    m_callFailure.reset();
+    m_callLastFailure.reset();
     // The latch holds back the window's repeated messages; here each call tells its own.
     m_access.setErrorLatch(false);
+}
+
+void BoardSession::failed(const LinkFailure& failure, const std::string& where) {
+    // A call tells its first failure, as the window's latch has it.
+    m_callLastFailure = failure;
+    if (m_callFailure) {
+        return;
+    }
+    m_callFailure = failure;
+    m_reporter.report(where + failureText(failure));
+}
+
+std::optional<std::uint8_t> BoardSession::readCodec(std::uint32_t address) {
+    const ReadOutcome outcome = m_access.readCodec(address);
+    if (const LinkFailure* failure = outcome.failure()) {
+        failed(*failure);
+        return std::nullopt;
+    }
+    return outcome.done() ? std::optional<std::uint8_t>(outcome.value()) : std::nullopt;
+}
+
+bool BoardSession::writeCodec(std::uint32_t address, std::uint8_t value) {
+    const WriteOutcome outcome = m_access.writeCodec(address, value);
+    if (const LinkFailure* failure = outcome.failure()) {
+        failed(*failure);
+        return false;
+    }
+    return true;
 }
 
 SessionStatus BoardSession::connect(int port) {
@@ -223,15 +232,16 @@ SessionStatus BoardSession::noBoard(int port) {
 }
 
 SessionStatus BoardSession::linkStatus() const {
-    return m_access.linkFailures() > m_failuresBefore ? SessionStatus::LinkFailure
-                                                      : SessionStatus::Done;
+    return m_callLastFailure || m_access.linkFailures() > m_failuresBefore
+               ? SessionStatus::LinkFailure
+               : SessionStatus::Done;
 }
 
 std::optional<LinkFailure> BoardSession::lastLinkFailure() const {
     if (linkStatus() == SessionStatus::Done) {
         return std::nullopt;
     }
-    return m_access.lastLinkFailure();
+    return m_callLastFailure ? m_callLastFailure : m_access.lastLinkFailure();
 }
 
 RegisterValues BoardSession::read(std::uint32_t first, int count) {
@@ -239,7 +249,7 @@ RegisterValues BoardSession::read(std::uint32_t first, int count) {
     RegisterValues registers;
     for (int i = 0; i < count; ++i) {
         const std::uint32_t address = first + static_cast<std::uint32_t>(i);
-        const std::optional<std::uint8_t> value = m_access.readCodecRegister(address);
+        const std::optional<std::uint8_t> value = readCodec(address);
         if (!value) {
             break;
         }
@@ -253,16 +263,23 @@ void BoardSession::write(std::uint32_t first, const std::vector<std::uint8_t>& v
         throw ArgumentError(kWriteNeedsValues);
     }
     beginCall();
-    for (std::size_t i = 0; i < values.size() && linkStatus() == SessionStatus::Done; ++i) {
-        m_access.WriteRegister(first + static_cast<std::uint32_t>(i), values[i]);
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        if (!writeCodec(first + static_cast<std::uint32_t>(i), values[i])) {
+            break;
+        }
     }
 }
 
 std::optional<RegisterValues> BoardSession::snapshot() {
     beginCall();
-    RegisterValues registers = m_dump.snapshot();
-    if (linkStatus() != SessionStatus::Done) {
-        return std::nullopt; // a snapshot with a failed read in it is no snapshot
+    RegisterValues registers;
+    for (int reg = kFirstRegister; reg <= kLastRegister; ++reg) {
+        // What the chip holds now, named without the device bits, as the snapshot file has it.
+        const auto value = readCodec(codecAddress(reg));
+        if (!value) {
+            return std::nullopt; // a snapshot with a failed read in it is no snapshot
+        }
+        registers.emplace_back(static_cast<std::uint32_t>(reg), *value);
     }
     return registers;
 }
@@ -277,8 +294,6 @@ SessionStatus BoardSession::checkScript(const std::string& file) {
 }
 
 SessionStatus BoardSession::runScript(const std::string& file, bool keepGoing) {
-    m_scriptName = file;
-    m_scriptError = false;
     m_scriptFailure.reset();
     beginCall();
     if (const SessionStatus status = checkScript(file); status != SessionStatus::Done) {
@@ -287,22 +302,41 @@ SessionStatus BoardSession::runScript(const std::string& file, bool keepGoing) {
     if (m_access.linkPort() == 0) {
         return SessionStatus::NoBoard;
     }
-    m_script.setStopOnLinkFailure(!keepGoing);
-    if (!m_script.RunRegisterScript(file, false)) {
-        return SessionStatus::FileError;
-    }
-    return m_scriptError ? SessionStatus::FileError : linkStatus();
+    return scriptStatus(file, m_script.runFile(file, scriptRun(keepGoing)));
 }
 
 SessionStatus BoardSession::runScriptText(const std::string& name, const std::string& text,
                                           bool keepGoing) {
-    m_scriptName = name;
-    m_scriptError = false;
     m_scriptFailure.reset();
     beginCall();
-    m_script.setStopOnLinkFailure(!keepGoing);
-    m_script.runScriptText(text, false);
-    return m_scriptError ? SessionStatus::FileError : linkStatus();
+    return scriptStatus(name, m_script.runText(text, scriptRun(keepGoing)));
+}
+
+ScriptRun BoardSession::scriptRun(bool keepGoing) {
+    return {.showProgress = false, .showMessages = false, .stopOnLinkFailure = !keepGoing};
+}
+
+SessionStatus BoardSession::scriptStatus(const std::string& name, const ScriptOutcome& outcome) {
+    // Each report names where it happened: "FILE:LINE: message", as compilers put it.
+    const auto at = [&name](int line) {
+        return name + (line > 0 ? ':' + std::to_string(line) : std::string()) + ": ";
+    };
+    if (outcome.firstFailure) {
+        failed(*outcome.firstFailure, at(outcome.failureLine));
+        m_callLastFailure = outcome.lastFailure;
+    }
+    switch (outcome.end) {
+    case ScriptOutcome::End::Done:
+    case ScriptOutcome::End::LinkFailure:
+        return outcome.firstFailure ? SessionStatus::LinkFailure : SessionStatus::Done;
+    case ScriptOutcome::End::NotFound:
+    case ScriptOutcome::End::Unreadable:
+    case ScriptOutcome::End::BadLine:
+        break;
+    }
+    m_scriptFailure = ScriptFailure{name, outcome.line, outcome.message};
+    m_reporter.report(at(outcome.line) + outcome.message);
+    return SessionStatus::FileError;
 }
 
 SessionStatus BoardSession::runScriptInput(const std::string& name, std::istream& in,
@@ -350,14 +384,14 @@ std::uint32_t BoardSession::codecAddress(int reg) const {
 }
 
 std::optional<BoardSession::FieldRead> BoardSession::readField(const BoundControl& row) {
-    const auto value = m_access.readCodecRegister(codecAddress(row.reg));
+    const auto value = readCodec(codecAddress(row.reg));
     if (!value) {
         return std::nullopt;
     }
     if (row.kind != ControlKind::Track) {
         return FieldRead{*value, false};
     }
-    const auto mode = m_access.readCodecRegister(codecAddress(kAttenuationModeRegister));
+    const auto mode = readCodec(codecAddress(kAttenuationModeRegister));
     if (!mode) {
         return std::nullopt;
     }
@@ -390,12 +424,12 @@ void BoardSession::setField(const BoundControl& row, const std::string& text) {
                             fieldChoices(row, wide));
     }
     m_access.setShadowRegister(row.reg, current);
-    m_access.WriteRegister(codecAddress(row.reg), *value);
+    writeCodec(codecAddress(row.reg), *value);
 }
 
 std::optional<std::pair<bool, bool>> BoardSession::flags() {
     beginCall();
-    const auto value = m_access.readCodecRegister(codecAddress(kFlagsRegister));
+    const auto value = readCodec(codecAddress(kFlagsRegister));
     if (!value) {
         return std::nullopt;
     }
@@ -415,7 +449,7 @@ void BoardSession::reset(const std::string& which) {
     // over IIC, the defaults over SPI, where it is not read back.
     m_access.LoadDefaultRegisters();
     if (m_interface == kInterfaceI2c) {
-        const auto value = m_access.readCodecRegister(codecAddress(kCommandRegister));
+        const auto value = readCodec(codecAddress(kCommandRegister));
         if (!value) {
             return;
         }

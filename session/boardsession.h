@@ -12,7 +12,6 @@
 #include "device/registeraccess.h"
 #include "device/sleeper.h"
 #include "device/userdialogs.h"
-#include "files/registerdump.h"
 #include "files/registerscript.h"
 
 #include <cstdint>
@@ -195,6 +194,13 @@ private:
     void reportLines(const std::string& text);
     // The start of a call that reaches the board: its failures are counted from here.
     void beginCall();
+    // The call's failure, reported (its first only, after `where`: "FILE:LINE: ").
+    void failed(const LinkFailure& failure, const std::string& where = {});
+    // The codec's transactions for the calls: a failure is the call's own and reported.
+    std::optional<std::uint8_t> readCodec(std::uint32_t address);
+    bool writeCodec(std::uint32_t address, std::uint8_t value);
+    static ScriptRun scriptRun(bool keepGoing);
+    SessionStatus scriptStatus(const std::string& name, const ScriptOutcome& outcome);
     std::uint32_t codecAddress(int reg) const;
     // A field's register, and for attenuation the mode the codec is in: the wide range (1 dB
     // steps) or fine. None when a read failed; nothing is read after it.
@@ -209,14 +215,13 @@ private:
     RegisterAccess m_access;
     DeviceConnection m_connection;
     RegisterScript m_script;
-    RegisterDump m_dump;
     int m_interface = kInterfaceSpi;
     std::vector<std::string> m_writes;
-    std::string m_scriptName;
-    bool m_scriptError = false;
     std::optional<ScriptFailure> m_scriptFailure;
     bool m_libraryLoaded = false;
-    int m_failuresBefore = 0;       // the access's failures when the last call began
+    int m_failuresBefore = 0;                     // the access's failures when the last call began
+    std::optional<LinkFailure> m_callFailure;     // the last call's first failure, the one told
+    std::optional<LinkFailure> m_callLastFailure; // and its last
     bool m_loadingSettings = false; // what is said meanwhile goes to the reporter's warn()
 };
 

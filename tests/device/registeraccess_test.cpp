@@ -8,6 +8,7 @@
 #include <fstream>
 #include <functional>
 #include <unistd.h>
+#include <utility>
 #include <variant>
 
 using namespace larkspur;
@@ -205,6 +206,15 @@ TEST_F(RegisterAccessTest, EveryBoardErrorIsShown) {
 
 // The transactions as values: each says how it ended, and shows nothing; the window's
 // operations show the same failure in the program's words.
+// A failure points into its outcome: asking a temporary outcome for it would leave the pointer
+// dangling once the statement ends, so that does not compile.
+template <typename Outcome>
+concept FailureOfTemporary = requires {
+    std::declval<Outcome>().failure();
+};
+static_assert(!FailureOfTemporary<WriteOutcome> && !FailureOfTemporary<ReadOutcome>);
+static_assert(requires(const WriteOutcome& kept) { kept.failure(); });
+
 TEST_F(RegisterAccessTest, TransactionsGiveTheirOutcomeAsAValue) {
     using Step = LinkFailure::Step;
     struct Case {

@@ -256,6 +256,51 @@ TEST_F(RegisterScriptTest, FailedWritesAreReportedOnceAndTheRunGoesOn) {
     EXPECT_TRUE(m_access.errorLatch());
 }
 
+TEST_F(RegisterScriptTest, EachRunEndsWithItsOutcome) {
+    using End = ScriptOutcome::End;
+    using Step = LinkFailure::Step;
+    struct Case {
+        const char* name;
+        std::string bytes;
+        int writeResult; // for every write
+        bool stop;       // stop on a link failure
+        End end;
+        int line;            // where the run stopped
+        int failureLine;     // the first failed write's line; 0: none failed
+        std::uint32_t first; // the first and the last failed write's register
+        std::uint32_t last;
+    };
+    const Case cases[] = {
+        {"done", "0x11,1\r\nsleep,5\r\n0x12,2", 0, true, End::Done, 0, 0, 0, 0},
+        {"bad line", "0x11,1\r\nbogus\r\n0x12,2", 0, true, End::BadLine, 2, 0, 0, 0},
+        {"stopped at a failed write", "sleep,1\r\n0x11,1\r\n0x12,2", 4, true, End::LinkFailure, 2,
+         2, 0x11, 0x11},
+        {"past failed writes", "0x11,1\r\n0x12,2\r\n0x13,3", 4, false, End::Done, 0, 1, 0x11, 0x13},
+        {"a failed write, then a bad line", "0x11,1\r\nbogus", 2, false, End::BadLine, 2, 1, 0x11,
+         0x11},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_link.writeResult = c.writeResult;
+        const ScriptOutcome outcome = m_script.runText(
+            c.bytes, {.showProgress = false, .showMessages = false, .stopOnLinkFailure = c.stop});
+        EXPECT_EQ(outcome.end, c.end);
+        EXPECT_EQ(outcome.line, c.line);
+        EXPECT_EQ(outcome.message, c.end == End::BadLine ? kInvalidRecord : "");
+        EXPECT_EQ(outcome.failureLine, c.failureLine);
+        ASSERT_EQ(outcome.firstFailure.has_value(), c.failureLine > 0);
+        ASSERT_EQ(outcome.lastFailure.has_value(), c.failureLine > 0);
+        if (c.failureLine > 0) {
+            EXPECT_EQ(*outcome.firstFailure,
+                      (LinkFailure{Step::CodecWrite, c.writeResult, c.first}));
+            EXPECT_EQ(*outcome.lastFailure, (LinkFailure{Step::CodecWrite, c.writeResult, c.last}));
+        }
+    }
+    // A run that only gives its outcome shows nothing.
+    EXPECT_TRUE(m_dialogs.errors.empty());
+    EXPECT_TRUE(m_dialogs.messages.empty());
+}
+
 TEST_F(RegisterScriptTest, DeviceBitsAreNotAddedToScriptAddresses) {
     SettingsFile settings(m_dir.file("Larkspur.ini"));
     m_access.addressChanged(1, kInterfaceSpi, settings);
