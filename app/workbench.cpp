@@ -27,13 +27,11 @@ Workbench::Workbench(TForm1& window, Form1Services services)
       m_loader(given<LinkLoader, LinkLibrary>(services.loader, m_ownLoader)),
       m_settings(services.settingsPath.empty() ? SettingsFile::defaultPath()
                                                : services.settingsPath),
-      m_access(*m_dialogs, window, window),
-      m_connection(m_access, *m_loader, *m_dialogs, *m_sleeper, window, window, window,
-                   [this] { m_script.runStartupScript(); }),
-      m_script(m_access, *m_dialogs, *m_sleeper, window), m_dump(m_access, *m_dialogs),
+      m_core(FrontEnd{*m_dialogs, window, window, window, window, window, window}, *m_sleeper,
+             *m_loader, CoreParts::StartupScript::Run),
       m_port(services.port) {
     // When the search finds no board, the box can tell what stands behind each port.
-    m_connection.setPortSurvey(
+    m_core.connection().setPortSurvey(
         [] { return noBoardDetails(configuredPortList(), PortSystem::real()); });
 }
 

@@ -10,6 +10,7 @@
 #include "device/settingsfile.h"
 #include "device/sleeper.h"
 #include "device/userdialogs.h"
+#include "files/coreparts.h"
 #include "files/registerdump.h"
 #include "files/registerscript.h"
 
@@ -39,10 +40,10 @@ public:
 
     UserDialogs& dialogs() { return *m_dialogs; }
     SettingsFile& settings() { return m_settings; }
-    RegisterAccess& access() { return m_access; }
-    DeviceConnection& connection() { return m_connection; }
-    RegisterScript& script() { return m_script; }
-    RegisterDump& dump() { return m_dump; }
+    RegisterAccess& access() { return m_core.access(); }
+    DeviceConnection& connection() { return m_core.connection(); }
+    RegisterScript& script() { return m_core.script(); }
+    RegisterDump& dump() { return m_core.dump(); }
     // The port start-up is to try alone; 0: the search.
     int port() const { return m_port; }
 
@@ -54,10 +55,7 @@ private:
     Sleeper* m_sleeper;
     LinkLoader* m_loader;
     SettingsFile m_settings;
-    RegisterAccess m_access;
-    DeviceConnection m_connection;
-    RegisterScript m_script;
-    RegisterDump m_dump;
+    CoreParts m_core;
     int m_port;
 };
 

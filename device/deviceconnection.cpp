@@ -57,15 +57,23 @@ void DeviceConnection::showFound(bool found) {
                                   : ConnectionStatus::Connection::None);
 }
 
-void DeviceConnection::reportNoBoard(const char* text) {
-    if (m_portSurvey) {
-        m_dialogs.errorWithDetails(text::kErrorCaption, text, m_portSurvey());
-    } else {
-        m_dialogs.error(text::kErrorCaption, text);
-    }
+ConnectOutcome DeviceConnection::ended(ConnectOutcome::End end,
+                                       std::optional<std::string> details) {
+    return {end, std::move(details), m_access.takeFailures()};
 }
 
-void DeviceConnection::start(int port) {
+ConnectOutcome DeviceConnection::noBoard(const char* text) {
+    if (!m_portSurvey) {
+        m_dialogs.error(text::kErrorCaption, text);
+        return ended(ConnectOutcome::End::NoBoard);
+    }
+    std::string survey = m_portSurvey();
+    m_dialogs.errorWithDetails(text::kErrorCaption, text, survey);
+    return ended(ConnectOutcome::End::NoBoard, std::move(survey));
+}
+
+ConnectOutcome DeviceConnection::start(int port) {
+    m_access.takeFailures(); // the outcome tells of this sequence's alone
     m_port = port;
     m_controls.clearHistory();
     m_busy.showBusy(text::kLoading);
@@ -75,16 +83,16 @@ void DeviceConnection::start(int port) {
     case LinkLoader::Status::CannotLoad:
         m_busy.hideBusy();
         // The box keeps its words; where the library was looked for is under its details.
-        if (const std::string searched = m_loader.searchReport(); !searched.empty()) {
+        if (std::string searched = m_loader.searchReport(); !searched.empty()) {
             m_dialogs.errorWithDetails(text::kDllErrorCaption, text::kCannotLoadDll, searched);
-        } else {
-            m_dialogs.error(text::kDllErrorCaption, text::kCannotLoadDll);
+            return ended(ConnectOutcome::End::CannotLoad, std::move(searched));
         }
-        return;
+        m_dialogs.error(text::kDllErrorCaption, text::kCannotLoadDll);
+        return ended(ConnectOutcome::End::CannotLoad);
     case LinkLoader::Status::Invalid:
         m_busy.hideBusy();
         m_dialogs.error(text::kDllErrorCaption, text::kInvalidDll);
-        return;
+        return ended(ConnectOutcome::End::InvalidLibrary);
     case LinkLoader::Status::Loaded:
         break;
     }
@@ -100,12 +108,12 @@ void DeviceConnection::start(int port) {
         if (m_access.linkPort() == 0) {
             m_busy.hideBusy();
             showFound(false);
-            reportNoBoard(text::kNoEvmFound);
+            ConnectOutcome outcome = noBoard(text::kNoEvmFound);
             m_access.LoadDefaultRegisters();
             m_controls.refreshControls();
             // Without a board nothing is to go out until a Reconnect finds one.
             held.keep();
-            return;
+            return outcome;
         }
 
         showFound(true);
@@ -131,6 +139,7 @@ void DeviceConnection::start(int port) {
     m_controls.refreshControls();
     m_busy.hideBusy();
     m_access.setHistoryEnabled(true);
+    return ended(ConnectOutcome::End::Connected);
 }
 
 void DeviceConnection::readCodec() {
@@ -160,10 +169,11 @@ void DeviceConnection::readCodec() {
         static_cast<std::uint8_t>(m_access.shadowRegister(kCommandRegister) | kCommandBits));
 }
 
-void DeviceConnection::reconnect() {
+ConnectOutcome DeviceConnection::reconnect() {
     if (!m_loaded) {
-        return;
+        return {ConnectOutcome::End::NotLoaded, {}, {}};
     }
+    m_access.takeFailures();
     const LinkEntries* link = m_loader.entries();
     {
         // Nothing of the reconnection is logged, the codec's reset included.
@@ -185,11 +195,10 @@ void DeviceConnection::reconnect() {
         if (m_access.linkPort() == 0) {
             m_busy.hideBusy();
             showFound(false);
-            reportNoBoard(text::kNoEvmFoundAfterReconnect);
             // Without a board nothing is to go out or be logged until a Reconnect finds one.
             held.keep();
             unlogged.keep();
-            return;
+            return noBoard(text::kNoEvmFoundAfterReconnect);
         }
 
         showFound(true);
@@ -202,6 +211,7 @@ void DeviceConnection::reconnect() {
             const WritesSent reset(m_access);
             // MRST given (bit 7 clear), SRST not.
             m_access.WriteRegister(commandAddress(), kSyncResetBit);
+            m_access.takeFailures();
             sendBoardSetup();
         }
         m_access.LoadDefaultRegisters();
@@ -213,9 +223,11 @@ void DeviceConnection::reconnect() {
     // Connected again: the panel's writes go out and are logged, whatever held before.
     m_access.setWriteSuppressed(false);
     m_access.setHistoryEnabled(true);
+    return ended(ConnectOutcome::End::Connected);
 }
 
-void DeviceConnection::masterReset() {
+FailureRecord DeviceConnection::masterReset() {
+    m_access.takeFailures();
     m_busy.showBusy(text::kResetInProgress);
     m_busy.setBusyProgress(0, kProgressMaximum, 0, false);
     m_busy.repaintBusy();
@@ -236,11 +248,14 @@ void DeviceConnection::masterReset() {
     // Afterwards the panel's writes go out and are logged, whatever held before.
     m_access.setWriteSuppressed(false);
     m_access.setHistoryEnabled(true);
+    return m_access.takeFailures();
 }
 
-void DeviceConnection::syncReset() {
+FailureRecord DeviceConnection::syncReset() {
+    m_access.takeFailures();
     m_access.WriteRegister(commandAddress(),
                            m_access.shadowRegister(kCommandRegister) & ~kSyncResetBit);
+    return m_access.takeFailures();
 }
 
 void DeviceConnection::shutdown() {

@@ -10,6 +10,7 @@
 #include "userdialogs.h"
 
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace larkspur {
@@ -56,6 +57,23 @@ public:
     virtual void clearHistory() = 0;
 };
 
+// How start-up or Reconnect ended, as a value; the front end was shown the same as it happened.
+struct ConnectOutcome {
+    enum class End {
+        Connected,      // a board answered and was set up
+        NotLoaded,      // Reconnect without a library: nothing was done
+        CannotLoad,     // the library could not be loaded
+        InvalidLibrary, // it lacks an entry
+        NoBoard,        // no board answered the search (or the port tried alone)
+    };
+    End end = End::Connected;
+    // CannotLoad: where the library was looked for; NoBoard: what stands behind the ports, when
+    // a survey is set. None otherwise.
+    std::optional<std::string> details;
+    // The sequence's transactions that failed, and those shown.
+    FailureRecord failures;
+};
+
 class DeviceConnection {
 public:
     // `startupScript` runs once start-up has read the codec, before the controls are refreshed;
@@ -67,13 +85,15 @@ public:
     // Start-up: loads the library, searches for the board (or tries `port` alone), sets it up,
     // reads the codec (I2C) or takes the defaults (SPI), runs the start-up script and refreshes
     // the controls.
-    void start(int port = 0);
+    ConnectOutcome start(int port = 0);
     // Reconnect: closes the link, waits, searches again (or tries start-up's port alone), resets
-    // the codec and sets the board up.
-    void reconnect();
-    // The codec's register reset (MRST), then the defaults; the re-sync (SRST).
-    void masterReset();
-    void syncReset();
+    // the codec and sets the board up. The codec's reset may fail while the codec resets: that
+    // failure is neither shown nor part of the outcome.
+    ConnectOutcome reconnect();
+    // The codec's register reset (MRST), then the defaults; the re-sync (SRST). Each gives the
+    // failures of its writes.
+    FailureRecord masterReset();
+    FailureRecord syncReset();
     // Shutdown: closes the link and unloads the library.
     void shutdown();
 
@@ -96,7 +116,9 @@ private:
     // Start-up's read of the codec into the shadow (IIC) or its defaults (SPI), one step of the
     // busy notice's progress per register.
     void readCodec();
-    void reportNoBoard(const char* text);
+    // Shows the box and gives the outcome.
+    ConnectOutcome noBoard(const char* text);
+    ConnectOutcome ended(ConnectOutcome::End end, std::optional<std::string> details = {});
 
     RegisterAccess& m_access;
     LinkLoader& m_loader;

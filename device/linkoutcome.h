@@ -3,10 +3,13 @@
 // its message box; the session into its status and the Python exceptions.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <variant>
+#include <vector>
 
 namespace larkspur {
 
@@ -52,6 +55,30 @@ private:
 
 using ReadOutcome = LinkOutcome<std::uint8_t>;
 using WriteOutcome = LinkOutcome<Written>;
+
+// The failures of a stretch of transactions (a sequence, a call): the first, the last, and those
+// that were told, as the error latch has it (a codec failure once, a board failure each time).
+struct FailureRecord {
+    // A sequence makes a few dozen transactions; the told list keeps no more than this.
+    static constexpr std::size_t kMaxTold = 64;
+
+    std::optional<LinkFailure> first;
+    std::optional<LinkFailure> last;
+    std::vector<LinkFailure> told;
+
+    bool none() const { return !last.has_value(); }
+    void add(const LinkFailure& failure) {
+        if (!first) {
+            first = failure;
+        }
+        last = failure;
+    }
+    void addTold(const LinkFailure& failure) {
+        if (told.size() < kMaxTold) {
+            told.push_back(failure);
+        }
+    }
+};
 
 // The program's message for a failure: "Communication error: WRERR0002" and its kin.
 std::string failureText(const LinkFailure& failure);

@@ -92,8 +92,7 @@ void RegisterAccess::LoadDefaultRegisters() {
 }
 
 LinkFailure RegisterAccess::failedWith(LinkFailure failure) {
-    ++m_linkFailures;
-    m_lastFailure = failure;
+    m_failures.add(failure);
     return failure;
 }
 
@@ -105,6 +104,7 @@ void RegisterAccess::report(const LinkFailure& failure) {
         }
         m_errorLatch = true;
     }
+    m_failures.addTold(failure);
     m_dialogs.message(failureText(failure));
 }
 
@@ -214,10 +214,11 @@ InterfaceSelection RegisterAccess::loadSettings(const SettingsFile& settings) {
 
     // A file that is there but cannot be taken is said to be so; the rest goes on as without one.
     if (const auto problem = settings.readProblem()) {
-        m_dialogs.error(text::kApplicationTitle,
-                        std::string(text::kSettingsUnreadable) + " \"" + settings.path().string() +
-                            "\" " + text::kSettingsUnreadableCannotRead + " (" + *problem + "); " +
-                            text::kSettingsUnreadableOutcome);
+        selection.notes.push_back(std::string(text::kSettingsUnreadable) + " \"" +
+                                  settings.path().string() + "\" " +
+                                  text::kSettingsUnreadableCannotRead + " (" + *problem + "); " +
+                                  text::kSettingsUnreadableOutcome);
+        m_dialogs.error(text::kApplicationTitle, selection.notes.back());
     }
 
     // Each step needs the one before; a value that is no number stops the rest.
@@ -248,6 +249,7 @@ InterfaceSelection RegisterAccess::loadSettings(const SettingsFile& settings) {
         }
     }
     if (corrupted) {
+        selection.notes.emplace_back(text::kSettingsCorrupted);
         m_dialogs.message(text::kSettingsCorrupted);
     }
     SetInterfaceType(selection.interfaceIndex);

@@ -13,6 +13,8 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace larkspur {
 
@@ -50,6 +52,7 @@ std::string historyLine(std::uint32_t address, std::int32_t value);
 struct InterfaceSelection {
     int interfaceIndex = kInterfaceSpi; // kInterfaceI2c or kInterfaceSpi
     int addressIndex = 0;               // 0 to 3: I2C address 76 + n, or SPI device n
+    std::vector<std::string> notes;     // what was shown of the file's problems, in order
 };
 
 class RegisterAccess {
@@ -88,7 +91,8 @@ public:
 
     // Reads the interface type and address from `settings` at window creation; shows
     // "Initial file was corrupted!!" on a value that is no number, and an error when the file
-    // is there but cannot be read, which then counts as none. Writes nothing.
+    // is there but cannot be read, which then counts as none; the selection's notes hold the
+    // same texts. Writes nothing.
     InterfaceSelection loadSettings(const SettingsFile& settings);
 
     // The user picked interface `index`; returns false when nothing changed because no library
@@ -100,10 +104,9 @@ public:
     // Interface and address item as chosen outside the settings, which stay as they are.
     void selectDevice(int interfaceIndex, int addressIndex);
 
-    // Link calls that returned a nonzero result, latched or not.
-    int linkFailures() const { return m_linkFailures; }
-    // The last of them: which call, and the library's result code.
-    const std::optional<LinkFailure>& lastLinkFailure() const { return m_lastFailure; }
+    // The link calls that returned a nonzero result since the last take, latched or not, and
+    // those of them report() told; the record starts empty again.
+    FailureRecord takeFailures() { return std::exchange(m_failures, {}); }
 
     // 0 means no link: reads and writes then do nothing.
     std::int32_t linkPort() const { return m_linkPort; }
@@ -144,7 +147,7 @@ public:
     bool rereadUnknown(int reg);
 
 private:
-    // Counts a failure for linkFailures() and lastLinkFailure().
+    // Records a failure for takeFailures().
     LinkFailure failedWith(LinkFailure failure);
     // Writes one setting; a failure is reported in the general error display.
     bool saveSetting(SettingsFile& settings, const char* key, const std::string& value);
@@ -159,8 +162,7 @@ private:
     bool m_writeSuppressed = true;
     bool m_historyEnabled = false;
     bool m_errorLatch = false;
-    int m_linkFailures = 0;
-    std::optional<LinkFailure> m_lastFailure;
+    FailureRecord m_failures;
     std::int32_t m_deviceAddress = kFirstI2cAddress;
     std::int32_t m_deviceBits = 0;
     std::array<SundialChannel, SUNDIAL_CHANNELS> m_channels{};

@@ -21,31 +21,14 @@ constexpr const char* kWriteNeedsValues = "wrong number of arguments for write";
 } // namespace
 
 BoardSession::BoardSession(SessionWorld world, SessionReporter& reporter)
-    : m_world(std::move(world)), m_reporter(reporter), m_access(*this, *this, *this),
+    : m_world(std::move(world)), m_reporter(reporter),
       // The program's start-up script is the window's: a session runs none.
-      m_connection(m_access, m_world.loader, *this, m_world.sleeper, *this, *this, *this, {}),
-      m_script(m_access, *this, m_world.sleeper, *this) {}
+      m_core(m_silent.frontEnd(), m_world.sleeper, m_world.loader,
+             CoreParts::StartupScript::Skipped),
+      m_access(m_core.access()), m_connection(m_core.connection()), m_script(m_core.script()) {}
 
 BoardSession::~BoardSession() {
     close();
-}
-
-void BoardSession::message(const std::string& text) {
-    if (m_loadingSettings) {
-        m_reporter.warn(text);
-        return;
-    }
-    m_reporter.report(text);
-}
-
-void BoardSession::error(const std::string&, const std::string& text) {
-    message(text);
-}
-
-void BoardSession::errorWithDetails(const std::string& caption, const std::string& text,
-                                    const std::string& details) {
-    error(caption, text);
-    reportLines(details);
 }
 
 void BoardSession::reportLines(const std::string& text) {
@@ -57,27 +40,17 @@ void BoardSession::reportLines(const std::string& text) {
     }
 }
 
-bool BoardSession::question(const std::string&, const std::string&) {
-    return false;
-}
-
-std::string BoardSession::openFileName(const FileDialog&) {
-    return {};
-}
-
-std::string BoardSession::saveFileName(const FileDialog&) {
-    return {};
-}
-
 void BoardSession::selectDevice(std::optional<int> interfaceIndex, std::optional<int> address) {
     // The settings are only read: the program's choice stays the program's. What their load
     // has to say (a file that cannot be read, a value that is no number) is a note about the
     // session's set-up.
     const SettingsFile settings(m_world.settingsPath);
-    m_loadingSettings = true;
     const InterfaceSelection saved = m_access.loadSettings(settings);
-    m_loadingSettings = false;
+    for (const std::string& note : saved.notes) {
+        m_reporter.warn(note);
+    }
     m_interface = interfaceIndex.value_or(saved.interfaceIndex);
+    m_silent.setInterface(m_interface);
     int addressIndex = m_interface == saved.interfaceIndex ? saved.addressIndex : 0;
     if (address) {
         addressIndex = BoardSession::addressIndex(m_interface, *address);
@@ -138,7 +111,7 @@ SessionStatus BoardSession::open(int port) {
 }
 
 void BoardSession::beginCall() {
-    m_failuresBefore = m_access.linkFailures();
+    m_access.takeFailures();
     m_callFailure.reset();
     m_callLastFailure.reset();
     // The latch holds back the window's repeated messages; here each call tells its own.
@@ -153,6 +126,19 @@ void BoardSession::failed(const LinkFailure& failure, const std::string& where) 
     }
     m_callFailure = failure;
     m_reporter.report(where + failureText(failure));
+}
+
+void BoardSession::tell(const FailureRecord& failures) {
+    for (const LinkFailure& failure : failures.told) {
+        m_reporter.report(failureText(failure));
+    }
+    if (failures.none()) {
+        return;
+    }
+    if (!m_callFailure) {
+        m_callFailure = failures.first;
+    }
+    m_callLastFailure = failures.last;
 }
 
 std::optional<std::uint8_t> BoardSession::readCodec(std::uint32_t address) {
@@ -177,11 +163,26 @@ SessionStatus BoardSession::connect(int port) {
     beginCall();
     m_connection.setPortSurvey(
         [this] { return noBoardDetails(configuredPortList(), m_world.ports); });
-    m_connection.start(port);
-    if (!m_connection.libraryLoaded() || m_access.linkPort() == 0) {
-        return SessionStatus::NoBoard;
+    const ConnectOutcome outcome = m_connection.start(port);
+    switch (outcome.end) {
+    case ConnectOutcome::End::CannotLoad:
+        m_reporter.report(text::kCannotLoadDll);
+        break;
+    case ConnectOutcome::End::InvalidLibrary:
+        m_reporter.report(text::kInvalidDll);
+        break;
+    case ConnectOutcome::End::NoBoard:
+        m_reporter.report(text::kNoEvmFound);
+        break;
+    case ConnectOutcome::End::NotLoaded:
+    case ConnectOutcome::End::Connected:
+        tell(outcome.failures);
+        return linkStatus();
     }
-    return linkStatus();
+    if (outcome.details) {
+        reportLines(*outcome.details);
+    }
+    return SessionStatus::NoBoard;
 }
 
 KnownRegisters BoardSession::codecRegisters() const {
@@ -232,16 +233,11 @@ SessionStatus BoardSession::noBoard(int port) {
 }
 
 SessionStatus BoardSession::linkStatus() const {
-    return m_callLastFailure || m_access.linkFailures() > m_failuresBefore
-               ? SessionStatus::LinkFailure
-               : SessionStatus::Done;
+    return m_callLastFailure ? SessionStatus::LinkFailure : SessionStatus::Done;
 }
 
 std::optional<LinkFailure> BoardSession::lastLinkFailure() const {
-    if (linkStatus() == SessionStatus::Done) {
-        return std::nullopt;
-    }
-    return m_callLastFailure ? m_callLastFailure : m_access.lastLinkFailure();
+    return m_callLastFailure;
 }
 
 RegisterValues BoardSession::read(std::uint32_t first, int count) {
@@ -456,11 +452,7 @@ void BoardSession::reset(const std::string& which) {
         m_access.setShadowRegister(kCommandRegister,
                                    static_cast<std::uint8_t>(*value | kCommandBits));
     }
-    if (which == "master") {
-        m_connection.masterReset();
-    } else {
-        m_connection.syncReset();
-    }
+    tell(which == "master" ? m_connection.masterReset() : m_connection.syncReset());
 }
 
 std::vector<PortReport> BoardSession::ports(bool includeAbsent, SessionStatus& status) {

@@ -11,8 +11,9 @@
 #include "device/portdiagnostics.h"
 #include "device/registeraccess.h"
 #include "device/sleeper.h"
-#include "device/userdialogs.h"
+#include "files/coreparts.h"
 #include "files/registerscript.h"
+#include "silentfrontend.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -54,16 +55,10 @@ using RegisterValues = std::vector<std::pair<std::uint32_t, std::uint8_t>>;
 // Registers some of which may not have been read.
 using KnownRegisters = std::vector<std::pair<std::uint32_t, std::optional<std::uint8_t>>>;
 
-class BoardSession final : private UserDialogs,
-                           private BusyNotice,
-                           private ConnectionStatus,
-                           private ConnectionControls,
-                           private RegisterMapView,
-                           private HistoryView,
-                           private ScriptView {
+class BoardSession final {
 public:
     BoardSession(SessionWorld world, SessionReporter& reporter);
-    ~BoardSession() override; // closes the link
+    ~BoardSession(); // closes the link
     BoardSession(const BoardSession&) = delete;
     BoardSession& operator=(const BoardSession&) = delete;
 
@@ -149,7 +144,7 @@ public:
     std::optional<std::string> libraryVersion();
 
     // The register setting history lines of the writes so far.
-    const std::vector<std::string>& writes() const { return m_writes; }
+    const std::vector<std::string>& writes() const { return m_silent.historyLines(); }
     // Where the last script run stopped on a line that is no script line.
     struct ScriptFailure {
         std::string name;
@@ -159,41 +154,13 @@ public:
     const std::optional<ScriptFailure>& scriptFailure() const { return m_scriptFailure; }
 
 private:
-    // UserDialogs: messages go to the reporter in the program's words.
-    void message(const std::string& text) override;
-    void error(const std::string& caption, const std::string& text) override;
-    void errorWithDetails(const std::string& caption, const std::string& text,
-                          const std::string& details) override;
-    bool question(const std::string& caption, const std::string& text) override;
-    std::string openFileName(const FileDialog& dialog) override;
-    std::string saveFileName(const FileDialog& dialog) override;
-
-    // The views: without a window there is no busy notice, status, control or map.
-    void showBusy(const std::string&) override {}
-    void setBusyText(const std::string&) override {}
-    void setBusyProgress(int, int, int, bool) override {}
-    void repaintBusy() override {}
-    void hideBusy() override {}
-    void catchUp() override {}
-    void showStatus(const std::string&) override {}
-    void showConnection(Connection) override {}
-    int selectedInterface() const override { return m_interface; }
-    // The master/slave list shows Slave until the codec is read: what start-up sends.
-    bool codecIsSlave() const override { return true; }
-    void refreshControls() override {}
-    void clearZeroFlags() override {}
-    void clearHistory() override {}
-    void ShowRegisterBits(int, int) override {}
-    void appendHistoryLine(const std::string& line) override { m_writes.push_back(line); }
-    void showProgress() override {}
-    void setProgress(int) override {}
-    void hideProgress() override {}
-
     SessionStatus noBoard(int port);
     // Each line of `text` as a report of its own.
     void reportLines(const std::string& text);
-    // The start of a call that reaches the board: its failures are counted from here.
+    // The start of a call that reaches the board: its failures are its own from here.
     void beginCall();
+    // A sequence's failures as the call's: each that the window would show is reported.
+    void tell(const FailureRecord& failures);
     // The call's failure, reported (its first only, after `where`: "FILE:LINE: ").
     void failed(const LinkFailure& failure, const std::string& where = {});
     // The codec's transactions for the calls: a failure is the call's own and reported.
@@ -212,17 +179,16 @@ private:
 
     SessionWorld m_world;
     SessionReporter& m_reporter;
-    RegisterAccess m_access;
-    DeviceConnection m_connection;
-    RegisterScript m_script;
+    SilentFrontEnd m_silent;
+    CoreParts m_core;
+    RegisterAccess& m_access;
+    DeviceConnection& m_connection;
+    RegisterScript& m_script;
     int m_interface = kInterfaceSpi;
-    std::vector<std::string> m_writes;
     std::optional<ScriptFailure> m_scriptFailure;
     bool m_libraryLoaded = false;
-    int m_failuresBefore = 0;                     // the access's failures when the last call began
     std::optional<LinkFailure> m_callFailure;     // the last call's first failure, the one told
     std::optional<LinkFailure> m_callLastFailure; // and its last
-    bool m_loadingSettings = false; // what is said meanwhile goes to the reporter's warn()
 };
 
 } // namespace larkspur

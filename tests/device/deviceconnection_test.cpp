@@ -323,6 +323,134 @@ TEST_F(DeviceConnectionTest, NoBoardComesWithWhatStandsBehindThePorts) {
     EXPECT_EQ(surveys, 2) << "nothing to survey when the board is found";
 }
 
+// Each sequence gives how it ended as a value: the end, the details shown with it, and the
+// failures of its own transactions, told as the window showed them.
+TEST_F(DeviceConnectionTest, EachSequenceGivesItsOutcome) {
+    using End = ConnectOutcome::End;
+    using Step = LinkFailure::Step;
+    enum class Sequence { Start, Reconnect, StartThenReconnect, MasterReset, SyncReset };
+    struct Case {
+        const char* name;
+        Sequence sequence;
+        LinkLoader::Status load = LinkLoader::Status::Loaded;
+        const char* searched = "";
+        bool survey = false;
+        int initResult = 3; // at the sequence under test
+        int writeResult = 0;
+        int readResult = 0;
+        bool latched = false; // the error latch set before a reset
+        End end = End::Connected;
+        std::optional<std::string> details = std::nullopt;
+        std::optional<LinkFailure> first = std::nullopt;
+        std::optional<LinkFailure> last = std::nullopt;
+        std::vector<Step> told = {};
+    };
+    const std::vector<Step> nineBoardWrites(9, Step::BoardWrite);
+    const Case cases[] = {
+        {"connected", Sequence::Start},
+        {"no library", Sequence::Start, LinkLoader::Status::CannotLoad, "", false, 3, 0, 0, false,
+         End::CannotLoad},
+        {"no library, where it was looked for", Sequence::Start, LinkLoader::Status::CannotLoad,
+         "looked for as:\n/x/lib.so", false, 3, 0, 0, false, End::CannotLoad,
+         "looked for as:\n/x/lib.so"},
+        {"invalid library", Sequence::Start, LinkLoader::Status::Invalid, "", false, 3, 0, 0, false,
+         End::InvalidLibrary},
+        {"no board", Sequence::Start, LinkLoader::Status::Loaded, "", false, 0, 0, 0, false,
+         End::NoBoard},
+        {"no board, with the ports", Sequence::Start, LinkLoader::Status::Loaded, "", true, 0, 0, 0,
+         false, End::NoBoard, "1 /dev/ttyS0 silent"},
+        {"board writes fail", Sequence::Start, LinkLoader::Status::Loaded, "", false, 3, 2, 0,
+         false, End::Connected, std::nullopt, LinkFailure{Step::BoardWrite, 2, 0},
+         LinkFailure{Step::BoardWrite, 2, kBoardMasterSlaveRegister}, nineBoardWrites},
+        {"codec reads fail, told once",
+         Sequence::Start,
+         LinkLoader::Status::Loaded,
+         "",
+         false,
+         3,
+         0,
+         4,
+         false,
+         End::Connected,
+         std::nullopt,
+         LinkFailure{Step::CodecRead, 4, 0x10},
+         LinkFailure{Step::CodecRead, 4, 0x19},
+         {Step::CodecRead}},
+        {"reconnect without a library", Sequence::Reconnect, LinkLoader::Status::Loaded, "", false,
+         3, 0, 0, false, End::NotLoaded},
+        {"reconnect: the codec's reset failure is not the outcome's", Sequence::StartThenReconnect,
+         LinkLoader::Status::Loaded, "", false, 3, 5, 0, false, End::Connected, std::nullopt,
+         LinkFailure{Step::BoardWrite, 5, 0},
+         LinkFailure{Step::BoardWrite, 5, kBoardMasterSlaveRegister}, nineBoardWrites},
+        {"reconnect finds no board", Sequence::StartThenReconnect, LinkLoader::Status::Loaded, "",
+         true, 0, 0, 0, false, End::NoBoard, "1 /dev/ttyS0 silent"},
+        {"master reset fails",
+         Sequence::MasterReset,
+         LinkLoader::Status::Loaded,
+         "",
+         false,
+         3,
+         1,
+         0,
+         false,
+         End::Connected,
+         std::nullopt,
+         LinkFailure{Step::CodecWrite, 1, 0x10},
+         LinkFailure{Step::CodecWrite, 1, 0x10},
+         {Step::CodecWrite}},
+        {"sync reset fails under the latch", Sequence::SyncReset, LinkLoader::Status::Loaded, "",
+         false, 3, 1, 0, true, End::Connected, std::nullopt, LinkFailure{Step::CodecWrite, 1, 0x10},
+         LinkFailure{Step::CodecWrite, 1, 0x10}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeLink link;
+        FakeLoader loader(&link.entries, c.load);
+        loader.searched = c.searched;
+        RecordingDialogs dialogs;
+        RecordingView view;
+        RegisterAccess access(dialogs, m_map, m_history);
+        DeviceConnection connection(access, loader, dialogs, m_sleeper, view, view, view, {});
+        if (c.survey) {
+            connection.setPortSurvey([] { return std::string("1 /dev/ttyS0 silent"); });
+        }
+        access.SetInterfaceType(kInterfaceI2c);
+        link.initResult = c.sequence == Sequence::Start ? c.initResult : 3;
+        if (c.sequence != Sequence::Start && c.sequence != Sequence::Reconnect) {
+            ASSERT_EQ(connection.start().end, End::Connected);
+        }
+        link.initResult = c.initResult;
+        link.writeResult = c.writeResult;
+        link.readResult = c.readResult;
+        access.setErrorLatch(c.latched);
+        ConnectOutcome outcome;
+        switch (c.sequence) {
+        case Sequence::Start:
+            outcome = connection.start();
+            break;
+        case Sequence::Reconnect:
+        case Sequence::StartThenReconnect:
+            outcome = connection.reconnect();
+            break;
+        case Sequence::MasterReset:
+            outcome.failures = connection.masterReset();
+            break;
+        case Sequence::SyncReset:
+            outcome.failures = connection.syncReset();
+            break;
+        }
+        EXPECT_EQ(outcome.end, c.end);
+        EXPECT_EQ(outcome.details, c.details);
+        EXPECT_EQ(outcome.failures.first, c.first);
+        EXPECT_EQ(outcome.failures.last, c.last);
+        std::vector<Step> told;
+        for (const LinkFailure& failure : outcome.failures.told) {
+            told.push_back(failure.step);
+        }
+        EXPECT_EQ(told, c.told);
+    }
+}
+
 TEST_F(DeviceConnectionTest, APortGivenToStartUpIsTheOneReconnectTries) {
     prepare(kInterfaceI2c);
     m_link.initResult = 0;

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <functional>
 #include <sys/stat.h>
 
@@ -229,6 +231,69 @@ TEST_F(BoardSessionTest, RequestsThatCannotBeDoneAreRefusedBeforeTheLink) {
         }
     }
     EXPECT_TRUE(m_link.calls.empty());
+}
+
+} // namespace
+
+namespace {
+
+// Connecting tells what the window's boxes would say, each a line: the library's problems, and
+// every failed write of the board's set-up (a board failure is shown each time).
+TEST_F(BoardSessionTest, ConnectTellsHowTheSequenceEnded) {
+    struct Case {
+        const char* name;
+        LinkLoader::Status load;
+        int initResult;
+        int writeResult;
+        SessionStatus status;
+        std::vector<std::string> reports;
+    };
+    const std::string boardFailure = "Communication error: SPERR0002";
+    const Case cases[] = {
+        {"connected", LinkLoader::Status::Loaded, 3, 0, SessionStatus::Done, {}},
+        {"no library",
+         LinkLoader::Status::CannotLoad,
+         3,
+         0,
+         SessionStatus::NoBoard,
+         {"Cannot load DLL", "looked for as:", "/x/libSundial.so"}},
+        {"invalid library",
+         LinkLoader::Status::Invalid,
+         3,
+         0,
+         SessionStatus::NoBoard,
+         {"Invalid DLL"}},
+        {"board writes fail", LinkLoader::Status::Loaded, 3, 2, SessionStatus::LinkFailure,
+         std::vector<std::string>(9, boardFailure)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_lines.reports.clear();
+        m_link.initResult = c.initResult;
+        m_link.writeResult = c.writeResult;
+        BoardSession session = makeSession(c.load);
+        m_loader->searched = "looked for as:\n/x/libSundial.so";
+        session.selectDevice(kInterfaceSpi, 0);
+        EXPECT_EQ(session.connect(0), c.status);
+        EXPECT_EQ(m_lines.reports, c.reports);
+        EXPECT_EQ(session.lastLinkFailure().has_value(), c.status == SessionStatus::LinkFailure);
+        if (c.status == SessionStatus::LinkFailure) {
+            EXPECT_EQ(*session.lastLinkFailure(),
+                      (LinkFailure{LinkFailure::Step::BoardWrite, 2, 0x37}));
+        }
+    }
+}
+
+// The settings' problems are notes on the session's set-up, not reports of a call.
+TEST_F(BoardSessionTest, SettingsProblemsAreWarnings) {
+    const std::string path = ::testing::TempDir() + "session-corrupt.ini";
+    std::ofstream(path) << "[SerialInterface]\r\nType=x\r\n";
+    m_loader = std::make_unique<FakeLoader>(&m_link.entries);
+    BoardSession session({*m_loader, m_sleep, PortSystem{}, path}, m_lines);
+    session.selectDevice(std::nullopt, std::nullopt);
+    EXPECT_EQ(m_lines.warnings, std::vector<std::string>{"Initial file was corrupted!!"});
+    EXPECT_TRUE(m_lines.reports.empty());
+    std::remove(path.c_str());
 }
 
 } // namespace
