@@ -12,6 +12,11 @@ inline constexpr int kTrackMaximum = 255;
 inline constexpr int kFineMinimum = 129; // 0 to -63.0 dB in 0.5 dB steps
 inline constexpr int kWideMinimum = 155; // 0 to -100 dB in 1 dB steps
 
+// Track steps per decibel: 2 in fine mode (0.5 dB steps), 1 in wide mode.
+inline constexpr int stepsPerDecibel(bool wide) {
+    return wide ? 1 : 2;
+}
+
 // The lowest track position in fine (item 0) or wide (item 1) mode.
 inline constexpr int trackMinimum(bool wide) {
     return wide ? kWideMinimum : kFineMinimum;

@@ -53,15 +53,41 @@ std::optional<int> itemOf(const BoundControl& row, std::string_view text) {
 
 } // namespace
 
+int fieldItem(const BoundControl& row, std::uint8_t registerValue) {
+    switch (row.kind) {
+    case ControlKind::CheckBox:
+        return checkBoxState(registerValue, row.shift) ? 1 : 0;
+    case ControlKind::DropDown:
+        return dropDownItem(registerValue, row.shift, row.width);
+    case ControlKind::Radio:
+        return radioItem(registerValue, row.shift);
+    case ControlKind::Track:
+        break;
+    }
+    return registerValue;
+}
+
+int withFieldItem(const BoundControl& row, std::uint8_t registerValue, int item) {
+    switch (row.kind) {
+    case ControlKind::CheckBox:
+        return checkBoxWrite(registerValue, row.shift, item != 0);
+    case ControlKind::DropDown:
+        return dropDownWrite(registerValue, row.shift, row.width, item);
+    case ControlKind::Radio:
+        return radioWrite(registerValue, row.shift, item);
+    case ControlKind::Track:
+        break;
+    }
+    return item;
+}
+
 std::string fieldText(const BoundControl& row, std::uint8_t registerValue, bool wide) {
     switch (row.kind) {
     case ControlKind::CheckBox:
-        return checkBoxState(registerValue, row.shift) ? "on" : "off";
+        return fieldItem(row, registerValue) != 0 ? "on" : "off";
     case ControlKind::DropDown:
     case ControlKind::Radio: {
-        const int item = row.kind == ControlKind::Radio
-                             ? radioItem(registerValue, row.shift)
-                             : dropDownItem(registerValue, row.shift, row.width);
+        const int item = fieldItem(row, registerValue);
         if (item < static_cast<int>(row.items.size())) {
             return std::string(row.items[static_cast<std::size_t>(item)]);
         }
@@ -78,33 +104,29 @@ std::optional<std::uint8_t> fieldWrite(const BoundControl& row, std::uint8_t reg
     switch (row.kind) {
     case ControlKind::CheckBox:
         if (const auto on = onOff(text)) {
-            return static_cast<std::uint8_t>(checkBoxWrite(registerValue, row.shift, *on));
+            return static_cast<std::uint8_t>(withFieldItem(row, registerValue, *on ? 1 : 0));
         }
         return std::nullopt;
     case ControlKind::DropDown:
-        if (const auto item = itemOf(row, text)) {
-            return static_cast<std::uint8_t>(
-                dropDownWrite(registerValue, row.shift, row.width, *item));
-        }
-        return std::nullopt;
     case ControlKind::Radio:
         if (const auto item = itemOf(row, text)) {
-            return static_cast<std::uint8_t>(radioWrite(registerValue, row.shift, *item));
+            return static_cast<std::uint8_t>(withFieldItem(row, registerValue, *item));
         }
         return std::nullopt;
     case ControlKind::Track:
         if (const auto decibels = parseDecimal(text, kPoint)) {
             // A value beyond the track is refused rather than clamped: a script or a test rig
             // that asks for -200 dB has a fault the edit field's clamping would hide.
-            const double lowest =
-                static_cast<double>(trackMinimum(wide) - kReferencePosition) / (wide ? 1.0 : 2.0);
+            const double lowest = static_cast<double>(trackMinimum(wide) - kReferencePosition) /
+                                  stepsPerDecibel(wide);
             if (!(*decibels <= 0.0 && *decibels >= lowest)) {
                 return std::nullopt;
             }
             // As the edit field takes it: the track position is truncated, so a value between two
             // steps goes to the one with more attenuation (-0.4 dB is set as -0.5 dB).
-            return static_cast<std::uint8_t>(typedPosition(
-                *decibels, trackMinimum(wide), kTrackMaximum, kReferencePosition, wide ? 1 : 2));
+            return static_cast<std::uint8_t>(typedPosition(*decibels, trackMinimum(wide),
+                                                           kTrackMaximum, kReferencePosition,
+                                                           stepsPerDecibel(wide)));
         }
         return std::nullopt;
     }

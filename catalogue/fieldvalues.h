@@ -12,6 +12,12 @@
 
 namespace larkspur {
 
+// The one reading and setting of a field in a register value, for the panel and the session
+// alike: a check box's item is 1 when checked, a list's or radio group's is its item number, a
+// track's is the whole register (its position).
+int fieldItem(const BoundControl& row, std::uint8_t registerValue);
+int withFieldItem(const BoundControl& row, std::uint8_t registerValue, int item);
+
 // Check boxes "on" or "off"; lists and radio groups the item's text; tracks the attenuation in
 // dB as the edit field shows it ("-55.0", with a point). An item number beyond the list is
 // shown as the number. `wide` is the attenuation mode (register 0x16, bit 7).

@@ -2,6 +2,8 @@
 // of register 0x10, the zero-detect flags and the attenuation mode.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 
 namespace larkspur {
@@ -18,8 +20,17 @@ inline constexpr std::uint8_t kSyncResetBit = 0x40;   // SRST: re-sync
 inline constexpr std::uint8_t kCommandBits = kMasterResetBit | kSyncResetBit;
 // The zero-detect flags, bits 0 (ZERO1) and 1 (ZERO2); read-only.
 inline constexpr int kFlagsRegister = 0x15;
+inline constexpr std::array<std::uint8_t, 2> kZeroFlagBits = {0x01, 0x02};
+// Whether zero flag `flag` (0: ZERO1, 1: ZERO2) is set in a value of the flags register.
+inline constexpr bool zeroFlagSet(std::uint8_t flags, int flag) {
+    return (flags & kZeroFlagBits.at(static_cast<std::size_t>(flag))) != 0;
+}
 // Bit 7: attenuation in the wide range (1 dB steps) rather than fine (0.5 dB).
 inline constexpr int kAttenuationModeRegister = 0x16;
 inline constexpr std::uint8_t kWideRangeBit = 0x80;
+// Whether a value of the attenuation mode register selects the wide range.
+inline constexpr bool wideRange(std::uint8_t modeRegister) {
+    return (modeRegister & kWideRangeBit) != 0;
+}
 
 } // namespace larkspur

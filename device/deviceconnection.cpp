@@ -40,10 +40,6 @@ DeviceConnection::DeviceConnection(RegisterAccess& access, LinkLoader& loader, U
     : m_access(access), m_loader(loader), m_dialogs(dialogs), m_sleeper(sleeper), m_busy(busy),
       m_status(status), m_controls(controls), m_startupScript(std::move(startupScript)) {}
 
-std::uint32_t DeviceConnection::commandAddress() const {
-    return static_cast<std::uint32_t>(kCommandRegister + m_access.DeviceBits());
-}
-
 void DeviceConnection::sendBoardSetup() {
     for (const BoardSetting& setting : kBoardSetup) {
         m_access.WriteBoardRegister(setting.reg, setting.value);
@@ -151,8 +147,7 @@ void DeviceConnection::readCodec() {
         m_busy.repaintBusy();
         if (m_controls.selectedInterface() == kInterfaceI2c) {
             const int reg = kFirstRegister + i;
-            const auto value =
-                m_access.readCodecRegister(static_cast<std::uint32_t>(reg + m_access.DeviceBits()));
+            const auto value = m_access.readCodecRegister(m_access.codecAddress(reg));
             if (value) {
                 m_access.setShadowRegister(
                     reg, static_cast<std::uint8_t>(*value & m_access.writeMask(reg)));
@@ -210,7 +205,7 @@ ConnectOutcome DeviceConnection::reconnect() {
         {
             const WritesSent reset(m_access);
             // MRST given (bit 7 clear), SRST not.
-            m_access.WriteRegister(commandAddress(), kSyncResetBit);
+            m_access.WriteRegister(m_access.codecAddress(kCommandRegister), kSyncResetBit);
             m_access.takeFailures();
             sendBoardSetup();
         }
@@ -231,7 +226,7 @@ FailureRecord DeviceConnection::masterReset() {
     m_busy.showBusy(text::kResetInProgress);
     m_busy.setBusyProgress(0, kProgressMaximum, 0, false);
     m_busy.repaintBusy();
-    m_access.WriteRegister(commandAddress(),
+    m_access.WriteRegister(m_access.codecAddress(kCommandRegister),
                            m_access.shadowRegister(kCommandRegister) & ~kMasterResetBit);
     m_access.setErrorLatch(false);
     m_sleeper.sleepMs(kSettleMs);
@@ -253,7 +248,7 @@ FailureRecord DeviceConnection::masterReset() {
 
 FailureRecord DeviceConnection::syncReset() {
     m_access.takeFailures();
-    m_access.WriteRegister(commandAddress(),
+    m_access.WriteRegister(m_access.codecAddress(kCommandRegister),
                            m_access.shadowRegister(kCommandRegister) & ~kSyncResetBit);
     return m_access.takeFailures();
 }

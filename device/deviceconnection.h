@@ -110,8 +110,6 @@ public:
     void sendBoardSetup();
 
 private:
-    // The command register's address on the current bus.
-    std::uint32_t commandAddress() const;
     void showFound(bool found);
     // Start-up's read of the codec into the shadow (IIC) or its defaults (SPI), one step of the
     // busy notice's progress per register.

@@ -126,6 +126,10 @@ public:
     std::int32_t DeviceAddress() const { return m_deviceAddress; }
     // SPI: the device address in bits 6 and 5 of every register address; I2C: 0.
     std::int32_t DeviceBits() const { return m_deviceBits; }
+    // The address on the bus of codec register `reg` (0x10 to 0x19): with the device bits.
+    std::uint32_t codecAddress(int reg) const {
+        return static_cast<std::uint32_t>(reg + m_deviceBits);
+    }
 
     // Entry 0 the codec, entry 7 the board; handed to the link library's _init.
     const std::array<SundialChannel, SUNDIAL_CHANNELS>& channels() const { return m_channels; }

@@ -41,16 +41,15 @@ void RegisterDump::save(const std::string& fileName, const std::string& text) {
 }
 
 std::vector<std::pair<std::uint32_t, std::uint8_t>> RegisterDump::snapshot() {
-    const auto deviceBits = static_cast<std::uint32_t>(m_access.DeviceBits());
     std::vector<std::pair<std::uint32_t, std::uint8_t>> registers;
     for (int row = 0; row < kRegisterCount; ++row) {
-        const auto reg = static_cast<std::uint32_t>(kFirstRegister + row);
+        const int reg = kFirstRegister + row;
         // The board's value, not the shadow's: the snapshot is what the chip holds now.
-        const auto value = m_access.readCodecRegister(reg + deviceBits);
+        const auto value = m_access.readCodecRegister(m_access.codecAddress(reg));
         if (!value) {
             break;
         }
-        registers.emplace_back(reg, *value);
+        registers.emplace_back(static_cast<std::uint32_t>(reg), *value);
     }
     return registers;
 }

@@ -2,7 +2,7 @@
 #include "device/devicetexts.h"
 
 #include "catalogue/attenuation.h"
-#include "catalogue/bindingmath.h"
+#include "catalogue/fieldvalues.h"
 #include "device/errortext.h"
 #include "notation/decimalnotation.h"
 #include "widgets/dropdownlist.h"
@@ -114,7 +114,7 @@ QWidget* ControlPanel::makeControl(const BoundControl& row, QWidget* parent) {
     case ControlKind::CheckBox: {
         auto* box = new QCheckBox(toQt(row.caption), parent);
         box->setChecked(row.defaultValue != 0);
-        m_checkBoxes.at(tag) = {static_cast<std::uint8_t>(row.reg), row.shift, box};
+        m_checkBoxes.at(tag) = {&row, box};
         connect(box, &QCheckBox::toggled, this, [this, box] { CheckBoxChecked(box); });
         widget = box;
         break;
@@ -127,7 +127,7 @@ QWidget* ControlPanel::makeControl(const BoundControl& row, QWidget* parent) {
         list->setCurrentIndex(row.defaultValue);
         list->setMaxVisibleItems(10);
         list->setEnabled(row.enabled);
-        m_dropDowns.at(tag) = {static_cast<std::uint8_t>(row.reg), row.shift, row.width, list};
+        m_dropDowns.at(tag) = {&row, list};
         // The user's pick only: the program's selections raise nothing.
         connect(list, &QComboBox::activated, this, [this, list] { ComboBoxChange(list); });
         widget = list;
@@ -142,7 +142,7 @@ QWidget* ControlPanel::makeControl(const BoundControl& row, QWidget* parent) {
         group->setItems(items);
         group->setColumns(row.columns);
         group->setItemIndex(row.defaultValue);
-        m_radios.at(tag) = {static_cast<std::uint8_t>(row.reg), row.shift, group};
+        m_radios.at(tag) = {&row, group};
         connect(group, &RadioGroup::itemIndexChanged, this,
                 [this, group] { RadioGroupClick(group); });
         widget = group;
@@ -169,7 +169,7 @@ QWidget* ControlPanel::makeControl(const BoundControl& row, QWidget* parent) {
         m_named.push_back(edit);
         auto* unit = new QLabel(QStringLiteral("dB"), parent);
         unit->move(left + 290, top + 3);
-        m_tracks.at(tag) = {static_cast<std::uint8_t>(row.reg), kReferencePosition, track, edit};
+        m_tracks.at(tag) = {&row, kReferencePosition, track, edit};
         connect(track, &QSlider::valueChanged, this, [this, track] { TrackChange(track); });
         widget = track;
         break;
@@ -246,12 +246,8 @@ const ControlPanel::TrackBinding& ControlPanel::trackBinding(int tag) const {
     return m_tracks.at(static_cast<std::size_t>(tag));
 }
 
-std::uint32_t ControlPanel::address(int reg) const {
-    return static_cast<std::uint32_t>(reg + m_access.DeviceBits());
-}
-
 bool ControlPanel::wideMode() const {
-    return (m_access.shadowRegister(kAttenuationModeRegister) & kWideRangeBit) != 0;
+    return wideRange(m_access.shadowRegister(kAttenuationModeRegister));
 }
 
 bool ControlPanel::fineModeShown() const {
@@ -273,22 +269,23 @@ bool ControlPanel::mayCompute(int reg) {
 
 void ControlPanel::CheckBoxChecked(QCheckBox* control) {
     const CheckBoxBinding& b = checkBoxBinding(control->property("Tag").toInt());
-    if (!mayCompute(b.reg)) {
+    if (!mayCompute(b.field->reg)) {
         return;
     }
-    const int value = checkBoxWrite(m_access.shadowRegister(b.reg), b.bit, control->isChecked());
-    m_access.WriteRegister(address(b.reg), value);
+    const int value = withFieldItem(*b.field, m_access.shadowRegister(b.field->reg),
+                                    control->isChecked() ? 1 : 0);
+    m_access.WriteRegister(m_access.codecAddress(b.field->reg), value);
 }
 
 void ControlPanel::ComboBoxChange(QComboBox* control) {
     const int tag = control->property("Tag").toInt();
     const DropDownBinding& b = dropDownBinding(tag);
-    if (!mayCompute(b.reg)) {
+    if (!mayCompute(b.field->reg)) {
         return;
     }
     const int value =
-        dropDownWrite(m_access.shadowRegister(b.reg), b.shift, b.width, control->currentIndex());
-    m_access.WriteRegister(address(b.reg), value);
+        withFieldItem(*b.field, m_access.shadowRegister(b.field->reg), control->currentIndex());
+    m_access.WriteRegister(m_access.codecAddress(b.field->reg), value);
     if (tag == kMasterSlaveTag) {
         m_access.WriteBoardRegister(kBoardMasterSlaveRegister,
                                     control->currentIndex() == 0 ? 1 : 0);
@@ -298,11 +295,12 @@ void ControlPanel::ComboBoxChange(QComboBox* control) {
 void ControlPanel::RadioGroupClick(RadioGroup* control) {
     const int tag = control->property("Tag").toInt();
     const RadioBinding& b = radioBinding(tag);
-    if (!mayCompute(b.reg)) {
+    if (!mayCompute(b.field->reg)) {
         return;
     }
-    const int value = radioWrite(m_access.shadowRegister(b.reg), b.bit, control->itemIndex());
-    m_access.WriteRegister(address(b.reg), value);
+    const int value =
+        withFieldItem(*b.field, m_access.shadowRegister(b.field->reg), control->itemIndex());
+    m_access.WriteRegister(m_access.codecAddress(b.field->reg), value);
     if (tag == kDacAttModeTag) {
         modeFollowUp();
     }
@@ -323,14 +321,14 @@ void ControlPanel::TrackChange(QSlider* control) {
     setTrackText(b, control->value());
     // The position is the whole register: the user's move is a value of its own, a refresh's
     // echo of an unknown register is not.
-    if (m_access.registerKnown(b.reg) || !m_refreshing) {
-        m_access.WriteRegister(address(b.reg), control->value());
+    if (m_access.registerKnown(b.field->reg) || !m_refreshing) {
+        m_access.WriteRegister(m_access.codecAddress(b.field->reg), control->value());
     }
     m_trackGuard = true;
 }
 
 void ControlPanel::TrackEditKeyUp(QLineEdit* edit, int key) {
-    const int divisor = fineModeShown() ? 2 : 1;
+    const int divisor = stepsPerDecibel(!fineModeShown());
     if (!m_trackGuard || !isEnter(key)) {
         return;
     }
@@ -355,15 +353,15 @@ void ControlPanel::modeFollowUp() {
     }
     for (int tag = 1; tag < kTrackTags; ++tag) {
         const TrackBinding& b = m_tracks[static_cast<std::size_t>(tag)];
-        if (m_access.shadowRegister(b.reg) < minimum) {
+        if (m_access.shadowRegister(b.field->reg) < minimum) {
             // Straight into the shadow: nothing is sent, logged or shown by this step.
-            m_access.setShadowRegister(b.reg, static_cast<std::uint8_t>(minimum));
+            m_access.setShadowRegister(b.field->reg, static_cast<std::uint8_t>(minimum));
             b.track->setValue(minimum);
         }
     }
     for (int tag = 1; tag < kTrackTags; ++tag) {
         const TrackBinding& b = m_tracks[static_cast<std::size_t>(tag)];
-        setTrackText(b, m_access.shadowRegister(b.reg));
+        setTrackText(b, m_access.shadowRegister(b.field->reg));
     }
 }
 
@@ -375,24 +373,24 @@ void ControlPanel::RefreshControls() {
     for (int tag = 1; tag < kTrackTags; ++tag) {
         const TrackBinding& b = m_tracks[static_cast<std::size_t>(tag)];
         b.track->setMinimum(minimum);
-        b.track->setValue(m_access.shadowRegister(b.reg));
-        setTrackText(b, m_access.shadowRegister(b.reg));
+        b.track->setValue(m_access.shadowRegister(b.field->reg));
+        setTrackText(b, m_access.shadowRegister(b.field->reg));
     }
     for (const CheckBoxBinding& b : m_checkBoxes) {
         if (b.control != nullptr) {
-            b.control->setChecked(checkBoxState(m_access.shadowRegister(b.reg), b.bit));
+            b.control->setChecked(fieldItem(*b.field, m_access.shadowRegister(b.field->reg)) != 0);
         }
     }
     for (const DropDownBinding& b : m_dropDowns) {
         if (b.control != nullptr) {
-            const int item = dropDownItem(m_access.shadowRegister(b.reg), b.shift, b.width);
+            const int item = fieldItem(*b.field, m_access.shadowRegister(b.field->reg));
             // A value beyond the last item leaves the list without a selection.
             b.control->setCurrentIndex(item < b.control->count() ? item : -1);
         }
     }
     for (const RadioBinding& b : m_radios) {
         if (b.control != nullptr) {
-            b.control->setItemIndex(radioItem(m_access.shadowRegister(b.reg), b.bit));
+            b.control->setItemIndex(fieldItem(*b.field, m_access.shadowRegister(b.field->reg)));
         }
     }
     for (int row = 0; row < kRegisterCount; ++row) {
@@ -410,9 +408,9 @@ void ControlPanel::drawLamp(int lamp, int image) {
 }
 
 void ControlPanel::btnZeroReadClick() {
-    const std::uint8_t flags = m_access.ReadRegister(address(kFlagsRegister));
-    drawLamp(0, (flags & 0x01) != 0 ? 2 : 0);
-    drawLamp(1, (flags & 0x02) != 0 ? 2 : 0);
+    const std::uint8_t flags = m_access.ReadRegister(m_access.codecAddress(kFlagsRegister));
+    drawLamp(0, zeroFlagSet(flags, 0) ? 2 : 0);
+    drawLamp(1, zeroFlagSet(flags, 1) ? 2 : 0);
 }
 
 void ControlPanel::btnZeroClrClick() {

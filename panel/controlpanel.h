@@ -35,24 +35,16 @@ public:
     static constexpr int kRadioTags = 2;
     static constexpr int kTrackTags = 3;
 
-    struct CheckBoxBinding {
-        std::uint8_t reg = 0;
-        int bit = 0;
-        QCheckBox* control = nullptr;
+    // A Tag's control and its field, as the catalogue describes it (register, bits, items).
+    template <typename Control> struct Binding {
+        const BoundControl* field = nullptr;
+        Control* control = nullptr;
     };
-    struct DropDownBinding {
-        std::uint8_t reg = 0;
-        int shift = 0;
-        int width = 0;
-        QComboBox* control = nullptr;
-    };
-    struct RadioBinding {
-        std::uint8_t reg = 0;
-        int bit = 0;
-        RadioGroup* control = nullptr;
-    };
+    using CheckBoxBinding = Binding<QCheckBox>;
+    using DropDownBinding = Binding<QComboBox>;
+    using RadioBinding = Binding<RadioGroup>;
     struct TrackBinding {
-        std::uint8_t reg = 0;
+        const BoundControl* field = nullptr;
         int reference = 0;
         QSlider* track = nullptr;
         QLineEdit* edit = nullptr;
@@ -101,7 +93,6 @@ private:
     bool fineModeShown() const; // rgDACAttMode shows item 0
     void modeFollowUp();
     void setTrackText(const TrackBinding& binding, int value);
-    std::uint32_t address(int reg) const;
 
     QTabWidget* m_mainTab;
     RegisterAccess& m_access;

@@ -271,7 +271,7 @@ std::optional<RegisterValues> BoardSession::snapshot() {
     RegisterValues registers;
     for (int reg = kFirstRegister; reg <= kLastRegister; ++reg) {
         // What the chip holds now, named without the device bits, as the snapshot file has it.
-        const auto value = readCodec(codecAddress(reg));
+        const auto value = readCodec(m_access.codecAddress(reg));
         if (!value) {
             return std::nullopt; // a snapshot with a failed read in it is no snapshot
         }
@@ -375,23 +375,19 @@ void BoardSession::checkField(const BoundControl& row, bool set) const {
     }
 }
 
-std::uint32_t BoardSession::codecAddress(int reg) const {
-    return static_cast<std::uint32_t>(reg + m_access.DeviceBits());
-}
-
 std::optional<BoardSession::FieldRead> BoardSession::readField(const BoundControl& row) {
-    const auto value = readCodec(codecAddress(row.reg));
+    const auto value = readCodec(m_access.codecAddress(row.reg));
     if (!value) {
         return std::nullopt;
     }
     if (row.kind != ControlKind::Track) {
         return FieldRead{*value, false};
     }
-    const auto mode = readCodec(codecAddress(kAttenuationModeRegister));
+    const auto mode = readCodec(m_access.codecAddress(kAttenuationModeRegister));
     if (!mode) {
         return std::nullopt;
     }
-    return FieldRead{*value, (*mode & kWideRangeBit) != 0};
+    return FieldRead{*value, wideRange(*mode)};
 }
 
 std::optional<BoardSession::FieldValue> BoardSession::getField(const BoundControl& row) {
@@ -401,7 +397,8 @@ std::optional<BoardSession::FieldValue> BoardSession::getField(const BoundContro
     if (!read) {
         return std::nullopt;
     }
-    return FieldValue{fieldText(row, read->value, read->wide), codecAddress(row.reg), read->value};
+    return FieldValue{fieldText(row, read->value, read->wide), m_access.codecAddress(row.reg),
+                      read->value};
 }
 
 void BoardSession::setField(const BoundControl& row, const std::string& text) {
@@ -420,16 +417,16 @@ void BoardSession::setField(const BoundControl& row, const std::string& text) {
                             fieldChoices(row, wide));
     }
     m_access.setShadowRegister(row.reg, current);
-    writeCodec(codecAddress(row.reg), *value);
+    writeCodec(m_access.codecAddress(row.reg), *value);
 }
 
 std::optional<std::pair<bool, bool>> BoardSession::flags() {
     beginCall();
-    const auto value = readCodec(codecAddress(kFlagsRegister));
+    const auto value = readCodec(m_access.codecAddress(kFlagsRegister));
     if (!value) {
         return std::nullopt;
     }
-    return std::pair<bool, bool>{(*value & 0x01) != 0, (*value & 0x02) != 0};
+    return std::pair<bool, bool>{zeroFlagSet(*value, 0), zeroFlagSet(*value, 1)};
 }
 
 void BoardSession::checkReset(const std::string& which) {
@@ -445,7 +442,7 @@ void BoardSession::reset(const std::string& which) {
     // over IIC, the defaults over SPI, where it is not read back.
     m_access.LoadDefaultRegisters();
     if (m_interface == kInterfaceI2c) {
-        const auto value = readCodec(codecAddress(kCommandRegister));
+        const auto value = readCodec(m_access.codecAddress(kCommandRegister));
         if (!value) {
             return;
         }

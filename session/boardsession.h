@@ -168,7 +168,6 @@ private:
     bool writeCodec(std::uint32_t address, std::uint8_t value);
     static ScriptRun scriptRun(bool keepGoing);
     SessionStatus scriptStatus(const std::string& name, const ScriptOutcome& outcome);
-    std::uint32_t codecAddress(int reg) const;
     // A field's register, and for attenuation the mode the codec is in: the wide range (1 dB
     // steps) or fine. None when a read failed; nothing is read after it.
     struct FieldRead {
