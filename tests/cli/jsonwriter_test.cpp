@@ -19,7 +19,6 @@ TEST(CliJsonString, EscapesWhatJsonRequiresAndNothingElse) {
         std::string json;
     } cases[] = {
         {"", R"("")"},
-        {"DAC L", R"("DAC L")"},
         {"say \"hi\"", R"("say \"hi\"")"},
         {"C:\\dir\\", R"("C:\\dir\\")"},
         {"a\nb\rc\td", R"("a\nb\rc\td")"},
@@ -50,7 +49,6 @@ TEST(CliJsonString, BytesThatAreNoUtf8BecomeReplacementCharacters) {
         {"\xf4\x90\x80\x80", R"("\ufffd\ufffd\ufffd\ufffd")"}, // beyond U+10FFFF
         {"\xe2\x80x", R"("\ufffdx")"},                         // cut short: one for the prefix
         {"\xf0\x9f\x8e", R"("\ufffd")"},                       // cut short at the end
-        {"\xc2", R"("\ufffd")"},
         {"\xc2\xb5\xb5", "\"\xc2\xb5\\ufffd\""},
     };
     for (const auto& c : cases) {
@@ -65,7 +63,6 @@ TEST(CliJsonWriter, SeparatesValuesMembersAndNesting) {
         std::string json;
     } cases[] = {
         {"empty object", [](JsonWriter& j) { j.beginObject().endObject(); }, "{}"},
-        {"empty array", [](JsonWriter& j) { j.beginArray().endArray(); }, "[]"},
         {"numbers",
          [](JsonWriter& j) {
              j.beginArray().value(0LL).value(-1LL).value(LLONG_MIN).value(LLONG_MAX).endArray();
