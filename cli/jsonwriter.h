@@ -32,7 +32,8 @@ private:
     bool m_needComma = false;
 };
 
-// `text` as a JSON string, quotes included; bytes from 0x80 up pass as they are.
+// `text` as a JSON string, quotes included. Well-formed UTF-8 passes as it is; each ill-formed
+// sequence of bytes from 0x80 up becomes one \ufffd (U+FFFD), so that the answer stays JSON.
 std::string jsonString(std::string_view text);
 
 } // namespace larkspur::cli
