@@ -10,6 +10,7 @@
 #include "notation/hextext.h"
 #include "notation/numbernotation.h"
 #include "panel/controlpanel.h"
+#include "panel/panellayout.h"
 #include "regview/registermapwindow.h"
 #include "scriptprogresswindow.h"
 #include "splashwindow.h"

@@ -83,12 +83,13 @@ void ControlPanel::build(const std::array<QWidget*, kTabCount>& pages) {
 
     addNotes(true);
     for (const BoundControl& row : controlCatalogue()) {
-        QWidget* parent = row.group.empty() ? pages[static_cast<std::size_t>(row.sheet)]
+        const ControlPlacement& place = placementOf(row.name);
+        QWidget* parent = row.group.empty() ? pages[static_cast<std::size_t>(place.sheet)]
                                             : static_cast<QWidget*>(groups.at(row.group));
-        QWidget* widget = makeControl(row, parent);
+        QWidget* widget = makeControl(row, place, parent);
         if (row.kind != ControlKind::Track) {
-            const int height = row.at.height != 0 ? row.at.height : widget->sizeHint().height();
-            widget->setGeometry(row.at.left, row.at.top, row.at.width, height);
+            const int height = place.at.height != 0 ? place.at.height : widget->sizeHint().height();
+            widget->setGeometry(place.at.left, place.at.top, place.at.width, height);
         }
     }
     addNotes(false);
@@ -96,13 +97,14 @@ void ControlPanel::build(const std::array<QWidget*, kTabCount>& pages) {
     buildZeroFlagRow(groups.at(zeroFlagRow().group));
 }
 
-QWidget* ControlPanel::makeControl(const BoundControl& row, QWidget* parent) {
+QWidget* ControlPanel::makeControl(const BoundControl& row, const ControlPlacement& place,
+                                   QWidget* parent) {
     const auto tag = static_cast<std::size_t>(row.tag);
-    const int left = row.at.left;
-    const int top = row.at.top;
+    const int left = place.at.left;
+    const int top = place.at.top;
     QLabel* label = nullptr;
     // A list's caption stands beside it; a check box may have a label besides its caption.
-    const std::string_view side = row.kind == ControlKind::DropDown ? row.caption : row.sideLabel;
+    const std::string_view side = row.kind == ControlKind::DropDown ? row.caption : place.sideLabel;
     if (!side.empty()) {
         label = new QLabel(toQt(side), parent);
         label->move(12, top + 3);
@@ -140,7 +142,7 @@ QWidget* ControlPanel::makeControl(const BoundControl& row, QWidget* parent) {
             items << toQt(item);
         }
         group->setItems(items);
-        group->setColumns(row.columns);
+        group->setColumns(place.columns);
         group->setItemIndex(row.defaultValue);
         m_radios.at(tag) = {&row, group};
         connect(group, &RadioGroup::itemIndexChanged, this,
@@ -157,10 +159,10 @@ QWidget* ControlPanel::makeControl(const BoundControl& row, QWidget* parent) {
         track->setTickInterval(8);
         track->setTickPosition(QSlider::TicksAbove);
         track->setPageStep(2);
-        track->setGeometry(left, top, row.at.width, row.at.height);
+        track->setGeometry(left, top, place.at.width, place.at.height);
         auto* edit = new QLineEdit(
             QStringLiteral("0") + QLocale::system().decimalPoint() + QStringLiteral("0"), parent);
-        edit->setObjectName(toQt(row.editName));
+        edit->setObjectName(toQt(place.editName));
         edit->setProperty("Tag", row.tag);
         edit->setGeometry(left + 245, top, 41, 22);
         edit->setAccessibleName(toQt(row.caption));
@@ -177,8 +179,8 @@ QWidget* ControlPanel::makeControl(const BoundControl& row, QWidget* parent) {
     }
     widget->setObjectName(toQt(row.name));
     widget->setProperty("Tag", row.tag);
-    if (row.points != 0) {
-        widget->setFont(arialFont(row.points));
+    if (place.points != 0) {
+        widget->setFont(arialFont(place.points));
     }
     if (row.kind != ControlKind::Track) {
         widget->move(left, top);

@@ -5,6 +5,7 @@
 #include "catalogue/controlcatalogue.h"
 #include "device/registeraccess.h"
 #include "device/userdialogs.h"
+#include "panellayout.h"
 
 #include <QObject>
 #include <QPixmap>
@@ -84,7 +85,7 @@ protected:
 
 private:
     void build(const std::array<QWidget*, kTabCount>& pages);
-    QWidget* makeControl(const BoundControl& row, QWidget* parent);
+    QWidget* makeControl(const BoundControl& row, const ControlPlacement& place, QWidget* parent);
     void buildZeroFlagRow(QWidget* group);
     void drawLamp(int lamp, int image);
     // Whether a value computed from the shadow of `reg` may be written now.

@@ -129,8 +129,6 @@ TEST(ControlCatalogue, TagsAreUniqueWithinAKindAndFieldsFitTheirRegisters) {
         EXPECT_GE(row.shift, 0) << row.name;
         EXPECT_LE(row.shift + row.width, 8) << row.name;
         EXPECT_LE(row.items.size(), std::size_t{1} << row.width) << row.name;
-        EXPECT_GE(row.sheet, 0);
-        EXPECT_LT(row.sheet, kTabCount);
         EXPECT_FALSE(row.tooltip.empty()) << row.name;
         EXPECT_FALSE(row.caption.empty()) << row.name;
         if (row.kind == ControlKind::Radio) {
@@ -162,13 +160,9 @@ TEST(ControlCatalogue, TooltipsNameTheRegisterOfTheirField) {
     }
 }
 
-TEST(ControlCatalogue, SheetsInTabOrder) {
-    const auto& sheets = tabSheets();
-    EXPECT_EQ(sheets[0].caption, "DAC Inteface and Sampling Mode");
-    EXPECT_EQ(sheets[4].name, "AnalogPath");
+TEST(ControlCatalogue, RowsAreFoundByName) {
     ASSERT_NE(findControl("cbDACMasterSlave"), nullptr);
     EXPECT_FALSE(findControl("cbDACMasterSlave")->enabled);
-    EXPECT_EQ(findControl("tkDAC2")->editName, "edDAC2");
     EXPECT_EQ(findControl("nothing"), nullptr);
 }
 

@@ -1,6 +1,7 @@
 // What a screen reader finds on the control panel: every bound control by its caption.
 #include "catalogue/controlcatalogue.h"
 #include "panel/controlpanel.h"
+#include "panel/panellayout.h"
 #include "tests/support/guitestsupport.h"
 
 #include <QAccessible>
@@ -17,8 +18,9 @@ TEST(Accessibility, EveryBoundControlIsAnnouncedByItsCaptionAndField) {
     guitest::TestForm form;
     for (const larkspur::BoundControl& row : larkspur::controlCatalogue()) {
         std::vector<QWidget*> widgets{form.panel().control(row.name)};
-        if (!row.editName.empty())
-            widgets.push_back(form.panel().control(row.editName));
+        if (const larkspur::ControlPlacement& place = larkspur::placementOf(row.name);
+            !place.editName.empty())
+            widgets.push_back(form.panel().control(place.editName));
         for (QWidget* widget : widgets) {
             ASSERT_NE(widget, nullptr) << row.name;
             QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(widget);
