@@ -6,9 +6,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <iterator>
 #include <poll.h>
 #include <stdexcept>
@@ -16,7 +14,6 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
-#include <termios.h>
 #include <unistd.h>
 
 namespace virtualevm {
@@ -25,8 +22,6 @@ namespace {
 
 // A frame left unfinished this long is noise: the PC writes each frame in one call.
 constexpr auto kPartialTimeout = std::chrono::milliseconds(250);
-// Output the PC does not read is dropped beyond this, rather than growing without bound.
-constexpr size_t kMaxOutput = 1 << 20;
 constexpr size_t kMaxCommandLine = 4096;
 // Often enough that a PC reading in its usual slices never finds the line quiet.
 constexpr auto kBabbleGap = std::chrono::milliseconds(2);
@@ -51,7 +46,8 @@ sockaddr_un socketAddress(const std::string& path) {
 
 } // namespace
 
-VirtualEvm::VirtualEvm(EvmOptions options) : m_options(std::move(options)), m_start(Clock::now()) {
+VirtualEvm::VirtualEvm(EvmOptions options)
+    : m_options(std::move(options)), m_start(Clock::now()), m_pty(m_options.linkPath) {
     EvmBoard& board = m_session.board();
     board.setI2cAddress(m_options.i2cAddress);
     board.setSpiDevice(m_options.spiDevice);
@@ -69,106 +65,24 @@ VirtualEvm::~VirtualEvm() {
     if (m_socketMade) {
         ::unlink(m_options.controlPath.c_str());
     }
-    closeFd(m_master);
-    closeFd(m_slave);
-    removeLink();
 }
 
 void VirtualEvm::start() {
     if (!m_options.logPath.empty()) {
         m_transcript.open(m_options.logPath, m_start);
     }
-    plug();
-    pointLink();
+    m_pty.plug();
     openControl();
     announceDevice();
 }
 
-void VirtualEvm::plug() {
-    int master = ::posix_openpt(O_RDWR | O_NOCTTY);
-    if (master < 0) {
-        fail("posix_openpt");
-    }
-    char name[128];
-    if (::fcntl(master, F_SETFD, FD_CLOEXEC) < 0 ||
-        ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK) < 0 ||
-        ::grantpt(master) < 0 || ::unlockpt(master) < 0 ||
-        ::ptsname_r(master, name, sizeof name) != 0) {
-        const int saved = errno;
-        ::close(master);
-        errno = saved;
-        fail("pty set-up");
-    }
-    // Our own slave descriptor keeps the pty alive while the PC closes and reopens the port;
-    // without it the master reads EIO and the line discipline hangs up.
-    int slave = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    termios line{};
-    if (slave < 0 || ::tcgetattr(slave, &line) < 0) {
-        const int saved = errno;
-        ::close(master);
-        if (slave >= 0) {
-            ::close(slave);
-        }
-        errno = saved;
-        fail(std::string("open ") + name);
-    }
-    // Raw before anyone can see the device: a fresh pty echoes and rewrites CR/LF.
-    ::cfmakeraw(&line);
-    line.c_cflag |= CLOCAL | CREAD;
-    line.c_cc[VMIN] = 0;
-    line.c_cc[VTIME] = 0;
-    ::cfsetispeed(&line, B115200);
-    ::cfsetospeed(&line, B115200);
-    if (::tcsetattr(slave, TCSANOW, &line) < 0) {
-        const int saved = errno;
-        ::close(master);
-        ::close(slave);
-        errno = saved;
-        fail("tcsetattr");
-    }
-    m_master = master;
-    m_slave = slave;
-    m_devicePath = name;
-}
-
 void VirtualEvm::unplug() {
-    closeFd(m_master);
-    closeFd(m_slave);
-    removeLink();
-    m_devicePath.clear();
-    m_output.clear();
+    m_pty.unplug();
     m_timers.clear();
     m_stalledUntil.reset();
     m_held.clear();
     m_babble.reset();
     m_session.resetLine();
-}
-
-void VirtualEvm::pointLink() {
-    if (m_options.linkPath.empty()) {
-        return;
-    }
-    // A temporary link renamed over the old one: whoever opens the path sees one device or the
-    // other, never a missing file.
-    const std::string temp = m_options.linkPath + ".tmp." + std::to_string(::getpid());
-    ::unlink(temp.c_str());
-    if (::symlink(m_devicePath.c_str(), temp.c_str()) < 0) {
-        fail("symlink " + temp);
-    }
-    if (::rename(temp.c_str(), m_options.linkPath.c_str()) < 0) {
-        const int saved = errno;
-        ::unlink(temp.c_str());
-        errno = saved;
-        fail("rename to " + m_options.linkPath);
-    }
-    m_linkMade = true;
-}
-
-void VirtualEvm::removeLink() {
-    if (m_linkMade) {
-        ::unlink(m_options.linkPath.c_str());
-        m_linkMade = false;
-    }
 }
 
 void VirtualEvm::openControl() {
@@ -213,7 +127,7 @@ void VirtualEvm::openControl() {
 }
 
 void VirtualEvm::announceDevice() const {
-    std::printf("%s\n", m_devicePath.c_str());
+    std::printf("%s\n", m_pty.devicePath().c_str());
     std::fflush(stdout);
 }
 
@@ -222,10 +136,10 @@ void VirtualEvm::run(int signalFd) {
     for (;;) {
         fds.clear();
         fds.push_back(pollfd{signalFd, POLLIN, 0});
-        const int masterEvents = POLLIN | (m_output.empty() ? 0 : POLLOUT);
-        const size_t masterIndex = fds.size();
-        if (m_master >= 0) {
-            fds.push_back(pollfd{m_master, static_cast<short>(masterEvents), 0});
+        const int ptyEvents = POLLIN | (m_pty.hasOutput() ? POLLOUT : 0);
+        const size_t ptyIndex = fds.size();
+        if (m_pty.plugged()) {
+            fds.push_back(pollfd{m_pty.fd(), static_cast<short>(ptyEvents), 0});
         }
         const size_t listenIndex = fds.size();
         if (m_listen >= 0) {
@@ -281,8 +195,8 @@ void VirtualEvm::run(int signalFd) {
         }
 
         const auto now = Clock::now();
-        if (m_master >= 0 && masterIndex < listenIndex && fds[masterIndex].revents != 0) {
-            if ((fds[masterIndex].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
+        if (m_pty.plugged() && ptyIndex < listenIndex && fds[ptyIndex].revents != 0) {
+            if ((fds[ptyIndex].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
                 readLine(now);
             }
         }
@@ -293,7 +207,7 @@ void VirtualEvm::run(int signalFd) {
             m_session.flushPartial(m_events);
             dispatch(m_events, now);
         }
-        flushOutput();
+        m_pty.flush();
 
         // Clients first (a command may unplug or replug), then newcomers. Only now, with the
         // output flushed, can "idle" be answered: its ok says the bytes are on the line.
@@ -314,21 +228,17 @@ void VirtualEvm::run(int signalFd) {
 }
 
 void VirtualEvm::readLine(Clock::time_point now) {
-    uint8_t buffer[4096];
-    const ssize_t n = ::read(m_master, buffer, sizeof buffer);
-    if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
+    const std::optional<std::span<const uint8_t>> input = m_pty.read();
+    if (!input) {
+        unplug();
         return;
     }
-    if (n <= 0) {
-        // Cannot happen while our own slave descriptor is open; do not spin on it if it does.
-        std::fprintf(stderr, "virtual-evm: pty read failed (%s); unplugged\n",
-                     n == 0 ? "end of file" : std::strerror(errno));
-        unplug();
+    if (input->empty()) {
         return;
     }
     m_lastInput = now;
     m_events.clear();
-    m_session.receive(std::span<const uint8_t>(buffer, static_cast<size_t>(n)), m_events);
+    m_session.receive(*input, m_events);
     dispatch(m_events, now);
 }
 
@@ -397,26 +307,9 @@ void VirtualEvm::fireBabble(Clock::time_point now) {
 void VirtualEvm::send(const Event& event, Clock::time_point now) {
     // Logged before it is written, so the line is in the file when the PC sees the bytes.
     m_transcript.write(event, now);
-    if (event.direction == Event::Direction::Tx && m_output.size() < kMaxOutput) {
-        m_output.insert(m_output.end(), event.bytes.begin(), event.bytes.end());
+    if (event.direction == Event::Direction::Tx) {
+        m_pty.queue(event.bytes);
     }
-}
-
-void VirtualEvm::flushOutput() {
-    size_t done = 0;
-    while (m_master >= 0 && done < m_output.size()) {
-        const ssize_t n = ::write(m_master, m_output.data() + done, m_output.size() - done);
-        if (n > 0) {
-            done += static_cast<size_t>(n);
-        } else if (n < 0 && errno == EINTR) {
-            continue;
-        } else if (n < 0 && errno == EAGAIN) {
-            break; // the PC is not reading; POLLOUT brings us back
-        } else {
-            done = m_output.size();
-        }
-    }
-    m_output.erase(m_output.begin(), m_output.begin() + static_cast<std::ptrdiff_t>(done));
 }
 
 void VirtualEvm::acceptClients() {
@@ -502,9 +395,9 @@ std::string VirtualEvm::command(std::string_view line) {
         if (words.size() != 1) {
             return "error: usage: " + name;
         }
-        const bool plugged = m_master >= 0;
+        const bool plugged = m_pty.plugged();
         if (name == "device") {
-            return plugged ? "ok " + m_devicePath : "error: unplugged";
+            return plugged ? "ok " + m_pty.devicePath() : "error: unplugged";
         }
         if (name == "unplug") {
             if (!plugged) {
@@ -517,8 +410,7 @@ std::string VirtualEvm::command(std::string_view line) {
             return "error: already plugged";
         }
         try {
-            plug();
-            pointLink();
+            m_pty.plug();
         } catch (const std::exception& e) {
             return std::string("error: ") + e.what();
         }
@@ -539,7 +431,7 @@ std::string VirtualEvm::command(std::string_view line) {
                  now);
         }
         m_held.clear();
-        flushOutput();
+        m_pty.flush();
         return "ok " + std::to_string(count);
     }
     if (words.size() == 2 && name == "fault" && words[1] == "off") {

@@ -2,6 +2,7 @@
 
 #include "evmoptions.h"
 #include "evmsession.h"
+#include "pseudoterminal.h"
 #include "transcript.h"
 
 #include <chrono>
@@ -49,10 +50,7 @@ private:
         Clock::time_point end;
     };
 
-    void plug();
     void unplug();
-    void pointLink();
-    void removeLink();
     void openControl();
     void announceDevice() const;
 
@@ -61,9 +59,8 @@ private:
     void fireTimers(Clock::time_point now);
     void fireBabble(Clock::time_point now);
     void send(const Event& event, Clock::time_point now);
-    void flushOutput();
     // Nothing due later and everything handed to the pty.
-    bool idle() const { return m_timers.empty() && !m_babble && m_output.empty(); }
+    bool idle() const { return m_timers.empty() && !m_babble && !m_pty.hasOutput(); }
 
     void acceptClients();
     bool readClient(Client& client);                            // false: drop the client
@@ -76,16 +73,12 @@ private:
     EvmSession m_session;
     Transcript m_transcript;
 
-    int m_master = -1;
-    int m_slave = -1; // held so the master never sees EIO when the PC closes its side
-    std::string m_devicePath;
-    bool m_linkMade = false;
+    PseudoTerminal m_pty;
 
     int m_listen = -1;
     bool m_socketMade = false;
     std::vector<Client> m_clients;
 
-    std::vector<uint8_t> m_output; // bytes the pty has not taken yet
     std::multimap<Clock::time_point, Pending> m_timers;
     // While stalled, every answer waits for this time and then goes out in order.
     std::optional<Clock::time_point> m_stalledUntil;
