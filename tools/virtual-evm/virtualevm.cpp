@@ -11,9 +11,6 @@
 #include <poll.h>
 #include <stdexcept>
 #include <sys/signalfd.h>
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 namespace virtualevm {
@@ -22,7 +19,6 @@ namespace {
 
 // A frame left unfinished this long is noise: the PC writes each frame in one call.
 constexpr auto kPartialTimeout = std::chrono::milliseconds(250);
-constexpr size_t kMaxCommandLine = 4096;
 // Often enough that a PC reading in its usual slices never finds the line quiet.
 constexpr auto kBabbleGap = std::chrono::milliseconds(2);
 
@@ -30,24 +26,11 @@ constexpr auto kBabbleGap = std::chrono::milliseconds(2);
     throw std::runtime_error(what + ": " + std::strerror(errno));
 }
 
-void closeFd(int& fd) {
-    if (fd >= 0) {
-        ::close(fd);
-        fd = -1;
-    }
-}
-
-sockaddr_un socketAddress(const std::string& path) {
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-    return address;
-}
-
 } // namespace
 
 VirtualEvm::VirtualEvm(EvmOptions options)
-    : m_options(std::move(options)), m_start(Clock::now()), m_pty(m_options.linkPath) {
+    : m_options(std::move(options)), m_start(Clock::now()), m_pty(m_options.linkPath),
+      m_control(m_options.controlPath) {
     EvmBoard& board = m_session.board();
     board.setI2cAddress(m_options.i2cAddress);
     board.setSpiDevice(m_options.spiDevice);
@@ -57,22 +40,14 @@ VirtualEvm::VirtualEvm(EvmOptions options)
     }
 }
 
-VirtualEvm::~VirtualEvm() {
-    for (Client& client : m_clients) {
-        closeFd(client.fd);
-    }
-    closeFd(m_listen);
-    if (m_socketMade) {
-        ::unlink(m_options.controlPath.c_str());
-    }
-}
+VirtualEvm::~VirtualEvm() = default;
 
 void VirtualEvm::start() {
     if (!m_options.logPath.empty()) {
         m_transcript.open(m_options.logPath, m_start);
     }
     m_pty.plug();
-    openControl();
+    m_control.open();
     announceDevice();
 }
 
@@ -83,47 +58,6 @@ void VirtualEvm::unplug() {
     m_held.clear();
     m_babble.reset();
     m_session.resetLine();
-}
-
-void VirtualEvm::openControl() {
-    if (m_options.controlPath.empty()) {
-        return;
-    }
-    const std::string& path = m_options.controlPath;
-    if (path.size() >= sizeof(sockaddr_un::sun_path)) {
-        throw std::runtime_error("control socket path too long: " + path);
-    }
-    const sockaddr_un address = socketAddress(path);
-    const auto* generic = reinterpret_cast<const sockaddr*>(&address);
-
-    struct stat info {};
-    if (::lstat(path.c_str(), &info) == 0) {
-        if (!S_ISSOCK(info.st_mode)) {
-            throw std::runtime_error("control path exists and is not a socket: " + path);
-        }
-        // A leftover from a killed run is removed; a live one is not ours to take.
-        const int probe = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        const bool live = probe >= 0 && ::connect(probe, generic, sizeof address) == 0;
-        if (probe >= 0) {
-            ::close(probe);
-        }
-        if (live) {
-            throw std::runtime_error("control socket in use: " + path);
-        }
-        ::unlink(path.c_str());
-    }
-
-    m_listen = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (m_listen < 0) {
-        fail("socket");
-    }
-    if (::bind(m_listen, generic, sizeof address) < 0) {
-        fail("bind " + path);
-    }
-    m_socketMade = true;
-    if (::listen(m_listen, 16) < 0) {
-        fail("listen " + path);
-    }
 }
 
 void VirtualEvm::announceDevice() const {
@@ -141,18 +75,9 @@ void VirtualEvm::run(int signalFd) {
         if (m_pty.plugged()) {
             fds.push_back(pollfd{m_pty.fd(), static_cast<short>(ptyEvents), 0});
         }
-        const size_t listenIndex = fds.size();
-        if (m_listen >= 0) {
-            fds.push_back(pollfd{m_listen, POLLIN, 0});
-        }
-        const size_t clientIndex = fds.size();
-        // A client waiting on "idle" is not read from: its next lines must wait anyway.
-        bool idleDue = false;
-        for (const Client& client : m_clients) {
-            fds.push_back(
-                pollfd{client.fd, static_cast<short>(client.waitingIdle ? 0 : POLLIN), 0});
-            idleDue = idleDue || (client.waitingIdle && idle());
-        }
+        const size_t controlIndex = fds.size();
+        m_control.addPollFds(fds);
+        const bool idleDue = m_control.waitsForIdle() && idle();
 
         std::optional<Clock::time_point> deadline;
         const auto sooner = [&deadline](Clock::time_point when) {
@@ -195,7 +120,7 @@ void VirtualEvm::run(int signalFd) {
         }
 
         const auto now = Clock::now();
-        if (m_pty.plugged() && ptyIndex < listenIndex && fds[ptyIndex].revents != 0) {
+        if (m_pty.plugged() && ptyIndex < controlIndex && fds[ptyIndex].revents != 0) {
             if ((fds[ptyIndex].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
                 readLine(now);
             }
@@ -209,21 +134,9 @@ void VirtualEvm::run(int signalFd) {
         }
         m_pty.flush();
 
-        // Clients first (a command may unplug or replug), then newcomers. Only now, with the
-        // output flushed, can "idle" be answered: its ok says the bytes are on the line.
-        const size_t known = m_clients.size();
-        for (size_t i = 0; i < known; ++i) {
-            Client& client = m_clients[i];
-            const bool keep =
-                (fds[clientIndex + i].revents == 0 || readClient(client)) && serviceClient(client);
-            if (!keep) {
-                closeFd(client.fd);
-            }
-        }
-        std::erase_if(m_clients, [](const Client& client) { return client.fd < 0; });
-        if (m_listen >= 0 && listenIndex < clientIndex && fds[listenIndex].revents != 0) {
-            acceptClients();
-        }
+        // Only now, with the output flushed, can "idle" be answered: its ok says the bytes are
+        // on the line.
+        m_control.serve(std::span<const pollfd>(fds).subspan(controlIndex), *this);
     }
 }
 
@@ -310,79 +223,6 @@ void VirtualEvm::send(const Event& event, Clock::time_point now) {
     if (event.direction == Event::Direction::Tx) {
         m_pty.queue(event.bytes);
     }
-}
-
-void VirtualEvm::acceptClients() {
-    for (;;) {
-        const int fd = ::accept4(m_listen, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-        if (fd < 0) {
-            return;
-        }
-        m_clients.push_back(Client{fd, {}, false});
-    }
-}
-
-bool VirtualEvm::readClient(Client& client) {
-    if (client.waitingIdle) {
-        return false; // not polled for input, so a hang-up or an error
-    }
-    char buffer[1024];
-    const ssize_t n = ::read(client.fd, buffer, sizeof buffer);
-    if (n < 0) {
-        return errno == EAGAIN || errno == EINTR;
-    }
-    if (n == 0) {
-        return false;
-    }
-    client.input.append(buffer, static_cast<size_t>(n));
-    return true;
-}
-
-bool VirtualEvm::reply(Client& client, const std::string& line) {
-    const std::string text = line + "\n";
-    return ::send(client.fd, text.data(), text.size(), MSG_NOSIGNAL | MSG_DONTWAIT) ==
-           static_cast<ssize_t>(text.size());
-}
-
-bool VirtualEvm::serviceClient(Client& client) {
-    if (client.waitingIdle) {
-        if (!idle()) {
-            return true;
-        }
-        client.waitingIdle = false;
-        if (!reply(client, "ok")) {
-            return false;
-        }
-    }
-    size_t newline = 0;
-    while (!client.waitingIdle && (newline = client.input.find('\n')) != std::string::npos) {
-        std::string line = client.input.substr(0, newline);
-        client.input.erase(0, newline + 1);
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
-        }
-        const std::vector<std::string> words = splitWords(line);
-        if (!words.empty() && words[0] == "idle") {
-            if (words.size() != 1) {
-                if (!reply(client, "error: usage: idle")) {
-                    return false;
-                }
-            } else if (!idle()) {
-                client.waitingIdle = true;
-            } else if (!reply(client, "ok")) {
-                return false;
-            }
-            continue;
-        }
-        if (!reply(client, command(line))) {
-            return false;
-        }
-    }
-    if (!client.waitingIdle && client.input.size() > kMaxCommandLine) {
-        reply(client, "error: command line too long");
-        return false;
-    }
-    return true;
 }
 
 std::string VirtualEvm::command(std::string_view line) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "controlserver.h"
 #include "evmoptions.h"
 #include "evmsession.h"
 #include "pseudoterminal.h"
@@ -18,12 +19,12 @@ namespace virtualevm {
 // The board on a pseudo-terminal: one thread, one poll loop over the pty master, the control
 // socket and its clients, with a timer queue for replies that are sent late or in pieces and a
 // babble that repeats until it runs out or the fault is switched off.
-class VirtualEvm {
+class VirtualEvm : private ControlTarget {
 public:
     using Clock = std::chrono::steady_clock;
 
     explicit VirtualEvm(EvmOptions options);
-    ~VirtualEvm(); // removes the link and the socket file
+    ~VirtualEvm() override; // removes the link and the socket file
     VirtualEvm(const VirtualEvm&) = delete;
     VirtualEvm& operator=(const VirtualEvm&) = delete;
 
@@ -35,11 +36,6 @@ public:
     void run(int signalFd);
 
 private:
-    struct Client {
-        int fd = -1;
-        std::string input;
-        bool waitingIdle = false; // "idle" not answered yet; later lines wait in `input`
-    };
     struct Pending {
         std::vector<uint8_t> bytes;
         std::string text;
@@ -51,7 +47,6 @@ private:
     };
 
     void unplug();
-    void openControl();
     void announceDevice() const;
 
     void readLine(Clock::time_point now);
@@ -59,14 +54,11 @@ private:
     void fireTimers(Clock::time_point now);
     void fireBabble(Clock::time_point now);
     void send(const Event& event, Clock::time_point now);
-    // Nothing due later and everything handed to the pty.
-    bool idle() const { return m_timers.empty() && !m_babble && !m_pty.hasOutput(); }
 
-    void acceptClients();
-    bool readClient(Client& client);                            // false: drop the client
-    bool serviceClient(Client& client);                         // false: drop the client
-    static bool reply(Client& client, const std::string& line); // false: drop the client
-    std::string command(std::string_view line);
+    // Nothing due later and everything handed to the pty.
+    bool idle() const override { return m_timers.empty() && !m_babble && !m_pty.hasOutput(); }
+    // Every command but "idle", which the server answers.
+    std::string command(std::string_view line) override;
 
     EvmOptions m_options;
     Clock::time_point m_start;
@@ -74,11 +66,7 @@ private:
     Transcript m_transcript;
 
     PseudoTerminal m_pty;
-
-    int m_listen = -1;
-    bool m_socketMade = false;
-    std::vector<Client> m_clients;
-
+    ControlServer m_control;
     std::multimap<Clock::time_point, Pending> m_timers;
     // While stalled, every answer waits for this time and then goes out in order.
     std::optional<Clock::time_point> m_stalledUntil;
