@@ -7,7 +7,6 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <iterator>
 #include <poll.h>
 #include <stdexcept>
 #include <sys/signalfd.h>
@@ -19,8 +18,6 @@ namespace {
 
 // A frame left unfinished this long is noise: the PC writes each frame in one call.
 constexpr auto kPartialTimeout = std::chrono::milliseconds(250);
-// Often enough that a PC reading in its usual slices never finds the line quiet.
-constexpr auto kBabbleGap = std::chrono::milliseconds(2);
 
 [[noreturn]] void fail(const std::string& what) {
     throw std::runtime_error(what + ": " + std::strerror(errno));
@@ -53,10 +50,7 @@ void VirtualEvm::start() {
 
 void VirtualEvm::unplug() {
     m_pty.unplug();
-    m_timers.clear();
-    m_stalledUntil.reset();
-    m_held.clear();
-    m_babble.reset();
+    m_scheduler.clear();
     m_session.resetLine();
 }
 
@@ -79,16 +73,10 @@ void VirtualEvm::run(int signalFd) {
         m_control.addPollFds(fds);
         const bool idleDue = m_control.waitsForIdle() && idle();
 
-        std::optional<Clock::time_point> deadline;
+        std::optional<Clock::time_point> deadline = m_scheduler.nextDeadline();
         const auto sooner = [&deadline](Clock::time_point when) {
             deadline = deadline ? std::min(*deadline, when) : when;
         };
-        if (!m_timers.empty()) {
-            sooner(m_timers.begin()->first);
-        }
-        if (m_babble) {
-            sooner(m_babble->next);
-        }
         if (m_session.hasPartial()) {
             sooner(m_lastInput + kPartialTimeout);
         }
@@ -125,12 +113,13 @@ void VirtualEvm::run(int signalFd) {
                 readLine(now);
             }
         }
-        fireTimers(now);
-        fireBabble(now);
+        // What the input made due at once goes out ahead of the answers whose time came.
+        sendDue(now);
         if (m_session.hasPartial() && now >= m_lastInput + kPartialTimeout) {
             m_events.clear();
             m_session.flushPartial(m_events);
-            dispatch(m_events, now);
+            m_scheduler.add(m_events, now);
+            sendDue(now);
         }
         m_pty.flush();
 
@@ -152,68 +141,14 @@ void VirtualEvm::readLine(Clock::time_point now) {
     m_lastInput = now;
     m_events.clear();
     m_session.receive(*input, m_events);
-    dispatch(m_events, now);
+    m_scheduler.add(m_events, now);
 }
 
-void VirtualEvm::dispatch(std::vector<Event>& events, Clock::time_point now) {
-    if (m_stalledUntil && now >= *m_stalledUntil) {
-        m_stalledUntil.reset();
-    }
-    // Where a board that answers in order would start on these answers: after those still due.
-    const Clock::time_point inOrder =
-        m_timers.empty() ? now : std::max(now, std::prev(m_timers.end())->first);
-    for (Event& event : events) {
-        if (event.direction == Event::Direction::Tx && event.stallMs > 0) {
-            m_stalledUntil = now + std::chrono::milliseconds(event.stallMs);
-        }
-        if (event.direction == Event::Direction::Tx && m_stalledUntil) {
-            // Equal times keep their order in the multimap: answers go out as they were due.
-            const auto due =
-                std::max(*m_stalledUntil, now + std::chrono::milliseconds(event.delayMs));
-            m_timers.emplace(due, Pending{std::move(event.bytes), std::move(event.text)});
-            continue;
-        }
-        if (event.direction == Event::Direction::Tx && event.held) {
-            m_held.push_back(Pending{std::move(event.bytes), std::move(event.text)});
-            continue;
-        }
-        if (event.direction == Event::Direction::Tx &&
-            (event.delayMs > 0 || (event.behindPending && inOrder > now))) {
-            m_timers.emplace((event.behindPending ? inOrder : now) +
-                                 std::chrono::milliseconds(event.delayMs),
-                             Pending{std::move(event.bytes), std::move(event.text)});
-            continue;
-        }
+void VirtualEvm::sendDue(Clock::time_point now) {
+    m_due.clear();
+    m_scheduler.takeDue(now, m_due);
+    for (const Event& event : m_due) {
         send(event, now);
-        if (event.direction == Event::Direction::Tx && event.babbleMs > 0) {
-            // A new babble replaces one still running.
-            m_babble = Babble{event.bytes, now + kBabbleGap,
-                              now + std::chrono::milliseconds(event.babbleMs)};
-            if (m_babble->next >= m_babble->end) {
-                m_babble.reset();
-            }
-        }
-    }
-}
-
-void VirtualEvm::fireTimers(Clock::time_point now) {
-    while (!m_timers.empty() && m_timers.begin()->first <= now) {
-        auto node = m_timers.extract(m_timers.begin());
-        send(Event{Event::Direction::Tx, std::move(node.mapped().bytes),
-                   std::move(node.mapped().text), 0, 0},
-             now);
-    }
-}
-
-void VirtualEvm::fireBabble(Clock::time_point now) {
-    if (!m_babble || now < m_babble->next) {
-        return;
-    }
-    // One burst however late we are: a stalled loop does not owe the line a flood.
-    send(Event{Event::Direction::Tx, m_babble->bytes, "babble", 0, 0}, now);
-    m_babble->next = now + kBabbleGap;
-    if (m_babble->next >= m_babble->end) {
-        m_babble.reset();
     }
 }
 
@@ -264,18 +199,15 @@ std::string VirtualEvm::command(std::string_view line) {
         }
         // Sent now, in the order they were kept back.
         const auto now = Clock::now();
-        const std::size_t count = m_held.size();
-        for (Pending& pending : m_held) {
-            send(Event{Event::Direction::Tx, std::move(pending.bytes), std::move(pending.text), 0,
-                       0, false},
-                 now);
+        const std::vector<Event> released = m_scheduler.release();
+        for (const Event& event : released) {
+            send(event, now);
         }
-        m_held.clear();
         m_pty.flush();
-        return "ok " + std::to_string(count);
+        return "ok " + std::to_string(released.size());
     }
     if (words.size() == 2 && name == "fault" && words[1] == "off") {
-        m_babble.reset();
+        m_scheduler.stopBabble();
     }
     return m_session.control(line);
 }

@@ -4,11 +4,10 @@
 #include "evmoptions.h"
 #include "evmsession.h"
 #include "pseudoterminal.h"
+#include "replyscheduler.h"
 #include "transcript.h"
 
 #include <chrono>
-#include <cstdint>
-#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,8 +16,8 @@
 namespace virtualevm {
 
 // The board on a pseudo-terminal: one thread, one poll loop over the pty master, the control
-// socket and its clients, with a timer queue for replies that are sent late or in pieces and a
-// babble that repeats until it runs out or the fault is switched off.
+// socket and its clients. Input goes through the session to the reply scheduler, which says
+// what goes out when; what is due is logged and handed to the pty.
 class VirtualEvm : private ControlTarget {
 public:
     using Clock = std::chrono::steady_clock;
@@ -36,27 +35,15 @@ public:
     void run(int signalFd);
 
 private:
-    struct Pending {
-        std::vector<uint8_t> bytes;
-        std::string text;
-    };
-    struct Babble {
-        std::vector<uint8_t> bytes;
-        Clock::time_point next; // the next burst
-        Clock::time_point end;
-    };
-
     void unplug();
     void announceDevice() const;
 
     void readLine(Clock::time_point now);
-    void dispatch(std::vector<Event>& events, Clock::time_point now);
-    void fireTimers(Clock::time_point now);
-    void fireBabble(Clock::time_point now);
+    void sendDue(Clock::time_point now);
     void send(const Event& event, Clock::time_point now);
 
     // Nothing due later and everything handed to the pty.
-    bool idle() const override { return m_timers.empty() && !m_babble && !m_pty.hasOutput(); }
+    bool idle() const override { return m_scheduler.idle() && !m_pty.hasOutput(); }
     // Every command but "idle", which the server answers.
     std::string command(std::string_view line) override;
 
@@ -67,13 +54,10 @@ private:
 
     PseudoTerminal m_pty;
     ControlServer m_control;
-    std::multimap<Clock::time_point, Pending> m_timers;
-    // While stalled, every answer waits for this time and then goes out in order.
-    std::optional<Clock::time_point> m_stalledUntil;
-    std::vector<Pending> m_held; // late replies kept back until "release"
-    std::optional<Babble> m_babble;
+    ReplyScheduler m_scheduler;
     Clock::time_point m_lastInput{};
     std::vector<Event> m_events; // reused between calls
+    std::vector<Event> m_due;    // reused between calls
 };
 
 } // namespace virtualevm
