@@ -27,17 +27,23 @@ void ReplyScheduler::add(std::vector<Event>& events, TimePoint now) {
         if (tx && m_stalledUntil) {
             const auto due =
                 std::max(*m_stalledUntil, now + std::chrono::milliseconds(event.delayMs));
-            m_timers.emplace(due, Pending{std::move(event.bytes), std::move(event.text)});
+            if (roomToWait()) {
+                m_timers.emplace(due, Pending{std::move(event.bytes), std::move(event.text)});
+            }
             continue;
         }
         if (tx && event.held) {
-            m_held.push_back(Pending{std::move(event.bytes), std::move(event.text)});
+            if (roomToWait()) {
+                m_held.push_back(Pending{std::move(event.bytes), std::move(event.text)});
+            }
             continue;
         }
         if (tx && (event.delayMs > 0 || (event.behindPending && inOrder > now))) {
-            m_timers.emplace((event.behindPending ? inOrder : now) +
-                                 std::chrono::milliseconds(event.delayMs),
-                             Pending{std::move(event.bytes), std::move(event.text)});
+            if (roomToWait()) {
+                m_timers.emplace((event.behindPending ? inOrder : now) +
+                                     std::chrono::milliseconds(event.delayMs),
+                                 Pending{std::move(event.bytes), std::move(event.text)});
+            }
             continue;
         }
         if (tx && event.babbleMs > 0) {

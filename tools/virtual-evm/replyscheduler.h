@@ -3,6 +3,7 @@
 #include "evmsession.h"
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -22,6 +23,10 @@ public:
 
     // Often enough that a PC reading in its usual slices never finds the line quiet.
     static constexpr auto kBabbleGap = std::chrono::milliseconds(2);
+    // Answers waiting on time or on release() beyond this are dropped, as by a board whose
+    // buffer is full: a PC that keeps asking under a delaying fault must not grow them without
+    // bound.
+    static constexpr std::size_t kMaxWaiting = 16384;
 
     // The session's events for input taken at `now`, in their order (they are moved from). Rx
     // events and answers sent without delay are due at once; an answer that starts a babble
@@ -55,6 +60,7 @@ private:
     };
 
     static Event sent(Pending pending);
+    bool roomToWait() const { return m_timers.size() + m_held.size() < kMaxWaiting; }
 
     std::vector<Event> m_due; // due at once, since m_dueSince
     TimePoint m_dueSince{};

@@ -276,4 +276,75 @@ TEST(ReplyScheduler, ClearDropsEverythingDueHeldStalledOrBabbling) {
     EXPECT_EQ(render(due[0], at(20)), "tx ack@20");
 }
 
+// However long the PC keeps asking under a fault that makes answers wait, the waiting answers
+// stop at the bound: the first ones are kept, in order, and those beyond it are dropped.
+struct BoundCase {
+    const char* name;
+    Event (*waiting)(unsigned n); // the n-th answer, one that waits
+    unsigned takeAtMs;            // when the kept answers are due (held: released then)
+    const char* lastAtZero;       // the last line out at once
+};
+
+void PrintTo(const BoundCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class WaitingBound : public ::testing::TestWithParam<BoundCase> {};
+
+TEST_P(WaitingBound, KeepsTheFirstAnswersAndDropsThoseBeyond) {
+    const BoundCase& c = GetParam();
+    ReplyScheduler scheduler;
+    const unsigned asked = static_cast<unsigned>(ReplyScheduler::kMaxWaiting) + 10;
+    for (unsigned n = 0; n < asked; ++n) {
+        std::vector<Event> events = {request("read"), c.waiting(n)};
+        scheduler.add(events, at(0));
+    }
+    // The requests are all logged, those beyond the bound too, and an answer that need not
+    // wait goes out at once.
+    std::vector<Event> events = {request("probe"), answer("ack")};
+    scheduler.add(events, at(0));
+    std::vector<Event> due;
+    scheduler.takeDue(at(0), due);
+    const bool ackAtOnce = std::string(c.lastAtZero) == "tx ack@0";
+    ASSERT_EQ(due.size(), asked + (ackAtOnce ? 2 : 1));
+    EXPECT_EQ(render(due.back(), at(0)), c.lastAtZero);
+
+    due.clear();
+    scheduler.takeDue(at(c.takeAtMs), due);
+    const std::vector<Event> released = scheduler.release();
+    due.insert(due.end(), released.begin(), released.end());
+    ASSERT_EQ(due.size(), ReplyScheduler::kMaxWaiting);
+    EXPECT_EQ(due.front().text, "0");
+    EXPECT_EQ(due.back().text, std::to_string(ReplyScheduler::kMaxWaiting - 1));
+
+    // Room again once they have gone out.
+    events = {c.waiting(asked)};
+    scheduler.add(events, at(c.takeAtMs));
+    due.clear();
+    scheduler.takeDue(at(2 * c.takeAtMs), due);
+    const std::vector<Event> again = scheduler.release();
+    due.insert(due.end(), again.begin(), again.end());
+    ASSERT_EQ(due.size(), 1u);
+    EXPECT_EQ(due[0].text, std::to_string(asked));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ReplyScheduler, WaitingBound,
+    ::testing::Values(
+        BoundCase{"delayed", [](unsigned n) { return answer(std::to_string(n), 100); }, 100,
+                  "tx ack@0"},
+        BoundCase{"behind",
+                  [](unsigned n) { return behind(answer(std::to_string(n), n == 0 ? 100 : 0)); },
+                  100, "tx ack@0"},
+        BoundCase{"held", [](unsigned n) { return held(answer(std::to_string(n))); }, 0,
+                  "tx ack@0"},
+        // The first answer stalls the board; every later one waits for the stall to end, the
+        // ack too, which comes beyond the bound.
+        BoundCase{"stalled",
+                  [](unsigned n) {
+                      return n == 0 ? stalling(answer("0"), 100) : answer(std::to_string(n));
+                  },
+                  100, "rx probe@0"}),
+    testsupport::ByCaseName());
+
 } // namespace
