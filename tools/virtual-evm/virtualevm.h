@@ -1,12 +1,13 @@
 #pragma once
 
+#include "controlserver.h"
 #include "evmoptions.h"
 #include "evmsession.h"
+#include "pseudoterminal.h"
+#include "replyscheduler.h"
 #include "transcript.h"
 
 #include <chrono>
-#include <cstdint>
-#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,14 +16,14 @@
 namespace virtualevm {
 
 // The board on a pseudo-terminal: one thread, one poll loop over the pty master, the control
-// socket and its clients, with a timer queue for replies that are sent late or in pieces and a
-// babble that repeats until it runs out or the fault is switched off.
-class VirtualEvm {
+// socket and its clients. Input goes through the session to the reply scheduler, which says
+// what goes out when; what is due is logged and handed to the pty.
+class VirtualEvm : private ControlTarget {
 public:
     using Clock = std::chrono::steady_clock;
 
     explicit VirtualEvm(EvmOptions options);
-    ~VirtualEvm(); // removes the link and the socket file
+    ~VirtualEvm() override; // removes the link and the socket file
     VirtualEvm(const VirtualEvm&) = delete;
     VirtualEvm& operator=(const VirtualEvm&) = delete;
 
@@ -34,65 +35,29 @@ public:
     void run(int signalFd);
 
 private:
-    struct Client {
-        int fd = -1;
-        std::string input;
-        bool waitingIdle = false; // "idle" not answered yet; later lines wait in `input`
-    };
-    struct Pending {
-        std::vector<uint8_t> bytes;
-        std::string text;
-    };
-    struct Babble {
-        std::vector<uint8_t> bytes;
-        Clock::time_point next; // the next burst
-        Clock::time_point end;
-    };
-
-    void plug();
     void unplug();
-    void pointLink();
-    void removeLink();
-    void openControl();
     void announceDevice() const;
 
     void readLine(Clock::time_point now);
-    void dispatch(std::vector<Event>& events, Clock::time_point now);
-    void fireTimers(Clock::time_point now);
-    void fireBabble(Clock::time_point now);
+    void sendDue(Clock::time_point now);
     void send(const Event& event, Clock::time_point now);
-    void flushOutput();
-    // Nothing due later and everything handed to the pty.
-    bool idle() const { return m_timers.empty() && !m_babble && m_output.empty(); }
 
-    void acceptClients();
-    bool readClient(Client& client);                            // false: drop the client
-    bool serviceClient(Client& client);                         // false: drop the client
-    static bool reply(Client& client, const std::string& line); // false: drop the client
-    std::string command(std::string_view line);
+    // Nothing due later and everything handed to the pty.
+    bool idle() const override { return m_scheduler.idle() && !m_pty.hasOutput(); }
+    // Every command but "idle", which the server answers.
+    std::string command(std::string_view line) override;
 
     EvmOptions m_options;
     Clock::time_point m_start;
     EvmSession m_session;
     Transcript m_transcript;
 
-    int m_master = -1;
-    int m_slave = -1; // held so the master never sees EIO when the PC closes its side
-    std::string m_devicePath;
-    bool m_linkMade = false;
-
-    int m_listen = -1;
-    bool m_socketMade = false;
-    std::vector<Client> m_clients;
-
-    std::vector<uint8_t> m_output; // bytes the pty has not taken yet
-    std::multimap<Clock::time_point, Pending> m_timers;
-    // While stalled, every answer waits for this time and then goes out in order.
-    std::optional<Clock::time_point> m_stalledUntil;
-    std::vector<Pending> m_held; // late replies kept back until "release"
-    std::optional<Babble> m_babble;
+    PseudoTerminal m_pty;
+    ControlServer m_control;
+    ReplyScheduler m_scheduler;
     Clock::time_point m_lastInput{};
     std::vector<Event> m_events; // reused between calls
+    std::vector<Event> m_due;    // reused between calls
 };
 
 } // namespace virtualevm
