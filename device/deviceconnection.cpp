@@ -75,7 +75,7 @@ ConnectOutcome DeviceConnection::start(int port) {
     m_busy.showBusy(text::kLoading);
     m_access.setWriteMasks();
 
-    switch (m_loader.load()) {
+    switch (loadLibrary()) {
     case LinkLoader::Status::CannotLoad:
         m_busy.hideBusy();
         // The box keeps its words; where the library was looked for is under its details.
@@ -92,9 +92,7 @@ ConnectOutcome DeviceConnection::start(int port) {
     case LinkLoader::Status::Loaded:
         break;
     }
-    m_loaded = true;
     const LinkEntries* link = m_loader.entries();
-    m_access.setLink(link);
 
     {
         // While the board is searched for and the codec read, nothing but the board's set-up
@@ -251,6 +249,18 @@ FailureRecord DeviceConnection::syncReset() {
     m_access.WriteRegister(m_access.codecAddress(kCommandRegister),
                            m_access.shadowRegister(kCommandRegister) & ~kSyncResetBit);
     return m_access.takeFailures();
+}
+
+LinkLoader::Status DeviceConnection::loadLibrary() {
+    if (m_loaded) {
+        return LinkLoader::Status::Loaded;
+    }
+    const LinkLoader::Status status = m_loader.load();
+    if (status == LinkLoader::Status::Loaded) {
+        m_loaded = true;
+        m_access.setLink(m_loader.entries());
+    }
+    return status;
 }
 
 void DeviceConnection::shutdown() {

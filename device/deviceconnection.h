@@ -97,6 +97,15 @@ public:
     // Shutdown: closes the link and unloads the library.
     void shutdown();
 
+    // Loads the link library and binds it to register access, showing nothing: start-up's first
+    // step, and how a caller without start-up opens the library. Once loaded, it stays so until
+    // shutdown.
+    LinkLoader::Status loadLibrary();
+    // Where the library was looked for when it could not be loaded; empty when unknown.
+    std::string searchReport() const { return m_loader.searchReport(); }
+    // The loaded library's entries; null when none is loaded.
+    const LinkEntries* link() const { return m_loaded ? m_loader.entries() : nullptr; }
+
     // "1.5.0.0" from the library's version, or `current` when no library is bound.
     std::string versionText(const std::string& current) const;
 

@@ -72,13 +72,10 @@ int BoardSession::addressIndex(int interfaceIndex, int address) {
 }
 
 SessionStatus BoardSession::loadLibrary() {
-    if (m_libraryLoaded) {
-        return SessionStatus::Done;
-    }
-    switch (m_world.loader.load()) {
+    switch (m_connection.loadLibrary()) {
     case LinkLoader::Status::CannotLoad:
         m_reporter.report(text::kCannotLoadDll);
-        if (const std::string searched = m_world.loader.searchReport(); !searched.empty()) {
+        if (const std::string searched = m_connection.searchReport(); !searched.empty()) {
             reportLines(searched);
         }
         return SessionStatus::NoBoard;
@@ -88,7 +85,6 @@ SessionStatus BoardSession::loadLibrary() {
     case LinkLoader::Status::Loaded:
         break;
     }
-    m_libraryLoaded = true;
     return SessionStatus::Done;
 }
 
@@ -96,8 +92,7 @@ SessionStatus BoardSession::open(int port) {
     if (const SessionStatus status = loadLibrary(); status != SessionStatus::Done) {
         return status;
     }
-    const LinkEntries* link = m_world.loader.entries();
-    m_access.setLink(link);
+    const LinkEntries* link = m_connection.link();
     m_access.setWriteMasks();
     const std::int32_t found = link->init(port, m_access.channels().data());
     if (found == 0) {
@@ -197,19 +192,7 @@ KnownRegisters BoardSession::codecRegisters() const {
 }
 
 void BoardSession::close() {
-    if (m_connection.libraryLoaded()) {
-        m_connection.shutdown();
-        m_libraryLoaded = false;
-        return;
-    }
-    if (m_libraryLoaded) {
-        if (const LinkEntries* link = m_world.loader.entries(); link != nullptr) {
-            link->close();
-        }
-        m_access.setLink(nullptr);
-        m_world.loader.unload();
-        m_libraryLoaded = false;
-    }
+    m_connection.shutdown();
 }
 
 SessionStatus BoardSession::noBoard(int port) {
@@ -464,7 +447,7 @@ std::vector<PortReport> BoardSession::ports(bool includeAbsent, SessionStatus& s
             break;
         }
         // A probe: the library opens the port, asks for the board and closes it again.
-        const LinkEntries* link = m_world.loader.entries();
+        const LinkEntries* link = m_connection.link();
         if (link->init(report.number, m_access.channels().data()) == report.number) {
             report.state = PortState::Evm;
             report.reason.clear();
@@ -480,7 +463,7 @@ std::optional<std::string> BoardSession::libraryVersion() {
     if (loadLibrary() != SessionStatus::Done) {
         return std::nullopt;
     }
-    const std::string digits = versionDigits(m_world.loader.entries()->getVer());
+    const std::string digits = versionDigits(m_connection.link()->getVer());
     close();
     return digits;
 }

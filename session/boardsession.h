@@ -185,7 +185,6 @@ private:
     RegisterScript& m_script;
     int m_interface = kInterfaceSpi;
     std::optional<ScriptFailure> m_scriptFailure;
-    bool m_libraryLoaded = false;
     std::optional<LinkFailure> m_callFailure;     // the last call's first failure, the one told
     std::optional<LinkFailure> m_callLastFailure; // and its last
 };
