@@ -2,6 +2,7 @@
 #pragma once
 
 #include "frame.h"
+#include "inputwait.h"
 #include "replyecho.h"
 #include "serialport.h"
 

@@ -69,10 +69,6 @@ public:
     virtual WaitHandle waitHandle() const = 0;
 };
 
-// Waits until input arrives on any of `ports`, or `waitMs` have passed. Nothing is read.
-void waitForInput(std::span<SerialPort* const> ports, int waitMs);
-using InputWaiter = void (*)(std::span<SerialPort* const> ports, int waitMs);
-
 // Opens and sets up port `number` (1 to 256): exclusive, 115200 8N1, DTR raised.
 // Null when the port does not exist, is in use or cannot be set up.
 using PortOpener = std::unique_ptr<SerialPort> (*)(int number);

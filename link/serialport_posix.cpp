@@ -15,7 +15,6 @@
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
-#include <vector>
 
 namespace sundial {
 
@@ -249,16 +248,6 @@ std::unique_ptr<SerialPort> openSerialDevice(const std::string& path) {
     int dtr = TIOCM_DTR;
     ::ioctl(fd, TIOCMBIS, &dtr); // a pseudo-terminal answers ENOTTY; harmless
     return std::make_unique<PosixSerialPort>(fd, latency, before);
-}
-
-void waitForInput(std::span<SerialPort* const> ports, int waitMs) {
-    std::vector<pollfd> fds;
-    for (const SerialPort* port : ports) {
-        fds.push_back({static_cast<int>(port->waitHandle().value), POLLIN, 0});
-    }
-    const auto deadline = Clock::now() + std::chrono::milliseconds(waitMs);
-    while (::poll(fds.data(), fds.size(), msUntil(deadline)) < 0 && errno == EINTR) {
-    }
 }
 
 SerialDriverCalls& serialDriverCalls() {
