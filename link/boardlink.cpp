@@ -100,7 +100,7 @@ int BoardLink::writeData(int channel, std::int32_t reg, const std::uint8_t* data
 struct BoardLink::Candidate {
     enum class Stage { Acknowledgement, Reply, Answered, Failed };
     int number = 0;
-    std::unique_ptr<SerialPort> port;
+    std::unique_ptr<BoardPort> port;
     Stage stage = Stage::Acknowledgement;
     std::array<std::uint8_t, kShortReplyPayload + 4> bytes{};
     std::size_t have = 0;
@@ -138,7 +138,7 @@ int BoardLink::search(int first, int last) {
             openNextAt = m_clock() + kSearchStaggerMs;
             break;
         }
-        std::vector<SerialPort*> pending;
+        std::vector<BoardPort*> pending;
         long long wakeAt = next <= last && !answered ? openNextAt : -1;
         for (Candidate& candidate : candidates) {
             if (!advance(candidate)) {

@@ -1,10 +1,10 @@
-// The board link: port search, exchanges and write transactions over one serial port.
+// The board link: port search, exchanges and write transactions over one board port.
 #pragma once
 
+#include "boardport.h"
 #include "frame.h"
 #include "inputwait.h"
 #include "replyecho.h"
-#include "serialport.h"
 
 #include <array>
 #include <cstdint>
@@ -12,6 +12,20 @@
 #include <span>
 
 namespace sundial {
+
+// Back in step after a failure: the probe's answer must be the last thing on the line for this
+// long. Longer than the drain's quiet, because a board that was stalled answers its queued
+// requests back to back, and a bridge may pass them on in bursts.
+inline constexpr int kResyncQuietMs = 50;
+// An answer shaped like the probe's (1F 00 and a 3-byte frame) that is not the one the board
+// gave the search's probe may be a late write reply: only a whole read wait of quiet after it
+// says that nothing, the probe's answer included, is still on its way.
+inline constexpr int kResyncUnsureQuietMs = kReadTimeoutMs;
+// How long the probe's answer may take in all: three read waits, as any awaited piece, plus a
+// drain's worth of older replies arriving before it.
+inline constexpr int kResyncLimitMs = 3 * kReadTimeoutMs + kDrainLimitMs;
+// A line that keeps sending during the resynchronisation is not in step.
+inline constexpr int kResyncByteLimit = 2048;
 
 // Milliseconds on a monotonic clock; replaceable so that tests pass no real time.
 using MillisecondClock = long long (*)();
@@ -85,7 +99,7 @@ private:
     MillisecondClock m_clock;
     InputWaiter m_waiter;
     // Owned; a raw pointer keeps the instance trivially destructible (see the constructor).
-    SerialPort* m_port = nullptr;
+    BoardPort* m_port = nullptr;
     std::array<Channel, kChannels> m_channels{};
     bool m_lenientReplies = false;
     bool m_outOfStep = false;

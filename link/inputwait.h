@@ -3,14 +3,14 @@
 // (inputwait_posix.cpp, inputwait_win32.cpp) beside the port backends rather than in one of them.
 #pragma once
 
-#include "serialport.h"
+#include "boardport.h"
 
 #include <span>
 
 namespace sundial {
 
 // Waits until input arrives on any of `ports`, or `waitMs` have passed. Nothing is read.
-void waitForInput(std::span<SerialPort* const> ports, int waitMs);
-using InputWaiter = void (*)(std::span<SerialPort* const> ports, int waitMs);
+void waitForInput(std::span<BoardPort* const> ports, int waitMs);
+using InputWaiter = void (*)(std::span<BoardPort* const> ports, int waitMs);
 
 } // namespace sundial

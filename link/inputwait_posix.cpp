@@ -24,9 +24,9 @@ int msUntil(Clock::time_point deadline) {
 
 } // namespace
 
-void waitForInput(std::span<SerialPort* const> ports, int waitMs) {
+void waitForInput(std::span<BoardPort* const> ports, int waitMs) {
     std::vector<pollfd> fds;
-    for (const SerialPort* port : ports) {
+    for (const BoardPort* port : ports) {
         fds.push_back({static_cast<int>(port->waitHandle().value), POLLIN, 0});
     }
     const auto deadline = Clock::now() + std::chrono::milliseconds(waitMs);

@@ -13,12 +13,12 @@
 
 namespace sundial {
 
-void waitForInput(std::span<SerialPort* const> ports, int waitMs) {
+void waitForInput(std::span<BoardPort* const> ports, int waitMs) {
     // Sockets can be waited on together; a COM port opened for plain (not overlapped) calls
     // cannot, so with one among them the wait looks at every port's input queue each
     // millisecond.
     std::vector<net::Socket> sockets;
-    for (const SerialPort* port : ports) {
+    for (const BoardPort* port : ports) {
         if (port->waitHandle().socket) {
             sockets.push_back(port->waitHandle().value);
         }
@@ -32,8 +32,8 @@ void waitForInput(std::span<SerialPort* const> ports, int waitMs) {
         if (!sockets.empty() && net::waitReadable(sockets, 0)) {
             return;
         }
-        for (const SerialPort* port : ports) {
-            const SerialPort::WaitHandle wait = port->waitHandle();
+        for (const BoardPort* port : ports) {
+            const BoardPort::WaitHandle wait = port->waitHandle();
             COMSTAT status{};
             DWORD errors = 0;
             if (!wait.socket &&

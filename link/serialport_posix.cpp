@@ -45,7 +45,7 @@ int realSetSerial(int fd, const serial_struct* settings) {
 
 constinit SerialDriverCalls g_driverCalls{&realGetSerial, &realSetSerial};
 
-class PosixSerialPort final : public SerialPort {
+class PosixSerialPort final : public BoardPort {
 public:
     PosixSerialPort(int fd, LowLatency latency, const termios& before)
         : m_fd(fd), m_latency(latency), m_before(before) {}
@@ -227,7 +227,7 @@ bool setUpLine(int fd, termios& before) {
 
 } // namespace
 
-std::unique_ptr<SerialPort> openSerialDevice(const std::string& path) {
+std::unique_ptr<BoardPort> openSerialDevice(const std::string& path) {
     // A port another program holds by a lock file is as taken as one it holds by flock.
     if (path.empty() || uucpLockHolder(path) != 0) {
         return nullptr;

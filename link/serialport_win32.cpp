@@ -13,7 +13,7 @@ namespace sundial {
 
 namespace {
 
-class Win32SerialPort final : public SerialPort {
+class Win32SerialPort final : public BoardPort {
 public:
     explicit Win32SerialPort(HANDLE handle) : m_handle(handle) {}
     ~Win32SerialPort() override { close(); }
@@ -93,7 +93,7 @@ private:
 
 } // namespace
 
-std::unique_ptr<SerialPort> openSerialDevice(const std::string& device) {
+std::unique_ptr<BoardPort> openSerialDevice(const std::string& device) {
     // A bare "COM12" from the port list is opened by its device name, as numbers above 9 must.
     const std::string name = device.rfind("\\\\", 0) == 0 ? device : "\\\\.\\" + device;
     HANDLE handle = ::CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,

@@ -15,7 +15,7 @@ using namespace sundial;
 namespace {
 
 // Only a wait handle: the wait must not call anything else.
-class HandleOnly final : public SerialPort {
+class HandleOnly final : public BoardPort {
 public:
     explicit HandleOnly(int fd) : m_fd(fd) {}
     int read(std::span<std::uint8_t>) override { return fail(); }
@@ -57,7 +57,7 @@ TEST(InputWait, EndsOnInputOrHangUpOfAnyPortAndReadsNothing) {
             ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, ends.data()), 0);
             ports.emplace_back(ends[0]);
         }
-        std::vector<SerialPort*> waitedOn;
+        std::vector<BoardPort*> waitedOn;
         for (HandleOnly& port : ports) {
             waitedOn.push_back(&port);
         }

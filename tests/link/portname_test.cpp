@@ -1,4 +1,4 @@
-#include "link/serialport.h"
+#include "link/portopener.h"
 #include <sundialports.h>
 
 #include <gtest/gtest.h>
