@@ -105,9 +105,8 @@ std::unique_ptr<BoardPort> openFuzzed(int) {
 
 // The longest a call may take (the header's figures): a probe first, two awaited pieces of
 // three read waits each, a drain, the write time-outs of the request and two acknowledgements.
-constexpr long long kLongestCallMs = kResyncLimitMs +
-                                     2 * BoardLink::kReceiveCalls * kReadTimeoutMs + kDrainLimitMs +
-                                     3 * kWriteTimeoutMs;
+constexpr long long kLongestCallMs =
+    kResyncLimitMs + 2 * AwaitedPiece::kLongestWaitMs + kDrainLimitMs + 3 * kWriteTimeoutMs;
 
 constexpr Channel kTable[kChannels] = {{1, 76}, {}, {}, {}, {}, {}, {}, {3, 0}};
 

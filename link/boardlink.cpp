@@ -3,7 +3,6 @@
 #include "include/sundialports.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdlib>
 #include <optional>
 #include <string_view>
@@ -20,12 +19,6 @@ bool lenientRepliesRequested() {
 }
 
 } // namespace
-
-long long steadyMilliseconds() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
 
 int BoardLink::init(int port, const Channel* channels) {
     if (channels == nullptr) {
@@ -96,16 +89,14 @@ int BoardLink::writeData(int channel, std::int32_t reg, const std::uint8_t* data
 }
 
 // One port of a search: its probe's progress. The probe is an exchange like any other: the
-// acknowledgement, then the 3-byte reply frame, each within three read calls.
+// acknowledgement, then the 3-byte reply frame, each an awaited piece.
 struct BoardLink::Candidate {
     enum class Stage { Acknowledgement, Reply, Answered, Failed };
     int number = 0;
     std::unique_ptr<BoardPort> port;
     Stage stage = Stage::Acknowledgement;
     std::array<std::uint8_t, kShortReplyPayload + 4> bytes{};
-    std::size_t have = 0;
-    int calls = 0;
-    long long callEnds = -1; // a read call waiting for the rest until then; -1 none
+    AwaitedPiece piece; // of the stage under way
 };
 
 int BoardLink::search(int first, int last) {
@@ -143,8 +134,9 @@ int BoardLink::search(int first, int last) {
         for (Candidate& candidate : candidates) {
             if (!advance(candidate)) {
                 pending.push_back(candidate.port.get());
-                if (candidate.callEnds >= 0 && (wakeAt < 0 || candidate.callEnds < wakeAt)) {
-                    wakeAt = candidate.callEnds;
+                const long long callEnds = candidate.piece.callEnds();
+                if (callEnds >= 0 && (wakeAt < 0 || callEnds < wakeAt)) {
+                    wakeAt = callEnds;
                 }
             }
             if (candidate.stage == Stage::Failed && candidate.port) {
@@ -189,33 +181,19 @@ bool BoardLink::advance(Candidate& candidate) {
         if (candidate.stage == Stage::Answered || candidate.stage == Stage::Failed) {
             return true;
         }
-        const std::size_t want =
-            candidate.stage == Stage::Acknowledgement ? kAck.size() : candidate.bytes.size();
-        const int n = candidate.port->readSoon(
-            std::span<std::uint8_t>(candidate.bytes).subspan(candidate.have, want - candidate.have),
-            0);
-        if (n < 0) {
+        const std::span<std::uint8_t> piece =
+            candidate.stage == Stage::Acknowledgement
+                ? std::span<std::uint8_t>(candidate.bytes).first(kAck.size())
+                : std::span<std::uint8_t>(candidate.bytes);
+        switch (candidate.piece.step(*candidate.port, piece, m_clock)) {
+        case AwaitedPiece::State::Waiting:
+            return false;
+        case AwaitedPiece::State::Missing:
+        case AwaitedPiece::State::Failed:
             candidate.stage = Stage::Failed;
-            return true;
-        }
-        candidate.have += static_cast<std::size_t>(n);
-        const long long now = m_clock();
-        if (candidate.callEnds < 0) {
-            // A read call begins: bytes already there end it at once, otherwise it waits.
-            if (n == 0) {
-                candidate.callEnds = now + kReadTimeoutMs;
-                return false;
-            }
-        } else if (candidate.have < want && now < candidate.callEnds) {
-            return false; // the waiting call goes on
-        }
-        candidate.callEnds = -1;
-        ++candidate.calls;
-        if (candidate.have < want) {
-            if (candidate.calls == kReceiveCalls) {
-                candidate.stage = Stage::Failed;
-            }
             continue;
+        case AwaitedPiece::State::Arrived:
+            break;
         }
         if (candidate.stage == Stage::Acknowledgement) {
             if (candidate.bytes[0] != kAck[0] || candidate.bytes[1] != kAck[1]) {
@@ -223,8 +201,7 @@ bool BoardLink::advance(Candidate& candidate) {
                 continue;
             }
             candidate.stage = Stage::Reply;
-            candidate.have = 0;
-            candidate.calls = 0;
+            candidate.piece = AwaitedPiece();
             continue;
         }
         candidate.stage = candidate.port->write(kAck) ? Stage::Answered : Stage::Failed;
@@ -403,15 +380,7 @@ bool BoardLink::resynchronise() {
 }
 
 bool BoardLink::receiveExactly(std::span<std::uint8_t> buffer) {
-    std::size_t got = 0;
-    for (int call = 0; call < kReceiveCalls && got < buffer.size(); ++call) {
-        const int n = m_port->read(buffer.subspan(got));
-        if (n < 0) {
-            return false;
-        }
-        got += static_cast<std::size_t>(n);
-    }
-    return got == buffer.size();
+    return AwaitedPiece::receive(*m_port, buffer) == AwaitedPiece::State::Arrived;
 }
 
 int BoardLink::failed(int code) {

@@ -1,9 +1,11 @@
 // The board link: port search, exchanges and write transactions over one board port.
 #pragma once
 
+#include "awaitedpiece.h"
 #include "boardport.h"
 #include "frame.h"
 #include "inputwait.h"
+#include "linkclock.h"
 #include "replyecho.h"
 
 #include <array>
@@ -21,19 +23,14 @@ inline constexpr int kResyncQuietMs = 50;
 // gave the search's probe may be a late write reply: only a whole read wait of quiet after it
 // says that nothing, the probe's answer included, is still on its way.
 inline constexpr int kResyncUnsureQuietMs = kReadTimeoutMs;
-// How long the probe's answer may take in all: three read waits, as any awaited piece, plus a
-// drain's worth of older replies arriving before it.
-inline constexpr int kResyncLimitMs = 3 * kReadTimeoutMs + kDrainLimitMs;
+// How long the probe's answer may take in all: as long as any awaited piece, plus a drain's worth
+// of older replies arriving before it.
+inline constexpr int kResyncLimitMs = AwaitedPiece::kLongestWaitMs + kDrainLimitMs;
 // A line that keeps sending during the resynchronisation is not in step.
 inline constexpr int kResyncByteLimit = 2048;
 
-// Milliseconds on a monotonic clock; replaceable so that tests pass no real time.
-using MillisecondClock = long long (*)();
-long long steadyMilliseconds();
-
 class BoardLink {
 public:
-    static constexpr int kReceiveCalls = 3;
     // The search opens the next port when the ports it has probed have not answered within
     // this: a board answers well within it, so a board on the first port that opens is found
     // without touching any other, while silent ports wait out their probes side by side.
@@ -68,8 +65,8 @@ private:
     // Opens and probes ports `first` to `last`, several at once; the lowest-numbered port whose
     // board answers is kept open. Its number, or 0.
     int search(int first, int last);
-    // Takes what has arrived for a candidate's probe, as the three read calls of an exchange
-    // would; false while it still waits.
+    // Takes what has arrived for a candidate's probe, as an exchange receives its pieces; false
+    // while it still waits.
     bool advance(Candidate& candidate);
     // Exchange: request, acknowledgement 1F 00, reply of `payload.size()` payload bytes, closing
     // acknowledgement. The reply's payload lands in `payload`. A checked reply must also be a
