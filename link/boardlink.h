@@ -1,4 +1,5 @@
-// The board link: port search, exchanges and write transactions over one board port.
+// The board link: the library's entries as exchanges and write transactions over the one board
+// port that the port search (portsearch.h) found.
 #pragma once
 
 #include "awaitedpiece.h"
@@ -6,6 +7,7 @@
 #include "frame.h"
 #include "inputwait.h"
 #include "linkclock.h"
+#include "portsearch.h"
 #include "replyecho.h"
 
 #include <array>
@@ -31,11 +33,6 @@ inline constexpr int kResyncByteLimit = 2048;
 
 class BoardLink {
 public:
-    // The search opens the next port when the ports it has probed have not answered within
-    // this: a board answers well within it, so a board on the first port that opens is found
-    // without touching any other, while silent ports wait out their probes side by side.
-    static constexpr int kSearchStaggerMs = 50;
-
     // Constant-initialised, with no destructor work: the library's single instance must not run
     // code when it is loaded or unloaded.
     explicit constexpr BoardLink(PortOpener opener, MillisecondClock clock = &steadyMilliseconds,
@@ -61,13 +58,9 @@ public:
 private:
     enum class Reply { Unchecked, Checked };
 
-    struct Candidate;
-    // Opens and probes ports `first` to `last`, several at once; the lowest-numbered port whose
-    // board answers is kept open. Its number, or 0.
+    // Searches ports `first` to `last` (portsearch.h) and keeps the port found open, its
+    // probe's answer learnt. Its number, or 0.
     int search(int first, int last);
-    // Takes what has arrived for a candidate's probe, as an exchange receives its pieces; false
-    // while it still waits.
-    bool advance(Candidate& candidate);
     // Exchange: request, acknowledgement 1F 00, reply of `payload.size()` payload bytes, closing
     // acknowledgement. The reply's payload lands in `payload`. A checked reply must also be a
     // well-formed frame of that size, or it counts as not arrived.
@@ -116,7 +109,7 @@ private:
     // write's look different; where they differ, a late write reply is never taken for the
     // probe's answer, nor the probe's answer for a write's reply.
     enum class Likeness : std::uint8_t { Unknown, Distinct, Alike };
-    std::array<std::uint8_t, kShortReplyPayload + 4> m_probeAnswer{};
+    ProbeAnswer m_probeAnswer{};
     std::array<Likeness, kLayouts> m_writeLikeness{};
 };
 

@@ -231,8 +231,8 @@ TEST_F(BoardLinkTest, SilentPortsAreWaitedOutTogether) {
     } cases[] = {
         {{}, 1, 0},
         {{1}, 2, 3 * kReadTimeoutMs},
-        {{1, 2, 3}, 4, 2 * BoardLink::kSearchStaggerMs + 3 * kReadTimeoutMs},
-        {{2, 40, 41}, 77, 2 * BoardLink::kSearchStaggerMs + 3 * kReadTimeoutMs},
+        {{1, 2, 3}, 4, 2 * PortSearch::kStaggerMs + 3 * kReadTimeoutMs},
+        {{2, 40, 41}, 77, 2 * PortSearch::kStaggerMs + 3 * kReadTimeoutMs},
     };
     for (const auto& c : cases) {
         SetUp();
