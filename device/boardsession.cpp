@@ -4,8 +4,8 @@
 #include "codecregisters.h"
 #include "coretexts.h"
 #include "files/filebytes.h"
+#include "link/ports.h"
 #include "settingsfile.h"
-#include <sundialports.h>
 
 #include <algorithm>
 #include <fstream>

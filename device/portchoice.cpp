@@ -1,8 +1,8 @@
 #include "portchoice.h"
 
 #include "coretexts.h"
+#include "link/ports.h"
 #include "numbernotation.h"
-#include <sundialports.h>
 
 #include <cstdlib>
 #include <stdexcept>

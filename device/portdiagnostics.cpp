@@ -1,7 +1,7 @@
 #include "portdiagnostics.h"
 
 #include "coretexts.h"
-#include <sundialports.h>
+#include "link/ports.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,6 +1,6 @@
 #include "boardlink.h"
 
-#include "include/sundialports.h"
+#include "ports.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -3,8 +3,8 @@
 #pragma once
 
 #include "boardport.h"
-#include "include/sundialports.h"
 #include "netsocket.h"
+#include "ports.h"
 #include "telnetcodec.h"
 
 #include <cstddef>

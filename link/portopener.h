@@ -2,7 +2,7 @@
 #pragma once
 
 #include "boardport.h"
-#include "include/sundialports.h"
+#include "ports.h"
 
 #include <memory>
 #include <string>

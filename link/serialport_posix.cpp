@@ -1,7 +1,7 @@
 // POSIX backend: termios in raw mode, with the Windows driver's read time-out rebuilt from
 // poll(), so that the link behaves the same on both platforms.
-#include "include/sundialports.h"
 #include "lowlatency.h"
+#include "ports.h"
 #include "serialport.h"
 
 #include <algorithm>

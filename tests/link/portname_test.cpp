@@ -1,5 +1,5 @@
 #include "link/portopener.h"
-#include <sundialports.h>
+#include "link/ports.h"
 
 #include <gtest/gtest.h>
 
