@@ -1,8 +1,8 @@
 #include "portchoice.h"
 
 #include "devicetexts.h"
+#include "link/ports.h"
 #include "notation/numbernotation.h"
-#include <sundialports.h>
 
 #include <cstdlib>
 #include <stdexcept>

@@ -1,7 +1,7 @@
 #include "portdiagnostics.h"
 
 #include "devicetexts.h"
-#include <sundialports.h>
+#include "link/ports.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -6,7 +6,7 @@
 // after probing the free ones.
 #pragma once
 
-#include <sundialports.h>
+#include "link/ports.h"
 
 #include <functional>
 #include <optional>

@@ -47,14 +47,14 @@ long long fakeClock() {
     return g_now;
 }
 
-void fakeWait(std::span<SerialPort* const>, int waitMs) {
+void fakeWait(std::span<BoardPort* const>, int waitMs) {
     g_now += waitMs;
 }
 
 // Each read call brings one piece: a length byte, then that many bytes (at most what was asked
 // for; the rest of the piece stays for the next call). 0 is a call that times out, 0xFF a call
 // that fails.
-class FuzzedPort final : public SerialPort {
+class FuzzedPort final : public BoardPort {
 public:
     int read(std::span<std::uint8_t> buffer) override { return piece(buffer, kReadTimeoutMs); }
     int readSoon(std::span<std::uint8_t> buffer, int waitMs) override {
@@ -99,15 +99,14 @@ private:
     std::vector<std::uint8_t> m_left;
 };
 
-std::unique_ptr<SerialPort> openFuzzed(int) {
+std::unique_ptr<BoardPort> openFuzzed(int) {
     return std::make_unique<FuzzedPort>();
 }
 
 // The longest a call may take (the header's figures): a probe first, two awaited pieces of
 // three read waits each, a drain, the write time-outs of the request and two acknowledgements.
-constexpr long long kLongestCallMs = kResyncLimitMs +
-                                     2 * BoardLink::kReceiveCalls * kReadTimeoutMs + kDrainLimitMs +
-                                     3 * kWriteTimeoutMs;
+constexpr long long kLongestCallMs =
+    kResyncLimitMs + 2 * AwaitedPiece::kLongestWaitMs + kDrainLimitMs + 3 * kWriteTimeoutMs;
 
 constexpr Channel kTable[kChannels] = {{1, 76}, {}, {}, {}, {}, {}, {}, {3, 0}};
 

@@ -2,7 +2,7 @@
 // is one stretch of the list, the same whichever order the numbers are asked in and however many
 // tables ask; an entry's look-ups stay within its pieces; every URL accepted reads back the same
 // when written out again.
-#include "link/include/sundialports.h"
+#include "link/ports.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,13 +1,11 @@
 #include "boardlink.h"
 
-#include "include/sundialports.h"
+#include "ports.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdlib>
 #include <optional>
 #include <string_view>
-#include <vector>
 
 namespace sundial {
 
@@ -20,12 +18,6 @@ bool lenientRepliesRequested() {
 }
 
 } // namespace
-
-long long steadyMilliseconds() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
 
 int BoardLink::init(int port, const Channel* channels) {
     if (channels == nullptr) {
@@ -95,140 +87,22 @@ int BoardLink::writeData(int channel, std::int32_t reg, const std::uint8_t* data
     return writeTransaction(*request);
 }
 
-// One port of a search: its probe's progress. The probe is an exchange like any other: the
-// acknowledgement, then the 3-byte reply frame, each within three read calls.
-struct BoardLink::Candidate {
-    enum class Stage { Acknowledgement, Reply, Answered, Failed };
-    int number = 0;
-    std::unique_ptr<SerialPort> port;
-    Stage stage = Stage::Acknowledgement;
-    std::array<std::uint8_t, kShortReplyPayload + 4> bytes{};
-    std::size_t have = 0;
-    int calls = 0;
-    long long callEnds = -1; // a read call waiting for the rest until then; -1 none
-};
-
 int BoardLink::search(int first, int last) {
-    using Stage = Candidate::Stage;
+    FoundBoard found = PortSearch(m_opener, m_clock, m_waiter).run(first, last);
+    if (!found.port) {
+        return 0;
+    }
+    m_port = found.port.release();
+    m_outOfStep = false;
+    m_readEchoes.fill(ReplyEcho());
+    m_shortEchoes.fill(ReplyEcho());
+    m_probeAnswer = found.answer;
+    m_writeLikeness.fill(Likeness::Unknown);
     const Frame probe = probeRequest();
-    std::vector<Candidate> candidates; // in ascending port order
-    int next = first;
-    long long openNextAt = m_clock();
-    for (;;) {
-        const bool waiting = std::any_of(candidates.begin(), candidates.end(), [](const auto& c) {
-            return c.stage == Stage::Acknowledgement || c.stage == Stage::Reply;
-        });
-        const bool answered = std::any_of(candidates.begin(), candidates.end(),
-                                          [](const auto& c) { return c.stage == Stage::Answered; });
-        // Ports that do not open cost nothing; the next one that opens is probed as soon as the
-        // ones before it have had their head start. Above a port that answered, none can win.
-        while (next <= last && !answered && (!waiting || m_clock() >= openNextAt)) {
-            Candidate candidate;
-            candidate.number = next++;
-            candidate.port = m_opener(candidate.number);
-            if (!candidate.port) {
-                continue;
-            }
-            candidate.port->purgeReceive();
-            if (!candidate.port->write(probe.bytes())) {
-                candidate.port->close();
-                continue;
-            }
-            candidates.push_back(std::move(candidate));
-            openNextAt = m_clock() + kSearchStaggerMs;
-            break;
-        }
-        std::vector<SerialPort*> pending;
-        long long wakeAt = next <= last && !answered ? openNextAt : -1;
-        for (Candidate& candidate : candidates) {
-            if (!advance(candidate)) {
-                pending.push_back(candidate.port.get());
-                if (candidate.callEnds >= 0 && (wakeAt < 0 || candidate.callEnds < wakeAt)) {
-                    wakeAt = candidate.callEnds;
-                }
-            }
-            if (candidate.stage == Stage::Failed && candidate.port) {
-                candidate.port->close();
-                candidate.port.reset();
-            }
-        }
-        // The lowest port still in the race decides: it answered, or it is still waiting.
-        const auto lowest =
-            std::find_if(candidates.begin(), candidates.end(),
-                         [](const Candidate& c) { return c.stage != Stage::Failed; });
-        if (lowest != candidates.end() && lowest->stage == Stage::Answered) {
-            for (Candidate& candidate : candidates) {
-                if (&candidate != &*lowest && candidate.port) {
-                    candidate.port->close();
-                }
-            }
-            m_port = lowest->port.release();
-            m_outOfStep = false;
-            m_readEchoes.fill(ReplyEcho());
-            m_shortEchoes.fill(ReplyEcho());
-            m_probeAnswer = lowest->bytes;
-            m_writeLikeness.fill(Likeness::Unknown);
-            shortEcho(probe).learn(
-                probe.payload(),
-                std::span<const std::uint8_t>(lowest->bytes).subspan(2, kShortReplyPayload));
-            return lowest->number;
-        }
-        if (pending.empty() && next > last) {
-            return 0; // every port failed or none opened
-        }
-        if (!pending.empty()) {
-            const int wait = wakeAt < 0 ? 0 : static_cast<int>(std::max(0LL, wakeAt - m_clock()));
-            m_waiter(pending, wait);
-        }
-    }
-}
-
-bool BoardLink::advance(Candidate& candidate) {
-    using Stage = Candidate::Stage;
-    for (;;) {
-        if (candidate.stage == Stage::Answered || candidate.stage == Stage::Failed) {
-            return true;
-        }
-        const std::size_t want =
-            candidate.stage == Stage::Acknowledgement ? kAck.size() : candidate.bytes.size();
-        const int n = candidate.port->readSoon(
-            std::span<std::uint8_t>(candidate.bytes).subspan(candidate.have, want - candidate.have),
-            0);
-        if (n < 0) {
-            candidate.stage = Stage::Failed;
-            return true;
-        }
-        candidate.have += static_cast<std::size_t>(n);
-        const long long now = m_clock();
-        if (candidate.callEnds < 0) {
-            // A read call begins: bytes already there end it at once, otherwise it waits.
-            if (n == 0) {
-                candidate.callEnds = now + kReadTimeoutMs;
-                return false;
-            }
-        } else if (candidate.have < want && now < candidate.callEnds) {
-            return false; // the waiting call goes on
-        }
-        candidate.callEnds = -1;
-        ++candidate.calls;
-        if (candidate.have < want) {
-            if (candidate.calls == kReceiveCalls) {
-                candidate.stage = Stage::Failed;
-            }
-            continue;
-        }
-        if (candidate.stage == Stage::Acknowledgement) {
-            if (candidate.bytes[0] != kAck[0] || candidate.bytes[1] != kAck[1]) {
-                candidate.stage = Stage::Failed;
-                continue;
-            }
-            candidate.stage = Stage::Reply;
-            candidate.have = 0;
-            candidate.calls = 0;
-            continue;
-        }
-        candidate.stage = candidate.port->write(kAck) ? Stage::Answered : Stage::Failed;
-    }
+    shortEcho(probe).learn(
+        probe.payload(),
+        std::span<const std::uint8_t>(found.answer).subspan(2, kShortReplyPayload));
+    return found.number;
 }
 
 int BoardLink::exchange(const Frame& request, std::span<std::uint8_t> payload, Reply judging,
@@ -403,15 +277,7 @@ bool BoardLink::resynchronise() {
 }
 
 bool BoardLink::receiveExactly(std::span<std::uint8_t> buffer) {
-    std::size_t got = 0;
-    for (int call = 0; call < kReceiveCalls && got < buffer.size(); ++call) {
-        const int n = m_port->read(buffer.subspan(got));
-        if (n < 0) {
-            return false;
-        }
-        got += static_cast<std::size_t>(n);
-    }
-    return got == buffer.size();
+    return AwaitedPiece::receive(*m_port, buffer) == AwaitedPiece::State::Arrived;
 }
 
 int BoardLink::failed(int code) {

@@ -1,9 +1,14 @@
-// The board link: port search, exchanges and write transactions over one serial port.
+// The board link: the library's entries as exchanges and write transactions over the one board
+// port that the port search (portsearch.h) found.
 #pragma once
 
+#include "awaitedpiece.h"
+#include "boardport.h"
 #include "frame.h"
+#include "inputwait.h"
+#include "linkclock.h"
+#include "portsearch.h"
 #include "replyecho.h"
-#include "serialport.h"
 
 #include <array>
 #include <cstdint>
@@ -12,18 +17,22 @@
 
 namespace sundial {
 
-// Milliseconds on a monotonic clock; replaceable so that tests pass no real time.
-using MillisecondClock = long long (*)();
-long long steadyMilliseconds();
+// Back in step after a failure: the probe's answer must be the last thing on the line for this
+// long. Longer than the drain's quiet, because a board that was stalled answers its queued
+// requests back to back, and a bridge may pass them on in bursts.
+inline constexpr int kResyncQuietMs = 50;
+// An answer shaped like the probe's (1F 00 and a 3-byte frame) that is not the one the board
+// gave the search's probe may be a late write reply: only a whole read wait of quiet after it
+// says that nothing, the probe's answer included, is still on its way.
+inline constexpr int kResyncUnsureQuietMs = kReadTimeoutMs;
+// How long the probe's answer may take in all: as long as any awaited piece, plus a drain's worth
+// of older replies arriving before it.
+inline constexpr int kResyncLimitMs = AwaitedPiece::kLongestWaitMs + kDrainLimitMs;
+// A line that keeps sending during the resynchronisation is not in step.
+inline constexpr int kResyncByteLimit = 2048;
 
 class BoardLink {
 public:
-    static constexpr int kReceiveCalls = 3;
-    // The search opens the next port when the ports it has probed have not answered within
-    // this: a board answers well within it, so a board on the first port that opens is found
-    // without touching any other, while silent ports wait out their probes side by side.
-    static constexpr int kSearchStaggerMs = 50;
-
     // Constant-initialised, with no destructor work: the library's single instance must not run
     // code when it is loaded or unloaded.
     explicit constexpr BoardLink(PortOpener opener, MillisecondClock clock = &steadyMilliseconds,
@@ -49,13 +58,9 @@ public:
 private:
     enum class Reply { Unchecked, Checked };
 
-    struct Candidate;
-    // Opens and probes ports `first` to `last`, several at once; the lowest-numbered port whose
-    // board answers is kept open. Its number, or 0.
+    // Searches ports `first` to `last` (portsearch.h) and keeps the port found open, its
+    // probe's answer learnt. Its number, or 0.
     int search(int first, int last);
-    // Takes what has arrived for a candidate's probe, as the three read calls of an exchange
-    // would; false while it still waits.
-    bool advance(Candidate& candidate);
     // Exchange: request, acknowledgement 1F 00, reply of `payload.size()` payload bytes, closing
     // acknowledgement. The reply's payload lands in `payload`. A checked reply must also be a
     // well-formed frame of that size, or it counts as not arrived.
@@ -84,7 +89,7 @@ private:
     MillisecondClock m_clock;
     InputWaiter m_waiter;
     // Owned; a raw pointer keeps the instance trivially destructible (see the constructor).
-    SerialPort* m_port = nullptr;
+    BoardPort* m_port = nullptr;
     std::array<Channel, kChannels> m_channels{};
     bool m_lenientReplies = false;
     bool m_outOfStep = false;
@@ -104,7 +109,7 @@ private:
     // write's look different; where they differ, a late write reply is never taken for the
     // probe's answer, nor the probe's answer for a write's reply.
     enum class Likeness : std::uint8_t { Unknown, Distinct, Alike };
-    std::array<std::uint8_t, kShortReplyPayload + 4> m_probeAnswer{};
+    ProbeAnswer m_probeAnswer{};
     std::array<Likeness, kLayouts> m_writeLikeness{};
 };
 

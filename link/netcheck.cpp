@@ -1,5 +1,5 @@
-#include "include/sundialports.h"
 #include "netsocket.h"
+#include "ports.h"
 
 #include <array>
 #include <chrono>

@@ -3,7 +3,7 @@
 // on Windows; the backends live in their own files.
 #pragma once
 
-#include "include/sundialports.h"
+#include "ports.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -38,7 +38,7 @@ int NetworkPort::msLeft(long long deadline) const {
     return msLeftUntil(deadline, m_timing.clock());
 }
 
-std::unique_ptr<SerialPort> NetworkPort::open(const PortUrl& url) {
+std::unique_ptr<BoardPort> NetworkPort::open(const PortUrl& url) {
     // A server that serves one client per port (ser2net) frees the port a few milliseconds
     // after its last client has gone, and turns a client away meanwhile: it says so and closes.
     // A client turned away at once tries again, within the connect time-out.
@@ -310,7 +310,7 @@ int NetworkPort::close() {
     return 1;
 }
 
-std::unique_ptr<SerialPort> openNetworkPort(const std::string& name) {
+std::unique_ptr<BoardPort> openNetworkPort(const std::string& name) {
     const std::optional<PortUrl> url = parsePortUrl(name);
     return url ? NetworkPort::open(*url) : nullptr;
 }

@@ -2,9 +2,9 @@
 // write and purge behaviour as a serial port, so that the link above it does not change.
 #pragma once
 
-#include "include/sundialports.h"
+#include "boardport.h"
 #include "netsocket.h"
-#include "serialport.h"
+#include "ports.h"
 #include "telnetcodec.h"
 
 #include <cstddef>
@@ -53,11 +53,11 @@ struct NetworkTiming {
     SocketWaiter waiter = &waitForSocket;
 };
 
-class NetworkPort final : public SerialPort {
+class NetworkPort final : public BoardPort {
 public:
     // Connects and, for RFC 2217, negotiates binary mode and the serial port control option,
     // sets 115200 8N1 and checks the server's answers, and raises DTR. Null on any failure.
-    static std::unique_ptr<SerialPort> open(const PortUrl& url);
+    static std::unique_ptr<BoardPort> open(const PortUrl& url);
 
     NetworkPort(net::Socket socket, bool telnet, NetworkTiming timing = {})
         : m_socket(socket), m_telnet(telnet), m_timing(timing) {}
@@ -111,6 +111,6 @@ private:
 };
 
 // A port named by a URL; null when the URL is not one or the port cannot be reached.
-std::unique_ptr<SerialPort> openNetworkPort(const std::string& name);
+std::unique_ptr<BoardPort> openNetworkPort(const std::string& name);
 
 } // namespace sundial

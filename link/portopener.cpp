@@ -1,4 +1,5 @@
-#include "include/sundialports.h"
+#include "portopener.h"
+
 #include "networkport.h"
 #include "serialport.h"
 
@@ -27,7 +28,7 @@ std::string portName(int number) {
                               : portDevicePath(number, std::getenv("SUNDIAL_PORTS"));
 }
 
-std::unique_ptr<SerialPort> openSerialPort(int number) {
+std::unique_ptr<BoardPort> openBoardPort(int number) {
     const std::string name = portName(number);
     if (name.empty()) {
         return nullptr;

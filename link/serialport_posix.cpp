@@ -1,7 +1,7 @@
 // POSIX backend: termios in raw mode, with the Windows driver's read time-out rebuilt from
 // poll(), so that the link behaves the same on both platforms.
-#include "include/sundialports.h"
 #include "lowlatency.h"
+#include "ports.h"
 #include "serialport.h"
 
 #include <algorithm>
@@ -15,7 +15,6 @@
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
-#include <vector>
 
 namespace sundial {
 
@@ -46,7 +45,7 @@ int realSetSerial(int fd, const serial_struct* settings) {
 
 constinit SerialDriverCalls g_driverCalls{&realGetSerial, &realSetSerial};
 
-class PosixSerialPort final : public SerialPort {
+class PosixSerialPort final : public BoardPort {
 public:
     PosixSerialPort(int fd, LowLatency latency, const termios& before)
         : m_fd(fd), m_latency(latency), m_before(before) {}
@@ -228,7 +227,7 @@ bool setUpLine(int fd, termios& before) {
 
 } // namespace
 
-std::unique_ptr<SerialPort> openSerialDevice(const std::string& path) {
+std::unique_ptr<BoardPort> openSerialDevice(const std::string& path) {
     // A port another program holds by a lock file is as taken as one it holds by flock.
     if (path.empty() || uucpLockHolder(path) != 0) {
         return nullptr;
@@ -249,16 +248,6 @@ std::unique_ptr<SerialPort> openSerialDevice(const std::string& path) {
     int dtr = TIOCM_DTR;
     ::ioctl(fd, TIOCMBIS, &dtr); // a pseudo-terminal answers ENOTTY; harmless
     return std::make_unique<PosixSerialPort>(fd, latency, before);
-}
-
-void waitForInput(std::span<SerialPort* const> ports, int waitMs) {
-    std::vector<pollfd> fds;
-    for (const SerialPort* port : ports) {
-        fds.push_back({static_cast<int>(port->waitHandle().value), POLLIN, 0});
-    }
-    const auto deadline = Clock::now() + std::chrono::milliseconds(waitMs);
-    while (::poll(fds.data(), fds.size(), msUntil(deadline)) < 0 && errno == EINTR) {
-    }
 }
 
 SerialDriverCalls& serialDriverCalls() {

@@ -1,10 +1,7 @@
 // Win32 backend: the COM port driver does the time-outs itself.
 #include "serialport.h"
 
-#include "netsocket.h"
-
 #include <string>
-#include <vector>
 
 // Winsock before windows.h, which would otherwise bring in the old socket header.
 // clang-format off
@@ -16,7 +13,7 @@ namespace sundial {
 
 namespace {
 
-class Win32SerialPort final : public SerialPort {
+class Win32SerialPort final : public BoardPort {
 public:
     explicit Win32SerialPort(HANDLE handle) : m_handle(handle) {}
     ~Win32SerialPort() override { close(); }
@@ -96,43 +93,7 @@ private:
 
 } // namespace
 
-void waitForInput(std::span<SerialPort* const> ports, int waitMs) {
-    // Sockets can be waited on together; a COM port opened for plain (not overlapped) calls
-    // cannot, so with one among them the wait looks at every port's input queue each
-    // millisecond.
-    std::vector<net::Socket> sockets;
-    for (const SerialPort* port : ports) {
-        if (port->waitHandle().socket) {
-            sockets.push_back(port->waitHandle().value);
-        }
-    }
-    if (sockets.size() == ports.size()) {
-        net::waitReadable(sockets, waitMs);
-        return;
-    }
-    const ULONGLONG deadline = ::GetTickCount64() + static_cast<ULONGLONG>(waitMs);
-    for (;;) {
-        if (!sockets.empty() && net::waitReadable(sockets, 0)) {
-            return;
-        }
-        for (const SerialPort* port : ports) {
-            const SerialPort::WaitHandle wait = port->waitHandle();
-            COMSTAT status{};
-            DWORD errors = 0;
-            if (!wait.socket &&
-                (!::ClearCommError(reinterpret_cast<HANDLE>(wait.value), &errors, &status) ||
-                 status.cbInQue > 0)) {
-                return;
-            }
-        }
-        if (::GetTickCount64() >= deadline) {
-            return;
-        }
-        ::Sleep(1);
-    }
-}
-
-std::unique_ptr<SerialPort> openSerialDevice(const std::string& device) {
+std::unique_ptr<BoardPort> openSerialDevice(const std::string& device) {
     // A bare "COM12" from the port list is opened by its device name, as numbers above 9 must.
     const std::string name = device.rfind("\\\\", 0) == 0 ? device : "\\\\.\\" + device;
     HANDLE handle = ::CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,

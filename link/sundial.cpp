@@ -2,7 +2,7 @@
 #include "include/sundial.h"
 
 #include "boardlink.h"
-#include "serialport.h"
+#include "portopener.h"
 
 #include <array>
 
@@ -11,7 +11,7 @@ namespace {
 // Four 4-bit digits, from the project version in CMakeLists.txt: 0x1500 is 1.5.0.0.
 constexpr std::int32_t kVersion = SUNDIAL_VERSION_CODE;
 
-constinit sundial::BoardLink g_link(&sundial::openSerialPort);
+constinit sundial::BoardLink g_link(&sundial::openBoardPort);
 
 } // namespace
 

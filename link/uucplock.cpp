@@ -1,4 +1,4 @@
-#include "include/sundialports.h"
+#include "ports.h"
 
 #include <cerrno>
 #include <climits>

@@ -6,7 +6,7 @@
 #include "device/settingsfile.h"
 #include "files/filebytes.h"
 #include "files/filetexts.h"
-#include <sundialports.h>
+#include "link/ports.h"
 
 #include <algorithm>
 #include <fstream>

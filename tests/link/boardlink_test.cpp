@@ -65,12 +65,12 @@ long long fakeClock() {
 // The search's wait for input on several ports: nothing arrives on its own here, so the wait
 // always runs to its end.
 std::vector<int> g_waits;
-void fakeWait(std::span<SerialPort* const>, int waitMs) {
+void fakeWait(std::span<BoardPort* const>, int waitMs) {
     g_waits.push_back(waitMs);
     g_now += waitMs;
 }
 
-class FakePort final : public SerialPort {
+class FakePort final : public BoardPort {
 public:
     explicit FakePort(ScriptedPort& script) : m_script(script) {}
     int read(std::span<std::uint8_t> buffer) override {
@@ -147,7 +147,7 @@ private:
     ScriptedPort& m_script;
 };
 
-std::unique_ptr<SerialPort> openScripted(int number) {
+std::unique_ptr<BoardPort> openScripted(int number) {
     g_opened.push_back(number);
     const auto found = g_ports.find(number);
     if (found == g_ports.end()) {
@@ -231,8 +231,8 @@ TEST_F(BoardLinkTest, SilentPortsAreWaitedOutTogether) {
     } cases[] = {
         {{}, 1, 0},
         {{1}, 2, 3 * kReadTimeoutMs},
-        {{1, 2, 3}, 4, 2 * BoardLink::kSearchStaggerMs + 3 * kReadTimeoutMs},
-        {{2, 40, 41}, 77, 2 * BoardLink::kSearchStaggerMs + 3 * kReadTimeoutMs},
+        {{1, 2, 3}, 4, 2 * PortSearch::kStaggerMs + 3 * kReadTimeoutMs},
+        {{2, 40, 41}, 77, 2 * PortSearch::kStaggerMs + 3 * kReadTimeoutMs},
     };
     for (const auto& c : cases) {
         SetUp();

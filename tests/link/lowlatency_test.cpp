@@ -1,7 +1,7 @@
 // The POSIX backend asks the driver for low latency when it opens a port and puts the driver's
 // settings back when it closes it; a driver that refuses changes nothing.
 #include "link/lowlatency.h"
-#include "link/serialport.h"
+#include "link/portopener.h"
 
 #include <gtest/gtest.h>
 
@@ -63,7 +63,7 @@ protected:
 };
 
 TEST_F(LowLatencyTest, RequestedAtOpenAndRestoredAtClose) {
-    auto port = openSerialPort(1);
+    auto port = openBoardPort(1);
     ASSERT_NE(port, nullptr);
     EXPECT_EQ(g_log.setFlags, std::vector<int>{0x1234 | ASYNC_LOW_LATENCY});
     port->close();
@@ -77,7 +77,7 @@ TEST_F(LowLatencyTest, ARefusalLeavesThePortUsableAndNothingToRestore) {
         g_log = {};
         g_log.refuseGet = refuseGet;
         g_log.refuseSet = !refuseGet;
-        auto port = openSerialPort(1);
+        auto port = openBoardPort(1);
         ASSERT_NE(port, nullptr) << "refuseGet " << refuseGet;
         const std::size_t attempts = g_log.setFlags.size();
         EXPECT_EQ(attempts, refuseGet ? 0u : 1u);

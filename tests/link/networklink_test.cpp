@@ -19,7 +19,7 @@ namespace {
 
 // Port 1 is the scripted board's; the port last opened stays at hand for its input's size.
 NetworkPort* g_port = nullptr;
-std::unique_ptr<SerialPort> openScripted(int number) {
+std::unique_ptr<BoardPort> openScripted(int number) {
     if (number != 1 || ScriptedBoard::served() == nullptr) {
         return nullptr;
     }

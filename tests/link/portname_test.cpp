@@ -1,5 +1,5 @@
-#include "link/serialport.h"
-#include <sundialports.h>
+#include "link/portopener.h"
+#include "link/ports.h"
 
 #include <gtest/gtest.h>
 

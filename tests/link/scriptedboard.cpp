@@ -26,11 +26,11 @@ bool VirtualTime::waitForSocket(net::Socket socket, int waitMs) {
     return ready;
 }
 
-void VirtualTime::waitForInput(std::span<SerialPort* const> ports, int waitMs) {
+void VirtualTime::waitForInput(std::span<BoardPort* const> ports, int waitMs) {
     if (ScriptedBoard::served() != nullptr) {
         ScriptedBoard::served()->serve();
     }
-    for (SerialPort* port : ports) {
+    for (BoardPort* port : ports) {
         pollfd pfd{static_cast<int>(port->waitHandle().value), POLLIN, 0};
         if (::poll(&pfd, 1, 0) > 0) {
             return;

@@ -3,8 +3,8 @@
 // on a loopback connection, from a thread of its own.
 #pragma once
 
+#include "link/boardport.h"
 #include "link/networkport.h"
-#include "link/serialport.h"
 
 #include <atomic>
 #include <cstdint>
@@ -22,7 +22,7 @@ public:
     // A NetworkPort's wait for its socket.
     static bool waitForSocket(sundial::net::Socket socket, int waitMs);
     // The search's wait for input on several ports.
-    static void waitForInput(std::span<sundial::SerialPort* const> ports, int waitMs);
+    static void waitForInput(std::span<sundial::BoardPort* const> ports, int waitMs);
     // The library's limits, on this clock.
     static sundial::NetworkTiming timing() {
         return {sundial::kPurgeAckLimitMs, &clock, &waitForSocket};

@@ -1,6 +1,6 @@
 // The POSIX port backend against the virtual board: a silent line is a time-out, a device that
 // went away a failed call, so that the link gives up at once instead of waiting out its reads.
-#include "link/serialport.h"
+#include "link/portopener.h"
 #include "tests/support/evmprocess.h"
 
 #include <gtest/gtest.h>
@@ -21,7 +21,7 @@ using testsupport::EvmProcess;
 TEST(PosixSerialPort, AVanishedDeviceIsAFailedCallNotATimeOut) {
     EvmProcess evm;
     ::setenv("SUNDIAL_PORTS", evm.linkPath().c_str(), 1);
-    const std::unique_ptr<sundial::SerialPort> port = sundial::openSerialPort(1);
+    const std::unique_ptr<sundial::BoardPort> port = sundial::openBoardPort(1);
     ASSERT_NE(port, nullptr);
 
     const std::array<std::uint8_t, 7> probe = {0x1E, 0x03, 0x8F, 0x00, 0xFF, 0x01, 0xAF};
@@ -81,7 +81,7 @@ protected:
 
 TEST_F(OwnTerminal, TheLineIsRawWhileOpenAndAsFoundAfterClose) {
     const termios before = settings();
-    std::unique_ptr<sundial::SerialPort> port = sundial::openSerialPort(1);
+    std::unique_ptr<sundial::BoardPort> port = sundial::openBoardPort(1);
     ASSERT_NE(port, nullptr);
     const termios open = settings();
     EXPECT_EQ(::cfgetospeed(&open), static_cast<speed_t>(B115200));
@@ -101,7 +101,7 @@ TEST_F(OwnTerminal, TheLineIsRawWhileOpenAndAsFoundAfterClose) {
 }
 
 TEST_F(OwnTerminal, AShortReadReturnsWhatIsThereOrNothingAfterItsWait) {
-    std::unique_ptr<sundial::SerialPort> port = sundial::openSerialPort(1);
+    std::unique_ptr<sundial::BoardPort> port = sundial::openBoardPort(1);
     ASSERT_NE(port, nullptr);
     std::array<std::uint8_t, 8> buffer{};
     EXPECT_EQ(port->readSoon(buffer, 1), 0);

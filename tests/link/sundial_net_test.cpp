@@ -2,13 +2,13 @@
 // virtual board: the link table over raw TCP and over RFC 2217, and what only a network link
 // meets: a server that goes away, one that stalls, ports that refuse or are no URL at all; and
 // servers played by the test: one that floods, one that never acknowledges a purge.
+#include "link/ports.h"
 #include "linkcases.h"
 #include "linuxbench.h"
 #include "scriptedboard.h"
 #include "sundiallibrary.h"
 #include "tests/support/evmprocess.h"
 #include "tests/support/ser2netprocess.h"
-#include <sundialports.h>
 
 #include <gtest/gtest.h>
 

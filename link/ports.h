@@ -1,6 +1,9 @@
 // Port numbers to port names: the table the library opens ports by, and the names of ports
-// behind a network serial server. It is not one of the library's exported entries; programs that
-// want to name ports as the library does compile it in (the sundial_ports target).
+// behind a network serial server; the reach of a network port and the holder of a device's lock,
+// for diagnostics. None of it is among the library's exported entries, and the header is not
+// installed: the program compiles these in (the sundial_ports target) to name ports as the library
+// does. It is the one header of link/ besides <sundial.h> that other folders may include, so it
+// includes no other header of link/.
 #pragma once
 
 #include <cstddef>
