@@ -1,6 +1,7 @@
 // POSIX: every port's handle is a descriptor (a serial device or a socket), so one poll() waits
 // on all of them.
 #include "inputwait.h"
+#include "polldeadline.h"
 
 #include <cerrno>
 #include <chrono>
@@ -8,21 +9,6 @@
 #include <vector>
 
 namespace sundial {
-
-namespace {
-
-using Clock = std::chrono::steady_clock;
-
-// Milliseconds left until `deadline`, rounded up so that poll() never wakes early; 0 when past.
-int msUntil(Clock::time_point deadline) {
-    const auto left = deadline - Clock::now();
-    if (left <= Clock::duration::zero()) {
-        return 0;
-    }
-    return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(left).count());
-}
-
-} // namespace
 
 void waitForInput(std::span<BoardPort* const> ports, int waitMs) {
     std::vector<pollfd> fds;

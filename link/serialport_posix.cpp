@@ -1,6 +1,7 @@
 // POSIX backend: termios in raw mode, with the Windows driver's read time-out rebuilt from
 // poll(), so that the link behaves the same on both platforms.
 #include "lowlatency.h"
+#include "polldeadline.h"
 #include "ports.h"
 #include "serialport.h"
 
@@ -19,17 +20,6 @@
 namespace sundial {
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-// Milliseconds left until `deadline`, rounded up so that poll() never wakes early; 0 when past.
-int msUntil(Clock::time_point deadline) {
-    const auto left = deadline - Clock::now();
-    if (left <= Clock::duration::zero()) {
-        return 0;
-    }
-    return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(left).count());
-}
 
 bool wouldBlock(int error) {
     return error == EAGAIN || error == EWOULDBLOCK || error == EINTR;

@@ -1,4 +1,5 @@
 #include "controlserver.h"
+#include "fdcalls.h"
 
 #include "protocol.h"
 
@@ -13,17 +14,6 @@
 namespace virtualevm {
 
 namespace {
-
-[[noreturn]] void fail(const std::string& what) {
-    throw std::runtime_error(what + ": " + std::strerror(errno));
-}
-
-void closeFd(int& fd) {
-    if (fd >= 0) {
-        ::close(fd);
-        fd = -1;
-    }
-}
 
 sockaddr_un socketAddress(const std::string& path) {
     sockaddr_un address{};

@@ -1,4 +1,5 @@
 #include "pseudoterminal.h"
+#include "fdcalls.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -10,21 +11,6 @@
 #include <unistd.h>
 
 namespace virtualevm {
-
-namespace {
-
-[[noreturn]] void fail(const std::string& what) {
-    throw std::runtime_error(what + ": " + std::strerror(errno));
-}
-
-void closeFd(int& fd) {
-    if (fd >= 0) {
-        ::close(fd);
-        fd = -1;
-    }
-}
-
-} // namespace
 
 PseudoTerminal::PseudoTerminal(std::string linkPath) : m_linkPath(std::move(linkPath)) {}
 
