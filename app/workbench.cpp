@@ -27,8 +27,7 @@ Workbench::Workbench(TForm1& window, Form1Services services)
       m_loader(given<LinkLoader, LinkLibrary>(services.loader, m_ownLoader)),
       m_settings(services.settingsPath.empty() ? SettingsFile::defaultPath()
                                                : services.settingsPath),
-      m_core(FrontEnd{*m_dialogs, window, window, window, window, window, window}, *m_sleeper,
-             *m_loader, CoreParts::StartupScript::Run),
+      m_core(window.frontEnd(*m_dialogs), *m_sleeper, *m_loader, CoreParts::StartupScript::Run),
       m_port(services.port) {
     // When the search finds no board, the box can tell what stands behind each port.
     m_core.connection().setPortSurvey(

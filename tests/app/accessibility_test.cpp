@@ -1,7 +1,7 @@
 // What a screen reader finds in the main window: names, descriptions, buttons it can press.
-#include "app/imagebutton.h"
 #include "app/mainwindow.h"
 #include "tests/support/guitestsupport.h"
+#include "widgets/imagebutton.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
@@ -179,9 +179,11 @@ INSTANTIATE_TEST_SUITE_P(Form1, PressableImageButton,
 
 TEST(Accessibility, ADisabledImageButtonIsNotPressed) {
     guitest::TestForm form;
-    form.imgRead()->setEnabled(false);
-    QSignalSpy clicks(form.imgRead(), &ImageButton::clicked);
-    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(form.imgRead());
+    guitest::child<larkspur::ImageButton>(&form, "imgRead")->setEnabled(false);
+    QSignalSpy clicks(guitest::child<larkspur::ImageButton>(&form, "imgRead"),
+                      &ImageButton::clicked);
+    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(
+        guitest::child<larkspur::ImageButton>(&form, "imgRead"));
     ASSERT_NE(iface, nullptr);
     iface->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
     QCoreApplication::processEvents();
@@ -190,8 +192,10 @@ TEST(Accessibility, ADisabledImageButtonIsNotPressed) {
 
 TEST(Accessibility, ConnectionIndicatorAnnouncesItsState) {
     guitest::TestForm form;
-    form.setConnectionImage(1);
-    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(form.imgConnection());
+    form.frontEnd(form.world().dialogs)
+        .status.showConnection(larkspur::ConnectionStatus::Connection::Connected);
+    QAccessibleInterface* iface =
+        QAccessible::queryAccessibleInterface(guitest::child<QLabel>(&form, "imgConnection"));
     ASSERT_NE(iface, nullptr);
     EXPECT_EQ(iface->text(QAccessible::Name), "Connected");
 }

@@ -1,9 +1,10 @@
 // The main window: layout, menu, exit, register map and about box.
 #include "app/aboutdialog.h"
-#include "app/imagebutton.h"
+#include "app/connectionarea.h"
 #include "app/mainwindow.h"
 #include "regview/registermapwindow.h"
 #include "tests/support/guitestsupport.h"
+#include "widgets/imagebutton.h"
 #include "widgets/radiogroup.h"
 
 #include <QAction>
@@ -40,8 +41,9 @@ protected:
     void FormShow() override { ++formShowCalls; }
 };
 
-QRect inClientArea(const TForm1& form, const QWidget* widget) {
-    return QRect(widget->mapTo(form.centralArea(), QPoint(0, 0)), widget->size());
+QRect inClientArea(TForm1& form, const QWidget* widget) {
+    return QRect(widget->mapTo(guitest::child<QWidget>(&form, "ClientArea"), QPoint(0, 0)),
+                 widget->size());
 }
 
 struct LayoutCase {
@@ -108,7 +110,7 @@ TEST(Form1, WindowCaptionBorderAndPlace) {
     form.show();
     EXPECT_EQ(form.windowTitle(), "EVM Controller");
     EXPECT_EQ(form.objectName(), "Form1");
-    EXPECT_EQ(form.centralArea()->size(), QSize(739, 585));
+    EXPECT_EQ(guitest::child<QWidget>(&form, "ClientArea")->size(), QSize(739, 585));
     // Fixed size: the client area below the menu bar, and nothing to drag.
     EXPECT_EQ(form.minimumSize(), form.maximumSize());
     EXPECT_EQ(form.height(), form.menuBar()->height() + 585);
@@ -124,7 +126,7 @@ TEST(Form1, SilverBackgroundAndArialNinePoint) {
     EXPECT_EQ(guitest::background(&form), QColor(192, 192, 192));
     EXPECT_EQ(form.font().family(), "Arial");
     EXPECT_EQ(form.font().pointSize(), 9);
-    EXPECT_EQ(form.MainTab()->font().pointSize(), 9);
+    EXPECT_EQ(guitest::child<QTabWidget>(&form, "MainTab")->font().pointSize(), 9);
     EXPECT_TRUE(form.toolTip().isEmpty());
 }
 
@@ -152,8 +154,8 @@ TEST(Form1, MenuCommandsRunAfterTheTriggerReturns) {
     RecordingForm1 form;
     form.show();
     auto& asked = form.world().dialogs.fileDialogs;
-    form.Open1()->trigger();
-    form.SaveRegisterDump()->trigger();
+    guitest::child<QAction>(&form, "Open1")->trigger();
+    guitest::child<QAction>(&form, "SaveRegisterDump")->trigger();
     EXPECT_TRUE(asked.empty());
     QCoreApplication::processEvents();
     ASSERT_EQ(asked.size(), 2u);
@@ -168,7 +170,7 @@ TEST(Form1, ExitMenuClosesThroughTheCloseHandler) {
     RecordingForm1 form;
     form.show();
     QSignalSpy closing(&form, &TForm1::closing);
-    form.Exit()->trigger();
+    guitest::child<QAction>(&form, "Exit")->trigger();
     QCoreApplication::processEvents();
     EXPECT_EQ(form.formCloseCalls, 1);
     EXPECT_EQ(closing.count(), 1);
@@ -179,7 +181,8 @@ TEST(Form1, ExitImageButtonClosesTheSameWay) {
     RecordingForm1 form;
     form.show();
     QSignalSpy closing(&form, &TForm1::closing);
-    QTest::mouseClick(form.imgExit(), Qt::LeftButton, {}, QPoint(20, 10));
+    QTest::mouseClick(guitest::child<larkspur::ImageButton>(&form, "imgExit"), Qt::LeftButton, {},
+                      QPoint(20, 10));
     EXPECT_EQ(form.formCloseCalls, 1);
     EXPECT_EQ(closing.count(), 1);
     EXPECT_FALSE(form.isVisible());
@@ -188,8 +191,10 @@ TEST(Form1, ExitImageButtonClosesTheSameWay) {
 TEST(Form1, OtherImageButtonsDoNotClose) {
     RecordingForm1 form;
     form.show();
-    for (larkspur::ImageButton* button :
-         {form.imgSave(), form.imgClear(), form.imgRead(), form.imgWrite()})
+    for (larkspur::ImageButton* button : {guitest::child<larkspur::ImageButton>(&form, "imgSave"),
+                                          guitest::child<larkspur::ImageButton>(&form, "imgClear"),
+                                          guitest::child<larkspur::ImageButton>(&form, "imgRead"),
+                                          guitest::child<larkspur::ImageButton>(&form, "imgWrite")})
         QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(20, 10));
     EXPECT_EQ(form.formCloseCalls, 0);
     EXPECT_TRUE(form.isVisible());
@@ -208,8 +213,8 @@ TEST(Form1, RegisterMapTwiceGivesOneWindow) {
     auto* regView = new larkspur::TRegViewForm(&form);
     form.setRegViewForm(regView);
     form.show();
-    form.RegisterMap1()->trigger();
-    form.RegisterMap1()->trigger();
+    guitest::child<QAction>(&form, "RegisterMap1")->trigger();
+    guitest::child<QAction>(&form, "RegisterMap1")->trigger();
     QCoreApplication::processEvents();
     int visibleMaps = 0;
     for (QWidget* window : QApplication::topLevelWidgets())
@@ -237,7 +242,7 @@ TEST(Form1, AboutBoxIsModalOnTopAndClosesWithOk) {
     bool onTop = false;
     bool visible = false;
     QPoint aboutCentre;
-    form.About2()->trigger();
+    guitest::child<QAction>(&form, "About2")->trigger();
     // Runs inside the box's own event loop, after the command has opened it.
     QTimer::singleShot(0, about, [&] {
         modal = QApplication::activeModalWidget();
@@ -262,69 +267,85 @@ TEST(Form1, TabSheetsInOrderWithTheirCaptions) {
     const QStringList names{"DACADCFunc", "DACOperation", "DACAtt", "StatusFlag", "AnalogPath"};
     const QStringList captions{"DAC Inteface and Sampling Mode", "DAC Operation", "DAC Attenuation",
                                "DAC Zero Flag", "DAC Analog Mute Function Control"};
-    ASSERT_EQ(form.MainTab()->count(), 5);
+    ASSERT_EQ(guitest::child<QTabWidget>(&form, "MainTab")->count(), 5);
     for (int i = 0; i < 5; ++i) {
-        EXPECT_EQ(form.MainTab()->widget(i)->objectName(), names[i]);
-        EXPECT_EQ(form.MainTab()->tabText(i), captions[i]);
+        EXPECT_EQ(guitest::child<QTabWidget>(&form, "MainTab")->widget(i)->objectName(), names[i]);
+        EXPECT_EQ(guitest::child<QTabWidget>(&form, "MainTab")->tabText(i), captions[i]);
     }
-    EXPECT_EQ(form.MainTab()->currentIndex(), 0);
-    EXPECT_EQ(form.DACADCFunc(), form.MainTab()->widget(0));
-    EXPECT_EQ(form.DACOperation(), form.MainTab()->widget(1));
-    EXPECT_EQ(form.DACAtt(), form.MainTab()->widget(2));
-    EXPECT_EQ(form.StatusFlag(), form.MainTab()->widget(3));
-    EXPECT_EQ(form.AnalogPath(), form.MainTab()->widget(4));
+    EXPECT_EQ(guitest::child<QTabWidget>(&form, "MainTab")->currentIndex(), 0);
+    EXPECT_EQ(guitest::child<QWidget>(&form, "DACADCFunc"),
+              guitest::child<QTabWidget>(&form, "MainTab")->widget(0));
+    EXPECT_EQ(guitest::child<QWidget>(&form, "DACOperation"),
+              guitest::child<QTabWidget>(&form, "MainTab")->widget(1));
+    EXPECT_EQ(guitest::child<QWidget>(&form, "DACAtt"),
+              guitest::child<QTabWidget>(&form, "MainTab")->widget(2));
+    EXPECT_EQ(guitest::child<QWidget>(&form, "StatusFlag"),
+              guitest::child<QTabWidget>(&form, "MainTab")->widget(3));
+    EXPECT_EQ(guitest::child<QWidget>(&form, "AnalogPath"),
+              guitest::child<QTabWidget>(&form, "MainTab")->widget(4));
 }
 
 TEST(Form1, ControlsOutsideTheTabsStartInTheirDesignedState) {
     guitest::TestForm form;
-    EXPECT_EQ(form.GroupBox23()->title(), "Register setting history");
-    EXPECT_EQ(form.GroupBox25()->title(), "Register direct access");
-    EXPECT_EQ(form.gbReset()->title(), "Reset control");
-    EXPECT_EQ(form.GroupBox3()->title(), "PC-EVM Communication and Status");
-    EXPECT_EQ(form.rgInterface()->title(), "Interface");
+    EXPECT_EQ(guitest::child<QGroupBox>(&form, "GroupBox23")->title(), "Register setting history");
+    EXPECT_EQ(guitest::child<QGroupBox>(&form, "GroupBox25")->title(), "Register direct access");
+    EXPECT_EQ(guitest::child<QGroupBox>(&form, "gbReset")->title(), "Reset control");
+    EXPECT_EQ(guitest::child<QGroupBox>(&form, "GroupBox3")->title(),
+              "PC-EVM Communication and Status");
+    EXPECT_EQ(guitest::child<larkspur::RadioGroup>(&form, "rgInterface")->title(), "Interface");
 
-    EXPECT_TRUE(form.Memo1()->toPlainText().isEmpty());
-    EXPECT_EQ(form.Memo1()->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
-    EXPECT_EQ(form.Memo1()->parentWidget(), form.GroupBox23());
-    EXPECT_EQ(form.imgSave()->parentWidget(), form.GroupBox23());
-    EXPECT_EQ(form.imgClear()->parentWidget(), form.GroupBox23());
+    EXPECT_TRUE(guitest::child<QPlainTextEdit>(&form, "Memo1")->toPlainText().isEmpty());
+    EXPECT_EQ(guitest::child<QPlainTextEdit>(&form, "Memo1")->verticalScrollBarPolicy(),
+              Qt::ScrollBarAlwaysOn);
+    EXPECT_EQ(guitest::child<QPlainTextEdit>(&form, "Memo1")->parentWidget(),
+              guitest::child<QGroupBox>(&form, "GroupBox23"));
+    EXPECT_EQ(guitest::child<larkspur::ImageButton>(&form, "imgSave")->parentWidget(),
+              guitest::child<QGroupBox>(&form, "GroupBox23"));
+    EXPECT_EQ(guitest::child<larkspur::ImageButton>(&form, "imgClear")->parentWidget(),
+              guitest::child<QGroupBox>(&form, "GroupBox23"));
 
-    EXPECT_EQ(form.RDA_reg()->text(), "0x10");
-    EXPECT_EQ(form.RDA_data()->text(), "0x00");
-    EXPECT_EQ(form.RDA_reg()->width(), 33);
-    EXPECT_EQ(form.RDA_data()->width(), 33);
-    EXPECT_EQ(form.RDA_reg()->parentWidget(), form.GroupBox25());
-    EXPECT_EQ(form.imgRead()->parentWidget(), form.GroupBox25());
-    EXPECT_EQ(form.imgWrite()->parentWidget(), form.GroupBox25());
+    EXPECT_EQ(guitest::child<QLineEdit>(&form, "RDA_reg")->text(), "0x10");
+    EXPECT_EQ(guitest::child<QLineEdit>(&form, "RDA_data")->text(), "0x00");
+    EXPECT_EQ(guitest::child<QLineEdit>(&form, "RDA_reg")->width(), 33);
+    EXPECT_EQ(guitest::child<QLineEdit>(&form, "RDA_data")->width(), 33);
+    EXPECT_EQ(guitest::child<QLineEdit>(&form, "RDA_reg")->parentWidget(),
+              guitest::child<QGroupBox>(&form, "GroupBox25"));
+    EXPECT_EQ(guitest::child<larkspur::ImageButton>(&form, "imgRead")->parentWidget(),
+              guitest::child<QGroupBox>(&form, "GroupBox25"));
+    EXPECT_EQ(guitest::child<larkspur::ImageButton>(&form, "imgWrite")->parentWidget(),
+              guitest::child<QGroupBox>(&form, "GroupBox25"));
 
-    EXPECT_EQ(form.btnMRST()->text(), "MRST");
-    EXPECT_EQ(form.btnMRST()->toolTip(), "Reg#40H, Bit7");
-    EXPECT_EQ(form.btnSRST()->text(), "SRST");
-    EXPECT_EQ(form.btnSRST()->toolTip(), "Reg#40H, Bit6");
-    EXPECT_EQ(form.btnMRST()->parentWidget(), form.gbReset());
+    EXPECT_EQ(guitest::child<QPushButton>(&form, "btnMRST")->text(), "MRST");
+    EXPECT_EQ(guitest::child<QPushButton>(&form, "btnMRST")->toolTip(), "Reg#40H, Bit7");
+    EXPECT_EQ(guitest::child<QPushButton>(&form, "btnSRST")->text(), "SRST");
+    EXPECT_EQ(guitest::child<QPushButton>(&form, "btnSRST")->toolTip(), "Reg#40H, Bit6");
+    EXPECT_EQ(guitest::child<QPushButton>(&form, "btnMRST")->parentWidget(),
+              guitest::child<QGroupBox>(&form, "gbReset"));
 
-    EXPECT_EQ(form.bBDRST()->text(), "Reconnect");
-    EXPECT_EQ(form.bBDRST()->parentWidget(), form.GroupBox3());
-    EXPECT_TRUE(form.imgConnection()->pixmap().isNull());
-    EXPECT_EQ(form.connectionImage(), -1);
+    EXPECT_EQ(guitest::child<QPushButton>(&form, "bBDRST")->text(), "Reconnect");
+    EXPECT_EQ(guitest::child<QPushButton>(&form, "bBDRST")->parentWidget(),
+              guitest::child<QGroupBox>(&form, "GroupBox3"));
+    EXPECT_TRUE(guitest::child<QLabel>(&form, "imgConnection")->pixmap().isNull());
+    EXPECT_EQ(guitest::connectionImage(&form), -1);
 
-    EXPECT_EQ(form.rgInterface()->items(), QStringList({"IIC", "SPI"}));
-    EXPECT_EQ(form.rgInterface()->columns(), 1);
-    EXPECT_EQ(form.rgInterface()->itemIndex(), 1);
+    EXPECT_EQ(guitest::child<larkspur::RadioGroup>(&form, "rgInterface")->items(),
+              QStringList({"IIC", "SPI"}));
+    EXPECT_EQ(guitest::child<larkspur::RadioGroup>(&form, "rgInterface")->columns(), 1);
+    EXPECT_EQ(guitest::child<larkspur::RadioGroup>(&form, "rgInterface")->itemIndex(), 1);
 
-    EXPECT_EQ(form.Label20()->text(), "Address:");
-    EXPECT_EQ(form.Label20()->pos(), QPoint(578, 472));
-    EXPECT_EQ(form.cbAddr()->geometry().topLeft(), QPoint(632, 468));
-    EXPECT_EQ(form.cbAddr()->width(), 40);
-    EXPECT_FALSE(form.cbAddr()->isEditable());
+    EXPECT_EQ(guitest::child<QLabel>(&form, "Label20")->text(), "Address:");
+    EXPECT_EQ(guitest::child<QLabel>(&form, "Label20")->pos(), QPoint(578, 472));
+    EXPECT_EQ(guitest::child<QComboBox>(&form, "cbAddr")->geometry().topLeft(), QPoint(632, 468));
+    EXPECT_EQ(guitest::child<QComboBox>(&form, "cbAddr")->width(), 40);
+    EXPECT_FALSE(guitest::child<QComboBox>(&form, "cbAddr")->isEditable());
     QStringList addresses;
-    for (int i = 0; i < form.cbAddr()->count(); ++i)
-        addresses << form.cbAddr()->itemText(i);
+    for (int i = 0; i < guitest::child<QComboBox>(&form, "cbAddr")->count(); ++i)
+        addresses << guitest::child<QComboBox>(&form, "cbAddr")->itemText(i);
     EXPECT_EQ(addresses, QStringList({"00", "01", "10", "11"}));
-    EXPECT_EQ(form.cbAddr()->currentIndex(), 0);
+    EXPECT_EQ(guitest::child<QComboBox>(&form, "cbAddr")->currentIndex(), 0);
 
-    EXPECT_TRUE(form.statusText().isEmpty());
-    EXPECT_NE(form.StatusBar1(), form.statusBar());
+    EXPECT_TRUE(guitest::statusText(&form).isEmpty());
+    EXPECT_NE(guitest::child<QStatusBar>(&form, "StatusBar1"), form.statusBar());
 }
 
 struct FontCase {
@@ -350,26 +371,35 @@ INSTANTIATE_TEST_SUITE_P(Labels, Form1SmallLabels,
                                          FontCase{"Register Reset", 7}, FontCase{"Re-Sync", 7},
                                          FontCase{"Address:", 9}));
 
-TEST(Form1, HistoryAppendsAndClears) {
+TEST(Form1, HistoryShowsTheLinesTheCoreSendsAndEmptiesWhenTold) {
     guitest::TestForm form;
-    form.appendHistoryLine(QStringLiteral("0x10, 0xC0"));
-    form.appendHistoryLine(QStringLiteral("0x18, 0xFF"));
-    EXPECT_EQ(form.historyLines(), QStringList({"0x10, 0xC0", "0x18, 0xFF"}));
-    EXPECT_EQ(form.Memo1()->toPlainText(), "0x10, 0xC0\n0x18, 0xFF");
-    form.clearHistory();
-    EXPECT_TRUE(form.historyLines().isEmpty());
-    EXPECT_TRUE(form.Memo1()->toPlainText().isEmpty());
+    const larkspur::FrontEnd shown = form.frontEnd(form.world().dialogs);
+    shown.history.appendHistoryLine("0x10, 0xC0");
+    shown.history.appendHistoryLine("0x18, 0xFF");
+    EXPECT_EQ(guitest::historyLines(&form), QStringList({"0x10, 0xC0", "0x18, 0xFF"}));
+    shown.controls.clearHistory();
+    EXPECT_TRUE(guitest::child<QPlainTextEdit>(&form, "Memo1")->toPlainText().isEmpty());
 }
 
-TEST(Form1, StatusTextShowsInTheStatusBar) {
+TEST(Form1, StatusTheCoreSendsShowsInTheStatusBar) {
     guitest::TestForm form;
-    form.setStatusText(QStringLiteral("No EVM was found"));
-    EXPECT_EQ(form.statusText(), "No EVM was found");
-    auto* shown = form.StatusBar1()->findChild<QLabel*>();
-    ASSERT_NE(shown, nullptr);
-    EXPECT_EQ(shown->text(), "No EVM was found");
-    form.setStatusText(QStringLiteral("Ready"));
-    EXPECT_EQ(shown->text(), "Ready");
+    const larkspur::FrontEnd shown = form.frontEnd(form.world().dialogs);
+    shown.status.showStatus("No EVM was found");
+    auto* label = guitest::child<QStatusBar>(&form, "StatusBar1")->findChild<QLabel*>();
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(label->text(), "No EVM was found");
+    shown.status.showStatus("Ready");
+    EXPECT_EQ(label->text(), "Ready");
+}
+
+TEST(Form1, ConnectionTheCoreSendsShowsInTheIndicator) {
+    guitest::TestForm form;
+    const larkspur::FrontEnd shown = form.frontEnd(form.world().dialogs);
+    EXPECT_EQ(guitest::connectionImage(&form), -1);
+    shown.status.showConnection(larkspur::ConnectionStatus::Connection::Connected);
+    EXPECT_EQ(guitest::connectionImage(&form), 1);
+    shown.status.showConnection(larkspur::ConnectionStatus::Connection::None);
+    EXPECT_EQ(guitest::connectionImage(&form), 0);
 }
 
 struct ConnectionCase {
@@ -381,16 +411,15 @@ struct ConnectionCase {
 class Form1Connection : public testing::TestWithParam<ConnectionCase> {};
 
 TEST_P(Form1Connection, IndicatorShowsTheStateToEyesAndEars) {
-    guitest::TestForm form;
-    form.setConnectionImage(1);
-    form.setConnectionImage(GetParam().index);
-    EXPECT_EQ(form.imgConnection()->pixmap().isNull(), GetParam().blank);
-    EXPECT_EQ(form.imgConnection()->accessibleName(), GetParam().accessibleName);
+    QWidget parent;
+    larkspur::ConnectionArea area(&parent);
+    auto* indicator = guitest::child<QLabel>(&parent, "imgConnection");
+    area.showConnection(1);
+    area.showConnection(GetParam().index);
+    EXPECT_EQ(indicator->pixmap().isNull(), GetParam().blank);
+    EXPECT_EQ(indicator->accessibleName(), GetParam().accessibleName);
     if (!GetParam().blank) {
-        EXPECT_EQ(form.connectionImage(), GetParam().index);
-        EXPECT_EQ(form.imgConnection()->pixmap().size(), QSize(72, 19));
-    } else {
-        EXPECT_EQ(form.connectionImage(), -1);
+        EXPECT_EQ(indicator->pixmap().size(), QSize(72, 19));
     }
 }
 

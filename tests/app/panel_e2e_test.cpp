@@ -1,7 +1,6 @@
 // The main window against the virtual board through the real link library: start-up and
 // Reconnect traffic, the bound controls, resets, direct access and the zero flags.
 #include "app/aboutdialog.h"
-#include "app/imagebutton.h"
 #include "app/mainwindow.h"
 #include "app/scriptprogresswindow.h"
 #include "app/splashwindow.h"
@@ -11,6 +10,7 @@
 #include "regview/registermapwindow.h"
 #include "tests/support/evmprocess.h"
 #include "tests/support/guitestsupport.h"
+#include "widgets/imagebutton.h"
 #include "widgets/radiogroup.h"
 
 #include <QCheckBox>
@@ -156,9 +156,9 @@ TEST_F(PanelOnBoard, StartUpOverI2cSendsExactlyTheConnectionSequence) {
         expected.push_back(frameHex({0x10, 0x01, 0x4C, r, 0x01, 0x00}));
     }
     EXPECT_EQ(requests, expected);
-    EXPECT_TRUE(m_form->historyLines().isEmpty());
-    EXPECT_EQ(m_form->statusText(), "Ready");
-    EXPECT_EQ(m_form->connectionImage(), 1);
+    EXPECT_TRUE(guitest::historyLines(m_form.get()).isEmpty());
+    EXPECT_EQ(guitest::statusText(m_form.get()), "Ready");
+    EXPECT_EQ(guitest::connectionImage(m_form.get()), 1);
     EXPECT_TRUE(m_dialogs.errors.empty());
     EXPECT_FALSE(m_splash.isVisible());
     EXPECT_EQ(m_form->access().linkPort(), 1);
@@ -194,7 +194,7 @@ TEST_F(PanelOnBoard, StartUpShowsWhatTheCodecHolds) {
     EXPECT_TRUE(control<QCheckBox>("cInvDAC2")->isChecked());
     EXPECT_FALSE(control<QCheckBox>("cInvDAC1")->isChecked());
     // The refresh's echoes are sent but, the history flag being clear, not logged.
-    EXPECT_TRUE(m_form->historyLines().isEmpty());
+    EXPECT_TRUE(guitest::historyLines(m_form.get()).isEmpty());
     EXPECT_EQ(reg(0x16), "ok 0x8A");
 }
 
@@ -272,8 +272,8 @@ TEST_F(PanelOnBoard, WithoutABoardEveryControlShowsTheDefaults) {
     start({}, kI2c, false);
     EXPECT_EQ(m_dialogs.errors,
               (std::vector<std::pair<std::string, std::string>>{{"Error", "No EVM was found"}}));
-    EXPECT_EQ(m_form->statusText(), "No EVM was found");
-    EXPECT_EQ(m_form->connectionImage(), 0);
+    EXPECT_EQ(guitest::statusText(m_form.get()), "No EVM was found");
+    EXPECT_EQ(guitest::connectionImage(m_form.get()), 0);
     for (const BoundControl& row : controlCatalogue()) {
         QWidget* widget = panel().control(row.name);
         ASSERT_NE(widget, nullptr) << row.name;
@@ -335,7 +335,7 @@ TEST_F(PanelOnBoard, EveryControlRoundTripsThroughItsRegister) {
             if (row.reg != 0x10) {
                 EXPECT_EQ(reg(row.reg), expected) << row.name << " = " << value;
             }
-            EXPECT_EQ(m_form->historyLines().back().toStdString(),
+            EXPECT_EQ(guitest::historyLines(m_form.get()).back().toStdString(),
                       historyLine(static_cast<std::uint32_t>(row.reg), shadow))
                 << row.name;
         }
@@ -353,7 +353,7 @@ TEST_F(PanelOnBoard, AttenuationByTrackAndByTypedValue) {
     control<QSlider>("tkDAC1")->setValue(234);
     EXPECT_EQ(control<QLineEdit>("edDAC1")->text(), "-10.5");
     EXPECT_EQ(reg(0x18), "ok 0xEA");
-    EXPECT_EQ(m_form->historyLines().back(), "0x18, 0xEA");
+    EXPECT_EQ(guitest::historyLines(m_form.get()).back(), "0x18, 0xEA");
 
     auto* edit = control<QLineEdit>("edDAC2");
     edit->setText("-10.7");
@@ -363,14 +363,14 @@ TEST_F(PanelOnBoard, AttenuationByTrackAndByTypedValue) {
     EXPECT_EQ(reg(0x19), "ok 0xE9");
 
     // Not a number: the error report, nothing written.
-    const auto lines = m_form->historyLines().size();
+    const auto lines = guitest::historyLines(m_form.get()).size();
     edit->setText("nan");
     QTest::keyClick(edit, Qt::Key_Return);
     ASSERT_FALSE(m_dialogs.errors.empty());
     EXPECT_EQ(m_dialogs.errors.back(),
               (std::pair<std::string, std::string>{"EVM control application",
                                                    "'nan' is not a valid floating point value."}));
-    EXPECT_EQ(m_form->historyLines().size(), lines);
+    EXPECT_EQ(guitest::historyLines(m_form.get()).size(), lines);
 
     // Wide mode with register 0x18 below its minimum: raised to 155 and written.
     control<QSlider>("tkDAC1")->setValue(140);
@@ -390,7 +390,7 @@ TEST_F(PanelOnBoard, ResetsInSpiDeviceOneGoToAddress30) {
     EXPECT_EQ(requests, (std::vector<std::string>{codecWrite(false, 0x30, 0x85),
                                                   codecWrite(false, 0x30, 0x45)}));
     EXPECT_EQ(m_sleeper.sleeps.back(), 1000);
-    EXPECT_EQ(m_form->historyLines(), QStringList({"0x30, 0x85", "0x30, 0x45"}));
+    EXPECT_EQ(guitest::historyLines(m_form.get()), QStringList({"0x30, 0x85", "0x30, 0x45"}));
     EXPECT_EQ(m_form->access().shadowRegister(0x10), 0xC0);
     EXPECT_FALSE(m_form->access().writeSuppressed());
     EXPECT_TRUE(m_form->access().historyEnabled());
@@ -417,35 +417,35 @@ TEST_F(PanelOnBoard, ZeroFlagsLightTheLamps) {
     m_form->btnZeroClrClick();
     EXPECT_EQ(panel().lampImage(0), 0);
     EXPECT_TRUE(m_evm->transcript().empty()) << "clearing the lamps asks the board nothing";
-    EXPECT_TRUE(m_form->historyLines().isEmpty());
+    EXPECT_TRUE(guitest::historyLines(m_form.get()).isEmpty());
 }
 
 TEST_F(PanelOnBoard, DirectAccessReadsWritesAndRefreshes) {
     start({}, kI2c);
     m_evm->markAfter(kStartUpLinesI2c);
     ASSERT_EQ(m_evm->control("zero 3"), "ok");
-    m_form->RDA_reg()->setText("0x15");
-    QTest::keyClick(m_form->RDA_reg(), Qt::Key_Return);
-    EXPECT_EQ(m_form->RDA_data()->text(), "0x03");
+    guitest::child<QLineEdit>(m_form.get(), "RDA_reg")->setText("0x15");
+    QTest::keyClick(guitest::child<QLineEdit>(m_form.get(), "RDA_reg"), Qt::Key_Return);
+    EXPECT_EQ(guitest::child<QLineEdit>(m_form.get(), "RDA_data")->text(), "0x03");
 
     m_evm->markAfter(kReadLines);
-    m_form->RDA_reg()->setText("0x11");
-    m_form->RDA_data()->setText("5");
-    QTest::keyClick(m_form->RDA_data(), Qt::Key_Return);
+    guitest::child<QLineEdit>(m_form.get(), "RDA_reg")->setText("0x11");
+    guitest::child<QLineEdit>(m_form.get(), "RDA_data")->setText("5");
+    QTest::keyClick(guitest::child<QLineEdit>(m_form.get(), "RDA_data"), Qt::Key_Return);
     EXPECT_EQ(requestsOf(m_evm->transcriptAfter(4)),
               std::vector<std::string>{codecWrite(true, 0x11, 0x05)});
-    EXPECT_EQ(m_form->historyLines(), QStringList({"0x11, 0x05"}));
+    EXPECT_EQ(guitest::historyLines(m_form.get()), QStringList({"0x11, 0x05"}));
     EXPECT_EQ(control<QComboBox>("cbDACFMT")->currentIndex(), 5);
 
-    m_form->RDA_data()->setText("0x1G");
+    guitest::child<QLineEdit>(m_form.get(), "RDA_data")->setText("0x1G");
     m_form->WriteClick();
     EXPECT_EQ(m_dialogs.errors.back(),
               (std::pair<std::string, std::string>{"EVM control application",
                                                    "'0x1G' is not a valid integer value."}));
-    EXPECT_EQ(m_form->historyLines().size(), 1);
+    EXPECT_EQ(guitest::historyLines(m_form.get()).size(), 1);
 
     m_form->bClearHistryClick();
-    EXPECT_TRUE(m_form->historyLines().isEmpty());
+    EXPECT_TRUE(guitest::historyLines(m_form.get()).isEmpty());
 }
 
 TEST_F(PanelOnBoard, WrerrOnceUntilMrstSperrEveryTime) {
@@ -474,19 +474,19 @@ TEST_F(PanelOnBoard, ReconnectFindsTheBoardAgainAfterReplug) {
     m_form->bBDRSTClick();
     EXPECT_EQ(m_dialogs.errors.back(),
               (std::pair<std::string, std::string>{"Error", "No EVM was foud"}));
-    EXPECT_EQ(m_form->statusText(), "No EVM was found");
-    EXPECT_EQ(m_form->connectionImage(), 0);
+    EXPECT_EQ(guitest::statusText(m_form.get()), "No EVM was found");
+    EXPECT_EQ(guitest::connectionImage(m_form.get()), 0);
 
     ASSERT_EQ(m_evm->control("replug"), "ok");
     m_evm->mark();
     m_form->bBDRSTClick();
-    EXPECT_EQ(m_form->statusText(), "Ready");
-    EXPECT_EQ(m_form->connectionImage(), 1);
+    EXPECT_EQ(guitest::statusText(m_form.get()), "Ready");
+    EXPECT_EQ(guitest::connectionImage(m_form.get()), 1);
     const auto requests = requestsOf(m_evm->transcriptAfter(20 + 10 * 4));
     ASSERT_GE(requests.size(), 10u);
     EXPECT_EQ(requests[9], codecWrite(true, 0x10, 0x40)) << "the codec's reset after the set-ups";
     EXPECT_EQ(requests.size(), 19u);
-    EXPECT_TRUE(m_form->historyLines().isEmpty());
+    EXPECT_TRUE(guitest::historyLines(m_form.get()).isEmpty());
 }
 
 // A click made while Reconnect waits for the board is queued, as the window system queues it:
@@ -508,13 +508,13 @@ TEST_F(PanelOnBoard, AClickDuringReconnectsWaitRunsAfterTheSequence) {
     m_form->bBDRSTClick();
     m_sleeper.during = nullptr;
     EXPECT_FALSE(mute->isChecked()) << "the click ran inside the sequence";
-    EXPECT_TRUE(m_form->historyLines().isEmpty());
+    EXPECT_TRUE(guitest::historyLines(m_form.get()).isEmpty());
     m_evm->transcriptAfter(20 + 10 * 4);
     m_evm->mark();
 
     QCoreApplication::processEvents();
     EXPECT_TRUE(mute->isChecked());
-    EXPECT_EQ(m_form->historyLines(), QStringList{"0x14, 0x01"});
+    EXPECT_EQ(guitest::historyLines(m_form.get()), QStringList{"0x14, 0x01"});
     EXPECT_EQ(requestsOf(m_evm->transcriptAfter(4)),
               (std::vector<std::string>{codecWrite(true, 0x14, 0x01)}));
     EXPECT_EQ(reg(0x14), "ok 0x01");
@@ -577,7 +577,7 @@ TEST_F(PanelOnBoard, SnapshotAndHistoryAreSavedAsScripts) {
     qobject_cast<QCheckBox*>(panel().control("cInvDAC1"))->setChecked(true);
     const std::string history = QDir(m_folder.path()).filePath("history.csv").toStdString();
     m_dialogs.fileNames.push_back(history);
-    m_form->imgSave()->click();
+    guitest::child<larkspur::ImageButton>(m_form.get(), "imgSave")->click();
     EXPECT_EQ(fileText(history), "0x13, 0x01\r\n");
     EXPECT_EQ(m_dialogs.fileDialogs.back().second.fileName, snapshot) << "the last name is offered";
 }

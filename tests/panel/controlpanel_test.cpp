@@ -9,6 +9,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QSlider>
 #include <QTest>
 
@@ -34,7 +35,7 @@ protected:
         m_core = attachCore(*m_form, m_services.services());
         m_form->show();
         m_link.calls.clear();
-        m_form->clearHistory();
+        guitest::child<QPlainTextEdit>(m_form.get(), "Memo1")->clear();
     }
     template <typename T> T* control(const char* name) {
         return qobject_cast<T*>(m_form->panel().control(name));
@@ -70,7 +71,8 @@ TEST_F(PanelOverFakeLink, SpiDevice3WritesSixtyHigherFromTheRegistersOwnShadow) 
     emit demp->activated(3);
     control<RadioGroup>("rgDACPowSav")->setItemIndex(1);
     EXPECT_EQ(writes(), (std::vector<std::string>{"0:74=03", "0:76=BB", "0:71=85"}));
-    EXPECT_EQ(m_form->historyLines(), QStringList({"0x74, 0x03", "0x76, 0xBB", "0x71, 0x85"}));
+    EXPECT_EQ(guitest::historyLines(m_form.get()),
+              QStringList({"0x74, 0x03", "0x76, 0xBB", "0x71, 0x85"}));
 }
 
 TEST_F(PanelOverFakeLink, MasterSlaveTellsTheBoard) {
@@ -106,7 +108,7 @@ TEST_P(RefreshEchoes, FollowTheFlags) {
     if (c.sent == 1) {
         EXPECT_EQ(writes().front(), "0:13=02");
     }
-    EXPECT_EQ(m_form->historyLines().size(), c.logged);
+    EXPECT_EQ(guitest::historyLines(m_form.get()).size(), c.logged);
     EXPECT_EQ(m_form->access().shadowRegister(0x13), 0x02);
 }
 
@@ -178,15 +180,15 @@ TEST_F(PanelOverFakeLink, DataFormatBeyondTheListShowsNoItem) {
 
 TEST_F(PanelOverFakeLink, InterfaceControlsShowAndSaveTheSettings) {
     start("[SerialInterface]\nType=0\nAddr=0x4E\n");
-    auto* interfaces = m_form->rgInterface();
+    auto* interfaces = guitest::child<larkspur::RadioGroup>(m_form.get(), "rgInterface");
     EXPECT_EQ(interfaces->itemIndex(), 0);
-    EXPECT_EQ(m_form->cbAddr()->currentText(), "10");
+    EXPECT_EQ(guitest::child<QComboBox>(m_form.get(), "cbAddr")->currentText(), "10");
     EXPECT_EQ(m_form->access().channels()[0].address, 78);
 
-    m_form->cbAddr()->setCurrentIndex(3);
-    emit m_form->cbAddr()->activated(3);
+    guitest::child<QComboBox>(m_form.get(), "cbAddr")->setCurrentIndex(3);
+    emit guitest::child<QComboBox>(m_form.get(), "cbAddr")->activated(3);
     interfaces->setItemIndex(1);
-    EXPECT_EQ(m_form->cbAddr()->currentIndex(), 0);
+    EXPECT_EQ(guitest::child<QComboBox>(m_form.get(), "cbAddr")->currentIndex(), 0);
     EXPECT_EQ(m_form->access().DeviceBits(), 0);
     std::ifstream in(m_services.settingsPath.toStdString());
     std::ostringstream text;
@@ -204,7 +206,7 @@ TEST(PanelWithoutLink, AClickChangesTheControlOnlyUntilTheNextRefresh) {
     form.access().LoadDefaultRegisters();
     auto* box = qobject_cast<QCheckBox*>(form.panel().control("cInvDAC1"));
     box->setChecked(true);
-    EXPECT_TRUE(form.historyLines().isEmpty());
+    EXPECT_TRUE(guitest::historyLines(&form).isEmpty());
     EXPECT_EQ(form.access().shadowRegister(0x13), 0x00);
     form.RefreshControls();
     EXPECT_FALSE(box->isChecked());

@@ -2,6 +2,7 @@
 // dialog, wait, library or settings file.
 #pragma once
 
+#include "app/artwork.h"
 #include "app/mainwindow.h"
 #include "app/workbench.h"
 #include "device/sleeper.h"
@@ -9,7 +10,10 @@
 #include "widgettestsupport.h"
 
 #include <QDir>
+#include <QLabel>
+#include <QPlainTextEdit>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 #include <functional>
@@ -57,6 +61,29 @@ struct TestServices {
     RecordingSleeper sleeper;
     FakeLoader loader;
 };
+
+// The lines of the main window's register setting history (Memo1).
+inline QStringList historyLines(QWidget* form) {
+    const QString text = child<QPlainTextEdit>(form, "Memo1")->toPlainText();
+    return text.isEmpty() ? QStringList() : text.split(QLatin1Char('\n'));
+}
+
+// The text of the main window's status bar.
+inline QString statusText(QWidget* form) {
+    return child<QLabel>(form, "StatusText")->text();
+}
+
+// The connection indicator's ImageList2 index, known by what it announces; -1 when blank.
+inline int connectionImage(QWidget* form) {
+    const auto* indicator = child<QLabel>(form, "imgConnection");
+    if (indicator->pixmap().isNull())
+        return -1;
+    for (int index = 0; index < larkspur::artwork::kConnectionImageCount; ++index) {
+        if (indicator->accessibleName() == larkspur::artwork::connectionText(index))
+            return index;
+    }
+    return -1;
+}
 
 // The main window as the tests build it: no real dialog, wait, library or settings file.
 class TestForm : private TestServices, public larkspur::TForm1 {

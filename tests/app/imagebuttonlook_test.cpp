@@ -1,5 +1,6 @@
 // The pressed look and the click of the five image buttons of the main window.
-#include "app/imagebutton.h"
+#include "widgets/imagebutton.h"
+#include "app/imagebuttonlook.h"
 #include "app/mainwindow.h"
 #include "tests/support/guitestsupport.h"
 
@@ -45,7 +46,6 @@ TEST_P(ImageButtonLook, StartsAtRestWithItsTagAndLettering) {
     EXPECT_EQ(button->geometry(), GetParam().rest);
     EXPECT_EQ(button->tag(), GetParam().tag);
     EXPECT_EQ(button->text(), GetParam().lettering);
-    EXPECT_EQ(form.restPosition(GetParam().tag), GetParam().rest.topLeft());
 }
 
 TEST_P(ImageButtonLook, BitmapIsOneRowTallerThanTheControl) {
@@ -101,17 +101,31 @@ INSTANTIATE_TEST_SUITE_P(
                     ButtonCase{"imgExit", 6, QStringLiteral("EXIT"), QRect(608, 508, 111, 24)}),
     [](const testing::TestParamInfo<ButtonCase>& row) { return std::string(row.param.name); });
 
-TEST(ImageButtonLook, TagsWithoutAButtonHaveNoRestPosition) {
-    guitest::TestForm form;
-    EXPECT_EQ(form.restPosition(0), QPoint());
-    EXPECT_EQ(form.restPosition(1), QPoint());
-    EXPECT_EQ(form.restPosition(7), QPoint());
+// The look on its own: rest positions by tag, and the place of a pressed and released button.
+TEST(ImageButtonLook, RecordsEachButtonsRestAndPlacesItPressedOrNot) {
+    QWidget parent;
+    larkspur::ImageButtonLook look;
+    ImageButton* read = look.make(&parent, "imgRead", QStringLiteral("Read"), 4, QRect(98, 32, 53, 24));
+    ImageButton* odd = look.make(&parent, "imgOdd", QStringLiteral("Odd"), 9, QRect(5, 6, 40, 24));
+    EXPECT_EQ(look.buttons(), (std::vector<ImageButton*>{read, odd}));
+    EXPECT_EQ(look.restPosition(4), QPoint(98, 32));
+    for (int tag : {-1, 0, 1, 2, 7, 9})
+        EXPECT_EQ(look.restPosition(tag), QPoint()) << tag;
+
+    look.place(read, true);
+    EXPECT_EQ(read->geometry(), QRect(99, 33, 53, 23));
+    look.place(read, false);
+    EXPECT_EQ(read->geometry(), QRect(98, 32, 53, 24));
+    // A tag the look keeps no record of is left where it is.
+    odd->move(7, 8);
+    look.place(odd, true);
+    EXPECT_EQ(odd->geometry(), QRect(7, 8, 40, 24));
 }
 
 TEST(ImageButtonLook, MovingOutAndBackInWhilePressedStillClicks) {
     guitest::TestForm form;
     form.show();
-    ImageButton* button = form.imgRead();
+    ImageButton* button = guitest::child<larkspur::ImageButton>(&form, "imgRead");
     QSignalSpy clicks(button, &ImageButton::clicked);
     QTest::mousePress(button, Qt::LeftButton, {}, QPoint(10, 10));
     QTest::mouseMove(button, QPoint(200, 200));
@@ -124,7 +138,7 @@ TEST(ImageButtonLook, MovingOutAndBackInWhilePressedStillClicks) {
 TEST(ImageButtonLook, ThePictureIsDrawnFromTheTopLeftCorner) {
     guitest::TestForm form;
     form.show();
-    ImageButton* button = form.imgWrite();
+    ImageButton* button = guitest::child<larkspur::ImageButton>(&form, "imgWrite");
     const QImage shown = button->grab().toImage();
     const QImage bitmap = button->pixmap().toImage();
     ASSERT_EQ(shown.height(), 24);
