@@ -20,6 +20,7 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QSignalBlocker>
 #include <QSlider>
 #include <QTabWidget>
 
@@ -367,32 +368,70 @@ void ControlPanel::modeFollowUp() {
     }
 }
 
+namespace {
+
+// Runs `set` on `control` with its change signals held back; true when what `shown` reads of the
+// control changed, which is when the signal would have gone out.
+template <typename Control, typename Shown, typename Set>
+bool changedQuietly(Control* control, Shown shown, Set set) {
+    const auto before = shown(*control);
+    {
+        const QSignalBlocker quiet(control);
+        set(*control);
+    }
+    return shown(*control) != before;
+}
+
+} // namespace
+
+// Each control is set from the shadow without its change signal. Where what a track, check box
+// or radio group shows changed, its handler then runs at once as the echo: it writes the field as
+// the shadow holds it (under m_refreshing, not for a register whose value is a stand-in), as if
+// the user had made that change. A track echoes each move, also the one its new minimum makes.
+// Drop-down lists answer the user's pick only, so setting them echoes nothing.
 void ControlPanel::RefreshControls() {
     m_refreshing = true;
     const auto done = qScopeGuard([this] { m_refreshing = false; });
     m_mainTab->setFocus();
+    const auto position = [](const QSlider& track) { return track.value(); };
+    const auto checked = [](const QCheckBox& box) { return box.isChecked(); };
+    const auto item = [](const RadioGroup& group) { return group.itemIndex(); };
     const int minimum = trackMinimum(!fineModeShown());
     for (int tag = 1; tag < kTrackTags; ++tag) {
         const TrackBinding& b = m_tracks[static_cast<std::size_t>(tag)];
-        b.track->setMinimum(minimum);
-        b.track->setValue(m_access.shadowRegister(b.field->reg));
+        if (changedQuietly(b.track, position, [&](QSlider& t) { t.setMinimum(minimum); })) {
+            TrackChange(b.track);
+        }
+        const int shadow = m_access.shadowRegister(b.field->reg);
+        if (changedQuietly(b.track, position, [&](QSlider& t) { t.setValue(shadow); })) {
+            TrackChange(b.track);
+        }
         setTrackText(b, m_access.shadowRegister(b.field->reg));
     }
     for (const CheckBoxBinding& b : m_checkBoxes) {
-        if (b.control != nullptr) {
-            b.control->setChecked(fieldItem(*b.field, m_access.shadowRegister(b.field->reg)) != 0);
+        if (b.control == nullptr) {
+            continue;
+        }
+        const bool on = fieldItem(*b.field, m_access.shadowRegister(b.field->reg)) != 0;
+        if (changedQuietly(b.control, checked, [&](QCheckBox& box) { box.setChecked(on); })) {
+            CheckBoxChecked(b.control);
         }
     }
     for (const DropDownBinding& b : m_dropDowns) {
         if (b.control != nullptr) {
-            const int item = fieldItem(*b.field, m_access.shadowRegister(b.field->reg));
+            const int shown = fieldItem(*b.field, m_access.shadowRegister(b.field->reg));
             // A value beyond the last item leaves the list without a selection.
-            b.control->setCurrentIndex(item < b.control->count() ? item : -1);
+            b.control->setCurrentIndex(shown < b.control->count() ? shown : -1);
         }
     }
     for (const RadioBinding& b : m_radios) {
-        if (b.control != nullptr) {
-            b.control->setItemIndex(fieldItem(*b.field, m_access.shadowRegister(b.field->reg)));
+        if (b.control == nullptr) {
+            continue;
+        }
+        const int shown = fieldItem(*b.field, m_access.shadowRegister(b.field->reg));
+        if (changedQuietly(b.control, item,
+                           [&](RadioGroup& group) { group.setItemIndex(shown); })) {
+            RadioGroupClick(b.control);
         }
     }
     for (int row = 0; row < kRegisterCount; ++row) {

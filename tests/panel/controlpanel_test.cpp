@@ -135,6 +135,25 @@ TEST_F(PanelOverFakeLink, RefreshRaisesAnAttenuationBelowTheMinimum) {
     EXPECT_EQ(control<QLineEdit>("edDAC1")->text(), "-77.5");
 }
 
+// With the mode register unread (its start-up read failed, and so does the re-read), a mode click
+// is dropped and re-limits no track, though the radio group shows it. The next refresh sets the
+// minimum of the mode shown, which moves a track below it: that move is echoed as the user's
+// would be, before the position is set from the shadow, which then holds the minimum.
+TEST_F(PanelOverFakeLink, ARefreshEchoesTheMoveItsNewMinimumMakes) {
+    start("[SerialInterface]\nType=0\nAddr=0x4C\n");
+    m_form->access().markUnknown(0x16);
+    m_link.readResult = 3;
+    control<QSlider>("tkDAC1")->setValue(140);
+    control<RadioGroup>("rgDACAttMode")->setItemIndex(1);
+    ASSERT_EQ(control<QSlider>("tkDAC1")->minimum(), 129);
+    m_link.calls.clear();
+
+    m_form->RefreshControls();
+    EXPECT_EQ(writes(), std::vector<std::string>{"0:18=9B"});
+    EXPECT_EQ(m_form->access().shadowRegister(0x18), 0x9B);
+    EXPECT_EQ(control<QSlider>("tkDAC1")->value(), 155);
+}
+
 TEST_F(PanelOverFakeLink, ModeSwitchesRescaleTextsNotRegisters) {
     start("[SerialInterface]\nType=0\nAddr=0x4C\n");
     control<RadioGroup>("rgDACAttMode")->setItemIndex(1);
