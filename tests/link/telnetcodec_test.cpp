@@ -69,12 +69,6 @@ TEST(TelnetCodec, EveryCutOfTheStreamGivesTheSameData) {
     }
 }
 
-TEST(TelnetCodec, DataGoesOutWithIacDoubled) {
-    std::vector<std::uint8_t> wire;
-    TelnetCodec::encodeData(bytesOf("1E 03 8F 00 FF 01 AF FF"), wire);
-    EXPECT_EQ(hexOf(wire), "1E 03 8F 00 FF FF 01 AF FF FF");
-}
-
 // The negotiation is judged by what the server answers.
 TEST(TelnetCodec, TheServersAnswersDecideTheNegotiation) {
     const char* const settings115200 = "FF FA 2C 65 00 01 C2 00 FF F0 FF FA 2C 66 08 FF F0 "
