@@ -28,6 +28,8 @@ Options:
   --help, --version
 
 Qt's own options, such as -platform, are taken as well.
+
+Register scripts, snapshots and history files: larkspur-script(5).
 )";
 }
 

@@ -52,6 +52,8 @@ Options:
 
 Exit status: 0 done, 1 usage error, 2 no library or no EVM found, 3 a link failure,
 4 a script or file error.
+
+Scripts, snapshots and history files: larkspur-script(5).
 )";
 
 // A command's lines: the synopsis, then its summary from the summary column on.

@@ -37,17 +37,21 @@ install(DIRECTORY ${CMAKE_BINARY_DIR}/data/icons/hicolor
 
 # Man pages, compressed as Debian keeps them.
 find_program(GZIP_PROGRAM gzip REQUIRED)
-foreach(page app/data/larkspur.1 cli/larkspur-cli.1 tools/virtual-evm/larkspur-virtual-evm.1)
+# Each page goes to the section its name ends with.
+foreach(page app/data/larkspur.1 cli/larkspur-cli.1 tools/virtual-evm/larkspur-virtual-evm.1
+        files/larkspur-script.5)
     get_filename_component(name ${page} NAME)
+    string(REGEX REPLACE ".*\\." "" section ${name})
     set(compressed ${CMAKE_BINARY_DIR}/data/man/${name}.gz)
     add_custom_command(OUTPUT ${compressed}
         COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/data/man
         COMMAND ${GZIP_PROGRAM} -9nc ${CMAKE_SOURCE_DIR}/${page} > ${compressed}
         DEPENDS ${page})
     list(APPEND manPages ${compressed})
+    install(FILES ${compressed} DESTINATION ${CMAKE_INSTALL_MANDIR}/man${section}
+        COMPONENT program)
 endforeach()
 add_custom_target(manpages ALL DEPENDS ${manPages})
-install(FILES ${manPages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT program)
 
 # component:package:version
 set(packages program:larkspur:${PROJECT_VERSION} library:libsundial1:${Sundial_VERSION}

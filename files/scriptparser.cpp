@@ -11,6 +11,7 @@ namespace {
 
 constexpr char kQuote = '"';
 constexpr char kComma = ',';
+constexpr char kComment = '#';
 // The register address byte of a request.
 constexpr std::int32_t kLastAddress = 0xFF;
 
@@ -22,7 +23,7 @@ bool isBlank(char c) {
 
 // Bytes from 0x80 up are ordinary field characters: the text is never decoded.
 bool endsPlainField(char c) {
-    return static_cast<unsigned char>(c) <= 32 || c == kComma;
+    return static_cast<unsigned char>(c) <= 32 || c == kComma || c == kComment;
 }
 
 bool isSleep(std::string_view field) {
@@ -77,7 +78,10 @@ std::vector<std::string> splitFields(std::string_view line, std::size_t maxField
         }
     };
     skipBlanks();
-    while (pos < line.size() && fields.size() < maxFields) {
+    // A comment runs to the end of the line: from a '#' where a field would start, or one that
+    // ends a field without quotes. A number never holds one.
+    const auto atComment = [&] { return pos < line.size() && line[pos] == kComment; };
+    while (pos < line.size() && !atComment() && fields.size() < maxFields) {
         std::string field;
         if (line[pos] == kQuote) {
             ++pos;

@@ -18,13 +18,14 @@ std::vector<std::string> splitScriptLines(std::string_view bytes);
 // The fields of one line, at most `maxFields` of them: the rest of the line is not looked at.
 // Blanks (codes 1 to 32) and commas separate fields; a field that starts with a double quote runs
 // to the closing quote, with two quotes inside standing for one; a comma that ends the line adds
-// an empty field.
+// an empty field. A '#' outside quotes starts a comment, which runs to the end of the line: a line
+// whose first non-blank character is '#' has no field, and a '#' after a field ends the record.
 std::vector<std::string> splitFields(std::string_view line,
                                      std::size_t maxFields = static_cast<std::size_t>(-1));
 
 struct ScriptRecord {
     enum class Kind {
-        Empty,     // no field at all: a blank line, skipped
+        Empty,     // no field at all: a blank line or a comment, skipped
         Pause,     // "sleep", milliseconds
         Write,     // address 0 to 0xFF, value
         BadPause,  // "Invalid sleep time."

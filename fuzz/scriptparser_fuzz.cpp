@@ -1,7 +1,8 @@
 // Fuzz target for the script text: never crashes; lines hold no break and survive being written
 // back with CR LF; fields survive being quoted and joined again; a write record survives being
-// written back as a snapshot line with its address in one byte, a line with a NUL is no record,
-// and a bad record never carries a value.
+// written back as a snapshot line with its address in one byte, also with a comment after it; a
+// line commented out has no field, a line with a NUL is no record, and a bad record never
+// carries a value.
 #include "files/scriptparser.h"
 #include "notation/hextext.h"
 
@@ -51,6 +52,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             joined += (i == 0 ? "" : ",") + quoted(fields[i]);
         }
         require(larkspur::splitFields(joined) == fields);
+        // Commented out, a line is no record.
+        require(larkspur::splitFields(" #" + line).empty());
 
         const ScriptRecord record = larkspur::parseRecord(line);
         const bool hasNul = line.find('\0') != std::string::npos;
@@ -61,8 +64,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             require(record.value >= 0 && record.value <= 255);
             require(record.address >= 0 && record.address <= 0xFF);
             // As the snapshot and the history write it.
-            require(larkspur::parseRecord("0x" + larkspur::hexText(record.address, 2) + ", 0x" +
-                                          larkspur::hexText(record.value, 2)) == record);
+            {
+                const std::string written = "0x" + larkspur::hexText(record.address, 2) + ", 0x" +
+                                            larkspur::hexText(record.value, 2);
+                require(larkspur::parseRecord(written) == record);
+                // A comment after the record changes nothing (the line has no NUL, or it would
+                // be no record).
+                require(larkspur::parseRecord(written + " #" + line) == record);
+                require(larkspur::parseRecord(written + "#" + line) == record);
+            }
             break;
         case ScriptRecord::Kind::Pause:
             require(record.value >= 0 && record.address == 0);

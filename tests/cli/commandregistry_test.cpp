@@ -57,6 +57,8 @@ Options:
 
 Exit status: 0 done, 1 usage error, 2 no library or no EVM found, 3 a link failure,
 4 a script or file error.
+
+Scripts, snapshots and history files: larkspur-script(5).
 )";
 
 // How many arguments each command takes, as scripts have relied on.

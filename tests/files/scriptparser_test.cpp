@@ -90,6 +90,15 @@ TEST(ScriptFieldsTest, SeparatorsQuotesAndTrailingCommas) {
          {"a\x7F", "\xA0"
                    "b"}},
         {"a\0b"s, {"a"}},
+        // Comments: from a '#' outside quotes to the end of the line.
+        {"# 0x10,0xC0", {}},
+        {" \t#", {}},
+        {"0x10,0xC0 # DAC on", {"0x10", "0xC0"}},
+        {"0x10,0xC0#DAC on", {"0x10", "0xC0"}},
+        {"0x10#,0xC0", {"0x10"}},
+        {"0x11,# the value", {"0x11"}},
+        {"0x11,0x05,DAC #1, more", {"0x11", "0x05", "DAC"}},
+        {"\"#\",\"a#b\"#c", {"#", "a#b"}},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(splitFields(c.line), c.fields) << testing::PrintToString(c.line);
@@ -163,6 +172,15 @@ TEST(ScriptRecordTest, WhatEachLineAsksFor) {
         {"0x11,0xFFFFFFFF", {Kind::BadValue}},
         {"", {Kind::Empty}},
         {" \t ", {Kind::Empty}},
+        {"# DAC on: 0x10,0xC0", {Kind::Empty}},
+        {"  #", {Kind::Empty}},
+        {"0x10,0xC0 # DAC on", {Kind::Write, 0x10, 0xC0}},
+        {"0x10,0xC0#", {Kind::Write, 0x10, 0xC0}},
+        {"sleep 100 # let it settle", {Kind::Pause, 0, 100}},
+        {"sleep # no time", {Kind::BadPause}},
+        {"0x10 # no value", {Kind::BadRecord}},
+        {"0x10,#0xC0", {Kind::BadRecord}},
+        {"0x11,0x100 # too large", {Kind::BadValue}},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(parseRecord(c.line), c.record) << testing::PrintToString(c.line);

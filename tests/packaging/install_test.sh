@@ -35,7 +35,8 @@ for file in bin/larkspur bin/larkspur-cli bin/larkspur-virtual-evm include/sundi
     "share/metainfo/$app.metainfo.xml" "share/icons/hicolor/scalable/apps/$app.svg" \
     "share/icons/hicolor/48x48/apps/$app.png" "share/icons/hicolor/256x256/apps/$app.png" \
     share/man/man1/larkspur.1.gz share/man/man1/larkspur-cli.1.gz \
-    share/man/man1/larkspur-virtual-evm.1.gz share/doc/larkspur/copyright \
+    share/man/man1/larkspur-virtual-evm.1.gz share/man/man5/larkspur-script.5.gz \
+    share/doc/larkspur/copyright \
     share/doc/libsundial1/copyright share/doc/libsundial-dev/copyright; do
     [ -e "$prefix/$file" ] || fail "missing $file"
 done
@@ -59,7 +60,7 @@ read=$(env -i HOME="$work" XDG_CONFIG_HOME="$work/config" SUNDIAL_PORTS="$work/e
 desktop-file-validate "$prefix/share/applications/$app.desktop" || fail "desktop-file-validate"
 appstreamcli validate --no-net "$prefix/share/metainfo/$app.metainfo.xml" >"$work/appstream.txt" ||
     { cat "$work/appstream.txt"; fail "appstreamcli validate"; }
-for page in "$prefix"/share/man/man1/*.1.gz; do
+for page in "$prefix"/share/man/man1/*.1.gz "$prefix"/share/man/man5/*.5.gz; do
     warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null)
     [ -z "$warnings" ] || fail "$page: $warnings"
 done
