@@ -2,17 +2,20 @@
 
 namespace sundial {
 
-AwaitedPiece::State AwaitedPiece::receive(BoardPort& port, std::span<std::uint8_t> piece) {
+AwaitedPiece::State AwaitedPiece::receive(BoardPort& port, std::span<std::uint8_t> piece,
+                                          std::size_t& have) {
     AwaitedPiece progress;
     State state = piece.empty() ? State::Arrived : State::Waiting;
     while (state == State::Waiting) {
         const int n = port.read(piece.subspan(progress.m_have));
         if (n < 0) {
-            return State::Failed;
+            state = State::Failed;
+            break;
         }
         progress.m_have += static_cast<std::size_t>(n);
         state = progress.endCall(piece.size());
     }
+    have = progress.m_have;
     return state;
 }
 

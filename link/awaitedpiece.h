@@ -30,8 +30,9 @@ public:
         Failed,  // a read call failed
     };
 
-    // Fills `piece` with the port's read calls: Arrived, Missing or Failed.
-    static State receive(BoardPort& port, std::span<std::uint8_t> piece);
+    // Fills `piece` with the port's read calls: Arrived, Missing or Failed. `have` tells how
+    // many bytes of it came.
+    static State receive(BoardPort& port, std::span<std::uint8_t> piece, std::size_t& have);
 
     // One step of receiving `piece` (the same buffer at every step): takes what the port has now
     // (readSoon without a wait) and reads `clock` once for each call made. Waiting while a call
@@ -39,6 +40,8 @@ public:
     State step(BoardPort& port, std::span<std::uint8_t> piece, MillisecondClock clock);
     // When the call under way ends, on the clock given to step(); -1 when none waits.
     long long callEnds() const { return m_callEnds; }
+    // The bytes of the piece received so far.
+    std::size_t have() const { return m_have; }
 
 private:
     // A call has ended: the piece is whole, or there are calls left, or it has not arrived.

@@ -3,8 +3,10 @@
 #include "ports.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace sundial {
@@ -17,6 +19,14 @@ bool lenientRepliesRequested() {
     return value != nullptr && std::string_view(value) == "1";
 }
 
+// "reg=0x10 count=1": a call's register and count as the trace names them.
+std::string callArguments(int channel, std::int32_t reg, int count) {
+    char text[64];
+    std::snprintf(text, sizeof text, "ch=%d reg=0x%02X count=%d", channel,
+                  static_cast<unsigned>(reg), count);
+    return text;
+}
+
 } // namespace
 
 int BoardLink::init(int port, const Channel* channels) {
@@ -25,9 +35,16 @@ int BoardLink::init(int port, const Channel* channels) {
     }
     std::copy(channels, channels + kChannels, m_channels.begin());
     m_lenientReplies = lenientRepliesRequested();
-    if (port == -1) {
-        return -1;
+    m_trace.follow(std::getenv("SUNDIAL_TRACE"));
+    const long long started = m_trace.now();
+    const int found = port == -1 ? -1 : openAndSetUp(port);
+    if (m_trace.on()) {
+        m_trace.call("_init port=" + std::to_string(port), found, started);
     }
+    return found;
+}
+
+int BoardLink::openAndSetUp(int port) {
     // A port still held from an earlier _init would stay locked and unreachable; let it go.
     dropPort();
     if (port == 0) {
@@ -47,16 +64,40 @@ int BoardLink::init(int port, const Channel* channels) {
 }
 
 int BoardLink::close() {
-    if (!isOpen()) {
-        return 0;
+    const long long started = m_trace.on() ? m_trace.now() : 0;
+    int result = 0;
+    if (isOpen()) {
+        result = m_port->close();
+        delete m_port;
+        m_port = nullptr;
     }
-    const int result = m_port->close();
-    delete m_port;
-    m_port = nullptr;
+    if (m_trace.on()) {
+        m_trace.call("_close", result, started);
+    }
+    // The next _init follows the variable again.
+    m_trace.end();
     return result;
 }
 
 int BoardLink::readData(int channel, std::int32_t reg, std::uint8_t* buffer, int count) {
+    const long long started = m_trace.on() ? m_trace.now() : 0;
+    const int result = read(channel, reg, buffer, count);
+    if (m_trace.on()) {
+        m_trace.call("_readData " + callArguments(channel, reg, count), result, started);
+    }
+    return result;
+}
+
+int BoardLink::writeData(int channel, std::int32_t reg, const std::uint8_t* data, int count) {
+    const long long started = m_trace.on() ? m_trace.now() : 0;
+    const int result = write(channel, reg, data, count);
+    if (m_trace.on()) {
+        m_trace.call("_writeData " + callArguments(channel, reg, count), result, started);
+    }
+    return result;
+}
+
+int BoardLink::read(int channel, std::int32_t reg, std::uint8_t* buffer, int count) {
     if (!isOpen() || buffer == nullptr || channel < 0 || channel >= kChannels) {
         return 1;
     }
@@ -75,7 +116,7 @@ int BoardLink::readData(int channel, std::int32_t reg, std::uint8_t* buffer, int
     return code;
 }
 
-int BoardLink::writeData(int channel, std::int32_t reg, const std::uint8_t* data, int count) {
+int BoardLink::write(int channel, std::int32_t reg, const std::uint8_t* data, int count) {
     if (!isOpen() || data == nullptr || channel < 0 || channel >= kChannels || count < 1) {
         return 1;
     }
@@ -88,7 +129,7 @@ int BoardLink::writeData(int channel, std::int32_t reg, const std::uint8_t* data
 }
 
 int BoardLink::search(int first, int last) {
-    FoundBoard found = PortSearch(m_opener, m_clock, m_waiter).run(first, last);
+    FoundBoard found = PortSearch(m_opener, m_clock, m_waiter, &m_trace).run(first, last);
     if (!found.port) {
         return 0;
     }
@@ -111,7 +152,7 @@ int BoardLink::exchange(const Frame& request, std::span<std::uint8_t> payload, R
         return m_notSent;
     }
     std::array<std::uint8_t, 2> ack{};
-    if (!receiveExactly(ack)) {
+    if (!receiveExactly(ack, Piece::Ack)) {
         return failed(2);
     }
     if (ack != kAck) {
@@ -119,7 +160,7 @@ int BoardLink::exchange(const Frame& request, std::span<std::uint8_t> payload, R
     }
     std::array<std::uint8_t, kMaxReplyFrame> reply{};
     const std::span<std::uint8_t> frame{reply.data(), payload.size() + 4};
-    if (!receiveExactly(frame)) {
+    if (!receiveExactly(frame, Piece::ReadReply)) {
         return failed(4);
     }
     // Bytes of the right count are not yet this request's reply: a late answer to an earlier
@@ -127,7 +168,7 @@ int BoardLink::exchange(const Frame& request, std::span<std::uint8_t> payload, R
     if (judging == Reply::Checked && !judge(request, frame, echo)) {
         return failed(4);
     }
-    if (!m_port->write(kAck)) {
+    if (!acknowledge()) {
         return failed(5);
     }
     std::copy_n(reply.begin() + 2, payload.size(), payload.begin());
@@ -142,14 +183,15 @@ int BoardLink::writeTransaction(const Frame& request) {
     // Two bytes that are not the acknowledgement are noise or another exchange's bytes: the
     // board may never have taken the request.
     std::array<std::uint8_t, 2> ack{};
-    if (!receiveExactly(ack) || (!m_lenientReplies && ack != kAck)) {
+    if (!receiveExactly(ack, Piece::Ack) || (!m_lenientReplies && ack != kAck)) {
         return failed(2);
     }
     if (writeExpectsReply(request.typeByte())) {
         std::array<std::uint8_t, kShortReplyPayload + 4> reply{};
         ReplyEcho& echo = shortEcho(request);
         Likeness& likeness = m_writeLikeness[layoutOf(request)];
-        if (!receiveExactly(reply) || (!m_lenientReplies && !judge(request, reply, echo))) {
+        if (!receiveExactly(reply, Piece::WriteReply) ||
+            (!m_lenientReplies && !judge(request, reply, echo))) {
             return failed(3);
         }
         // Where this layout's replies differ from the probe's answer, that answer is a late one
@@ -158,7 +200,7 @@ int BoardLink::writeTransaction(const Frame& request) {
         if (!m_lenientReplies && probeLike && likeness == Likeness::Distinct) {
             return failed(3);
         }
-        if (!m_port->write(kAck)) {
+        if (!acknowledge()) {
             return failed(4);
         }
         echo.learn(request.payload(), std::span<const std::uint8_t>(reply).subspan(2, 3));
@@ -213,6 +255,19 @@ bool BoardLink::send(const Frame& request) {
         m_notSent = failed(1);
         return false;
     }
+    if (m_trace.on()) {
+        m_trace.sent(request.bytes(), describeRequest(request.bytes()));
+    }
+    return true;
+}
+
+bool BoardLink::acknowledge() {
+    if (!m_port->write(kAck)) {
+        return false;
+    }
+    if (m_trace.on()) {
+        m_trace.sent(kAck, "ack");
+    }
     return true;
 }
 
@@ -222,6 +277,9 @@ bool BoardLink::resynchronise() {
     m_resyncUnsent = !m_port->write(probe.bytes());
     if (m_resyncUnsent) {
         return false;
+    }
+    if (m_trace.on()) {
+        m_trace.sent(probe.bytes(), "probe (resync)");
     }
     // The last bytes seen must be the probe's answer: acknowledgement and a 3-byte reply frame.
     // One that is the answer the board gave the search ends the wait after a short quiet; one
@@ -240,11 +298,28 @@ bool BoardLink::resynchronise() {
         return isProbeAnswer(frame) && probeAnswerStandsOut() ? kResyncQuietMs
                                                               : kResyncUnsureQuietMs;
     };
+    // What the wait reads, kept for the trace only: the bytes it read past, then the answer.
+    std::array<std::uint8_t, kResyncByteLimit + 64> taken{};
+    const auto traceTaken = [&](bool inStep) {
+        if (!m_trace.on()) {
+            return;
+        }
+        const std::size_t kept = std::min(seen, taken.size());
+        const std::size_t past = inStep ? kept - kAnswer : kept;
+        if (past > 0) {
+            m_trace.skipped(std::span(taken).first(past), inStep ? "read past" : "not in step");
+        }
+        if (inStep) {
+            m_trace.received(std::span(taken).subspan(past, 2), "ack");
+            m_trace.received(std::span(taken).subspan(past + 2, kAnswer - 2), "probe-reply");
+        }
+    };
     const long long deadline = m_clock() + kResyncLimitMs;
     std::array<std::uint8_t, 64> chunk{};
     for (;;) {
         const long long left = deadline - m_clock();
         if (left <= 0) {
+            traceTaken(false);
             return false;
         }
         const std::optional<int> quiet = quietNeeded();
@@ -252,16 +327,22 @@ bool BoardLink::resynchronise() {
             static_cast<int>(std::min<long long>(quiet.value_or(kReadTimeoutMs), left));
         const int n = m_port->readSoon(chunk, wait);
         if (n < 0) {
+            traceTaken(false);
             return false;
         }
         if (n == 0 && quiet) {
             if (wait < *quiet) {
+                traceTaken(false);
                 return false; // the time ran out before the quiet that would prove it
             }
             break; // nothing after the probe's answer: every older reply is behind us
         }
+        if (m_trace.on() && seen + static_cast<std::size_t>(n) <= taken.size()) {
+            std::copy_n(chunk.begin(), n, taken.begin() + static_cast<std::ptrdiff_t>(seen));
+        }
         seen += static_cast<std::size_t>(n);
         if (seen > kResyncByteLimit) {
+            traceTaken(false);
             return false;
         }
         for (int i = 0; i < n; ++i) {
@@ -269,15 +350,23 @@ bool BoardLink::resynchronise() {
             tail.back() = chunk[static_cast<std::size_t>(i)];
         }
     }
-    if (!m_port->write(kAck)) {
+    traceTaken(true);
+    if (!acknowledge()) {
         return false;
     }
     m_outOfStep = false;
     return true;
 }
 
-bool BoardLink::receiveExactly(std::span<std::uint8_t> buffer) {
-    return AwaitedPiece::receive(*m_port, buffer) == AwaitedPiece::State::Arrived;
+bool BoardLink::receiveExactly(std::span<std::uint8_t> buffer, Piece piece) {
+    std::size_t have = 0;
+    const bool arrived =
+        AwaitedPiece::receive(*m_port, buffer, have) == AwaitedPiece::State::Arrived;
+    if (m_trace.on()) {
+        m_trace.received(buffer.first(have),
+                         describeReply(piece, buffer.first(have), buffer.size()));
+    }
+    return arrived;
 }
 
 int BoardLink::failed(int code) {

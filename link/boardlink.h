@@ -7,6 +7,7 @@
 #include "frame.h"
 #include "inputwait.h"
 #include "linkclock.h"
+#include "linktrace.h"
 #include "portsearch.h"
 #include "replyecho.h"
 
@@ -36,13 +37,15 @@ public:
     // Constant-initialised, with no destructor work: the library's single instance must not run
     // code when it is loaded or unloaded.
     explicit constexpr BoardLink(PortOpener opener, MillisecondClock clock = &steadyMilliseconds,
-                                 InputWaiter waiter = &waitForInput)
-        : m_opener(opener), m_clock(clock), m_waiter(waiter) {}
+                                 InputWaiter waiter = &waitForInput,
+                                 MicrosecondClock traceClock = &steadyMicroseconds)
+        : m_opener(opener), m_clock(clock), m_waiter(waiter), m_trace(traceClock) {}
     BoardLink(const BoardLink&) = delete;
     BoardLink& operator=(const BoardLink&) = delete;
 
     // The entries of the library, with the contracts of its public header.
     // `channels` holds kChannels entries, or is null.
+    // Each call's result, and the traffic it made, go to the trace (SUNDIAL_TRACE at init).
     int init(int port, const Channel* channels);
     int close();
     int readData(int channel, std::int32_t reg, std::uint8_t* buffer, int count);
@@ -57,6 +60,10 @@ public:
 
 private:
     enum class Reply { Unchecked, Checked };
+
+    int openAndSetUp(int port);
+    int read(int channel, std::int32_t reg, std::uint8_t* buffer, int count);
+    int write(int channel, std::int32_t reg, const std::uint8_t* data, int count);
 
     // Searches ports `first` to `last` (portsearch.h) and keeps the port found open, its
     // probe's answer learnt. Its number, or 0.
@@ -81,13 +88,17 @@ private:
     // Sends the request, resynchronising first when the line is out of step; false when the
     // request did not go out (the code then comes from `notSent`).
     bool send(const Frame& request);
-    bool receiveExactly(std::span<std::uint8_t> buffer);
+    // Receives an awaited piece whole, and traces it as what it was awaited for.
+    bool receiveExactly(std::span<std::uint8_t> buffer, Piece piece);
+    // Sends the closing acknowledgement.
+    bool acknowledge();
     int failed(int code);
     void dropPort();
 
     PortOpener m_opener;
     MillisecondClock m_clock;
     InputWaiter m_waiter;
+    LinkTrace m_trace;
     // Owned; a raw pointer keeps the instance trivially destructible (see the constructor).
     BoardPort* m_port = nullptr;
     std::array<Channel, kChannels> m_channels{};

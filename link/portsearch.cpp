@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace sundial {
@@ -43,6 +44,9 @@ FoundBoard PortSearch::run(int first, int last) const {
                 candidate.port->close();
                 continue;
             }
+            if (tracing()) {
+                m_trace->sent(probe.bytes(), "probe port=" + std::to_string(candidate.number));
+            }
             candidates.push_back(std::move(candidate));
             openNextAt = m_clock() + kStaggerMs;
             break;
@@ -50,7 +54,7 @@ FoundBoard PortSearch::run(int first, int last) const {
         std::vector<BoardPort*> pending;
         long long wakeAt = next <= last && !answered ? openNextAt : -1;
         for (Candidate& candidate : candidates) {
-            if (!advance(candidate, m_clock)) {
+            if (!advance(candidate)) {
                 pending.push_back(candidate.port.get());
                 const long long callEnds = candidate.piece.callEnds();
                 if (callEnds >= 0 && (wakeAt < 0 || callEnds < wakeAt)) {
@@ -84,8 +88,15 @@ FoundBoard PortSearch::run(int first, int last) const {
     }
 }
 
-bool PortSearch::advance(Candidate& candidate, MillisecondClock clock) {
+bool PortSearch::advance(Candidate& candidate) const {
     using Stage = Candidate::Stage;
+    const auto traceReceived = [&](std::span<const std::uint8_t> piece, Piece kind) {
+        if (tracing()) {
+            const std::span<const std::uint8_t> came = piece.first(candidate.piece.have());
+            m_trace->received(came, describeReply(kind, came, piece.size()) +
+                                        " port=" + std::to_string(candidate.number));
+        }
+    };
     for (;;) {
         if (candidate.stage == Stage::Answered || candidate.stage == Stage::Failed) {
             return true;
@@ -94,14 +105,18 @@ bool PortSearch::advance(Candidate& candidate, MillisecondClock clock) {
             candidate.stage == Stage::Acknowledgement
                 ? std::span<std::uint8_t>(candidate.bytes).first(kAck.size())
                 : std::span<std::uint8_t>(candidate.bytes);
-        switch (candidate.piece.step(*candidate.port, piece, clock)) {
+        const Piece kind =
+            candidate.stage == Stage::Acknowledgement ? Piece::Ack : Piece::ProbeReply;
+        switch (candidate.piece.step(*candidate.port, piece, m_clock)) {
         case AwaitedPiece::State::Waiting:
             return false;
         case AwaitedPiece::State::Missing:
         case AwaitedPiece::State::Failed:
+            traceReceived(piece, kind);
             candidate.stage = Stage::Failed;
             continue;
         case AwaitedPiece::State::Arrived:
+            traceReceived(piece, kind);
             break;
         }
         if (candidate.stage == Stage::Acknowledgement) {
@@ -114,6 +129,9 @@ bool PortSearch::advance(Candidate& candidate, MillisecondClock clock) {
             continue;
         }
         candidate.stage = candidate.port->write(kAck) ? Stage::Answered : Stage::Failed;
+        if (tracing() && candidate.stage == Stage::Answered) {
+            m_trace->sent(kAck, "ack port=" + std::to_string(candidate.number));
+        }
     }
 }
 

@@ -8,6 +8,7 @@
 #include "frame.h"
 #include "inputwait.h"
 #include "linkclock.h"
+#include "linktrace.h"
 
 #include <array>
 #include <cstdint>
@@ -31,8 +32,10 @@ public:
     // without touching any other, while silent ports wait out their probes side by side.
     static constexpr int kStaggerMs = 50;
 
-    constexpr PortSearch(PortOpener opener, MillisecondClock clock, InputWaiter waiter)
-        : m_opener(opener), m_clock(clock), m_waiter(waiter) {}
+    // `trace`, when given, gets each port's probe and answer.
+    constexpr PortSearch(PortOpener opener, MillisecondClock clock, InputWaiter waiter,
+                         LinkTrace* trace = nullptr)
+        : m_opener(opener), m_clock(clock), m_waiter(waiter), m_trace(trace) {}
 
     // Opens and probes ports `first` to `last`, several at once. The lowest-numbered port whose
     // board answered (probe acknowledged, reply frame received, closing acknowledgement sent) is
@@ -43,11 +46,13 @@ private:
     struct Candidate;
     // Takes what has arrived for a candidate's probe, as an exchange receives its pieces; false
     // while it still waits.
-    static bool advance(Candidate& candidate, MillisecondClock clock);
+    bool advance(Candidate& candidate) const;
+    bool tracing() const { return m_trace != nullptr && m_trace->on(); }
 
     PortOpener m_opener;
     MillisecondClock m_clock;
     InputWaiter m_waiter;
+    LinkTrace* m_trace;
 };
 
 } // namespace sundial

@@ -110,6 +110,14 @@
  *                            checked (the probe's answer must still end the line). A 0 from
  *                            _readData then no longer proves that the values came from that
  *                            request's reply, nor a 0 from _writeData that the board took it.
+ *   SUNDIAL_TRACE            a file the library appends its trace to ("-": standard error):
+ *                            one line per frame or acknowledgement sent or received, per run
+ *                            of bytes read past while getting back in step, and per call of
+ *                            _init, _close, _readData and _writeData with its result, each
+ *                            "TIME KIND [BYTES] ; DECODING" (README: "The link's trace").
+ *                            Unset or empty, nothing is written. A file that cannot be opened
+ *                            is said in one line on standard error; the call goes on untraced.
+ *                            _close ends the trace; the next _init follows the variable again.
  */
 #ifndef SUNDIAL_H
 #define SUNDIAL_H

@@ -164,11 +164,15 @@ TEST(AwaitedPiece, TheBlockingWayFollowsTheRule) {
         g_now = 0;
         TimedPort port(c.arrivals, c.failsAt);
         std::vector<std::uint8_t> piece(7, 0);
-        EXPECT_EQ(AwaitedPiece::receive(port, piece), c.state);
+        std::size_t have = 99;
+        EXPECT_EQ(AwaitedPiece::receive(port, piece, have), c.state);
         EXPECT_EQ(g_now, c.endsAt);
         EXPECT_EQ(port.readCalls, c.readCalls);
         if (c.state == AwaitedPiece::State::Arrived) {
             EXPECT_EQ(piece, run(7, 1));
+            EXPECT_EQ(have, 7U);
+        } else {
+            EXPECT_LT(have, 7U) << "what came of a piece that did not arrive whole";
         }
     }
 }

@@ -9,6 +9,8 @@
 
 #include <cstdlib>
 #include <deque>
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <optional>
 
@@ -924,6 +926,95 @@ TEST_F(BoardLinkTest, AProbeAnswerIsNoWriteReply) {
     EXPECT_EQ(m_link.writeData(0, 0x11, &value, 1), 0);
     other.reads = {bytes(kAckHex), bytes(kProbeReply)};
     EXPECT_EQ(m_link.writeData(0, 0x11, &value, 1), 3);
+}
+
+} // namespace
+
+namespace {
+
+long long traceMicroseconds() {
+    return g_now * 1000;
+}
+
+std::vector<std::string> traceLines(const std::string& path) {
+    std::ifstream in(path);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// With SUNDIAL_TRACE set at _init, every frame and acknowledgement in both directions, what a
+// resynchronisation read past, and each call's result, in order on the link's time.
+TEST_F(BoardLinkTest, TheTraceHasEveryPieceAndEachCallsResultInOrder) {
+    const std::string path =
+        (std::filesystem::temp_directory_path() /
+         ("boardlink-trace-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed())))
+            .string();
+    std::filesystem::remove(path);
+    ::setenv("SUNDIAL_TRACE", path.c_str(), 1);
+    BoardLink link{&openScripted, &fakeClock, &fakeWait, &traceMicroseconds};
+    g_ports[2].reads = answeringBoard();
+    ASSERT_EQ(link.init(2, kI2cTable), 2);
+    ::unsetenv("SUNDIAL_TRACE");
+    ScriptedPort& port = g_ports[2];
+    // A read, then a write that is never acknowledged, then one after getting back in step past
+    // an older write's reply.
+    port.reads = {bytes(kAckHex), bytes("1E 06 10 01 4C 10 01 C0 01 52")};
+    std::uint8_t value = 0;
+    ASSERT_EQ(link.readData(0, 0x10, &value, 1), 0);
+    port.reads = {timeout(), timeout(), timeout()};
+    port.survivesDrain = {bytes("1F 00 1E 03 00 01 00 00 22"), bytes("1F 00 1E 03 8F 00 00 00 B0"),
+                          timeout(), bytes("1F 00 1E 03 00 01 00 00 22")};
+    ASSERT_EQ(link.writeData(0, 0x10, &value, 1), 2);
+    ASSERT_EQ(link.writeData(0, 0x10, &value, 1), 0);
+    link.close();
+
+    std::vector<std::string> expected = {
+        "0.000 tx 1E 03 8F 00 FF 01 AF ; probe port=2",
+        "0.000 rx 1F 00 ; ack port=2",
+        "0.000 rx 1E 03 8F 00 00 00 B0 ; probe-reply port=2",
+        "0.000 tx 1F 00 ; ack port=2",
+    };
+    const char* const setups[] = {"1E 03 50 00 01 00 72", "1E 03 51 00 00 00 72",
+                                  "1E 03 52 00 00 00 73", "1E 03 53 00 00 00 74",
+                                  "1E 03 54 00 00 00 75", "1E 03 55 00 00 00 76",
+                                  "1E 03 56 00 00 00 77", "1E 03 57 00 03 00 7B"};
+    for (int k = 0; k < 8; ++k) {
+        expected.push_back(std::string("0.000 tx ") + setups[k] + " ; setup " + std::to_string(k) +
+                           " type=" +
+                           (k == 0   ? "1"
+                            : k == 7 ? "3"
+                                     : "0"));
+        expected.push_back("0.000 rx 1F 00 ; ack");
+    }
+    // The scripted port's blocking reads take no time; the resynchronisation's quiet does.
+    const std::vector<std::string> rest = {
+        "0.000 call ; _init port=2 result=2 ms=0.000",
+        "0.000 tx 1E 06 10 01 4C 10 01 00 00 92 ; read ch=0 type=1 addr=0x4C reg=0x10 count=1",
+        "0.000 rx 1F 00 ; ack",
+        "0.000 rx 1E 06 10 01 4C 10 01 C0 01 52 ; read-reply values=C0",
+        "0.000 tx 1F 00 ; ack",
+        "0.000 call ; _readData ch=0 reg=0x10 count=1 result=0 ms=0.000",
+        "0.000 tx 1E 05 00 01 4C 10 C0 01 40 ; write ch=0 type=1 addr=0x4C reg=0x10 val=C0",
+        "0.000 rx ; missing 0 of 2",
+        "0.000 call ; _writeData ch=0 reg=0x10 count=1 result=2 ms=0.000",
+        "0.000 tx 1E 03 8F 00 FF 01 AF ; probe (resync)",
+        "50.000 skip 1F 00 1E 03 00 01 00 00 22 ; read past",
+        "50.000 rx 1F 00 ; ack",
+        "50.000 rx 1E 03 8F 00 00 00 B0 ; probe-reply",
+        "50.000 tx 1F 00 ; ack",
+        "50.000 tx 1E 05 00 01 4C 10 C0 01 40 ; write ch=0 type=1 addr=0x4C reg=0x10 val=C0",
+        "50.000 rx 1F 00 ; ack",
+        "50.000 rx 1E 03 00 01 00 00 22 ; write-reply",
+        "50.000 tx 1F 00 ; ack",
+        "50.000 call ; _writeData ch=0 reg=0x10 count=1 result=0 ms=50.000",
+        "50.000 call ; _close result=1 ms=0.000",
+    };
+    expected.insert(expected.end(), rest.begin(), rest.end());
+    EXPECT_EQ(traceLines(path), expected);
+    std::filesystem::remove(path);
 }
 
 } // namespace

@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <fstream>
 #include <optional>
+#include <regex>
 #include <sys/file.h>
 #include <termios.h>
 #include <unistd.h>
@@ -230,6 +231,77 @@ TEST_F(SundialEndToEnd, UnpluggedBoardFailsAtOnceAndIsFoundAgainAfterReplug) {
     EXPECT_EQ(m_lib.init(0, kI2cTable), 1);
     EXPECT_EQ(m_lib.readData(0, 0x18, &value, 1), 0);
     EXPECT_EQ(value, 0xFF);
+}
+
+// A trace line: time, kind, bytes and what they are.
+struct TraceLine {
+    double ms = 0;
+    std::string kind;
+    std::string bytes;
+    std::string what;
+};
+
+std::vector<TraceLine> readTrace(const std::string& path) {
+    static const std::regex kLine(
+        R"(^(-?[0-9]+\.[0-9]{3}) (tx|rx|skip|call)((?: [0-9A-F]{2})*) ; (.+)$)");
+    std::vector<TraceLine> lines;
+    std::ifstream in(path);
+    for (std::string text; std::getline(in, text);) {
+        std::smatch match;
+        EXPECT_TRUE(std::regex_match(text, match, kLine)) << text;
+        if (!match.empty()) {
+            lines.push_back({std::stod(match[1]), match[2],
+                             match[3].str().empty() ? "" : match[3].str().substr(1), match[4]});
+        }
+    }
+    return lines;
+}
+
+// The trace of a start-up, writes, reads and a read whose reply comes with a bad checksum (the
+// next call getting back in step) holds the frames of the board's transcript of the same run, in
+// the same order and seen from the other end, at times that only go forward, and the result of
+// every call.
+TEST_F(SundialEndToEnd, TheTraceHoldsTheBoardsTranscriptAndEveryResult) {
+    EvmProcess evm;
+    const std::string path = ::testing::TempDir() + "sundial-trace-e2e.txt";
+    std::remove(path.c_str());
+    ::setenv("SUNDIAL_TRACE", path.c_str(), 1);
+    usePorts({evm.linkPath()});
+    ASSERT_EQ(m_lib.init(0, kI2cTable), 1);
+    ::unsetenv("SUNDIAL_TRACE");
+    const std::uint8_t value = 0x55;
+    std::uint8_t read = 0;
+    EXPECT_EQ(m_lib.writeData(0, 0x12, &value, 1), 0);
+    EXPECT_EQ(m_lib.readData(0, 0x12, &read, 1), 0);
+    EXPECT_EQ(evm.control("fault bad-sum read"), "ok");
+    EXPECT_EQ(m_lib.readData(0, 0x12, &read, 1), 4);
+    EXPECT_EQ(m_lib.readData(0, 0x12, &read, 1), 0);
+    EXPECT_EQ(m_lib.close(), 1);
+
+    const std::vector<TraceLine> trace = readTrace(path);
+    std::vector<std::string> frames;
+    std::vector<std::string> calls;
+    double last = 0;
+    for (const TraceLine& line : trace) {
+        EXPECT_GE(line.ms, last) << line.what;
+        last = line.ms;
+        if (line.kind == "call") {
+            calls.push_back(line.what.substr(0, line.what.find(" ms=")));
+        } else if (!line.bytes.empty()) {
+            // What the library sent, the board received, and the other way round.
+            frames.push_back((line.kind == "tx" ? "rx " : "tx ") + line.bytes);
+        }
+    }
+    EXPECT_EQ(evm.transcriptAfter(frames.size()), frames);
+    EXPECT_EQ(calls, (std::vector<std::string>{
+                         "_init port=0 result=1",
+                         "_writeData ch=0 reg=0x12 count=1 result=0",
+                         "_readData ch=0 reg=0x12 count=1 result=0",
+                         "_readData ch=0 reg=0x12 count=1 result=4",
+                         "_readData ch=0 reg=0x12 count=1 result=0",
+                         "_close result=1",
+                     }));
+    std::remove(path.c_str());
 }
 
 TEST_F(SundialEndToEnd, RejectedCallsSendNothing) {
