@@ -15,7 +15,7 @@ constexpr int kUsageStatus = 2;
 } // namespace
 
 const char* larkspurUsage() {
-    return R"(usage: larkspur [--port N|PATH|URL]
+    return R"(usage: larkspur [--port N|PATH|URL] [--trace FILE|-]
 
 The control panel of the Tessaly evaluation board.
 
@@ -25,6 +25,8 @@ Options:
                         serial server: tcp://HOST:PORT (raw TCP, as ser2net serves it) or
                         rfc2217://HOST:PORT (telnet, RFC 2217)
                         (default: search every port)
+  --trace FILE|-        the link library's trace of every frame and call, appended to
+                        FILE ("-": standard error)
   --help, --version
 
 Qt's own options, such as -platform, are taken as well.
@@ -54,6 +56,17 @@ LarkspurOptions parseLarkspurOptions(const std::vector<std::string>& words) {
             } catch (const std::invalid_argument& e) {
                 throw CommandLineError(e.what());
             }
+        } else if (name == "--trace") {
+            std::string value;
+            if (equals != std::string::npos) {
+                value = word.substr(equals + 1);
+            } else if (i + 1 < words.size()) {
+                value = words[++i];
+            }
+            if (value.empty()) {
+                throw CommandLineError("--trace needs a value");
+            }
+            options.trace = value;
         } else if (word == "-h" || word == "--help") {
             options.help = true;
         } else if (word == "--version") {

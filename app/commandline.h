@@ -13,7 +13,8 @@
 namespace larkspur {
 
 struct LarkspurOptions {
-    PortChoice port; // start-up and Reconnect use this port alone; none: the search
+    PortChoice port;   // start-up and Reconnect use this port alone; none: the search
+    std::string trace; // --trace: the link library's trace file ("-": standard error)
     bool help = false;
     bool version = false;
 };

@@ -1,6 +1,7 @@
 // Larkspur: the control panel of the Tessaly evaluation board.
 #include "commandline.h"
 #include "device/portrelease.h"
+#include "device/tracechoice.h"
 #include "larkspurapplication.h"
 #include "shell.h"
 
@@ -21,6 +22,7 @@ int main(int argc, char* argv[]) {
         return *status;
     }
     larkspur::applyPortChoice(options.port);
+    larkspur::applyTraceChoice(options.trace);
     larkspur::Form1Services services;
     services.port = options.port.port();
     std::string message;

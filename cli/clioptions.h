@@ -29,6 +29,8 @@ struct CliOptions {
     // --interface and --address: 0 IIC, 1 SPI; the address item 0 to 3. Unset: Larkspur.ini.
     std::optional<int> interfaceIndex;
     std::optional<int> address; // as given: 76 to 79 over IIC, 0 to 3 over SPI
+    // --trace: the file the link library traces its traffic to ("-": standard error).
+    std::string trace;
     bool json = false;
     bool verbose = false;
     bool all = false;

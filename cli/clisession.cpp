@@ -1,4 +1,5 @@
 #include "clisession.h"
+#include "device/tracechoice.h"
 
 #include "commandregistry.h"
 #include "device/programversion.h"
@@ -36,6 +37,7 @@ int CliSession::run(const CliOptions& options) {
         const Command& command = findCommand(options.command);
         // A port named by its path or URL becomes the library's port 1.
         applyPortChoice(options.port);
+        applyTraceChoice(options.trace);
         if (command.selectsDevice()) {
             m_session.selectDevice(options.interfaceIndex, options.address);
         }

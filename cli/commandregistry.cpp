@@ -43,6 +43,8 @@ Options:
                         (default: the search Larkspur makes)
   --interface iic|spi   (default: Larkspur.ini, which is only read)
   --address N           76 to 79 over IIC, 0 to 3 over SPI (default: Larkspur.ini)
+  --trace FILE|-        the link library's trace of every frame and call, appended to
+                        FILE ("-": standard error); see the README
   --json                print one JSON document instead of text
   -v, --verbose         also print the writes that were made
   --all                 ports: list the absent ones too

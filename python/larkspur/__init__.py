@@ -15,10 +15,15 @@ used from several threads: its calls run one at a time, each waiting for the one
 from __future__ import annotations
 
 import collections
+import logging
+import os
 import warnings
 from typing import Dict, List, Optional, Sequence, Tuple, Union
 
 from . import _larkspur
+
+# Every register operation of a Board, at DEBUG: a lab's own logging takes it without a file.
+_log = logging.getLogger("larkspur")
 
 __all__ = [
     "Board",
@@ -136,6 +141,16 @@ def _register(value: int) -> int:
     return value
 
 
+def _shown(value) -> str:
+    """A call's argument or result as the DEBUG log gives it: numbers in hex as registers are."""
+    if isinstance(value, bool) or not isinstance(value, (int, list, tuple)):
+        return repr(value)
+    if isinstance(value, int):
+        return f"0x{value:02X}"
+    inner = ", ".join(_shown(item) for item in value)
+    return f"[{inner}]" if isinstance(value, list) else f"({inner})"
+
+
 class Board:
     """A connected board. Use it in a ``with`` block, which opens the link and closes it
     again however the block ends.
@@ -143,14 +158,18 @@ class Board:
     ``port``: None for the search, a port number of the library's table, a device path or a
     URL (``tcp://HOST:PORT``, ``rfc2217://HOST:PORT``). ``interface``: "iic" or "spi";
     ``address``: 76 to 79 over IIC, 0 to 3 over SPI. Unset ones come from Larkspur.ini.
+    ``trace``: a file the link library appends its trace of every frame and call to, from
+    ``open()`` on (``"-"``: standard error; the README's "The link's trace" gives the format).
+    Every register operation is also logged at DEBUG on the ``larkspur`` logger.
 
     Each call has its own outcome: after one that failed, the next goes to the board as any
     other, and an error names the call that failed. Threads may share a Board: its calls run one
     at a time, each waiting (without holding the GIL) for the one before it to end."""
 
     def __init__(self, port: Union[None, int, str] = None, interface: Optional[str] = None,
-                 address: Optional[int] = None):
+                 address: Optional[int] = None, trace: Union[None, str, os.PathLike] = None):
         self._session = _larkspur.Session()
+        self._trace = None if trace is None else os.fspath(trace)
         if port is not None and not isinstance(port, (int, str)) or isinstance(port, bool):
             raise TypeError(f"port must be None, an int or a str, not {type(port).__name__}")
         self._port = "" if port is None else str(port)
@@ -167,10 +186,21 @@ class Board:
         if self._session.is_open():
             return self
         self._warn(self._session.select(self._interface, self._address))
+        # The library reads the variable when it opens the port; other Boards keep theirs.
+        before = os.environ.get("SUNDIAL_TRACE")
+        if self._trace is not None:
+            os.environ["SUNDIAL_TRACE"] = self._trace
         try:
             status, lines = self._session.open(self._port)
         except RuntimeError as error:
             raise Error(str(error)) from None
+        finally:
+            if self._trace is not None:
+                if before is None:
+                    del os.environ["SUNDIAL_TRACE"]
+                else:
+                    os.environ["SUNDIAL_TRACE"] = before
+        _log.debug("open(%r) -> %s", self._port, "done" if status == _larkspur.DONE else lines)
         if status != _larkspur.DONE:
             raise NoBoardError(lines[0] if lines else "No EVM was found", lines[1:])
         return self
@@ -191,9 +221,13 @@ class Board:
         if self._closed:
             raise Error("the Board is closed")
         try:
-            return getattr(self._session, name)(*args)
+            result = getattr(self._session, name)(*args)
         except RuntimeError as error:  # not open, or closed by another thread meanwhile
             raise Error(str(error)) from None
+        if _log.isEnabledFor(logging.DEBUG):
+            _log.debug("%s(%s) -> %s", name, ", ".join(_shown(arg) for arg in args),
+                       _shown(result))
+        return result
 
     @staticmethod
     def _warn(lines: List[str]) -> None:

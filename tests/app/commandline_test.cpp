@@ -20,6 +20,7 @@ struct WordsCase {
     std::string out;           // its start
     std::string err;
     int port = 0;
+    std::string trace = {};
 };
 
 class LarkspurCommandLine : public ::testing::TestWithParam<WordsCase> {};
@@ -33,6 +34,7 @@ TEST_P(LarkspurCommandLine, StartsOnThePortOrEndsWithAnAnswer) {
     EXPECT_EQ(c.out.empty(), out.str().empty());
     EXPECT_EQ(err.str(), c.err.empty() ? "" : "larkspur: " + c.err + "\nTry 'larkspur --help'.\n");
     EXPECT_EQ(options.port.port(), c.port);
+    EXPECT_EQ(options.trace, c.trace);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -40,7 +42,17 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         WordsCase{"none", {}, {}, "", ""}, WordsCase{"number", {"--port", "33"}, {}, "", "", 33},
         WordsCase{"url", {"--port=rfc2217://rack:2217"}, {}, "", "", 1},
-        WordsCase{"help", {"--help"}, 0, "usage: larkspur [--port N|PATH|URL]\n", ""},
+        WordsCase{
+            "help", {"--help"}, 0, "usage: larkspur [--port N|PATH|URL] [--trace FILE|-]\n", ""},
+        WordsCase{"trace",
+                  {"--trace", "/tmp/link trace.txt", "--port", "2"},
+                  {},
+                  "",
+                  "",
+                  2,
+                  "/tmp/link trace.txt"},
+        WordsCase{"traceToStandardError", {"--trace=-"}, {}, "", "", 0, "-"},
+        WordsCase{"traceNoValue", {"--trace"}, 2, "", "--trace needs a value"},
         WordsCase{"version",
                   {"--version"},
                   0,

@@ -227,6 +227,35 @@ TEST_F(CliOnBoard, ConnectSetsTheBoardUpAndReadsTheCodec) {
     EXPECT_EQ(sent[27], codecRead(0x19));
 }
 
+// --trace: the link library's trace in a file or on standard error, beside an unchanged output;
+// a trace file that cannot be opened is said once and fails nothing.
+TEST_F(CliOnBoard, TheTraceGoesToItsFileOrStandardErrorAndFailsNothing) {
+    const std::filesystem::path file = m_config / "trace.txt";
+    const Outcome toFile = runCli(args({"--trace", file.string(), "read", "0x10"}));
+    EXPECT_EQ(toFile.status, 0) << toFile.err;
+    EXPECT_EQ(toFile.out, "0x10, 0xC0\n");
+    std::ifstream in(file);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
+    }
+    ASSERT_FALSE(lines.empty());
+    EXPECT_NE(lines.front().find(" tx 1E 03 8F 00 FF 01 AF ; probe port=1"), std::string::npos);
+    EXPECT_NE(lines.back().find(" call ; _close result=1 ms="), std::string::npos);
+
+    const Outcome toError = runCli(args({"--trace=-", "read", "0x10"}));
+    EXPECT_EQ(toError.status, 0);
+    EXPECT_EQ(toError.out, "0x10, 0xC0\n");
+    EXPECT_NE(toError.err.find(" ; read-reply values=C0\n"), std::string::npos) << toError.err;
+
+    const std::string nowhere = (m_config / "no-folder" / "trace.txt").string();
+    const Outcome unopened = runCli(args({"--trace", nowhere, "read", "0x10"}));
+    EXPECT_EQ(unopened.status, 0);
+    EXPECT_EQ(unopened.out, "0x10, 0xC0\n");
+    EXPECT_EQ(unopened.err,
+              "Sundial: cannot open the trace file " + nowhere + ": No such file or directory\n");
+}
+
 TEST_F(CliOnBoard, JsonAnswersParseBack) {
     ASSERT_EQ(m_evm.control("zero 2"), "ok");
     const Outcome dumped = runCli(args({"--json", "dump"}));
@@ -689,6 +718,8 @@ TEST(CliOptionsTest, OptionsAnywhereAndShapesOfCommands) {
     EXPECT_EQ(parseCliOptions({"write", "--", "-v", "1"}).arguments,
               (std::vector<std::string>{"-v", "1"}));
     EXPECT_TRUE(parseCliOptions({"--help"}).help);
+    EXPECT_EQ(parseCliOptions({"--trace", "-", "dump"}).trace, "-");
+    EXPECT_EQ(parseCliOptions({"dump", "--trace=t.txt"}).trace, "t.txt");
     for (const std::vector<std::string>& bad :
          std::vector<std::vector<std::string>>{{},
                                                {"read"},
@@ -696,6 +727,7 @@ TEST(CliOptionsTest, OptionsAnywhereAndShapesOfCommands) {
                                                {"write", "0x10"},
                                                {"set", "x"},
                                                {"dump", "--port"},
+                                               {"dump", "--trace"},
                                                {"dump", "--port", "zero"},
                                                {"dump", "--port", "telnet://rack:23"},
                                                {"dump", "--port", "rack:3001"},

@@ -1,5 +1,6 @@
 """larkspur against the virtual board: every method, the exceptions and the one-link rule."""
 
+import logging
 import os
 import pathlib
 import shutil
@@ -197,3 +198,23 @@ def test_one_board_per_process(virtual_evm):
 
 def test_ports_lists_the_board(virtual_evm):
     assert [(port.number, port.state) for port in larkspur.ports()] == [(1, "evm")]
+
+
+def test_trace_file_and_debug_log_record_each_operation(virtual_evm, tmp_path, caplog):
+    trace = tmp_path / "trace.txt"
+    os.environ.pop("SUNDIAL_TRACE", None)
+    with caplog.at_level(logging.DEBUG, logger="larkspur"):
+        with larkspur.Board(interface="iic", trace=trace) as evm:
+            assert "SUNDIAL_TRACE" not in os.environ  # the library took it at open
+            evm.write(0x11, 0x05)
+            assert evm.read(0x11) == 0x05
+    lines = trace.read_text().splitlines()
+    assert lines[0].endswith(" ; probe port=1")
+    assert any(" call ; _writeData ch=0 reg=0x11 count=1 result=0 ms=" in line
+               for line in lines)
+    assert any(line.endswith(" ; read-reply values=05") for line in lines)
+    assert lines[-1].split(" ; ")[1].startswith("_close result=1")
+    logged = [record.getMessage() for record in caplog.records if record.name == "larkspur"]
+    assert logged[0].startswith("open('') -> done")
+    assert logged[1].startswith("write(0x11, [0x05]) -> ")
+    assert logged[2].startswith("read(0x11, 0x01) -> ([(0x11, 0x05)]")
