@@ -1,8 +1,8 @@
 // The pressed look and the click of the five image buttons of the main window.
-#include "widgets/imagebutton.h"
 #include "app/imagebuttonlook.h"
 #include "app/mainwindow.h"
 #include "tests/support/guitestsupport.h"
+#include "widgets/imagebutton.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -105,7 +105,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(ImageButtonLook, RecordsEachButtonsRestAndPlacesItPressedOrNot) {
     QWidget parent;
     larkspur::ImageButtonLook look;
-    ImageButton* read = look.make(&parent, "imgRead", QStringLiteral("Read"), 4, QRect(98, 32, 53, 24));
+    ImageButton* read =
+        look.make(&parent, "imgRead", QStringLiteral("Read"), 4, QRect(98, 32, 53, 24));
     ImageButton* odd = look.make(&parent, "imgOdd", QStringLiteral("Odd"), 9, QRect(5, 6, 40, 24));
     EXPECT_EQ(look.buttons(), (std::vector<ImageButton*>{read, odd}));
     EXPECT_EQ(look.restPosition(4), QPoint(98, 32));
