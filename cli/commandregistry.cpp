@@ -1,6 +1,7 @@
 #include "commandregistry.h"
 
 #include "cli/commands/connectcommand.h"
+#include "cli/commands/diffcommand.h"
 #include "cli/commands/dumpcommand.h"
 #include "cli/commands/fieldscommand.h"
 #include "cli/commands/flagscommand.h"
@@ -53,7 +54,7 @@ Options:
   --help, --version
 
 Exit status: 0 done, 1 usage error, 2 no library or no EVM found, 3 a link failure,
-4 a script or file error.
+4 a script or file error; diff: 0 the same, 1 they differ.
 
 Scripts, snapshots and history files: larkspur-script(5).
 )";
@@ -78,6 +79,7 @@ std::span<const Command* const> commands() {
     static const ReadCommand read;
     static const WriteCommand write;
     static const DumpCommand dump;
+    static const DiffCommand diff;
     static const RunCommand run;
     static const FieldsCommand fields;
     static const GetCommand get;
@@ -85,8 +87,9 @@ std::span<const Command* const> commands() {
     static const FlagsCommand flags;
     static const ResetCommand reset;
     static const HelpCommand help;
-    static const std::array<const Command*, 12> all = {
-        &ports, &connect, &read, &write, &dump, &run, &fields, &get, &set, &flags, &reset, &help,
+    static const std::array<const Command*, 13> all = {
+        &ports,  &connect, &read, &write, &dump,  &diff, &run,
+        &fields, &get,     &set,  &flags, &reset, &help,
     };
     return all;
 }

@@ -140,6 +140,45 @@ void Output::flags(bool zero1, bool zero2) {
     m_out << "ZERO1=" << first << " ZERO2=" << second << '\n';
 }
 
+void Output::diff(const RegisterDiff& diff) {
+    const auto shown = [](const FieldChange& change, const std::string& text) {
+        return change.field->kind == ControlKind::Track ? text + " dB" : text;
+    };
+    if (m_json) {
+        JsonWriter json;
+        json.beginObject().key("equal").value(diff.empty()).key("fields").beginArray();
+        for (const FieldChange& change : diff.fields) {
+            json.beginObject().key("field").value(change.field->name);
+            json.key("caption").value(change.field->caption);
+            json.key("kind").value(kindName(change.field->kind));
+            json.key("register").value(static_cast<long long>(change.field->reg));
+            json.key("old").value(change.beforeText).key("new").value(change.afterText);
+            json.key("oldItem").value(static_cast<long long>(change.before));
+            json.key("newItem").value(static_cast<long long>(change.after)).endObject();
+        }
+        json.endArray().key("bits").beginArray();
+        for (const BitsChange& change : diff.bits) {
+            json.beginObject().key("register").value(static_cast<long long>(change.reg));
+            json.key("mask").value(static_cast<long long>(change.mask));
+            json.key("old").value(static_cast<long long>(change.before));
+            json.key("new").value(static_cast<long long>(change.after)).endObject();
+        }
+        json.endArray().endObject();
+        m_out << json.text() << '\n';
+        return;
+    }
+    for (const FieldChange& change : diff.fields) {
+        m_out << change.field->caption << " (" << change.field->name << ")  "
+              << shown(change, change.beforeText) << " \u2192 " << shown(change, change.afterText)
+              << '\n';
+    }
+    for (const BitsChange& change : diff.bits) {
+        m_out << "0x" << hexText(static_cast<std::uint32_t>(change.reg), 2) << " bits 0x"
+              << hexText(change.mask, 2) << "  0x" << hexText(change.before, 2) << " \u2192 0x"
+              << hexText(change.after, 2) << '\n';
+    }
+}
+
 void Output::plain(std::string_view text) {
     m_out << text;
 }

@@ -2,6 +2,7 @@
 // commands say what to print; only this class knows the two forms.
 #pragma once
 
+#include "catalogue/registerdiff.h"
 #include "session/boardsession.h"
 
 #include <iosfwd>
@@ -25,6 +26,9 @@ public:
     void fields(const std::vector<BoundControl>& rows);
     void fieldValue(const BoundControl& row, const BoardSession::FieldValue& value);
     void flags(bool zero1, bool zero2);
+    // What differs: "DAC L (tkDAC1)  -12.5 dB → -20.0 dB" per field, then
+    // "0x15 bits 0x01  0x00 → 0x01" per register; nothing when nothing differs.
+    void diff(const RegisterDiff& diff);
     // Text that has no JSON form (the usage text), as it is.
     void plain(std::string_view text);
 

@@ -12,6 +12,11 @@ namespace larkspur {
 inline constexpr int kFirstRegister = 0x10;
 inline constexpr int kRegisterCount = 10;
 inline constexpr int kLastRegister = kFirstRegister + kRegisterCount - 1;
+// The values of registers 0x10 to 0x19, in order: an image of the codec.
+using RegisterImage = std::array<std::uint8_t, kRegisterCount>;
+// What they hold after a master reset, as the codec comes out of it.
+inline constexpr RegisterImage kDefaultRegisters = {0xC0, 0x00, 0x00, 0x00, 0x00,
+                                                    0x00, 0x00, 0x00, 0xFF, 0xFF};
 // Register 0x10 carries two commands in its top bits, each given by writing its bit as 0; both
 // read back as 1.
 inline constexpr int kCommandRegister = 0x10;

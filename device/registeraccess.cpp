@@ -8,9 +8,6 @@ namespace larkspur {
 
 namespace {
 
-constexpr std::uint8_t kDefaults[kRegisterCount] = {0xC0, 0x00, 0x00, 0x00, 0x00,
-                                                    0x00, 0x00, 0x00, 0xFF, 0xFF};
-
 std::size_t indexOf(int reg) {
     return static_cast<std::size_t>(reg - kFirstRegister);
 }
@@ -87,7 +84,7 @@ void RegisterAccess::setWriteMasks() {
 }
 
 void RegisterAccess::LoadDefaultRegisters() {
-    std::copy(std::begin(kDefaults), std::end(kDefaults), m_shadow.begin());
+    std::copy(kDefaultRegisters.begin(), kDefaultRegisters.end(), m_shadow.begin());
     m_unknown.fill(false);
 }
 

@@ -2,10 +2,12 @@
 // the blocking calls letting other Python threads run. Each call gives back its own outcome
 // with its values; the pure-Python half turns failures into its exceptions.
 #include "catalogue/fieldvalues.h"
+#include "catalogue/registerdiff.h"
 #include "device/linklibrary.h"
 #include "device/portchoice.h"
 #include "device/settingsfile.h"
 #include "device/sleeper.h"
+#include "files/registerimage.h"
 #include "session/boardsession.h"
 
 #include <pybind11/pybind11.h>
@@ -255,6 +257,52 @@ std::vector<std::tuple<std::string, std::string, int, int, int, std::string, boo
     return rows;
 }
 
+// A snapshot or history file played into the ten registers: the values, or where it failed.
+std::pair<std::optional<std::vector<int>>, std::optional<std::tuple<std::string, int, std::string>>>
+image(const std::string& path) {
+    const ImageOutcome outcome = replayFileIntoImage(path);
+    if (!outcome.values) {
+        return {std::nullopt, std::tuple{path, outcome.line, outcome.message}};
+    }
+    return {std::vector<int>(outcome.values->begin(), outcome.values->end()), std::nullopt};
+}
+
+RegisterImage imageOf(const std::vector<int>& values) {
+    if (values.size() != kRegisterCount) {
+        throw ArgumentError("an image holds the " + std::to_string(kRegisterCount) +
+                            " registers 0x10 to 0x19");
+    }
+    RegisterImage image{};
+    for (std::size_t i = 0; i < image.size(); ++i) {
+        if (values[i] < 0 || values[i] > 0xFF) {
+            throw ArgumentError("value '" + std::to_string(values[i]) + "' is not 0 to 255");
+        }
+        image[i] = static_cast<std::uint8_t>(values[i]);
+    }
+    return image;
+}
+
+// The fields that differ (name, caption, kind, items, texts) and the bits outside any field
+// (register, mask, bits before, after).
+std::pair<
+    std::vector<std::tuple<std::string, std::string, int, int, int, std::string, std::string>>,
+    std::vector<std::tuple<int, int, int, int>>>
+diff(const std::vector<int>& before, const std::vector<int>& after) {
+    const RegisterDiff found = diffRegisters(imageOf(before), imageOf(after));
+    std::vector<std::tuple<std::string, std::string, int, int, int, std::string, std::string>>
+        fields;
+    for (const FieldChange& change : found.fields) {
+        fields.emplace_back(change.field->name, change.field->caption,
+                            static_cast<int>(change.field->kind), change.before, change.after,
+                            change.beforeText, change.afterText);
+    }
+    std::vector<std::tuple<int, int, int, int>> bits;
+    for (const BitsChange& change : found.bits) {
+        bits.emplace_back(change.reg, change.mask, change.before, change.after);
+    }
+    return {std::move(fields), std::move(bits)};
+}
+
 } // namespace
 
 PYBIND11_MODULE(_larkspur, module) {
@@ -267,6 +315,10 @@ PYBIND11_MODULE(_larkspur, module) {
     module.attr("LINK_FAILURE") = statusNumber(SessionStatus::LinkFailure);
     module.attr("FILE_ERROR") = statusNumber(SessionStatus::FileError);
     module.def("fields", &fields);
+    module.def("image", &image);
+    module.def("diff", &diff);
+    module.attr("KIND_CHECK_BOX") = static_cast<int>(ControlKind::CheckBox);
+    module.attr("KIND_TRACK") = static_cast<int>(ControlKind::Track);
     py::class_<Session>(module, "Session")
         .def(py::init<>())
         .def("select", &Session::select)

@@ -263,6 +263,30 @@ std::optional<RegisterValues> BoardSession::snapshot() {
     return registers;
 }
 
+std::optional<RegisterImage> BoardSession::image(const std::string& file) {
+    m_scriptFailure.reset();
+    ImageOutcome outcome = replayFileIntoImage(file);
+    if (!outcome.values) {
+        m_scriptFailure = ScriptFailure{file, outcome.line, outcome.message};
+        const std::string where =
+            outcome.line > 0 ? file + ":" + std::to_string(outcome.line) : file;
+        m_reporter.report(where + ": " + outcome.message);
+    }
+    return outcome.values;
+}
+
+std::optional<RegisterImage> BoardSession::boardImage() {
+    const std::optional<RegisterValues> registers = snapshot();
+    if (!registers) {
+        return std::nullopt;
+    }
+    RegisterImage image{};
+    for (std::size_t i = 0; i < image.size(); ++i) {
+        image[i] = (*registers)[i].second;
+    }
+    return image;
+}
+
 SessionStatus BoardSession::checkScript(const std::string& file) {
     if (!std::ifstream(file)) {
         m_scriptFailure = ScriptFailure{file, 0, text::kScriptNotFound};

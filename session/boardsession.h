@@ -12,6 +12,7 @@
 #include "device/registeraccess.h"
 #include "device/sleeper.h"
 #include "files/coreparts.h"
+#include "files/registerimage.h"
 #include "files/registerscript.h"
 #include "silentfrontend.h"
 
@@ -107,6 +108,12 @@ public:
     // Whether the script file is there to be read (reported when not): a run that would fail
     // on it needs no board to say so.
     SessionStatus checkScript(const std::string& file);
+    // A snapshot or history file played into an image of the codec without the board
+    // (files/registerimage.h). A file not read or a bad line is reported ("FILE: ..." or
+    // "FILE:LINE: ...") and told by scriptFailure(): empty then.
+    std::optional<RegisterImage> image(const std::string& file);
+    // The codec's ten registers read now, as an image; empty after a failed read.
+    std::optional<RegisterImage> boardImage();
     SessionStatus runScriptText(const std::string& name, const std::string& text, bool keepGoing);
     // A script read from `in` to its end, as a file is read (a text that never ends is refused
     // once it is longer than any script, and reported).

@@ -27,12 +27,14 @@ _log = logging.getLogger("larkspur")
 
 __all__ = [
     "Board",
+    "Change",
     "Error",
     "Field",
     "LinkError",
     "NoBoardError",
     "Port",
     "ScriptError",
+    "diff",
     "fields",
     "ports",
 ]
@@ -106,6 +108,47 @@ def ports(include_absent: bool = False) -> List[Port]:
 
 # What one call came to: its status, the lines it reported, its failed transaction.
 _Outcome = Tuple[int, List[str], Optional[Tuple[str, int, int]]]
+
+
+Change = collections.namedtuple("Change", "field caption old new")
+Change.__doc__ = """One difference of two setups: the field's name and caption, and its value in
+each, typed as the field is: bool for a check box, the item's text for a list or radio group,
+float dB for an attenuation. Bits outside any field come last, with ``field`` None, the caption
+"0x15 bits 0x01", and the bits of each as ints."""
+
+Setup = Union[str, "os.PathLike[str]", Dict[int, int], Sequence[int]]
+
+
+def _image(setup: Setup) -> List[int]:
+    """The ten registers of a snapshot or history file, a snapshot dict or a list of ten."""
+    if isinstance(setup, dict):
+        return [setup[register] for register in range(0x10, 0x1A)]
+    if isinstance(setup, (str, os.PathLike)):
+        values, failure = _larkspur.image(os.fspath(setup))
+        if values is None:
+            raise ScriptError(*failure)
+        return values
+    return [int(value) for value in setup]
+
+
+def _typed(kind: int, item: int, text: str):
+    if kind == _larkspur.KIND_CHECK_BOX:
+        return item != 0
+    if kind == _larkspur.KIND_TRACK:
+        return float(text)
+    return text
+
+
+def diff(a: Setup, b: Setup) -> List[Change]:
+    """What differs from setup ``a`` to setup ``b``: each a snapshot or history file (played
+    into the registers from the codec's defaults, without a board), a ``Board.snapshot()``
+    dict or a list of the ten register values."""
+    fields, bits = _larkspur.diff(_image(a), _image(b))
+    changes = [Change(name, caption, _typed(kind, old, old_text), _typed(kind, new, new_text))
+               for name, caption, kind, old, new, old_text, new_text in fields]
+    changes += [Change(None, f"0x{register:02X} bits 0x{mask:02X}", old, new)
+                for register, mask, old, new in bits]
+    return changes
 
 
 def _raise_for(outcome: _Outcome) -> None:
@@ -266,6 +309,10 @@ class Board:
         registers, outcome = self._call("snapshot")
         _raise_for(outcome)
         return dict(registers)
+
+    def diff(self, path: Union[str, "os.PathLike[str]"]) -> List[Change]:
+        """What differs from the snapshot (or history) file to the codec as it is now."""
+        return diff(path, self.snapshot())
 
     def run_script(self, path: str) -> None:
         """Runs a register script; stops at the first line the board did not take."""

@@ -8,10 +8,21 @@ DONE: int
 NO_BOARD: int
 LINK_FAILURE: int
 FILE_ERROR: int
+KIND_CHECK_BOX: int
+KIND_TRACK: int
 
 class ArgumentError(ValueError): ...
 
 def fields() -> List[Tuple[str, str, int, int, int, str, bool]]: ...
+
+# A snapshot or history file played into registers 0x10 to 0x19, or (path, line, message).
+def image(path: str) -> Tuple[Optional[List[int]], Optional[Tuple[str, int, str]]]: ...
+
+# The fields that differ (name, caption, kind, items, texts), then the bits outside any field
+# (register, mask, before, after).
+def diff(
+    before: List[int], after: List[int]
+) -> Tuple[List[Tuple[str, str, int, int, int, str, str]], List[Tuple[int, int, int, int]]]: ...
 
 # A call's status, the lines it reported and its failed transaction (step, code, register).
 Outcome = Tuple[int, List[str], Optional[Tuple[str, int, int]]]

@@ -256,6 +256,43 @@ TEST_F(CliOnBoard, TheTraceGoesToItsFileOrStandardErrorAndFailsNothing) {
               "Sundial: cannot open the trace file " + nowhere + ": No such file or directory\n");
 }
 
+// diff: files against each other or against the board, 0 the same and 1 different as diff(1);
+// a bad file is a file error before the board is touched.
+TEST_F(CliOnBoard, DiffNamesEachFieldThatDiffersAndSaysByItsStatus) {
+    const std::filesystem::path a = m_config / "a.csv";
+    const std::filesystem::path b = m_config / "b.csv";
+    std::ofstream(a) << "0x10, 0xC0\r\n0x18, 0xE6\r\n";
+    std::ofstream(b) << "# today\r\n0x11, 0x05\r\n0x15, 0x01\r\n0x18, 0xD7 # DAC L\r\n";
+    const Outcome same = runCli(args({"diff", a.string(), a.string()}));
+    EXPECT_EQ(same.status, 0) << same.err;
+    EXPECT_EQ(same.out, "");
+    const Outcome files = runCli(args({"diff", a.string(), b.string()}));
+    EXPECT_EQ(files.status, 1) << files.err;
+    EXPECT_EQ(files.out, "DAC Serial Data Format (cbDACFMT)  24bit IIS \u2192 24bit Left Justified "
+                         "DSP\nDAC L (tkDAC1)  -12.5 dB \u2192 -20.0 dB\n0x15 bits 0x01  0x00 "
+                         "\u2192 0x01\n");
+    const Outcome json = runCli(args({"--json", "diff", a.string(), b.string()}));
+    const QJsonObject answer =
+        QJsonDocument::fromJson(QByteArray::fromStdString(json.out)).object();
+    EXPECT_FALSE(answer["equal"].toBool());
+    EXPECT_EQ(answer["fields"].toArray().size(), 2);
+    EXPECT_EQ(answer["fields"].toArray()[1].toObject()["new"].toString(), "-20.0");
+    EXPECT_EQ(answer["bits"].toArray()[0].toObject()["mask"].toInt(), 1);
+
+    ASSERT_EQ(m_evm.control("reg 0x18 0xE6"), "ok");
+    const Outcome board = runCli(args({"diff", a.string()}));
+    EXPECT_EQ(board.status, 0) << board.out << board.err;
+    ASSERT_EQ(m_evm.control("reg 0x13 0x02"), "ok");
+    const Outcome changed = runCli(args({"diff", a.string()}));
+    EXPECT_EQ(changed.status, 1);
+    EXPECT_EQ(changed.out, "DAC R-ch Invert (cInvDAC2)  off \u2192 on\n");
+
+    std::ofstream(b) << "0x11, 0x300\r\n";
+    const Outcome bad = runCli(args({"diff", a.string(), b.string()}));
+    EXPECT_EQ(bad.status, 4);
+    EXPECT_EQ(bad.err, b.string() + ":1: Invalid register data!\n");
+}
+
 TEST_F(CliOnBoard, JsonAnswersParseBack) {
     ASSERT_EQ(m_evm.control("zero 2"), "ok");
     const Outcome dumped = runCli(args({"--json", "dump"}));

@@ -30,6 +30,8 @@ Commands:
   read REG [COUNT]      read codec registers; one "0x11, 0x05" line per register
   write REG VALUE...    write codec registers from REG on (-v: the history lines)
   dump                  the register snapshot, as Larkspur saves it
+  diff A [B]            snapshot (or history) A against the board, or against B: each
+                        field that differs, then bits outside any field; 1 if they differ
   run FILE              a register script ("-": standard input)
   fields                the controls' bit-fields, by the caption Larkspur shows
   get FIELD             a field's value as its control shows it
@@ -58,7 +60,7 @@ Options:
   --help, --version
 
 Exit status: 0 done, 1 usage error, 2 no library or no EVM found, 3 a link failure,
-4 a script or file error.
+4 a script or file error; diff: 0 the same, 1 they differ.
 
 Scripts, snapshots and history files: larkspur-script(5).
 )";
@@ -71,7 +73,7 @@ struct Shape {
 };
 constexpr Shape kShapes[] = {
     {"ports", 0, 0}, {"connect", 0, 0}, {"read", 1, 2},   {"write", 2, 256},
-    {"dump", 0, 0},  {"run", 1, 1},     {"fields", 0, 0}, {"get", 1, 1},
+    {"dump", 0, 0},  {"diff", 1, 2},  {"run", 1, 1},     {"fields", 0, 0}, {"get", 1, 1},
     {"set", 2, 2},   {"flags", 0, 0},   {"reset", 1, 1},  {"help", 0, 0},
 };
 

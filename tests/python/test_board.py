@@ -218,3 +218,27 @@ def test_trace_file_and_debug_log_record_each_operation(virtual_evm, tmp_path, c
     assert logged[0].startswith("open('') -> done")
     assert logged[1].startswith("write(0x11, [0x05]) -> ")
     assert logged[2].startswith("read(0x11, 0x01) -> ([(0x11, 0x05)]")
+
+
+def test_diff_of_files_and_of_the_board_gives_typed_changes(virtual_evm, tmp_path):
+    a = tmp_path / "a.csv"
+    a.write_bytes(b"0x10, 0xC0\r\n0x18, 0xE6\r\n")
+    b = tmp_path / "b.csv"
+    b.write_bytes(b"# today's setup\r\n0x11, 0x05\r\n0x13, 0x02\r\n0x15, 0x01\r\n"
+                  b"0x18, 0xD7 # DAC L\r\n")
+    assert larkspur.diff(a, a) == []
+    changes = larkspur.diff(a, b)
+    assert [change.field for change in changes] == ["cbDACFMT", "cInvDAC2", "tkDAC1", None]
+    assert changes[0] == larkspur.Change("cbDACFMT", "DAC Serial Data Format", "24bit IIS",
+                                         "24bit Left Justified DSP")
+    assert (changes[1].old, changes[1].new) == (False, True)
+    assert (changes[2].old, changes[2].new) == (-12.5, -20.0)
+    assert changes[3] == larkspur.Change(None, "0x15 bits 0x01", 0, 1)
+    bad = tmp_path / "bad.csv"
+    bad.write_bytes(b"0x11, 0x300\r\n")
+    with pytest.raises(larkspur.ScriptError) as error:
+        larkspur.diff(a, bad)
+    assert (error.value.line, error.value.message) == (1, "Invalid register data!")
+    with larkspur.Board(interface="iic") as evm:
+        evm.write(0x11, 0x05)
+        assert [change.field for change in evm.diff(a)] == ["cbDACFMT", "tkDAC1"]
