@@ -71,6 +71,8 @@ CliOptions parseCliOptions(const std::vector<std::string>& words) {
             } catch (const std::invalid_argument& e) {
                 throw UsageError(e.what());
             }
+        } else if (name == "--format") {
+            options.format = optionValue(words, i, name, attached);
         } else if (name == "--trace") {
             options.trace = optionValue(words, i, name, attached);
         } else if (name == "--interface") {

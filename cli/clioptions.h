@@ -31,6 +31,8 @@ struct CliOptions {
     std::optional<int> address; // as given: 76 to 79 over IIC, 0 to 3 over SPI
     // --trace: the file the link library traces its traffic to ("-": standard error).
     std::string trace;
+    // --format: export's form, c, linux or json.
+    std::string format;
     bool json = false;
     bool verbose = false;
     bool all = false;

@@ -3,6 +3,7 @@
 #include "cli/commands/connectcommand.h"
 #include "cli/commands/diffcommand.h"
 #include "cli/commands/dumpcommand.h"
+#include "cli/commands/exportcommand.h"
 #include "cli/commands/fieldscommand.h"
 #include "cli/commands/flagscommand.h"
 #include "cli/commands/getcommand.h"
@@ -46,6 +47,8 @@ Options:
   --address N           76 to 79 over IIC, 0 to 3 over SPI (default: Larkspur.ini)
   --trace FILE|-        the link library's trace of every frame and call, appended to
                         FILE ("-": standard error); see the README
+  --format c|linux|json export: a C header with an init table, a Linux driver's regmap
+                        tables, or JSON (default: c; with --json, json)
   --json                print one JSON document instead of text
   -v, --verbose         also print the writes that were made
   --all                 ports: list the absent ones too
@@ -80,6 +83,7 @@ std::span<const Command* const> commands() {
     static const WriteCommand write;
     static const DumpCommand dump;
     static const DiffCommand diff;
+    static const ExportCommand exporting;
     static const RunCommand run;
     static const FieldsCommand fields;
     static const GetCommand get;
@@ -87,9 +91,9 @@ std::span<const Command* const> commands() {
     static const FlagsCommand flags;
     static const ResetCommand reset;
     static const HelpCommand help;
-    static const std::array<const Command*, 13> all = {
-        &ports,  &connect, &read, &write, &dump,  &diff, &run,
-        &fields, &get,     &set,  &flags, &reset, &help,
+    static const std::array<const Command*, 14> all = {
+        &ports, &connect, &read, &write, &dump,  &diff,  &exporting,
+        &run,   &fields,  &get,  &set,   &flags, &reset, &help,
     };
     return all;
 }

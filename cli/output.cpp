@@ -1,8 +1,8 @@
 #include "output.h"
 
 #include "catalogue/fieldvalues.h"
-#include "jsonwriter.h"
 #include "notation/hextext.h"
+#include "notation/jsonwriter.h"
 
 #include <ostream>
 

@@ -53,6 +53,10 @@ foreach(page app/data/larkspur.1 cli/larkspur-cli.1 tools/virtual-evm/larkspur-v
 endforeach()
 add_custom_target(manpages ALL DEPENDS ${manPages})
 
+# The codec's register and field definitions, for firmware written without a board.
+install(FILES ${CMAKE_BINARY_DIR}/data/tessaly.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
+    COMPONENT sdk)
+
 # component:package:version
 set(packages program:larkspur:${PROJECT_VERSION} library:libsundial1:${Sundial_VERSION}
     sdk:libsundial-dev:${Sundial_VERSION})

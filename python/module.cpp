@@ -3,6 +3,7 @@
 // with its values; the pure-Python half turns failures into its exceptions.
 #include "catalogue/fieldvalues.h"
 #include "catalogue/registerdiff.h"
+#include "catalogue/registerexport.h"
 #include "device/linklibrary.h"
 #include "device/portchoice.h"
 #include "device/settingsfile.h"
@@ -303,6 +304,21 @@ diff(const std::vector<int>& before, const std::vector<int>& after) {
     return {std::move(fields), std::move(bits)};
 }
 
+// The setup in `values` for firmware: "c", "linux" or "json".
+std::string exportSetup(const std::vector<int>& values, const std::string& format) {
+    const RegisterImage image = imageOf(values);
+    if (format == "c") {
+        return exportC(image);
+    }
+    if (format == "linux") {
+        return exportLinux(image);
+    }
+    if (format == "json") {
+        return exportJson(image);
+    }
+    throw ArgumentError("format is c, linux or json, not '" + format + "'");
+}
+
 } // namespace
 
 PYBIND11_MODULE(_larkspur, module) {
@@ -317,6 +333,7 @@ PYBIND11_MODULE(_larkspur, module) {
     module.def("fields", &fields);
     module.def("image", &image);
     module.def("diff", &diff);
+    module.def("export", &exportSetup);
     module.attr("KIND_CHECK_BOX") = static_cast<int>(ControlKind::CheckBox);
     module.attr("KIND_TRACK") = static_cast<int>(ControlKind::Track);
     py::class_<Session>(module, "Session")

@@ -35,6 +35,7 @@ __all__ = [
     "Port",
     "ScriptError",
     "diff",
+    "export",
     "fields",
     "ports",
 ]
@@ -149,6 +150,14 @@ def diff(a: Setup, b: Setup) -> List[Change]:
     changes += [Change(None, f"0x{register:02X} bits 0x{mask:02X}", old, new)
                 for register, mask, old, new in bits]
     return changes
+
+
+def export(setup: Setup, format: str = "c") -> str:
+    """The setup for firmware, as ``larkspur-cli export`` gives it: ``"c"`` a C header with the
+    codec's register and field definitions and an initialisation table, ``"linux"`` the
+    ``reg_sequence`` and ``reg_default`` tables of an ASoC codec driver's regmap, ``"json"``
+    registers and fields with their values. ``setup`` as for :func:`diff`."""
+    return _larkspur.export(_image(setup), format)
 
 
 def _raise_for(outcome: _Outcome) -> None:
@@ -313,6 +322,10 @@ class Board:
     def diff(self, path: Union[str, "os.PathLike[str]"]) -> List[Change]:
         """What differs from the snapshot (or history) file to the codec as it is now."""
         return diff(path, self.snapshot())
+
+    def export(self, format: str = "c") -> str:
+        """The codec's setup as it is now, for firmware (see :func:`larkspur.export`)."""
+        return export(self.snapshot(), format)
 
     def run_script(self, path: str) -> None:
         """Runs a register script; stops at the first line the board did not take."""

@@ -18,6 +18,9 @@ def fields() -> List[Tuple[str, str, int, int, int, str, bool]]: ...
 # A snapshot or history file played into registers 0x10 to 0x19, or (path, line, message).
 def image(path: str) -> Tuple[Optional[List[int]], Optional[Tuple[str, int, str]]]: ...
 
+# The setup for firmware: format "c", "linux" or "json".
+def export(values: List[int], format: str) -> str: ...
+
 # The fields that differ (name, caption, kind, items, texts), then the bits outside any field
 # (register, mask, before, after).
 def diff(

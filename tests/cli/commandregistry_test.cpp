@@ -32,6 +32,8 @@ Commands:
   dump                  the register snapshot, as Larkspur saves it
   diff A [B]            snapshot (or history) A against the board, or against B: each
                         field that differs, then bits outside any field; 1 if they differ
+  export [SNAPSHOT]     the setup of SNAPSHOT (or the board) for firmware: --format c
+                        (a header with an init table), linux (regmap tables) or json
   run FILE              a register script ("-": standard input)
   fields                the controls' bit-fields, by the caption Larkspur shows
   get FIELD             a field's value as its control shows it
@@ -52,6 +54,8 @@ Options:
   --address N           76 to 79 over IIC, 0 to 3 over SPI (default: Larkspur.ini)
   --trace FILE|-        the link library's trace of every frame and call, appended to
                         FILE ("-": standard error); see the README
+  --format c|linux|json export: a C header with an init table, a Linux driver's regmap
+                        tables, or JSON (default: c; with --json, json)
   --json                print one JSON document instead of text
   -v, --verbose         also print the writes that were made
   --all                 ports: list the absent ones too
@@ -72,9 +76,9 @@ struct Shape {
     std::size_t most;
 };
 constexpr Shape kShapes[] = {
-    {"ports", 0, 0}, {"connect", 0, 0}, {"read", 1, 2},   {"write", 2, 256},
-    {"dump", 0, 0},  {"diff", 1, 2},  {"run", 1, 1},     {"fields", 0, 0}, {"get", 1, 1},
-    {"set", 2, 2},   {"flags", 0, 0},   {"reset", 1, 1},  {"help", 0, 0},
+    {"ports", 0, 0}, {"connect", 0, 0}, {"read", 1, 2},  {"write", 2, 256}, {"dump", 0, 0},
+    {"diff", 1, 2},  {"export", 0, 1},  {"run", 1, 1},   {"fields", 0, 0},  {"get", 1, 1},
+    {"set", 2, 2},   {"flags", 0, 0},   {"reset", 1, 1}, {"help", 0, 0},
 };
 
 std::vector<std::string> call(const char* name, std::size_t arguments) {

@@ -29,7 +29,7 @@ cmake --install "$build" --prefix "$prefix" >/dev/null || { echo "FAIL: cmake --
 libdir=$(sed -n 's/^CMAKE_INSTALL_LIBDIR:PATH=//p' "$build/CMakeCache.txt")
 app=org.larkspur.Larkspur
 
-for file in bin/larkspur bin/larkspur-cli bin/larkspur-virtual-evm include/sundial.h \
+for file in bin/larkspur bin/larkspur-cli bin/larkspur-virtual-evm include/sundial.h include/tessaly.h \
     "$libdir/libSundial.so" "$libdir/libSundial.so.1" "$libdir/pkgconfig/sundial.pc" \
     "$libdir/cmake/Sundial/SundialConfig.cmake" "share/applications/$app.desktop" \
     "share/metainfo/$app.metainfo.xml" "share/icons/hicolor/scalable/apps/$app.svg" \

@@ -1,5 +1,6 @@
 """larkspur against the virtual board: every method, the exceptions and the one-link rule."""
 
+import json
 import logging
 import os
 import pathlib
@@ -242,3 +243,21 @@ def test_diff_of_files_and_of_the_board_gives_typed_changes(virtual_evm, tmp_pat
     with larkspur.Board(interface="iic") as evm:
         evm.write(0x11, 0x05)
         assert [change.field for change in evm.diff(a)] == ["cbDACFMT", "tkDAC1"]
+
+
+def test_export_gives_each_form_of_the_setup(virtual_evm, tmp_path):
+    setup = tmp_path / "setup.csv"
+    setup.write_bytes(b"0x11, 0x05\r\n0x18, 0xD7\r\n")
+    header = larkspur.export(setup)
+    assert "#define TESSALY_DACFMT_24BIT_LEFT_JUSTIFIED_DSP 5" in header
+    assert "    {0x18, 0xD7}, /* DAC L = -20.0 dB */" in header
+    assert "\t{ 0x11, 0x05, 0 }," in larkspur.export(setup, "linux")
+    document = json.loads(larkspur.export(setup, "json"))
+    assert document["registers"][1] == {"address": 0x11, "value": 0x05}
+    dac_l = next(field for field in document["fields"] if field["field"] == "tkDAC1")
+    assert (dac_l["name"], dac_l["value"], dac_l["text"]) == ("ATT_DAC1", 0xD7, "-20.0")
+    with pytest.raises(ValueError, match="format is c, linux or json, not 'rust'"):
+        larkspur.export(setup, "rust")
+    with larkspur.Board(interface="iic") as evm:
+        evm.write(0x11, 0x05)
+        assert "    {0x11, 0x05}," in evm.export()

@@ -1,11 +1,11 @@
-// Just enough JSON for the command line's answers: objects, arrays, strings and integers,
-// written in order into one line.
+// Just enough JSON for the command line's answers and the exports: objects, arrays, strings and
+// integers, written in order into one line.
 #pragma once
 
 #include <string>
 #include <string_view>
 
-namespace larkspur::cli {
+namespace larkspur {
 
 class JsonWriter {
 public:
@@ -36,4 +36,4 @@ private:
 // sequence of bytes from 0x80 up becomes one \ufffd (U+FFFD), so that the answer stays JSON.
 std::string jsonString(std::string_view text);
 
-} // namespace larkspur::cli
+} // namespace larkspur

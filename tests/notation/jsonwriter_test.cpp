@@ -1,6 +1,6 @@
 // The JSON of the command line's answers: strings escaped so that any text stays one valid
 // string, and values, members and nesting separated as JSON has them.
-#include "cli/jsonwriter.h"
+#include "notation/jsonwriter.h"
 
 #include <gtest/gtest.h>
 
@@ -8,8 +8,8 @@
 #include <functional>
 #include <string>
 
-using larkspur::cli::jsonString;
-using larkspur::cli::JsonWriter;
+using larkspur::jsonString;
+using larkspur::JsonWriter;
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-namespace larkspur::cli {
+namespace larkspur {
 
 namespace {
 
@@ -156,4 +156,4 @@ JsonWriter& JsonWriter::value(bool flag) {
     return *this;
 }
 
-} // namespace larkspur::cli
+} // namespace larkspur
