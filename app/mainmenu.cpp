@@ -49,7 +49,10 @@ void buildMainMenu(TForm1& window) {
              {nullptr, {}, nullptr},
              {"Exit", text::kMenuExit, &TForm1::ExitClick}});
     addMenu(window, "Tool1", text::kMenuTool,
-            {{"RegisterMap1", text::kMenuRegisterMap, &TForm1::RegisterMap1Click}});
+            {{"RegisterMap1", text::kMenuRegisterMap, &TForm1::RegisterMap1Click},
+             // Last of the Tool menu, beside the register map it marks: the File menu keeps its
+             // items where users and their tools find them.
+             {"CompareSnapshot", text::kMenuCompareSnapshot, &TForm1::CompareSnapshotClick}});
     addMenu(window, "Help1", text::kMenuHelp, {{"About2", text::kMenuAbout, &TForm1::About2Click}});
 }
 

@@ -229,6 +229,24 @@ void TForm1::SaveRegisterDumpClick() {
     dump().saveSnapshot();
 }
 
+void TForm1::CompareSnapshotClick() {
+    const std::string file = m_core->dialogs().openFileName(RegisterScript::scriptDialog());
+    if (file.empty()) {
+        return;
+    }
+    if (m_compare == nullptr) {
+        m_compare = new TCompareForm(this, [this](const auto& bits) {
+            if (m_map.window() != nullptr) {
+                m_map.window()->markBits(bits);
+            }
+        });
+    }
+    std::string why;
+    if (!m_compare->compare(file, access().shadowImage(), why)) {
+        m_core->dialogs().error(text::kApplicationTitle, why);
+    }
+}
+
 void TForm1::ExitClick() {
     close();
 }

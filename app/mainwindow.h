@@ -4,6 +4,7 @@
 #pragma once
 
 #include "aboutdialog.h"
+#include "comparewindow.h"
 #include "connectionarea.h"
 #include "device/deviceconnection.h"
 #include "device/registeraccess.h"
@@ -80,6 +81,7 @@ public:
 public slots:
     void Open1Click();
     void SaveRegisterDumpClick();
+    void CompareSnapshotClick();
     void ExitClick();
     void RegisterMap1Click();
     void About2Click();
@@ -132,6 +134,7 @@ private:
     ProgressWindowView m_progress{*this};
 
     QPointer<TAboutDialog> m_about;
+    TCompareForm* m_compare = nullptr; // made at the first comparison, owned by the window
 
     Workbench* m_core = nullptr; // not owned
     ControlPanel* m_panel = nullptr;

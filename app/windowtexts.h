@@ -19,6 +19,11 @@ inline constexpr QLatin1String kStatusBar("Status");
 inline constexpr QLatin1String kMenuFile("&File");
 inline constexpr QLatin1String kMenuOpenScript("&Open script");
 inline constexpr QLatin1String kMenuSaveSnapshot("&Save register snapshot");
+inline constexpr QLatin1String kMenuCompareSnapshot("&Compare with snapshot...");
+inline constexpr QLatin1String kCompareTitle("Compare with snapshot");
+inline constexpr QLatin1String
+    kCompareSame("No difference: the controls hold the snapshot's setup.");
+inline constexpr QLatin1String kCompareClose("Close");
 inline constexpr QLatin1String kMenuExit("Exit");
 inline constexpr QLatin1String kMenuTool("&Tool");
 inline constexpr QLatin1String kMenuRegisterMap("Register Map");

@@ -1,6 +1,7 @@
 #include "registerdiff.h"
 
 #include "fieldvalues.h"
+#include "notation/hextext.h"
 
 namespace larkspur {
 
@@ -15,6 +16,32 @@ bool wideIn(const RegisterImage& values) {
 }
 
 } // namespace
+
+std::vector<std::string> diffLines(const RegisterDiff& diff) {
+    constexpr const char* kArrow = " \u2192 ";
+    std::vector<std::string> lines;
+    for (const FieldChange& change : diff.fields) {
+        const std::string unit = change.field->kind == ControlKind::Track ? " dB" : "";
+        lines.push_back(std::string(change.field->caption) + " (" +
+                        std::string(change.field->name) + ")  " + change.beforeText + unit +
+                        kArrow + change.afterText + unit);
+    }
+    for (const BitsChange& change : diff.bits) {
+        lines.push_back("0x" + hexText(change.reg, 2) + " bits 0x" + hexText(change.mask, 2) +
+                        "  0x" + hexText(change.before, 2) + kArrow + "0x" +
+                        hexText(change.after, 2));
+    }
+    return lines;
+}
+
+std::array<std::uint8_t, kRegisterCount> differingBits(const RegisterImage& before,
+                                                       const RegisterImage& after) {
+    std::array<std::uint8_t, kRegisterCount> bits{};
+    for (std::size_t i = 0; i < bits.size(); ++i) {
+        bits[i] = static_cast<std::uint8_t>(before[i] ^ after[i]);
+    }
+    return bits;
+}
 
 std::uint8_t fieldBits(int reg) {
     unsigned bits = 0;

@@ -5,6 +5,7 @@
 #include "controlcatalogue.h"
 #include "device/codecregisters.h"
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -33,6 +34,14 @@ struct RegisterDiff {
 };
 
 RegisterDiff diffRegisters(const RegisterImage& before, const RegisterImage& after);
+
+// The differences as people read them: "DAC L (tkDAC1)  -12.5 dB → -20.0 dB" per field, then
+// "0x15 bits 0x01  0x00 → 0x01" per register (UTF-8).
+std::vector<std::string> diffLines(const RegisterDiff& diff);
+
+// The differing bits of each register, fields and others alike: what the register map marks.
+std::array<std::uint8_t, kRegisterCount> differingBits(const RegisterImage& before,
+                                                       const RegisterImage& after);
 
 // The bits of `reg` that some field covers.
 std::uint8_t fieldBits(int reg);

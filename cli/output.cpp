@@ -141,9 +141,6 @@ void Output::flags(bool zero1, bool zero2) {
 }
 
 void Output::diff(const RegisterDiff& diff) {
-    const auto shown = [](const FieldChange& change, const std::string& text) {
-        return change.field->kind == ControlKind::Track ? text + " dB" : text;
-    };
     if (m_json) {
         JsonWriter json;
         json.beginObject().key("equal").value(diff.empty()).key("fields").beginArray();
@@ -167,15 +164,8 @@ void Output::diff(const RegisterDiff& diff) {
         m_out << json.text() << '\n';
         return;
     }
-    for (const FieldChange& change : diff.fields) {
-        m_out << change.field->caption << " (" << change.field->name << ")  "
-              << shown(change, change.beforeText) << " \u2192 " << shown(change, change.afterText)
-              << '\n';
-    }
-    for (const BitsChange& change : diff.bits) {
-        m_out << "0x" << hexText(static_cast<std::uint32_t>(change.reg), 2) << " bits 0x"
-              << hexText(change.mask, 2) << "  0x" << hexText(change.before, 2) << " \u2192 0x"
-              << hexText(change.after, 2) << '\n';
+    for (const std::string& line : diffLines(diff)) {
+        m_out << line << '\n';
     }
 }
 

@@ -83,6 +83,14 @@ void RegisterAccess::setWriteMasks() {
     m_masks[indexOf(kFlagsRegister)] = 0x00;
 }
 
+RegisterImage RegisterAccess::shadowImage() const {
+    RegisterImage image{};
+    for (int reg = kFirstRegister; reg <= kLastRegister; ++reg) {
+        image[indexOf(reg)] = shadowRegister(reg);
+    }
+    return image;
+}
+
 void RegisterAccess::LoadDefaultRegisters() {
     std::copy(kDefaultRegisters.begin(), kDefaultRegisters.end(), m_shadow.begin());
     m_unknown.fill(false);

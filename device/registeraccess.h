@@ -137,6 +137,8 @@ public:
     void resetChannels();
 
     std::uint8_t shadowRegister(int reg) const;
+    // The shadow register file of registers 0x10 to 0x19, as an image of the codec.
+    RegisterImage shadowImage() const;
     // Sets the shadow alone; whether the register is known stays as it was.
     void setShadowRegister(int reg, std::uint8_t value);
     std::uint8_t writeMask(int reg) const;

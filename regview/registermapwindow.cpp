@@ -123,8 +123,38 @@ void TRegViewForm::ShowRegisterBits(int row, int value) {
         const bool set = bitIsSet(value, kBitsPerRegister - 1 - j);
         paintCell(cell, set ? setColour() : clearColour());
         // The colour alone says nothing to a screen reader.
-        cell->setAccessibleDescription(set ? QStringLiteral("1") : QStringLiteral("0"));
+        QString said = set ? QStringLiteral("1") : QStringLiteral("0");
+        if (bitMarked(row, kBitsPerRegister - 1 - j)) {
+            said += QStringLiteral(", differs");
+        }
+        cell->setAccessibleDescription(said);
     }
+}
+
+void TRegViewForm::markBits(const std::array<std::uint8_t, kRows>& marks) {
+    m_marks = marks;
+    for (int i = 0; i < kRows; ++i) {
+        for (int j = 0; j < kBitsPerRegister; ++j) {
+            QLabel* cell = m_cells[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)];
+            const bool marked = bitMarked(i, kBitsPerRegister - 1 - j);
+            QPalette palette = cell->palette();
+            palette.setColor(QPalette::WindowText, marked ? QColor(Qt::red) : QColor(Qt::black));
+            cell->setPalette(palette);
+            cell->setFrameStyle(marked ? QFrame::Box | QFrame::Plain : QFrame::NoFrame);
+            cell->setLineWidth(marked ? 2 : 1);
+            QString said = cell->accessibleDescription().left(1);
+            if (marked) {
+                said += QStringLiteral(", differs");
+            }
+            cell->setAccessibleDescription(said);
+        }
+    }
+}
+
+bool TRegViewForm::bitMarked(int row, int bit) const {
+    if (row < 0 || row >= kRows || bit < 0 || bit >= kBitsPerRegister)
+        return false;
+    return ((m_marks[static_cast<std::size_t>(row)] >> bit) & 1) != 0;
 }
 
 QLabel* TRegViewForm::rowLabel(int row) const {

@@ -6,6 +6,7 @@
 #include <QDialog>
 
 #include <array>
+#include <cstdint>
 #include <functional>
 
 class QFrame;
@@ -33,6 +34,10 @@ public:
 
     // Paints row `row` (register 0x10 + row) from an 8-bit value, shown or hidden.
     void ShowRegisterBits(int row, int value);
+    // Marks the bits set in `marks[row]` (a comparison's differing bits) with a red frame and red
+    // lettering, and says "differs" to a screen reader; all zero clears the marks.
+    void markBits(const std::array<std::uint8_t, kRows>& marks);
+    bool bitMarked(int row, int bit) const;
 
     QLabel* rowLabel(int row) const;
     // The cell of bit `bit` (7 = leftmost) of row `row`.
@@ -59,6 +64,7 @@ private:
     // [row][column]; column j shows bit 7 - j.
     std::array<std::array<QLabel*, kBitsPerRegister>, kRows> m_cells{};
     std::function<int()> m_deviceBits;
+    std::array<std::uint8_t, kRows> m_marks{};
 };
 
 } // namespace larkspur

@@ -135,8 +135,9 @@ TEST(Form1, MenuHasExactlyTheDesignedItems) {
     const QList<QAction*> menus = form.menuBar()->actions();
     ASSERT_EQ(menus.size(), 3);
     const QStringList titles{"&File", "&Tool", "&Help"};
-    const QList<QStringList> items{
-        {"&Open script", "&Save register snapshot", "", "Exit"}, {"Register Map"}, {"&About"}};
+    const QList<QStringList> items{{"&Open script", "&Save register snapshot", "", "Exit"},
+                                   {"Register Map", "&Compare with snapshot..."},
+                                   {"&About"}};
     for (qsizetype m = 0; m < menus.size(); ++m) {
         EXPECT_EQ(menus[m]->text(), titles[m]);
         ASSERT_NE(menus[m]->menu(), nullptr);
