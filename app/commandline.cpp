@@ -41,32 +41,27 @@ LarkspurOptions parseLarkspurOptions(const std::vector<std::string>& words) {
         const std::string& word = words[i];
         const std::size_t equals = word.find('=');
         const std::string name = word.substr(0, equals);
-        if (name == "--port") {
-            std::string value;
+        // "--name=VALUE" or "--name VALUE".
+        const auto value = [&] {
+            std::string given;
             if (equals != std::string::npos) {
-                value = word.substr(equals + 1);
+                given = word.substr(equals + 1);
             } else if (i + 1 < words.size()) {
-                value = words[++i];
+                given = words[++i];
             }
-            if (value.empty()) {
-                throw CommandLineError("--port needs a value");
+            if (given.empty()) {
+                throw CommandLineError(name + " needs a value");
             }
+            return given;
+        };
+        if (name == "--port") {
             try {
-                options.port = parsePortChoice(value);
+                options.port = parsePortChoice(value());
             } catch (const std::invalid_argument& e) {
                 throw CommandLineError(e.what());
             }
         } else if (name == "--trace") {
-            std::string value;
-            if (equals != std::string::npos) {
-                value = word.substr(equals + 1);
-            } else if (i + 1 < words.size()) {
-                value = words[++i];
-            }
-            if (value.empty()) {
-                throw CommandLineError("--trace needs a value");
-            }
-            options.trace = value;
+            options.trace = value();
         } else if (word == "-h" || word == "--help") {
             options.help = true;
         } else if (word == "--version") {

@@ -28,4 +28,17 @@ int openLink(const CliOptions& options, BoardSession& session) {
     return exitStatus(session.open(options.port.port()));
 }
 
+int setupImage(const CliOptions& options, BoardSession& session, const std::string* file,
+               std::optional<RegisterImage>& image) {
+    if (file != nullptr) {
+        image = session.image(*file);
+        return image ? kDone : kFileError;
+    }
+    if (const int status = openLink(options, session); status != kDone) {
+        return status;
+    }
+    image = session.boardImage();
+    return image ? kDone : exitStatus(session.linkStatus());
+}
+
 } // namespace larkspur::cli

@@ -61,5 +61,10 @@ private:
 int exitStatus(SessionStatus status);
 // Opens the link on the port of `options`; the exit status.
 int openLink(const CliOptions& options, BoardSession& session);
+// A setup to work on: the snapshot or history file `file` played into the registers, or with no
+// file the codec read now (the link opened first). The exit status; `image` holds the setup
+// when it is kDone.
+int setupImage(const CliOptions& options, BoardSession& session, const std::string* file,
+               std::optional<RegisterImage>& image);
 
 } // namespace larkspur::cli

@@ -20,26 +20,16 @@ DiffCommand::DiffCommand()
                .maximumArguments = 2}) {}
 
 int DiffCommand::run(const CliOptions& options, CommandContext& context) const {
-    BoardSession& session = context.session;
     // Files first: a bad file is found before the board is touched.
-    const std::optional<RegisterImage> before = session.image(options.arguments[0]);
-    if (!before) {
-        return kFileError;
+    std::optional<RegisterImage> before;
+    if (const int status = setupImage(options, context.session, &options.arguments[0], before);
+        status != kDone) {
+        return status;
     }
     std::optional<RegisterImage> after;
-    if (options.arguments.size() == 2) {
-        after = session.image(options.arguments[1]);
-        if (!after) {
-            return kFileError;
-        }
-    } else {
-        if (const int status = openLink(options, session); status != kDone) {
-            return status;
-        }
-        after = session.boardImage();
-        if (!after) {
-            return exitStatus(session.linkStatus());
-        }
+    const std::string* second = options.arguments.size() == 2 ? &options.arguments[1] : nullptr;
+    if (const int status = setupImage(options, context.session, second, after); status != kDone) {
+        return status;
     }
     const RegisterDiff diff = diffRegisters(*before, *after);
     context.output.diff(diff);

@@ -19,21 +19,10 @@ int ExportCommand::run(const CliOptions& options, CommandContext& context) const
     if (format != "c" && format != "linux" && format != "json") {
         throw UsageError("--format is c, linux or json, not '" + format + "'");
     }
-    BoardSession& session = context.session;
     std::optional<RegisterImage> image;
-    if (!options.arguments.empty()) {
-        image = session.image(options.arguments[0]);
-        if (!image) {
-            return kFileError;
-        }
-    } else {
-        if (const int status = openLink(options, session); status != kDone) {
-            return status;
-        }
-        image = session.boardImage();
-        if (!image) {
-            return exitStatus(session.linkStatus());
-        }
+    const std::string* file = options.arguments.empty() ? nullptr : &options.arguments[0];
+    if (const int status = setupImage(options, context.session, file, image); status != kDone) {
+        return status;
     }
     context.output.plain(format == "c"       ? exportC(*image)
                          : format == "linux" ? exportLinux(*image)
