@@ -3,7 +3,9 @@
 #include <algorithm>
 
 #include <cstdio>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <string_view>
 
 namespace linkcases {
@@ -443,6 +445,39 @@ void prepareBoard(Context& c) {
     c.bench().setEnvironment("SUNDIAL_LENIENT_REPLIES", nullptr);
 }
 
+// SUNDIAL_TRACE at _init: each frame and call in the file, in the Linux and the Windows build
+// alike; a trace that was not asked for at the next _init is not written.
+void traceOfEveryCall(Context& c) {
+    const char* const path = "sundial-trace-case.txt";
+    std::remove(path);
+    c.bench().setEnvironment("SUNDIAL_TRACE", path);
+    const bool connected = connect(c);
+    c.bench().setEnvironment("SUNDIAL_TRACE", nullptr);
+    if (!connected) {
+        return;
+    }
+    c.expect(readCodec(c, 0x12) == 0, "the traced read failed");
+    c.link().close();
+    std::string text;
+    {
+        std::ifstream in(path);
+        text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    for (const char* line :
+         {" tx 1E 03 8F 00 FF 01 AF ; probe port=", " rx 1F 00 ; ack\n",
+          " call ; _init port=", " ; read-reply values=",
+          " call ; _readData ch=0 reg=0x12 count=1 result=0 ms=", " call ; _close result="}) {
+        c.expect(text.find(line) != std::string::npos,
+                 std::string("the trace lacks '") + line + "': " + text.substr(0, 200));
+    }
+    std::remove(path);
+    if (connect(c)) {
+        readCodec(c, 0x12);
+        c.link().close();
+    }
+    c.expect(!std::ifstream(path), "a trace was written without SUNDIAL_TRACE");
+}
+
 } // namespace
 
 void Context::expect(bool ok, const std::string& what) {
@@ -461,6 +496,7 @@ const std::vector<Case>& cases() {
     static const std::vector<Case> all = [] {
         std::vector<Case> list = {
             {"version", version},
+            {"traceOfEveryCall", traceOfEveryCall},
             {"searchPassesASilentPort", searchPassesASilentPort},
             {"writeThenReadOverI2c", writeThenReadOverI2c},
             {"spiDeviceAndBoardRegisters", spiDeviceAndBoardRegisters},
