@@ -243,6 +243,23 @@ TEST_F(CliOnBoard, TheTraceGoesToItsFileOrStandardErrorAndFailsNothing) {
     EXPECT_NE(lines.front().find(" tx 1E 03 8F 00 FF 01 AF ; probe port=1"), std::string::npos);
     EXPECT_NE(lines.back().find(" call ; _close result=1 ms="), std::string::npos);
 
+    // A commented script's run: each write and its result, the comments sending nothing.
+    const std::filesystem::path script = m_config / "commented.csv";
+    std::ofstream(script) << "# set-up\r\n0x11, 0x05 # format\r\n\r\nsleep 1\r\n0x12 0x06\r\n";
+    std::filesystem::remove(file);
+    const Outcome ran = runCli(args({"--trace", file.string(), "run", script.string()}));
+    EXPECT_EQ(ran.status, 0) << ran.err;
+    EXPECT_EQ(m_evm.control("get 0x12"), "ok 0x06");
+    std::ifstream ranTrace(file);
+    std::vector<std::string> writes;
+    for (std::string line; std::getline(ranTrace, line);) {
+        if (line.find(" call ; _writeData ") != std::string::npos) {
+            writes.push_back(line.substr(line.find("_writeData"), 41));
+        }
+    }
+    EXPECT_EQ(writes, (std::vector<std::string>{"_writeData ch=0 reg=0x11 count=1 result=0",
+                                                "_writeData ch=0 reg=0x12 count=1 result=0"}));
+
     const Outcome toError = runCli(args({"--trace=-", "read", "0x10"}));
     EXPECT_EQ(toError.status, 0);
     EXPECT_EQ(toError.out, "0x10, 0xC0\n");
