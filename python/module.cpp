@@ -6,6 +6,7 @@
 #include "catalogue/registerexport.h"
 #include "device/linklibrary.h"
 #include "device/portchoice.h"
+#include "device/programversion.h"
 #include "device/settingsfile.h"
 #include "device/sleeper.h"
 #include "files/registerimage.h"
@@ -248,14 +249,25 @@ private:
     bool m_open = false;
 };
 
-// Every field of the catalogue: name, caption, register, shift, width, choices, settable.
-std::vector<std::tuple<std::string, std::string, int, int, int, std::string, bool>> fields() {
-    std::vector<std::tuple<std::string, std::string, int, int, int, std::string, bool>> rows;
+// Every field of the catalogue: name, caption, register, shift, width, choices, settable, kind.
+std::vector<std::tuple<std::string, std::string, int, int, int, std::string, bool, int>> fields() {
+    std::vector<std::tuple<std::string, std::string, int, int, int, std::string, bool, int>> rows;
     for (const BoundControl& row : controlCatalogue()) {
         rows.emplace_back(row.name, row.caption, row.reg, row.shift, row.width,
-                          fieldChoices(row, false), row.enabled);
+                          fieldChoices(row, false), row.enabled, static_cast<int>(row.kind));
     }
     return rows;
+}
+
+// The field a key names (by name, caption, then caption in any case): its name, or none with
+// the names of every field the key names alike (empty: none at all).
+std::pair<std::optional<std::string>, std::vector<std::string>>
+findFieldName(const std::string& key) {
+    std::vector<std::string_view> matches;
+    if (const BoundControl* row = findField(key, &matches)) {
+        return {std::string(row->name), {}};
+    }
+    return {std::nullopt, std::vector<std::string>(matches.begin(), matches.end())};
 }
 
 // A snapshot or history file played into the ten registers: the values, or where it failed.
@@ -331,6 +343,8 @@ PYBIND11_MODULE(_larkspur, module) {
     module.attr("LINK_FAILURE") = statusNumber(SessionStatus::LinkFailure);
     module.attr("FILE_ERROR") = statusNumber(SessionStatus::FileError);
     module.def("fields", &fields);
+    module.def("find_field", &findFieldName);
+    module.attr("VERSION") = programVersion();
     module.def("image", &image);
     module.def("diff", &diff);
     module.def("export", &exportSetup);

@@ -3,8 +3,22 @@
     import larkspur
     with larkspur.Board(port=None, interface="iic", address=76) as evm:
         evm.write(0x11, 0x05)
-        print(evm.read(0x10, 10))
-        evm["DAC L"] = -12.5
+        print(evm.read(0x10, 10), evm.registers[0x10:0x1A])
+        evm["DAC L"] = -12.5              # fields by caption or name, typed values
+        assert evm["DAC L"] == -12.5 and "DAC L" in evm
+
+A measurement loop as a test, on the virtual board (pytest -p larkspur.pytest_plugin):
+
+    def test_attenuation_steps(evm):       # the fixture: a Board on the virtual EVM
+        for db in (0.0, -6.0, -12.5, -63.0):
+            evm["DAC L"] = db
+            assert evm["DAC L"] == db
+            assert evm.registers[0x18] == 255 - int(-db * 2)
+
+Field values are bool (check boxes), float dB (attenuations) or the item's text (lists); an
+unknown field raises KeyError. Link failures raise LinkError (LinkTimeout, also a TimeoutError,
+when the board did not answer) with ``code`` a ReadResult or WriteResult; a missing script
+ScriptNotFoundError, also a FileNotFoundError.
 
 The link library holds one port per process: one Board may be open at a time. To drive
 several boards, use one process per board (for example with multiprocessing). One Board may be
@@ -18,12 +32,15 @@ import collections
 import logging
 import os
 import warnings
-from typing import Dict, List, Optional, Sequence, Tuple, Union
+import enum
+from typing import Dict, Iterator, List, Optional, Sequence, Tuple, Union, overload
 
 from . import _larkspur
 
 # Every register operation of a Board, at DEBUG: a lab's own logging takes it without a file.
 _log = logging.getLogger("larkspur")
+
+__version__ = _larkspur.VERSION
 
 __all__ = [
     "Board",
@@ -31,9 +48,13 @@ __all__ = [
     "Error",
     "Field",
     "LinkError",
+    "LinkTimeout",
+    "ReadResult",
+    "ScriptNotFoundError",
     "NoBoardError",
     "Port",
     "ScriptError",
+    "WriteResult",
     "diff",
     "export",
     "fields",
@@ -67,6 +88,30 @@ class LinkError(Error):
         self.register = register
 
 
+class ReadResult(enum.IntEnum):
+    """A read's result codes, as ``LinkError.code`` carries them when ``step`` is "read"."""
+
+    NOT_SENT = 1  # the request did not go out (the port took nothing)
+    NO_ACKNOWLEDGEMENT = 2  # nothing came back: board off, unplugged, wrong port or speed
+    WRONG_ACKNOWLEDGEMENT = 3  # bytes came, but no acknowledgement: noise, another program
+    NO_REPLY = 4  # acknowledged, but no reply frame of this request: a late or torn answer
+    CLOSE_NOT_SENT = 5  # the closing acknowledgement did not go out
+
+
+class WriteResult(enum.IntEnum):
+    """A write's result codes, as ``LinkError.code`` carries them when ``step`` is "write" or
+    "board write"."""
+
+    NOT_SENT = 1
+    NO_ACKNOWLEDGEMENT = 2
+    NO_REPLY = 3  # acknowledged, but the write's reply frame did not come or was not its own
+    CLOSE_NOT_SENT = 4
+
+
+class LinkTimeout(LinkError, TimeoutError):
+    """A board that did not acknowledge the request in time (code 2)."""
+
+
 class ScriptError(Error):
     """A register script that is not there, or a line that is no script line."""
 
@@ -77,10 +122,23 @@ class ScriptError(Error):
         self.message = message
 
 
+class ScriptNotFoundError(ScriptError, FileNotFoundError):
+    """A script (or a snapshot to compare or export) that is not there: both a ScriptError
+    and a FileNotFoundError."""
+
+    def __init__(self, path: str, line: int = 0, message: str = "File not exist."):
+        ScriptError.__init__(self, path, line, message)
+        self.filename = path
+
+
 Field = collections.namedtuple(
     "Field", ["name", "caption", "register", "shift", "width", "choices", "settable"]
 )
-Field.__doc__ = "A bit-field of the codec, as the control panel binds it."
+Field.__doc__ = """A bit-field of the codec, as the control panel binds it. ``choices`` is a
+tuple: ("on", "off"), a list's items, or the attenuation's range in dB."""
+
+# The kind of each field by name: what its value's Python type is.
+_KINDS = {row[0]: row[7] for row in _larkspur.fields()}
 
 Port = collections.namedtuple("Port", ["number", "path", "state", "detail"])
 Port.__doc__ = "A port of the link library's table and what stands behind it."
@@ -91,7 +149,19 @@ _INTERFACES = {"iic": _larkspur.INTERFACE_IIC, "i2c": _larkspur.INTERFACE_IIC,
 
 def fields() -> List[Field]:
     """Every field of the codec's control catalogue."""
-    return [Field(*row) for row in _larkspur.fields()]
+    return [Field(*row[:5], tuple(row[5].split("|")), row[6]) for row in _larkspur.fields()]
+
+
+def _field_name(key) -> str:
+    """The name of the field `key` names (a name or caption); KeyError when none does."""
+    if not isinstance(key, str):
+        raise TypeError(f"a field is named by its name or caption (str), not {type(key).__name__}")
+    name, alike = _larkspur.find_field(key)
+    if name is not None:
+        return name
+    if alike:
+        raise ValueError(f"'{key}' names several fields: {', '.join(alike)}")
+    raise KeyError(key)
 
 
 def ports(include_absent: bool = False) -> List[Port]:
@@ -125,7 +195,7 @@ def _image(setup: Setup) -> List[int]:
     if isinstance(setup, dict):
         return [setup[register] for register in range(0x10, 0x1A)]
     if isinstance(setup, (str, os.PathLike)):
-        values, failure = _larkspur.image(os.fspath(setup))
+        values, failure = _larkspur.image(_script(setup))
         if values is None:
             raise ScriptError(*failure)
         return values
@@ -160,14 +230,26 @@ def export(setup: Setup, format: str = "c") -> str:
     return _larkspur.export(_image(setup), format)
 
 
+def _script(path) -> str:
+    """A script or setup file's path; ScriptNotFoundError when nothing is there."""
+    path = os.fspath(path)
+    if not os.path.exists(path):
+        raise ScriptNotFoundError(path)
+    return path
+
+
 def _raise_for(outcome: _Outcome) -> None:
     """Raises LinkError when the call the outcome is of failed on the link."""
     status, lines, failure = outcome
     if status == _larkspur.DONE:
         return
     step, code, register = failure if failure else ("", 0, 0)
-    raise LinkError(lines[0] if lines else f"the {step} failed with code {code}", code, step,
-                    register)
+    codes = ReadResult if step == "read" else WriteResult
+    if code in codes.__members__.values():
+        code = codes(code)
+    kind = LinkTimeout if code == 2 else LinkError
+    raise kind(lines[0] if lines else f"the {step} failed with code {code}", code, step,
+               register)
 
 
 def _interface(name: str) -> int:
@@ -228,6 +310,15 @@ class Board:
         self._interface = None if interface is None else _interface(interface)
         self._address = address
         self._closed = False
+        self._interface_name = interface
+
+    def __repr__(self) -> str:
+        port = "the search" if not self._port else repr(self._port)
+        state = "closed" if self._closed else "open" if self._session.is_open() else "not open"
+        interface = self._interface_name or "Larkspur.ini"
+        address = "Larkspur.ini" if self._address is None else self._address
+        return (f"<larkspur.Board port={port} interface={interface} address={address} "
+                f"{state}>")
 
     # The link -----------------------------------------------------------------------------
 
@@ -288,6 +379,12 @@ class Board:
 
     # Registers ----------------------------------------------------------------------------
 
+    @overload
+    def read(self, register: int) -> int: ...
+
+    @overload
+    def read(self, register: int, count: int) -> List[int]: ...
+
     def read(self, register: int, count: Optional[int] = None) -> Union[int, List[int]]:
         """One register's value, or a list of ``count`` values from ``register`` on."""
         first = _register(register)
@@ -327,9 +424,10 @@ class Board:
         """The codec's setup as it is now, for firmware (see :func:`larkspur.export`)."""
         return export(self.snapshot(), format)
 
-    def run_script(self, path: str) -> None:
-        """Runs a register script; stops at the first line the board did not take."""
-        outcome, where = self._call("run_script", str(path), False)
+    def run_script(self, path: Union[str, "os.PathLike[str]"]) -> None:
+        """Runs a register script; stops at the first line the board did not take. A script
+        that is not there raises ScriptNotFoundError, a ScriptError and a FileNotFoundError."""
+        outcome, where = self._call("run_script", _script(path), False)
         if outcome[0] == _larkspur.FILE_ERROR:
             raise ScriptError(*where)
         _raise_for(outcome)
@@ -341,11 +439,38 @@ class Board:
         """Every field of the codec's control catalogue."""
         return fields()
 
-    def __getitem__(self, key: str) -> str:
-        """A field's value as the control shows it, by caption or name."""
-        value, outcome = self._call("get_field", key)
+    @property
+    def registers(self) -> "Registers":
+        """The codec's registers as a sequence view: ``registers[0x11]`` reads one,
+        ``registers[0x10:0x1A]`` reads a range, assignment writes."""
+        return Registers(self)
+
+    def __getitem__(self, key: str) -> Union[bool, float, str]:
+        """A field's value, by caption or name, typed as the field is: a bool for a check box,
+        a float in dB for an attenuation, the item's text for a list or radio group. KeyError
+        for a name that is no field's, TypeError for a key that is no str."""
+        name = _field_name(key)
+        value, outcome = self._call("get_field", name)
         _raise_for(outcome)
-        return value[0]
+        text = value[0]
+        kind = _KINDS[name]
+        if kind == _larkspur.KIND_CHECK_BOX:
+            return text == "on"
+        if kind == _larkspur.KIND_TRACK:
+            return float(text)
+        return text
+
+    def __contains__(self, key: object) -> bool:
+        if not isinstance(key, str):
+            return False
+        return _larkspur.find_field(key)[0] is not None
+
+    def __iter__(self) -> Iterator[str]:
+        return iter(self.keys())
+
+    def keys(self) -> List[str]:
+        """The fields' names, in the catalogue's order."""
+        return [field.name for field in fields()]
 
     def __setitem__(self, key: str, value: Union[str, int, float, bool]) -> None:
         """Sets a field: a list item's text or number, on/off (or a bool), dB for attenuation."""
@@ -355,7 +480,7 @@ class Board:
             text = str(value)
         else:
             raise TypeError(f"a field takes a str, int, float or bool, not {type(value).__name__}")
-        _raise_for(self._call("set_field", key, text))
+        _raise_for(self._call("set_field", _field_name(key), text))
 
     def flags(self) -> Tuple[bool, bool]:
         """The zero-detect flags ZERO1 and ZERO2."""
@@ -366,3 +491,37 @@ class Board:
     def reset(self, which: str) -> None:
         """The codec's resets: "master" (MRST) or "sync" (SRST)."""
         _raise_for(self._call("reset", which))
+
+
+class Registers:
+    """The codec's registers of a Board, by address: an int reads or writes one, a slice (step
+    1) a range of them in one call each."""
+
+    def __init__(self, board: Board):
+        self._board = board
+
+    @staticmethod
+    def _range(key: slice) -> Tuple[int, int]:
+        if key.step not in (None, 1) or key.start is None or key.stop is None:
+            raise ValueError("a register range is [first:stop] with both ends and step 1")
+        return key.start, key.stop - key.start
+
+    def __getitem__(self, key: Union[int, slice]) -> Union[int, List[int]]:
+        if isinstance(key, slice):
+            first, count = self._range(key)
+            return self._board.read(first, count)
+        if isinstance(key, bool) or not isinstance(key, int):
+            raise TypeError(f"registers are read by an int or a slice, not {type(key).__name__}")
+        return self._board.read(key)
+
+    def __setitem__(self, key: Union[int, slice], value: Union[int, Sequence[int]]) -> None:
+        if isinstance(key, slice):
+            first, count = self._range(key)
+            values = list(value)  # type: ignore[arg-type]
+            if len(values) != count:
+                raise ValueError(f"{count} registers take {count} values, not {len(values)}")
+            self._board.write(first, values)
+            return
+        if isinstance(key, bool) or not isinstance(key, int):
+            raise TypeError(f"registers are written by an int or a slice, not {type(key).__name__}")
+        self._board.write(key, value)

@@ -8,12 +8,17 @@ DONE: int
 NO_BOARD: int
 LINK_FAILURE: int
 FILE_ERROR: int
+VERSION: str
 KIND_CHECK_BOX: int
 KIND_TRACK: int
 
 class ArgumentError(ValueError): ...
 
-def fields() -> List[Tuple[str, str, int, int, int, str, bool]]: ...
+# name, caption, register, shift, width, choices ("|"-joined), settable, kind
+def fields() -> List[Tuple[str, str, int, int, int, str, bool, int]]: ...
+
+# The field a key names, or None with the fields it names alike.
+def find_field(key: str) -> Tuple[Optional[str], List[str]]: ...
 
 # A snapshot or history file played into registers 0x10 to 0x19, or (path, line, message).
 def image(path: str) -> Tuple[Optional[List[int]], Optional[Tuple[str, int, str]]]: ...

@@ -4,6 +4,7 @@ import json
 import logging
 import os
 import pathlib
+import re
 import shutil
 import subprocess
 import sys
@@ -24,7 +25,7 @@ def test_registers_fields_flags_and_resets(virtual_evm):
         assert evm.snapshot()[0x12] == 0x21
         assert len(evm.snapshot()) == 10
         evm["DAC L"] = -12.5
-        assert evm["DAC L"] == "-12.5"
+        assert evm["DAC L"] == -12.5
         evm["DAC Serial Data Format"] = "24bit IIS DSP"
         assert evm["cbDACFMT"] == "24bit IIS DSP"  # by name as well as by caption
         assert evm.flags() == (False, False)
@@ -54,14 +55,18 @@ def test_scripts_run_and_their_errors_name_the_line(virtual_evm, tmp_path):
     (lambda evm: evm.write(0x11, 256), ValueError, "value '256' is not 0 to 255"),
     (lambda evm: evm.write(0x11, "5"), TypeError, "value must be an int, not str"),
     (lambda evm: evm["Mute"], ValueError, "'Mute' names several fields: cDAC1, cDAC2"),
-    (lambda evm: evm["Loudness"], ValueError, "no field 'Loudness'"),
+    (lambda evm: evm["Loudness"], KeyError, "'Loudness'"),
+    (lambda evm: evm[5], TypeError, "a field is named by its name or caption (str), not int"),
+    (lambda evm: evm.registers[0x10:], ValueError, "a register range is [first:stop]"),
+    (lambda evm: evm.registers.__setitem__(slice(0x11, 0x13), [1]), ValueError,
+     "2 registers take 2 values, not 1"),
     (lambda evm: evm.__setitem__("DAC L", "loud"), ValueError, "'loud' is not a value of DAC L"),
     (lambda evm: evm.reset("cold"), ValueError, "reset takes master or sync, not 'cold'"),
     (lambda evm: evm.write(0x10, []), ValueError, "wrong number of arguments for write"),
 ])
 def test_bad_arguments_in_the_command_lines_words(virtual_evm, call, error, words):
     with larkspur.Board(interface="iic") as evm:
-        with pytest.raises(error, match="^" + words.replace("(", r"\(")):
+        with pytest.raises(error, match="^" + re.escape(words)):
             call(evm)
 
 
@@ -71,7 +76,9 @@ def test_a_board_that_stops_answering_gives_the_code(virtual_evm):
         with pytest.raises(larkspur.LinkError) as error:
             evm.write(0x11, 1)
         assert (error.value.code, error.value.step, error.value.register) == (2, "write", 0x11)
-        assert isinstance(error.value, larkspur.Error)
+        assert error.value.code is larkspur.WriteResult.NO_ACKNOWLEDGEMENT
+        assert isinstance(error.value, larkspur.LinkTimeout)
+        assert isinstance(error.value, TimeoutError) and isinstance(error.value, larkspur.Error)
 
 
 def test_each_call_has_its_own_outcome(virtual_evm):
@@ -87,7 +94,7 @@ def test_each_call_has_its_own_outcome(virtual_evm):
         assert evm.snapshot()[0x13] == 0x32
         assert evm.flags() == (False, False)
         evm["DAC L"] = -3
-        assert evm["DAC L"] == "-3.0"
+        assert evm["DAC L"] == -3.0
         evm.reset("sync")
         # A later failure names its own call, not the old one.
         assert virtual_evm.control("fault no-ack write reg 0x14 once") == "ok"
@@ -261,3 +268,42 @@ def test_export_gives_each_form_of_the_setup(virtual_evm, tmp_path):
     with larkspur.Board(interface="iic") as evm:
         evm.write(0x11, 0x05)
         assert "    {0x11, 0x05}," in evm.export()
+
+
+@pytest.mark.parametrize("field, value, typed", [
+    ("DAC L", -12.5, -12.5),                 # an attenuation: a float in dB
+    ("DAC L", "-20", -20.0),                 # set from text, read typed
+    ("cInvDAC2", True, True),                # a check box: a bool
+    ("cInvDAC2", "off", False),
+    ("DAC Serial Data Format", "24bit IIS DSP", "24bit IIS DSP"),  # a list: the item's text
+    ("rgDACPowSav", 1, "Disable"),           # a radio group by its item's number
+])
+def test_fields_are_a_mapping_of_typed_values(virtual_evm, field, value, typed):
+    with larkspur.Board(interface="iic") as evm:
+        evm[field] = value
+        assert evm[field] == typed and type(evm[field]) is type(typed)
+        assert field in evm and "Loudness" not in evm and 5 not in evm
+        assert list(evm) == evm.keys() == [f.name for f in larkspur.fields()]
+
+
+def test_python_conventions_of_the_package(virtual_evm, tmp_path):
+    assert larkspur.__version__.count(".") >= 2
+    assert larkspur.fields()[1].choices[:2] == ("24bit IIS", "24bit Left Justified")
+    assert next(f for f in larkspur.fields() if f.name == "cInvDAC2").choices == ("on", "off")
+    board = larkspur.Board(port="/dev/ttyX9", interface="iic", address=76)
+    assert repr(board) == "<larkspur.Board port='/dev/ttyX9' interface=iic address=76 not open>"
+    assert "port=the search" in repr(larkspur.Board()) and "Larkspur.ini" in repr(larkspur.Board())
+    with larkspur.Board(interface="iic") as evm:
+        assert repr(evm).endswith(" open>")
+        evm.registers[0x11] = 0x05
+        assert evm.registers[0x11] == 0x05
+        evm.registers[0x12:0x14] = [0x21, 0x22]
+        assert evm.registers[0x11:0x14] == [0x05, 0x21, 0x22]
+        with pytest.raises(larkspur.ScriptNotFoundError) as missing:
+            evm.run_script(tmp_path / "none.csv")
+        assert isinstance(missing.value, FileNotFoundError)
+        assert isinstance(missing.value, larkspur.ScriptError)
+        assert missing.value.filename == str(tmp_path / "none.csv")
+    with pytest.raises(FileNotFoundError):
+        larkspur.diff(tmp_path / "none.csv", [0] * 10)
+    assert "closed" in repr(evm)
