@@ -26,6 +26,9 @@
  *     (start byte 1E, length byte 3, checksum)
  *   4 the closing acknowledgement could not be sent
  * A 0 from _writeData therefore means the board acknowledged this request and answered it.
+ * At a bench, 1 usually means an unplugged adapter or a server gone, 2 a board that is off, on
+ * another port or at another speed, 3 noise or another program on the port, 4 a late or torn
+ * reply; the README's table says more.
  *
  * Both entries also return 2, without sending their request, while the link is out of step
  * (below) and the board does not answer the probe that would bring it back.

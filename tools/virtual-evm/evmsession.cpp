@@ -251,6 +251,12 @@ std::string EvmSession::control(std::string_view line) {
             expectArgs(words, 0, "ping");
             return "ok";
         }
+        if (command == "help") {
+            expectArgs(words, 0, "help");
+            return "ok ping fault fault-add zero reg get set-board get-board reset i2c-address "
+                   "spi-device echo unplug replug device idle release help (virtual-evm --help "
+                   "says more)";
+        }
         if (command == "fault") {
             if (words.size() == 1) {
                 const auto& current = m_faults.current();

@@ -667,7 +667,12 @@ INSTANTIATE_TEST_SUITE_P(
                                  {"reg 0x10 256", "error: bad value '256'"},
                                  {"frobnicate", "error: unknown command 'frobnicate'"},
                                  {"", "error: empty command"},
-                                 {"ping", "ok"}},
+                                 {"ping", "ok"},
+                                 {"help",
+                                  "ok ping fault fault-add zero reg get set-board get-board reset "
+                                  "i2c-address spi-device echo unplug replug device idle release "
+                                  "help (virtual-evm --help says more)"},
+                                 {"help me", "error: usage: help"}},
         std::vector<ControlCase>{{"fault", "ok off"},
                                  {"fault late", "ok"},
                                  {"fault", "ok late 2000 1"},
