@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <functional>
@@ -448,7 +449,12 @@ void prepareBoard(Context& c) {
 // SUNDIAL_TRACE at _init: each frame and call in the file, in the Linux and the Windows build
 // alike; a trace that was not asked for at the next _init is not written.
 void traceOfEveryCall(Context& c) {
-    const char* const path = "sundial-trace-case.txt";
+    // A name of its own: the table's runs (the pseudo-terminal, each network server) may run side
+    // by side in one folder.
+    const std::string name =
+        "sundial-trace-" +
+        std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) + ".txt";
+    const char* const path = name.c_str();
     std::remove(path);
     c.bench().setEnvironment("SUNDIAL_TRACE", path);
     const bool connected = connect(c);
