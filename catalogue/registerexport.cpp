@@ -78,10 +78,18 @@ std::string exportName(const BoundControl& row) {
     return row.kind == ControlKind::Track ? "ATT_" + name : name;
 }
 
-std::string exportDefinitions() {
+namespace {
+
+// The header around `body`: its comment and its include guard.
+std::string guarded(const std::string& body) {
+    return "/* The Tessaly codec's registers and fields, from Larkspur's field description. */\n"
+           "#ifndef TESSALY_H\n#define TESSALY_H\n\n" +
+           body + "\n#endif /* TESSALY_H */\n";
+}
+
+// Registers, fields and items, without the guard.
+std::string definitions() {
     std::string text;
-    text += "/* The Tessaly codec's registers and fields, from Larkspur's field description. */\n";
-    text += "#ifndef TESSALY_H\n#define TESSALY_H\n\n";
     text += "#define TESSALY_FIRST_REGISTER " + hexByte(kFirstRegister) + "\n";
     text += "#define TESSALY_REGISTER_COUNT " + std::to_string(kRegisterCount) + "\n";
     for (int reg = kFirstRegister; reg <= kLastRegister; ++reg) {
@@ -109,23 +117,27 @@ std::string exportDefinitions() {
                     std::string(row.items[i]) + " */\n";
         }
     }
-    text += "\n#endif /* TESSALY_H */\n";
     return text;
 }
 
+} // namespace
+
+std::string exportDefinitions() {
+    return guarded(definitions());
+}
+
 std::string exportC(const RegisterImage& image) {
-    std::string text = exportDefinitions();
-    // The table follows the guard: a second inclusion would define it twice.
-    text.erase(text.rfind("\n#endif /* TESSALY_H */\n"));
-    text += "\n\n/* The setup, one write per register in order. */\n";
+    // The table inside the guard: a second inclusion must not define it twice.
+    std::string text = definitions();
+    text += "\n/* The setup, one write per register in order. */\n";
     text += "struct tessaly_reg_write {\n    unsigned char reg;\n    unsigned char value;\n};\n\n";
     text += "static const struct tessaly_reg_write tessaly_init[TESSALY_REGISTER_COUNT] = {\n";
     for (int reg = kFirstRegister; reg <= kLastRegister; ++reg) {
         text += "    {" + hexByte(reg) + ", " + hexByte(valueIn(image, reg)) + "}," + " /* " +
                 fieldsSet(image, reg) + " */\n";
     }
-    text += "};\n\n#endif /* TESSALY_H */\n";
-    return text;
+    text += "};\n";
+    return guarded(text);
 }
 
 std::string exportLinux(const RegisterImage& image) {

@@ -453,12 +453,7 @@ class Board:
         value, outcome = self._call("get_field", name)
         _raise_for(outcome)
         text = value[0]
-        kind = _KINDS[name]
-        if kind == _larkspur.KIND_CHECK_BOX:
-            return text == "on"
-        if kind == _larkspur.KIND_TRACK:
-            return float(text)
-        return text
+        return _typed(_KINDS[name], 1 if text == "on" else 0, text)
 
     def __contains__(self, key: object) -> bool:
         if not isinstance(key, str):

@@ -1,6 +1,8 @@
 // Two sets of the codec's registers compared field by field, then by the bits no field covers.
 #include "catalogue/registerdiff.h"
 
+#include "tests/support/codecimage.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,13 +12,7 @@ using namespace larkspur;
 
 namespace {
 
-RegisterImage with(std::initializer_list<std::pair<int, std::uint8_t>> changes) {
-    RegisterImage image = kDefaultRegisters;
-    for (const auto& [reg, value] : changes) {
-        image[static_cast<std::size_t>(reg - kFirstRegister)] = value;
-    }
-    return image;
-}
+using testsupport::imageWith;
 
 std::vector<std::string> named(const RegisterDiff& diff) {
     std::vector<std::string> lines;
@@ -39,11 +35,11 @@ TEST(RegisterDiff, NamesEachFieldThatDiffersThenTheBitsOutsideThem) {
         std::vector<std::string> changes;
     } cases[] = {
         {"the same", kDefaultRegisters, {}},
-        {"a list", with({{0x11, 0x05}}), {"cbDACFMT 24bit IIS > 24bit Left Justified DSP"}},
-        {"a check box", with({{0x13, 0x02}}), {"cInvDAC2 off > on"}},
-        {"an attenuation", with({{0x18, 0xD7}}), {"tkDAC1 0.0 > -20.0"}},
-        {"the zero flags are no field", with({{0x15, 0x03}}), {"reg 21 mask 3 0 > 3"}},
-        {"the command bits are no field", with({{0x10, 0x40}}), {"reg 16 mask 128 128 > 0"}},
+        {"a list", imageWith({{0x11, 0x05}}), {"cbDACFMT 24bit IIS > 24bit Left Justified DSP"}},
+        {"a check box", imageWith({{0x13, 0x02}}), {"cInvDAC2 off > on"}},
+        {"an attenuation", imageWith({{0x18, 0xD7}}), {"tkDAC1 0.0 > -20.0"}},
+        {"the zero flags are no field", imageWith({{0x15, 0x03}}), {"reg 21 mask 3 0 > 3"}},
+        {"the command bits are no field", imageWith({{0x10, 0x40}}), {"reg 16 mask 128 128 > 0"}},
     };
     for (const auto& c : cases) {
         const RegisterDiff diff = diffRegisters(kDefaultRegisters, c.after);
@@ -54,14 +50,14 @@ TEST(RegisterDiff, NamesEachFieldThatDiffersThenTheBitsOutsideThem) {
 
 // Each side's attenuation reads in its own mode; a mode change alone is the mode's field.
 TEST(RegisterDiff, AttenuationsReadInTheModeOfTheirOwnSide) {
-    const RegisterImage fine = with({{0x18, 0xD7}});
-    const RegisterImage wide = with({{0x16, 0x80}, {0x18, 0xD7}});
+    const RegisterImage fine = imageWith({{0x18, 0xD7}});
+    const RegisterImage wide = imageWith({{0x16, 0x80}, {0x18, 0xD7}});
     const std::vector<std::string> changes = named(diffRegisters(fine, wide));
     ASSERT_EQ(changes.size(), 1U);
     EXPECT_EQ(changes[0].rfind("rgDACAttMode ", 0), 0U) << changes[0];
     // 20 fine steps before, 30 wide ones after.
     const std::vector<std::string> both =
-        named(diffRegisters(with({{0x18, 0xEB}}), with({{0x16, 0x80}, {0x18, 0xE1}})));
+        named(diffRegisters(imageWith({{0x18, 0xEB}}), imageWith({{0x16, 0x80}, {0x18, 0xE1}})));
     EXPECT_NE(std::find(both.begin(), both.end(), "tkDAC1 -10.0 > -30.0"), both.end())
         << ::testing::PrintToString(both);
 }

@@ -1,6 +1,8 @@
 // Snapshot and history files played into the codec's registers without a board.
 #include "files/registerimage.h"
 
+#include "tests/support/codecimage.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -9,13 +11,7 @@ using namespace larkspur;
 
 namespace {
 
-RegisterImage with(std::initializer_list<std::pair<int, std::uint8_t>> changes) {
-    RegisterImage image = kDefaultRegisters;
-    for (const auto& [reg, value] : changes) {
-        image[static_cast<std::size_t>(reg - kFirstRegister)] = value;
-    }
-    return image;
-}
+using testsupport::imageWith;
 
 TEST(RegisterImage, EachFileGivesTheRegistersTheCodecWouldHold) {
     const struct {
@@ -24,17 +20,18 @@ TEST(RegisterImage, EachFileGivesTheRegistersTheCodecWouldHold) {
         RegisterImage image;
     } cases[] = {
         {"nothing: the defaults", "", kDefaultRegisters},
-        {"a snapshot's lines", "0x11, 0x05\r\n0x18, 0xE6\r\n", with({{0x11, 0x05}, {0x18, 0xE6}})},
-        {"the last write of a register counts", "0x11,1\n0x11,2\n", with({{0x11, 0x02}})},
+        {"a snapshot's lines", "0x11, 0x05\r\n0x18, 0xE6\r\n",
+         imageWith({{0x11, 0x05}, {0x18, 0xE6}})},
+        {"the last write of a register counts", "0x11,1\n0x11,2\n", imageWith({{0x11, 0x02}})},
         {"comments, blanks and pauses change nothing", "# set-up\n\nsleep,100\n0x12 7 # x\n",
-         with({{0x12, 0x07}})},
+         imageWith({{0x12, 0x07}})},
         {"an SPI history's device bits are not the register's", "0x31, 0x05\n0x52, 0x06\n",
-         with({{0x11, 0x05}, {0x12, 0x06}})},
+         imageWith({{0x11, 0x05}, {0x12, 0x06}})},
         {"addresses beyond the ten are not in the image", "0x0F, 1\n0x1A, 2\n0x37, 3\n",
-         with({{0x17, 0x03}})},
-        {"the command bits read back as 1", "0x10, 0xC5\n0x10, 0x85\n", with({{0x10, 0xC5}})},
+         imageWith({{0x17, 0x03}})},
+        {"the command bits read back as 1", "0x10, 0xC5\n0x10, 0x85\n", imageWith({{0x10, 0xC5}})},
         {"MRST written as 0 resets every register", "0x11, 5\n0x10, 0x40\n0x12, 6\n",
-         with({{0x12, 0x06}})},
+         imageWith({{0x12, 0x06}})},
     };
     for (const auto& c : cases) {
         const ImageOutcome outcome = replayIntoImage(c.text);

@@ -1,5 +1,6 @@
 // The bitmap that acts as a push button, on its own: which mouse button clicks, the signals its
-// owner gives it a pressed look with, the keyboard, what a screen reader finds.
+// owner gives it a pressed look with, what a screen reader finds. The keyboard is tested with the
+// window's image buttons.
 #include "tests/support/widgettestsupport.h"
 #include "widgets/imagebutton.h"
 
@@ -95,14 +96,6 @@ TEST(ImageButton, DrawsItsPictureFromTheTopLeftAndTakesItsSize) {
     ASSERT_EQ(drawn.size(), QSize(40, 24));
     EXPECT_EQ(QColor(drawn.pixel(20, 0)), QColor(Qt::red));
     EXPECT_EQ(QColor(drawn.pixel(20, 23)), QColor(Qt::blue));
-}
-
-TEST(ImageButton, SpaceClicksItWhenFocused) {
-    ShownButton shown;
-    QSignalSpy clicks(&shown.button, &ImageButton::clicked);
-    shown.button.setFocus();
-    QTest::keyClick(&shown.button, Qt::Key_Space);
-    EXPECT_EQ(clicks.count(), 1);
 }
 
 // A push button named by its lettering; its press action clicks once the call has returned.
