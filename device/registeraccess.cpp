@@ -128,6 +128,11 @@ WriteOutcome RegisterAccess::writeCodec(std::uint32_t address, std::int32_t valu
         }
     }
     // The shadow follows whatever the outcome: a link failure never stops the panel.
+    followCodecWrite(address, value);
+    return outcome;
+}
+
+void RegisterAccess::followCodecWrite(std::uint32_t address, std::int32_t value) {
     const std::uint32_t low = address & 0x1F;
     const auto deviceBits = static_cast<std::uint32_t>(m_deviceBits);
     if (low == kCommandRegister) {
@@ -146,7 +151,45 @@ WriteOutcome RegisterAccess::writeCodec(std::uint32_t address, std::int32_t valu
     if (m_historyEnabled) {
         m_history.appendHistoryLine(historyLine(address, value));
     }
-    return outcome;
+}
+
+LinkOutcome<std::vector<std::uint8_t>> RegisterAccess::readCodecBlock(std::uint32_t first,
+                                                                      int count) {
+    if (m_linkPort == 0 || m_link == nullptr || !m_link->readData) {
+        return NoLink{};
+    }
+    if (count < 1 || count > kMaxBlockRegisters) {
+        return LinkFailure{LinkFailure::Step::CodecRead, 1, first}; // never sent
+    }
+    std::vector<std::uint8_t> values(static_cast<std::size_t>(count));
+    const int result =
+        m_link->readData(kCodecChannel, static_cast<std::int32_t>(first), values.data(), count);
+    if (result != 0) {
+        return LinkFailure{LinkFailure::Step::CodecRead, result, first};
+    }
+    return values;
+}
+
+WriteOutcome RegisterAccess::writeCodecBlock(std::uint32_t first,
+                                             const std::vector<std::uint8_t>& values) {
+    if (m_linkPort == 0) {
+        return NoLink{};
+    }
+    const auto count = static_cast<std::int32_t>(values.size());
+    if (count < 1 || count > kMaxBlockRegisters) {
+        return LinkFailure{LinkFailure::Step::CodecWrite, 1, first}; // never sent
+    }
+    if (!m_writeSuppressed && m_link != nullptr && m_link->writeData) {
+        const int result =
+            m_link->writeData(kCodecChannel, static_cast<std::int32_t>(first), values.data(), count);
+        if (result != 0) {
+            return LinkFailure{LinkFailure::Step::CodecWrite, result, first};
+        }
+    }
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        followCodecWrite(first + static_cast<std::uint32_t>(i), values[i]);
+    }
+    return Written{};
 }
 
 ReadOutcome RegisterAccess::readCodec(std::uint32_t address) {

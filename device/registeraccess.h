@@ -31,6 +31,9 @@ inline constexpr int kFirstI2cAddress = 76;
 inline constexpr int kDeviceAddresses = 4; // I2C 76 to 79, SPI devices 0 to 3
 // SPI: the device address travels in bits 6 and 5 of every register address.
 inline constexpr int kSpiDeviceShift = 5;
+// The most registers one request carries both ways: a write's frame holds its data in the
+// 255-byte length with five bytes of its own over SPI (four over IIC).
+inline constexpr int kMaxBlockRegisters = 250;
 
 // Where register changes and history lines are shown.
 class RegisterMapView {
@@ -70,6 +73,13 @@ public:
     WriteOutcome writeCodec(std::uint32_t address, std::int32_t value);
     ReadOutcome readCodec(std::uint32_t address);
     WriteOutcome writeBoard(std::int32_t reg, std::uint8_t value);
+    // Consecutive codec registers from `first` in one transaction each way, as the protocol's
+    // count allows (at most kMaxBlockRegisters). A write's shadow, map and history follow
+    // register by register as writeCodec's do, once the write is done. A failure is returned
+    // but not recorded for takeFailures(): the caller goes on one register at a time, which
+    // tells which register fails.
+    LinkOutcome<std::vector<std::uint8_t>> readCodecBlock(std::uint32_t first, int count);
+    WriteOutcome writeCodecBlock(std::uint32_t first, const std::vector<std::uint8_t>& values);
     // Shows a failure as the program does: a codec failure once until the error latch is
     // cleared (which it sets), a board failure every time.
     void report(const LinkFailure& failure);
@@ -153,6 +163,8 @@ public:
     bool rereadUnknown(int reg);
 
 private:
+    // The shadow, the map and the history after a codec write of `value` to `address`.
+    void followCodecWrite(std::uint32_t address, std::int32_t value);
     // Records a failure for takeFailures().
     LinkFailure failedWith(LinkFailure failure);
     // Writes one setting; a failure is reported in the general error display.

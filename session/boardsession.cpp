@@ -225,7 +225,27 @@ std::optional<LinkFailure> BoardSession::lastLinkFailure() const {
 
 RegisterValues BoardSession::read(std::uint32_t first, int count) {
     beginCall();
+    return readRange(first, count);
+}
+
+RegisterValues BoardSession::readRange(std::uint32_t first, int count) {
     RegisterValues registers;
+    // One transaction where the request's count carries them all: on a real line it is the
+    // number of turnarounds that costs.
+    if (count > 1) {
+        const LinkOutcome<std::vector<std::uint8_t>> block = m_access.readCodecBlock(first, count);
+        if (block.done()) {
+            for (int i = 0; i < count; ++i) {
+                registers.emplace_back(first + static_cast<std::uint32_t>(i),
+                                       block.value()[static_cast<std::size_t>(i)]);
+            }
+            return registers;
+        }
+        if (block.noLink()) {
+            return registers;
+        }
+        // Register by register, so that the failure names the register that fails.
+    }
     for (int i = 0; i < count; ++i) {
         const std::uint32_t address = first + static_cast<std::uint32_t>(i);
         const std::optional<std::uint8_t> value = readCodec(address);
@@ -242,6 +262,15 @@ void BoardSession::write(std::uint32_t first, const std::vector<std::uint8_t>& v
         throw ArgumentError(kWriteNeedsValues);
     }
     beginCall();
+    if (values.size() > 1) {
+        const WriteOutcome block = m_access.writeCodecBlock(first, values);
+        if (!block.failure()) {
+            return;
+        }
+        // Register by register, so that the failure names the register that fails. The
+        // registers hold values, not commands, so a value the board may already have taken is
+        // written again unchanged.
+    }
     for (std::size_t i = 0; i < values.size(); ++i) {
         if (!writeCodec(first + static_cast<std::uint32_t>(i), values[i])) {
             break;
@@ -251,14 +280,14 @@ void BoardSession::write(std::uint32_t first, const std::vector<std::uint8_t>& v
 
 std::optional<RegisterValues> BoardSession::snapshot() {
     beginCall();
-    RegisterValues registers;
-    for (int reg = kFirstRegister; reg <= kLastRegister; ++reg) {
-        // What the chip holds now, named without the device bits, as the snapshot file has it.
-        const auto value = readCodec(m_access.codecAddress(reg));
-        if (!value) {
-            return std::nullopt; // a snapshot with a failed read in it is no snapshot
-        }
-        registers.emplace_back(static_cast<std::uint32_t>(reg), *value);
+    // What the chip holds now, named without the device bits, as the snapshot file has it.
+    const std::uint32_t first = m_access.codecAddress(kFirstRegister);
+    RegisterValues registers = readRange(first, kRegisterCount);
+    if (registers.size() != static_cast<std::size_t>(kRegisterCount)) {
+        return std::nullopt; // a snapshot with a failed read in it is no snapshot
+    }
+    for (auto& [address, value] : registers) {
+        address = address - first + kFirstRegister;
     }
     return registers;
 }

@@ -94,9 +94,11 @@ public:
     // the library's code, the register. None when none of its transactions failed.
     std::optional<LinkFailure> lastLinkFailure() const;
 
-    // Reads `count` registers from `first`; stops at the first that fails.
+    // Reads `count` registers from `first`, in one transaction where it can; when that fails,
+    // one at a time up to the first that fails, which is the one reported.
     RegisterValues read(std::uint32_t first, int count);
-    // Writes `values` to consecutive registers from `first`; stops at the first that fails.
+    // Writes `values` to consecutive registers from `first`, in one transaction where it can;
+    // when that fails, one at a time up to the first that fails, which is the one reported.
     // Throws ArgumentError when there is no value, as the command line refuses it.
     void write(std::uint32_t first, const std::vector<std::uint8_t>& values);
     // The ten codec registers, read now; none when a read failed.
@@ -173,6 +175,9 @@ private:
     // The codec's transactions for the calls: a failure is the call's own and reported.
     std::optional<std::uint8_t> readCodec(std::uint32_t address);
     bool writeCodec(std::uint32_t address, std::uint8_t value);
+    // `count` registers from `first` in one read, or register by register up to the first that
+    // fails when that read fails.
+    RegisterValues readRange(std::uint32_t first, int count);
     static ScriptRun scriptRun(bool keepGoing);
     SessionStatus scriptStatus(const std::string& name, const ScriptOutcome& outcome);
     // A field's register, and for attenuation the mode the codec is in: the wide range (1 dB

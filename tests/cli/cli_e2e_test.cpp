@@ -51,12 +51,14 @@ ChildProcess startCli(const std::vector<std::string>& arguments) {
     return ChildProcess(command);
 }
 
-std::string codecRead(int reg) {
-    return frameHex({0x10, 0x01, 0x4C, reg, 0x01, 0x00});
+std::string codecRead(int reg, int count = 1) {
+    return frameHex({0x10, 0x01, 0x4C, reg, count, 0x00});
 }
 
-std::string codecWrite(int reg, int value) {
-    return frameHex({0x00, 0x01, 0x4C, reg, value});
+std::string codecWrite(int reg, std::vector<int> values) {
+    std::vector<int> payload = {0x00, 0x01, 0x4C, reg};
+    payload.insert(payload.end(), values.begin(), values.end());
+    return frameHex(payload);
 }
 
 // What _init sends over IIC: the probe and the eight channel set-ups.
@@ -195,14 +197,15 @@ TEST_F(CliOnBoard, WriteSendsTheWriteAloneAfterOpening) {
     const Outcome written = runCli(args({"write", "0x11", "0x05"}));
     EXPECT_EQ(written.status, 0) << written.err;
     EXPECT_EQ(written.out, "");
-    EXPECT_EQ(requests(kOpeningLines + 4), openingThen({codecWrite(0x11, 0x05)}))
+    EXPECT_EQ(requests(kOpeningLines + 4), openingThen({codecWrite(0x11, {0x05})}))
         << "no board set-up, nothing else";
     EXPECT_EQ(m_evm.control("get 0x11"), "ok 0x05");
 
     const Outcome verbose = runCli(args({"-v", "write", "0x12", "1", "2"}));
     EXPECT_EQ(verbose.out, "0x12, 0x01\n0x13, 0x02\n");
-    EXPECT_EQ(requests(kOpeningLines + 8),
-              openingThen({codecWrite(0x12, 0x01), codecWrite(0x13, 0x02)}));
+    EXPECT_EQ(requests(kOpeningLines + 4), openingThen({codecWrite(0x12, {0x01, 0x02})}))
+        << "consecutive registers in one write";
+    EXPECT_EQ(m_evm.control("get 0x13"), "ok 0x02");
 }
 
 TEST_F(CliOnBoard, ReadPrintsHistoryLines) {
@@ -210,7 +213,14 @@ TEST_F(CliOnBoard, ReadPrintsHistoryLines) {
     const Outcome read = runCli(args({"read", "0x11", "2"}));
     EXPECT_EQ(read.status, 0) << read.err;
     EXPECT_EQ(read.out, "0x11, 0x05\n0x12, 0x00\n");
-    EXPECT_EQ(requests(kOpeningLines + 8), openingThen({codecRead(0x11), codecRead(0x12)}));
+    EXPECT_EQ(requests(kOpeningLines + 4), openingThen({codecRead(0x11, 2)}))
+        << "consecutive registers in one read";
+
+    const Outcome dumped = runCli(args({"dump"}));
+    EXPECT_EQ(dumped.status, 0) << dumped.err;
+    EXPECT_EQ(dumped.out, "0x10, 0xC0\n0x11, 0x05\n0x12, 0x00\n0x13, 0x00\n0x14, 0x00\n"
+                          "0x15, 0x00\n0x16, 0x00\n0x17, 0x00\n0x18, 0xFF\n0x19, 0xFF\n");
+    EXPECT_EQ(requests(kOpeningLines + 4), openingThen({codecRead(0x10, 10)}));
 }
 
 TEST_F(CliOnBoard, ConnectSetsTheBoardUpAndReadsTheCodec) {
@@ -359,7 +369,7 @@ TEST_F(CliOnBoard, SetIsAReadModifyWriteOfTheCodecsValue) {
     const Outcome set = runCli(args({"set", "DAC Serial Data Format", "24bit IIS DSP"}));
     EXPECT_EQ(set.status, 0) << set.err;
     EXPECT_EQ(m_evm.control("get 0x11"), "ok 0xA4");
-    EXPECT_EQ(requests(kOpeningLines + 8), openingThen({codecRead(0x11), codecWrite(0x11, 0xA4)}));
+    EXPECT_EQ(requests(kOpeningLines + 8), openingThen({codecRead(0x11), codecWrite(0x11, {0xA4})}));
     EXPECT_EQ(runCli(args({"get", "cbDACFMT"})).out, "24bit IIS DSP\n");
 }
 
@@ -369,7 +379,7 @@ TEST_F(CliOnBoard, AttenuationInDecibelsFollowsTheMode) {
     EXPECT_EQ(set.status, 0) << set.err;
     EXPECT_EQ(m_evm.control("get 0x18"), "ok 0xC8");
     EXPECT_EQ(requests(kOpeningLines + 12),
-              openingThen({codecRead(0x18), codecRead(0x16), codecWrite(0x18, 200)}));
+              openingThen({codecRead(0x18), codecRead(0x16), codecWrite(0x18, {200})}));
     EXPECT_EQ(runCli(args({"get", "DAC L"})).out, "-55.0\n");
     ASSERT_EQ(m_evm.control("reg 0x16 0x00"), "ok"); // fine: the same position is -27.5 dB
     EXPECT_EQ(runCli(args({"get", "DAC L"})).out, "-27.5\n");

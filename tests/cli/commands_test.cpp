@@ -249,36 +249,41 @@ TEST_F(CliCommands, WithoutABoardSayWhereTheyLooked) {
 TEST_F(CliCommands, ALinkFailureGivesStatusThree) {
     const struct Case {
         Words words;
-        int failingRead; // the 0-based read that fails; -1: every read succeeds
-        int failingWrite;
+        int failingRegister; // every transaction that reaches it fails
+        bool writeFails;     // its writes fail, else its reads
         std::string out;
         std::string err;
     } cases[] = {
-        {{"read", "0x11", "3"}, 1, -1, "0x11, 0x00\n", kReadFailure},
-        {{"dump"}, 9, -1, "", kReadFailure},
-        {{"get", "DAC L"}, 0, -1, "", kReadFailure},
-        {{"flags"}, 0, -1, "", kReadFailure},
-        {{"set", "DAC L", "-1"}, 0, -1, "", kReadFailure},
-        {{"reset", "sync"}, 0, -1, "", kReadFailure},
-        {{"-v", "write", "0x11", "1", "2"},
-         -1,
-         0,
-         "0x11, 0x01\n",
+        // Several registers go in one transaction; when it fails, they are read one at a time
+        // up to the one that fails, and what was read is printed.
+        {{"read", "0x11", "3"}, 0x12, false, "0x11, 0x00\n", kReadFailure},
+        {{"dump"}, 0x19, false, "", kReadFailure},
+        {{"get", "DAC L"}, 0x18, false, "", kReadFailure},
+        {{"flags"}, 0x15, false, "", kReadFailure},
+        {{"set", "DAC L", "-1"}, 0x18, false, "", kReadFailure},
+        {{"reset", "sync"}, 0x10, false, "", kReadFailure},
+        {{"-v", "write", "0x11", "1", "2", "3"},
+         0x12,
+         true,
+         "0x11, 0x01\n0x12, 0x02\n",
          "Communication error: WRERR0002\n"},
-        {{"-v", "run", "-"}, -1, 1, "", "<stdin>:2: Communication error: WRERR0002\n"},
+        {{"-v", "run", "-"}, 0x12, true, "", "<stdin>:2: Communication error: WRERR0002\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.words[c.words[0] == "-v" ? 1 : 0]);
         Board board;
         board.input = "0x11, 0x05\n0x12, 0x06\n0x13, 0x07\n";
-        board.link.readResult = c.failingRead < 0 ? 0 : 2;
-        board.link.failReadNumber = c.failingRead;
-        board.link.writeResult = c.failingWrite < 0 ? 0 : 2;
-        board.link.failWriteNumber = c.failingWrite;
+        board.link.failRegister = c.failingRegister;
+        (c.writeFails ? board.link.writeResult : board.link.readResult) = 2;
         const Outcome outcome = board.run(c.words);
         EXPECT_EQ(outcome.status, kLinkFailure);
         EXPECT_EQ(outcome.out, c.out);
         EXPECT_EQ(outcome.err, c.err);
+        const auto last = std::find_if(
+            board.link.calls.rbegin(), board.link.calls.rend(),
+            [](const FakeLink::Call& call) { return call.entry == "read" || call.entry == "write"; });
+        ASSERT_NE(last, board.link.calls.rend());
+        EXPECT_EQ(last->reg, c.failingRegister) << "something went out after the failure";
     }
 }
 

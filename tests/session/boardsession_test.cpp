@@ -93,11 +93,22 @@ TEST_F(BoardSessionTest, ReadsWritesAndTheirHistoryOnAnOpenLink) {
     EXPECT_EQ(session.writes().size(), 2u);
     EXPECT_EQ(session.linkStatus(), SessionStatus::Done);
 
-    m_link.writeResult = 2; // the board stops answering: the rest is not sent
+    // Several registers go in one transaction each way.
+    EXPECT_EQ(m_link.calls.back().reg, 0x12);
+    EXPECT_EQ(m_link.calls.back().count, 2);
+    EXPECT_EQ(m_link.written.back(), (std::vector<std::uint8_t>{0x05, 0x06}));
+    EXPECT_EQ(session.read(0x12, 2), (RegisterValues{{0x12, 0x00}, {0x13, 0x00}}));
+    EXPECT_EQ(m_link.calls.back().count, 2);
+
+    // The board stops answering: the block fails, then the first register alone, which is the
+    // one reported; the rest is not sent.
+    m_link.writeResult = 2;
     const std::size_t before = m_link.calls.size();
     session.write(0x13, {0x01, 0x02});
     EXPECT_EQ(session.linkStatus(), SessionStatus::LinkFailure);
-    EXPECT_EQ(m_link.calls.size(), before + 1);
+    ASSERT_EQ(m_link.calls.size(), before + 2);
+    EXPECT_EQ(m_link.calls.back().count, 1);
+    EXPECT_EQ(session.lastLinkFailure()->address, 0x13u);
     EXPECT_FALSE(m_lines.reports.empty()) << "the failure is reported in the program's words";
     session.close();
     EXPECT_EQ(m_link.calls.back().entry, "close");
@@ -169,13 +180,10 @@ TEST_F(BoardSessionTest, EachCallHasItsOwnOutcome) {
         EXPECT_GT(m_link.calls.size(), before) << "it did not reach the board";
         EXPECT_TRUE(m_lines.reports.empty()) << m_lines.reports.front();
 
-        if (c.failingStep == Step::CodecRead) {
-            m_link.failReadNumber = m_link.readCalls;
-            m_link.readResult = 2;
-        } else {
-            m_link.failWriteNumber = m_link.writeCalls;
-            m_link.writeResult = 2;
-        }
+        // Every transaction that reaches the register fails, a block of several as well.
+        m_link.failRegister = static_cast<int>(c.failingRegister);
+        m_link.readResult = c.failingStep == Step::CodecRead ? 2 : 0;
+        m_link.writeResult = c.failingStep == Step::CodecWrite ? 2 : 0;
         before = m_link.calls.size();
         c.call();
         EXPECT_EQ(session.linkStatus(), SessionStatus::LinkFailure);
@@ -192,7 +200,7 @@ TEST_F(BoardSessionTest, EachCallHasItsOwnOutcome) {
         } else {
             EXPECT_EQ(m_link.calls.back().reg, 0x13) << "the run went on";
         }
-        m_link.failWriteNumber = -1;
+        m_link.failRegister = -1;
         m_link.writeResult = 0;
     }
 }

@@ -52,15 +52,24 @@ struct FakeLink {
         };
         entries.readData = [this](int32_t channel, int32_t reg, uint8_t* buffer, int32_t count) {
             calls.push_back({"read", channel, reg, 0, count});
-            const auto found = values.find(reg);
-            buffer[0] = found != values.end() ? found->second : readValue;
+            for (int32_t i = 0; i < count; ++i) {
+                const auto found = values.find(reg + i);
+                buffer[i] = found != values.end() ? found->second : readValue;
+            }
             const int number = readCalls++;
+            if (failRegister >= 0) {
+                return covers(failRegister, reg, count) ? readResult : 0;
+            }
             return failReadNumber < 0 || number == failReadNumber ? readResult : 0;
         };
         entries.writeData = [this](int32_t channel, int32_t reg, const uint8_t* data,
                                    int32_t count) {
             calls.push_back({"write", channel, reg, data[0], count});
+            written.emplace_back(data, data + count);
             const int number = writeCalls++;
+            if (failRegister >= 0) {
+                return covers(failRegister, reg, count) ? writeResult : 0;
+            }
             return failWriteNumber < 0 || number == failWriteNumber ? writeResult : 0;
         };
         entries.getVer = [] { return 0x1500; };
@@ -68,8 +77,14 @@ struct FakeLink {
     FakeLink(const FakeLink&) = delete;
     FakeLink& operator=(const FakeLink&) = delete;
 
+    // Whether a transaction of `count` registers from `reg` reaches register `failing`.
+    static bool covers(int failing, int32_t reg, int32_t count) {
+        return reg <= failing && failing < reg + count;
+    }
+
     larkspur::LinkEntries entries;
     std::vector<Call> calls;
+    std::vector<std::vector<uint8_t>> written; // each write's data bytes
     int initResult = 0;
     int readResult = 0;
     int failReadNumber = -1; // 0-based read call that returns readResult; -1: every one
@@ -77,6 +92,9 @@ struct FakeLink {
     int writeResult = 0;
     int failWriteNumber = -1; // 0-based write call that returns writeResult; -1: every one
     int writeCalls = 0;
+    // A register every transaction that reaches fails (readResult, writeResult), and only
+    // those; -1: the failures go by call number as above.
+    int failRegister = -1;
     uint8_t readValue = 0;
     std::map<int, uint8_t> values; // per register address; readValue for the rest
 };
