@@ -279,9 +279,10 @@ TEST_F(CliCommands, ALinkFailureGivesStatusThree) {
         EXPECT_EQ(outcome.status, kLinkFailure);
         EXPECT_EQ(outcome.out, c.out);
         EXPECT_EQ(outcome.err, c.err);
-        const auto last = std::find_if(
-            board.link.calls.rbegin(), board.link.calls.rend(),
-            [](const FakeLink::Call& call) { return call.entry == "read" || call.entry == "write"; });
+        const auto last = std::find_if(board.link.calls.rbegin(), board.link.calls.rend(),
+                                       [](const FakeLink::Call& call) {
+                                           return call.entry == "read" || call.entry == "write";
+                                       });
         ASSERT_NE(last, board.link.calls.rend());
         EXPECT_EQ(last->reg, c.failingRegister) << "something went out after the failure";
     }
