@@ -180,8 +180,8 @@ WriteOutcome RegisterAccess::writeCodecBlock(std::uint32_t first,
         return LinkFailure{LinkFailure::Step::CodecWrite, 1, first}; // never sent
     }
     if (!m_writeSuppressed && m_link != nullptr && m_link->writeData) {
-        const int result =
-            m_link->writeData(kCodecChannel, static_cast<std::int32_t>(first), values.data(), count);
+        const int result = m_link->writeData(kCodecChannel, static_cast<std::int32_t>(first),
+                                             values.data(), count);
         if (result != 0) {
             return LinkFailure{LinkFailure::Step::CodecWrite, result, first};
         }

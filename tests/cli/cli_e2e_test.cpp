@@ -369,7 +369,8 @@ TEST_F(CliOnBoard, SetIsAReadModifyWriteOfTheCodecsValue) {
     const Outcome set = runCli(args({"set", "DAC Serial Data Format", "24bit IIS DSP"}));
     EXPECT_EQ(set.status, 0) << set.err;
     EXPECT_EQ(m_evm.control("get 0x11"), "ok 0xA4");
-    EXPECT_EQ(requests(kOpeningLines + 8), openingThen({codecRead(0x11), codecWrite(0x11, {0xA4})}));
+    EXPECT_EQ(requests(kOpeningLines + 8),
+              openingThen({codecRead(0x11), codecWrite(0x11, {0xA4})}));
     EXPECT_EQ(runCli(args({"get", "cbDACFMT"})).out, "24bit IIS DSP\n");
 }
 
