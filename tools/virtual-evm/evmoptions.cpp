@@ -18,11 +18,35 @@ unsigned numberOption(const std::string& name, const std::string& value, unsigne
     return static_cast<unsigned>(*number);
 }
 
+// Milliseconds as "1", "16" or "0.5", up to a second: as microseconds.
+unsigned latencyOption(const std::string& value) {
+    constexpr unsigned kMaxUs = 1000000;
+    unsigned long long us = 0;
+    std::size_t i = 0;
+    for (; i < value.size() && value[i] >= '0' && value[i] <= '9' && us <= kMaxUs; ++i) {
+        us = us * 10 + static_cast<unsigned>(value[i] - '0');
+    }
+    const std::size_t whole = i;
+    us *= 1000;
+    if (i < value.size() && value[i] == '.') {
+        unsigned long long scale = 100;
+        for (++i; i < value.size() && value[i] >= '0' && value[i] <= '9'; ++i) {
+            us += static_cast<unsigned>(value[i] - '0') * scale;
+            scale /= 10;
+        }
+    }
+    if (whole == 0 || i != value.size() || us > kMaxUs) {
+        throw UsageError("--latency must be 0 to 1000 milliseconds, not '" + value + "'");
+    }
+    return static_cast<unsigned>(us);
+}
+
 } // namespace
 
 const char* usageText() {
     return "usage: virtual-evm [--link PATH] [--log FILE] [--control PATH] [--i2c-address N]\n"
-           "                   [--spi-device N] [--zero N] [--fault WORDS]\n"
+           "                   [--spi-device N] [--zero N] [--fault WORDS] [--baud N]\n"
+           "                   [--latency MS]\n"
            "       virtual-evm --send CONTROL_PATH WORDS...\n"
            "\n"
            "The evaluation board on a pseudo-terminal, for the link library without hardware.\n"
@@ -35,6 +59,10 @@ const char* usageText() {
            "  --spi-device N       the codec's SPI device, 0 to 3 (default 0)\n"
            "  --zero N             the zero-detect flags, 0 to 3\n"
            "  --fault WORDS        a fault armed from the start (the words of 'fault')\n"
+           "  --baud N             each byte takes its time on the line at N baud (8N1), both\n"
+           "                       ways (default: at once)\n"
+           "  --latency MS         a USB adapter's turnaround: the board's bytes reach the PC\n"
+           "                       MS milliseconds (decimals allowed) after their last bit\n"
            "  --send PATH WORDS... send one control command, print the reply (exit 0 on ok)\n"
            "  -h, --help\n"
            "\n"
@@ -78,7 +106,7 @@ EvmOptions parseOptions(const std::vector<std::string>& args) {
         }
         const bool known = name == "--link" || name == "--log" || name == "--control" ||
                            name == "--i2c-address" || name == "--spi-device" || name == "--zero" ||
-                           name == "--fault";
+                           name == "--fault" || name == "--baud" || name == "--latency";
         if (!known) {
             throw UsageError("unknown option '" + name + "'");
         }
@@ -106,6 +134,10 @@ EvmOptions parseOptions(const std::vector<std::string>& args) {
             options.i2cAddress = static_cast<uint8_t>(numberOption(name, *value, 76, 79));
         } else if (name == "--spi-device") {
             options.spiDevice = numberOption(name, *value, 0, 3);
+        } else if (name == "--baud") {
+            options.baud = numberOption(name, *value, 50, 4000000);
+        } else if (name == "--latency") {
+            options.latencyUs = latencyOption(*value);
         } else if (name == "--zero") {
             options.zeroFlags = static_cast<uint8_t>(numberOption(name, *value, 0, 3));
         } else {

@@ -19,6 +19,10 @@ struct EvmOptions {
     unsigned spiDevice = 0;
     uint8_t zeroFlags = 0;
     std::optional<Fault> fault;
+    // The wire's own speed: the baud rate each byte takes its time at (0: at once), and the
+    // USB adapter's turnaround before the board's bytes reach the PC.
+    unsigned baud = 0;
+    unsigned latencyUs = 0;
     bool help = false;
 };
 

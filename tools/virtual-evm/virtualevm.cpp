@@ -27,7 +27,8 @@ constexpr auto kPartialTimeout = std::chrono::milliseconds(250);
 
 VirtualEvm::VirtualEvm(EvmOptions options)
     : m_options(std::move(options)), m_start(Clock::now()), m_pty(m_options.linkPath),
-      m_control(m_options.controlPath) {
+      m_control(m_options.controlPath),
+      m_wire(m_options.baud, std::chrono::microseconds(m_options.latencyUs)) {
     EvmBoard& board = m_session.board();
     board.setI2cAddress(m_options.i2cAddress);
     board.setSpiDevice(m_options.spiDevice);
@@ -51,6 +52,8 @@ void VirtualEvm::start() {
 void VirtualEvm::unplug() {
     m_pty.unplug();
     m_scheduler.clear();
+    m_wire.clear();
+    m_crossing.clear();
     m_session.resetLine();
 }
 
@@ -77,6 +80,9 @@ void VirtualEvm::run(int signalFd) {
         const auto sooner = [&deadline](Clock::time_point when) {
             deadline = deadline ? std::min(*deadline, when) : when;
         };
+        if (const auto arrival = m_wire.nextArrival()) {
+            sooner(*arrival);
+        }
         if (m_session.hasPartial()) {
             sooner(m_lastInput + kPartialTimeout);
         }
@@ -113,8 +119,10 @@ void VirtualEvm::run(int signalFd) {
                 readLine(now);
             }
         }
+        crossWire(now);
         // What the input made due at once goes out ahead of the answers whose time came.
         sendDue(now);
+        crossWire(now); // with the line off, what was sent has arrived at once
         if (m_session.hasPartial() && now >= m_lastInput + kPartialTimeout) {
             m_events.clear();
             m_session.flushPartial(m_events);
@@ -138,10 +146,33 @@ void VirtualEvm::readLine(Clock::time_point now) {
     if (input->empty()) {
         return;
     }
+    if (m_wire.on()) {
+        m_wire.fromPc(input->data(), input->size(), now);
+        return;
+    }
+    receive(*input, now);
+}
+
+void VirtualEvm::receive(std::span<const uint8_t> bytes, Clock::time_point now) {
     m_lastInput = now;
     m_events.clear();
-    m_session.receive(*input, m_events);
+    m_session.receive(bytes, m_events);
     m_scheduler.add(m_events, now);
+}
+
+void VirtualEvm::crossWire(Clock::time_point now) {
+    if (!m_wire.on()) {
+        return;
+    }
+    for (const std::vector<uint8_t>& piece : m_wire.arrivedAtBoard(now)) {
+        receive(piece, now);
+    }
+    for (std::size_t n = m_wire.arrivedAtPc(now).size(); n > 0 && !m_crossing.empty(); --n) {
+        const Event event = std::move(m_crossing.front());
+        m_crossing.pop_front();
+        m_transcript.write(event, now);
+        m_pty.queue(event.bytes);
+    }
 }
 
 void VirtualEvm::sendDue(Clock::time_point now) {
@@ -153,6 +184,13 @@ void VirtualEvm::sendDue(Clock::time_point now) {
 }
 
 void VirtualEvm::send(const Event& event, Clock::time_point now) {
+    if (m_wire.on() && event.direction == Event::Direction::Tx) {
+        // Logged when it reaches the PC, as below.
+        if (m_wire.fromBoard(event.bytes, now)) {
+            m_crossing.push_back(event);
+        }
+        return;
+    }
     // Logged before it is written, so the line is in the file when the PC sees the bytes.
     m_transcript.write(event, now);
     if (event.direction == Event::Direction::Tx) {

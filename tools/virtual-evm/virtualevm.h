@@ -6,9 +6,12 @@
 #include "pseudoterminal.h"
 #include "replyscheduler.h"
 #include "transcript.h"
+#include "wireline.h"
 
 #include <chrono>
+#include <deque>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -39,11 +42,15 @@ private:
     void announceDevice() const;
 
     void readLine(Clock::time_point now);
+    // Input for the session, as it reaches the board.
+    void receive(std::span<const uint8_t> bytes, Clock::time_point now);
+    // What the wire has brought to either side by `now`.
+    void crossWire(Clock::time_point now);
     void sendDue(Clock::time_point now);
     void send(const Event& event, Clock::time_point now);
 
-    // Nothing due later and everything handed to the pty.
-    bool idle() const override { return m_scheduler.idle() && !m_pty.hasOutput(); }
+    // Nothing due later, nothing crossing the wire and everything handed to the pty.
+    bool idle() const override { return m_scheduler.idle() && m_wire.idle() && !m_pty.hasOutput(); }
     // Every command but "idle", which the server answers.
     std::string command(std::string_view line) override;
 
@@ -55,6 +62,8 @@ private:
     PseudoTerminal m_pty;
     ControlServer m_control;
     ReplyScheduler m_scheduler;
+    WireLine m_wire;
+    std::deque<Event> m_crossing; // the board's events on the wire to the PC, in order
     Clock::time_point m_lastInput{};
     std::vector<Event> m_events; // reused between calls
     std::vector<Event> m_due;    // reused between calls

@@ -717,9 +717,10 @@ INSTANTIATE_TEST_SUITE_P(
 // Options and transcript lines
 
 TEST(EvmOptions, ParsesEveryOption) {
-    const EvmOptions options = parseOptions(
-        {"--link", "/tmp/x/port", "--log=/tmp/x/log", "--control", "/tmp/x/ctl", "--i2c-address",
-         "0x4F", "--spi-device", "2", "--zero", "3", "--fault", "pieces,4,10,20"});
+    const EvmOptions options =
+        parseOptions({"--link", "/tmp/x/port", "--log=/tmp/x/log", "--control", "/tmp/x/ctl",
+                      "--i2c-address", "0x4F", "--spi-device", "2", "--zero", "3", "--fault",
+                      "pieces,4,10,20", "--baud", "115200", "--latency=0.25"});
     EXPECT_EQ(options.linkPath, "/tmp/x/port");
     EXPECT_EQ(options.logPath, "/tmp/x/log");
     EXPECT_EQ(options.controlPath, "/tmp/x/ctl");
@@ -728,6 +729,10 @@ TEST(EvmOptions, ParsesEveryOption) {
     EXPECT_EQ(options.zeroFlags, 3);
     ASSERT_TRUE(options.fault);
     EXPECT_EQ(options.fault->describe(), "pieces 4 10 20 1");
+    EXPECT_EQ(options.baud, 115200u);
+    EXPECT_EQ(options.latencyUs, 250u);
+    EXPECT_EQ(parseOptions({"--latency", "16"}).latencyUs, 16000u);
+    EXPECT_EQ(parseOptions({}).baud, 0u) << "the line is off unless asked for";
 }
 
 class BadOptions : public ::testing::TestWithParam<std::vector<std::string>> {};
@@ -738,14 +743,19 @@ TEST_P(BadOptions, AreUsageErrors) {
 
 INSTANTIATE_TEST_SUITE_P(
     Options, BadOptions,
-    ::testing::Values(std::vector<std::string>{"--bogus"}, std::vector<std::string>{"port"},
-                      std::vector<std::string>{"--link"}, std::vector<std::string>{"--link="},
-                      std::vector<std::string>{"--i2c-address", "75"},
-                      std::vector<std::string>{"--i2c-address", "0x50"},
-                      std::vector<std::string>{"--spi-device", "4"},
-                      std::vector<std::string>{"--zero", "x"},
-                      std::vector<std::string>{"--fault", "sometimes"},
-                      std::vector<std::string>{"--control", std::string(120, 'c')}));
+    ::testing::Values(
+        std::vector<std::string>{"--bogus"}, std::vector<std::string>{"port"},
+        std::vector<std::string>{"--link"}, std::vector<std::string>{"--link="},
+        std::vector<std::string>{"--i2c-address", "75"},
+        std::vector<std::string>{"--i2c-address", "0x50"},
+        std::vector<std::string>{"--spi-device", "4"}, std::vector<std::string>{"--zero", "x"},
+        std::vector<std::string>{"--fault", "sometimes"},
+        std::vector<std::string>{"--control", std::string(120, 'c')},
+        std::vector<std::string>{"--baud", "0"}, std::vector<std::string>{"--baud", "9600x"},
+        std::vector<std::string>{"--latency", "-1"}, std::vector<std::string>{"--latency", ".5"},
+        std::vector<std::string>{"--latency", "1001"},
+        std::vector<std::string>{"--latency", "99999999999999999999"},
+        std::vector<std::string>{"--latency", "1ms"}));
 
 TEST(Transcript, LineFormat) {
     const Event event{Event::Direction::Rx, bytesOf("1E 03 8F 00 FF 01 AF"), "probe", 0, 0};

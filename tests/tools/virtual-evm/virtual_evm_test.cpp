@@ -361,6 +361,36 @@ TEST(VirtualEvm, RegisterResetStatusRegisterAndBlockRead) {
               "C0 01 02 03 00 03 00 00 FF FF");
 }
 
+// On a slow line the bytes are the same and come no sooner than the wire carries them: the
+// acknowledgement after the request's ten bytes, its own two and the adapter's turnaround; the
+// reply after its own bytes more.
+TEST(VirtualEvm, AWireModeGivesEachByteItsTimeAndTheAdapterItsTurnaround) {
+    constexpr int kBaud = 9600;
+    constexpr auto kByte = std::chrono::microseconds(1000000 * 10 / kBaud);
+    constexpr auto kLatency = milliseconds(20);
+    EvmProcess evm({"--baud", std::to_string(kBaud), "--latency", "20"});
+    Port port(evm.linkPath());
+    ASSERT_EQ(evm.control("reg 0x11 0x5A"), "ok");
+    const auto sent = Clock::now();
+    port.send(frameOf("10 01 4C 10 02 00"));
+    const std::vector<Port::Chunk> ack = port.receiveChunks(2);
+    ASSERT_FALSE(ack.empty());
+    EXPECT_GE(ack.back().at - sent, 12 * kByte + kLatency);
+    const std::vector<Port::Chunk> chunks = port.receiveChunks(11);
+    ASSERT_FALSE(chunks.empty());
+    EXPECT_GE(chunks.back().at - sent, 23 * kByte + kLatency);
+    std::vector<uint8_t> reply;
+    for (const Port::Chunk& chunk : chunks) {
+        reply.insert(reply.end(), chunk.bytes.begin(), chunk.bytes.end());
+    }
+    ASSERT_EQ(reply.size(), 11u);
+    expectWellFormed(reply);
+    EXPECT_EQ(hexOf(std::vector<uint8_t>(reply.begin() + 7, reply.end() - 2)), "C0 5A");
+    port.send("1F 00");
+    EXPECT_EQ(evm.transcriptAfter(4).size(), 4u);
+    EXPECT_EQ(evm.control("idle"), "ok") << "nothing is left on the line";
+}
+
 TEST(VirtualEvm, OtherChannelsAnswerButHoldNothing) {
     EvmProcess evm;
     Port port(evm.linkPath());
