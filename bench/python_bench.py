@@ -3,7 +3,10 @@
   - 10,000 evm.write(0x11, 5) calls against the same writes through the C++ session, each the
     best of three rounds after a warm-up (goal: at most 1.2 times as long);
   - the same against one `larkspur-cli write` process per call (goal: at least 50 times faster);
-  - the peak memory of `python3 -c "import larkspur"` beside a bare interpreter's.
+  - the peak memory of `python3 -c "import larkspur"` beside a bare interpreter's;
+  - on the board's 115200-baud wire with a 1 ms adapter turnaround, evm.read(0x10, 10) against
+    the wire's minimum for its 33 bytes and one turnaround (goal: within 1.1 times), and against
+    ten evm.read(reg) calls (goal: at least 5 times faster); medians of WIRE_ROUNDS.
 Times are printed, never judged by the exit status: only a failed call ends it with 1.
 
     python_bench.py --virtual-evm PATH --session-bench PATH --cli PATH [--writes N]
@@ -24,11 +27,20 @@ GOAL_PYTHON = 1.2
 GOAL_CLI = 50.0
 WARM_UP = 500
 ROUNDS = 3
+WIRE_ROUNDS = 21
+GOAL_WIRE = 1.1
+GOAL_BLOCK = 5.0
+# One read of ten registers on the wire: a 10-byte request, the board's 2-byte acknowledgement
+# and 19-byte reply, the PC's 2-byte acknowledgement; ten bits a byte, one turnaround.
+WIRE_BAUD = 115200
+WIRE_LATENCY_MS = 1.0
+WIRE_MINIMUM_S = (10 + 2 + 19 + 2) * 10 / WIRE_BAUD + WIRE_LATENCY_MS / 1000
 
 
-def start_board(program, folder):
+def start_board(program, folder, *extra):
     port = os.path.join(folder, "port")
-    process = subprocess.Popen([program, "--link", port], stdout=subprocess.PIPE, text=True)
+    process = subprocess.Popen([program, "--link", port, *extra], stdout=subprocess.PIPE,
+                               text=True)
     process.stdout.readline()
     return process, port
 
@@ -39,6 +51,32 @@ def peak_kib(code):
                     "if line.startswith('VmHWM')))")
     return int(subprocess.run([sys.executable, "-c", probe], capture_output=True, text=True,
                               check=True, env=os.environ).stdout)
+
+
+def median(values):
+    return sorted(values)[len(values) // 2]
+
+
+def wire_reads(program, folder):
+    """Medians of evm.read(0x10, 10) and of ten evm.read(reg), in seconds, on the slow wire."""
+    board, port = start_board(program, folder, "--baud", str(WIRE_BAUD), "--latency",
+                              str(WIRE_LATENCY_MS))
+    try:
+        with larkspur.Board(port=port, interface="iic", address=76) as evm:
+            block, single = [], []
+            for _ in range(WIRE_ROUNDS):
+                start = time.perf_counter()
+                if len(evm.read(0x10, 10)) != 10:
+                    raise RuntimeError("the block read gave too few registers")
+                block.append(time.perf_counter() - start)
+                start = time.perf_counter()
+                for reg in range(0x10, 0x1A):
+                    evm.read(reg)
+                single.append(time.perf_counter() - start)
+        return median(block), median(single)
+    finally:
+        board.terminate()
+        board.wait()
 
 
 def main():
@@ -75,6 +113,7 @@ def main():
         finally:
             board.terminate()
             board.wait()
+        block, single = wire_reads(options.virtual_evm, folder)
     bare = peak_kib("pass")
     imported = peak_kib("import larkspur")
     per_call = python / options.writes * 1e6
@@ -87,6 +126,14 @@ def main():
           f"{'held' if ratio <= GOAL_PYTHON else 'missed'} ({ratio:.2f}x)")
     print(f"goal: at least {GOAL_CLI:.0f}x faster than a process per call: "
           f"{'held' if speedup >= GOAL_CLI else 'missed'} ({speedup:.0f}x)")
+    wire = block / WIRE_MINIMUM_S
+    faster = single / block
+    print(f"on the wire: evm.read(0x10, 10) {block * 1e3:.2f} ms, the wire's minimum "
+          f"{WIRE_MINIMUM_S * 1e3:.2f} ms; ten evm.read(reg) {single * 1e3:.2f} ms")
+    print(f"goal: evm.read(0x10, 10) within {GOAL_WIRE}x the wire's minimum: "
+          f"{'held' if wire <= GOAL_WIRE else 'missed'} ({wire:.3f}x)")
+    print(f"goal: at least {GOAL_BLOCK:.0f}x faster than ten one-register reads: "
+          f"{'held' if faster >= GOAL_BLOCK else 'missed'} ({faster:.2f}x)")
     print(f"peak memory: import larkspur {imported / 1024:.1f} MiB, a bare interpreter "
           f"{bare / 1024:.1f} MiB (+{(imported - bare) / 1024:.1f} MiB)")
     return 0
