@@ -16,6 +16,11 @@ CliSession::CliSession(CliWorld world)
 
 void CliSession::report(const std::string& line) {
     m_err << line << '\n';
+    // A run that reports without end (a port list) keeps what a message needs.
+    constexpr std::size_t kMaxKept = 300;
+    if (m_reported.size() < kMaxKept) {
+        m_reported.push_back(line);
+    }
 }
 
 void CliSession::warn(const std::string& line) {
@@ -33,6 +38,7 @@ int CliSession::run(const CliOptions& options) {
     Output output(m_out, options.json, options.verbose);
     CommandContext context{m_session, output, m_in};
     int status = kDone;
+    std::string usage;
     try {
         const Command& command = findCommand(options.command);
         // A port named by its path or URL becomes the library's port 1.
@@ -45,9 +51,37 @@ int CliSession::run(const CliOptions& options) {
     } catch (const UsageError& e) {
         m_err << "larkspur-cli: " << e.what() << "\nTry 'larkspur-cli --help'.\n";
         status = kUsageError;
+        usage = e.what();
     }
     m_session.close();
+    tellError(output, status, usage);
     return status;
+}
+
+void CliSession::tellError(Output& output, int status, const std::string& usage) {
+    std::string message;
+    for (const std::string& line : m_reported) {
+        message += (message.empty() ? "" : "\n") + line;
+    }
+    switch (status) {
+    case kUsageError:
+        // Also the status of a diff that found differences, which is no error.
+        if (!usage.empty()) {
+            output.error({"usage", usage, std::nullopt});
+        }
+        break;
+    case kNoBoard:
+        output.error({"no-board", message, std::nullopt});
+        break;
+    case kLinkFailure:
+        output.error({"link", message, m_session.lastLinkFailure()});
+        break;
+    case kFileError:
+        output.error({"file", message, std::nullopt});
+        break;
+    default:
+        break;
+    }
 }
 
 int CliSession::version() {

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <iosfwd>
 #include <string>
+#include <vector>
 
 namespace larkspur::cli {
 
@@ -22,6 +23,8 @@ struct CliWorld {
     std::filesystem::path settingsPath;
 };
 
+class Output;
+
 class CliSession final : private SessionReporter {
 public:
     explicit CliSession(CliWorld world);
@@ -35,11 +38,14 @@ private:
     void warn(const std::string& line) override;
 
     int version();
+    // With --json, the run's error as an object on the output (Output::error).
+    void tellError(Output& output, int status, const std::string& usage);
 
     std::ostream& m_out;
     std::ostream& m_err;
     std::istream& m_in;
     BoardSession m_session;
+    std::vector<std::string> m_reported; // this run's messages, for its JSON error
 };
 
 } // namespace larkspur::cli

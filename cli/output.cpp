@@ -169,6 +169,34 @@ void Output::diff(const RegisterDiff& diff) {
     }
 }
 
+void Output::scriptRun(const BoardSession::ScriptSummary& summary) {
+    writes(summary.writes);
+    if (!m_json) {
+        return;
+    }
+    JsonWriter json;
+    json.beginObject().key("run").beginObject();
+    json.key("lines").value(static_cast<long long>(summary.lines));
+    json.key("writes").value(static_cast<long long>(summary.writes.size()));
+    json.key("failures").value(static_cast<long long>(summary.failures));
+    json.endObject().endObject();
+    m_out << json.text() << '\n';
+}
+
+void Output::error(const Error& error) {
+    if (!m_json) {
+        return;
+    }
+    JsonWriter json;
+    json.beginObject().key("error").beginObject();
+    json.key("kind").value(error.kind).key("message").value(error.message).key("code");
+    error.failure ? json.value(static_cast<long long>(error.failure->code)) : json.null();
+    json.key("register");
+    error.failure ? json.value(static_cast<long long>(error.failure->address)) : json.null();
+    json.endObject().endObject();
+    m_out << json.text() << '\n';
+}
+
 void Output::plain(std::string_view text) {
     m_out << text;
 }

@@ -6,6 +6,7 @@
 #include "session/boardsession.h"
 
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,6 +30,19 @@ public:
     // What differs: "DAC L (tkDAC1)  -12.5 dB → -20.0 dB" per field, then
     // "0x15 bits 0x01  0x00 → 0x01" per register; nothing when nothing differs.
     void diff(const RegisterDiff& diff);
+    // After a script run: its writes as writes() prints them, then with --json a summary
+    // ({"run":{"lines":3,"writes":2,"failures":0}}).
+    void scriptRun(const BoardSession::ScriptSummary& summary);
+    // With --json, what went wrong as one object on the output, beside the messages on the
+    // error stream: {"error":{"kind":"link","message":"...","code":2,"register":17}}. The code
+    // and register are the failed transaction's, null for the other kinds. Nothing without
+    // --json.
+    struct Error {
+        const char* kind; // "usage", "no-board", "link", "file"
+        std::string message;
+        std::optional<LinkFailure> failure;
+    };
+    void error(const Error& error);
     // Text that has no JSON form (the usage text), as it is.
     void plain(std::string_view text);
 

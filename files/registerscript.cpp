@@ -113,6 +113,7 @@ ScriptOutcome RegisterScript::runLines(const std::string& bytes, const ScriptRun
     for (std::int64_t i = 0; i < count; ++i) {
         m_view.setProgress(static_cast<int>(i * 100 / count));
         const int line = static_cast<int>(i) + 1;
+        outcome.linesRun = line;
         const ScriptRecord record = parseRecord(lines[static_cast<std::size_t>(i)]);
         switch (record.kind) {
         case ScriptRecord::Kind::Empty:
@@ -122,12 +123,14 @@ ScriptOutcome RegisterScript::runLines(const std::string& bytes, const ScriptRun
             m_sleeper.sleepMs(record.value);
             break;
         case ScriptRecord::Kind::Write: {
-            const WriteOutcome written =
-                m_access.writeCodec(static_cast<std::uint32_t>(record.address), record.value);
+            const auto address = static_cast<std::uint32_t>(record.address);
+            const WriteOutcome written = m_access.writeCodec(address, record.value);
+            outcome.writes.emplace_back(address, record.value);
             const LinkFailure* failure = written.failure();
             if (failure == nullptr) {
                 break;
             }
+            ++outcome.failures;
             if (how.showMessages) {
                 m_access.report(*failure);
             }

@@ -10,6 +10,8 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace larkspur {
 
@@ -50,6 +52,11 @@ struct ScriptOutcome {
     std::optional<LinkFailure> firstFailure;
     int failureLine = 0;
     std::optional<LinkFailure> lastFailure;
+    // What the run did: the lines it took (a line that stopped it counts), and each write it
+    // made, as addressed and given, whatever the link said; how many of them the link failed.
+    int linesRun = 0;
+    std::vector<std::pair<std::uint32_t, std::int32_t>> writes;
+    int failures = 0;
 };
 
 // How to run a script.

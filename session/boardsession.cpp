@@ -327,6 +327,7 @@ SessionStatus BoardSession::checkScript(const std::string& file) {
 
 SessionStatus BoardSession::runScript(const std::string& file, bool keepGoing) {
     m_scriptFailure.reset();
+    m_scriptSummary = {};
     beginCall();
     if (const SessionStatus status = checkScript(file); status != SessionStatus::Done) {
         return status;
@@ -340,6 +341,7 @@ SessionStatus BoardSession::runScript(const std::string& file, bool keepGoing) {
 SessionStatus BoardSession::runScriptText(const std::string& name, const std::string& text,
                                           bool keepGoing) {
     m_scriptFailure.reset();
+    m_scriptSummary = {};
     beginCall();
     return scriptStatus(name, m_script.runText(text, scriptRun(keepGoing)));
 }
@@ -353,6 +355,10 @@ SessionStatus BoardSession::scriptStatus(const std::string& name, const ScriptOu
     const auto at = [&name](int line) {
         return name + (line > 0 ? ':' + std::to_string(line) : std::string()) + ": ";
     };
+    m_scriptSummary = {outcome.linesRun, {}, outcome.failures};
+    for (const auto& [address, value] : outcome.writes) {
+        m_scriptSummary.writes.push_back(historyLine(address, value));
+    }
     if (outcome.firstFailure) {
         failed(*outcome.firstFailure, at(outcome.failureLine));
         m_callLastFailure = outcome.lastFailure;
@@ -373,6 +379,7 @@ SessionStatus BoardSession::scriptStatus(const std::string& name, const ScriptOu
 
 SessionStatus BoardSession::runScriptInput(const std::string& name, std::istream& in,
                                            bool keepGoing) {
+    m_scriptSummary = {};
     std::string bytes;
     if (const auto reason = readStreamBytes(in, bytes)) {
         const std::string message =

@@ -161,6 +161,15 @@ public:
         std::string message;
     };
     const std::optional<ScriptFailure>& scriptFailure() const { return m_scriptFailure; }
+    // What the last script run did: the lines it took, its writes as history lines ("0x11,
+    // 0x05", sent or not), and how many of them the link failed. Empty before a run, and after
+    // one whose script could not be read.
+    struct ScriptSummary {
+        int lines = 0;
+        std::vector<std::string> writes;
+        int failures = 0;
+    };
+    const ScriptSummary& scriptSummary() const { return m_scriptSummary; }
 
 private:
     SessionStatus noBoard(int port);
@@ -197,6 +206,7 @@ private:
     RegisterScript& m_script;
     int m_interface = kInterfaceSpi;
     std::optional<ScriptFailure> m_scriptFailure;
+    ScriptSummary m_scriptSummary;
     std::optional<LinkFailure> m_callFailure;     // the last call's first failure, the one told
     std::optional<LinkFailure> m_callLastFailure; // and its last
 };

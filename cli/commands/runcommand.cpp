@@ -36,7 +36,9 @@ int RunCommand::run(const CliOptions& options, CommandContext& context) const {
     } else {
         status = session.runScript(file, options.keepGoing);
     }
-    context.output.writes(session.writes());
+    if (status != SessionStatus::FileError || session.scriptFailure()->line > 0) {
+        context.output.scriptRun(session.scriptSummary());
+    }
     return exitStatus(status);
 }
 

@@ -515,9 +515,16 @@ TEST_F(CliOnBoard, OutputsSayWhatTheyMean) {
     ASSERT_EQ(m_evm.control("fault wrong-ack read reg 0x18 once"), "ok");
     const Outcome json = runCli(args({"--json", "connect"}));
     EXPECT_EQ(json.status, 3);
-    const QJsonArray registers =
-        QJsonDocument::fromJson(QByteArray::fromStdString(json.out))["registers"].toArray();
+    // One document per line: the answer, then the error.
+    const QList<QByteArray> documents = QByteArray::fromStdString(json.out).trimmed().split('\n');
+    ASSERT_EQ(documents.size(), 2) << json.out;
+    const QJsonArray registers = QJsonDocument::fromJson(documents[0])["registers"].toArray();
     ASSERT_EQ(registers.size(), 10);
+    const QJsonObject error = QJsonDocument::fromJson(documents[1])["error"].toObject();
+    EXPECT_EQ(error["kind"].toString(), "link");
+    EXPECT_EQ(error["code"].toInt(), 3) << "the acknowledgement was wrong";
+    EXPECT_EQ(error["register"].toInt(), 0x18);
+    EXPECT_EQ(error["message"].toString().toStdString(), json.err.substr(0, json.err.size() - 1));
     EXPECT_TRUE(registers[8].toObject()["value"].isNull()) << json.out;
     EXPECT_EQ(registers[9].toObject()["value"].toInt(), 0xFF);
     ASSERT_EQ(m_evm.control("fault wrong-ack read reg 0x18 once"), "ok");

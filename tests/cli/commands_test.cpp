@@ -267,7 +267,11 @@ TEST_F(CliCommands, ALinkFailureGivesStatusThree) {
          true,
          "0x11, 0x01\n0x12, 0x02\n",
          "Communication error: WRERR0002\n"},
-        {{"-v", "run", "-"}, 0x12, true, "", "<stdin>:2: Communication error: WRERR0002\n"},
+        {{"-v", "run", "-"},
+         0x12,
+         true,
+         "0x11, 0x05\n0x12, 0x06\n",
+         "<stdin>:2: Communication error: WRERR0002\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.words[c.words[0] == "-v" ? 1 : 0]);
@@ -288,14 +292,85 @@ TEST_F(CliCommands, ALinkFailureGivesStatusThree) {
     }
 }
 
-// Script writes are no history lines, as in the window: -v shows none of them.
+// With --json what went wrong is an object on the output too, with the same exit status, so
+// that a script need not read the error stream; a diff that finds differences is no error.
+TEST_F(CliCommands, WithJsonErrorsAreObjectsOnTheOutput) {
+    const std::string linkRead =
+        R"({"error":{"kind":"link","message":"Communication error: RDERR0002\nPlease check )"
+        R"(interface setting.","code":2,"register":18}})";
+    const struct Case {
+        Words words;
+        int failingRegister; // its reads fail (code 2); -1: none
+        std::string input;
+        int status;
+        std::string out;
+    } cases[] = {
+        {{"read", "0x11", "3"},
+         0x12,
+         "",
+         kLinkFailure,
+         R"({"registers":[{"address":17,"value":0}]})"
+         "\n" +
+             linkRead + "\n"},
+        {{"read", "0x300"},
+         -1,
+         "",
+         kUsageError,
+         R"({"error":{"kind":"usage","message":"register '0x300' is not 0 to 0xFF",)"
+         R"("code":null,"register":null}})"
+         "\n"},
+        {{"run", "/nonexistent/script.csv"},
+         -1,
+         "",
+         kFileError,
+         R"({"error":{"kind":"file","message":"/nonexistent/script.csv: File not exist.",)"
+         R"("code":null,"register":null}})"
+         "\n"},
+        {{"--keep-going", "run", "-"},
+         0x12,
+         "0x11, 0x05\n0x12, 0x06\n0x12, 0x07\nnot a record\n",
+         kFileError,
+         R"({"run":{"lines":4,"writes":3,"failures":2}})"
+         "\n"
+         R"({"error":{"kind":"file","message":"<stdin>:2: Communication error: WRERR0002\n)"
+         R"(<stdin>:4: Invalid record was found on the Register setting file.",)"
+         R"("code":null,"register":null}})"
+         "\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.words.back());
+        Board board;
+        board.input = c.input;
+        board.link.failRegister = c.failingRegister;
+        board.link.readResult = 2;
+        board.link.writeResult = 2;
+        Words words = c.words;
+        words.insert(words.begin(), "--json");
+        const Outcome outcome = board.run(words);
+        EXPECT_EQ(outcome.status, c.status);
+        EXPECT_EQ(outcome.out, c.out);
+        EXPECT_FALSE(outcome.err.empty()) << "the error stream says it too";
+    }
+    Board none;
+    none.link.initResult = 0;
+    const Outcome absent = none.run({"--json", "dump"});
+    EXPECT_EQ(absent.status, kNoBoard);
+    EXPECT_TRUE(
+        absent.out.starts_with(R"({"error":{"kind":"no-board","message":"No EVM was found)"))
+        << absent.out;
+}
+
+// Script writes are no history lines, as in the window, but -v shows them as it shows a
+// write's; --json sums the run up.
 TEST_F(CliCommands, ScriptsRunFromTheInputAndThoseThatCannotRunAreFileErrors) {
     Board board;
     board.input = "0x11, 0x05\nsleep, 10\n0x12, 0x06\n";
     const Outcome run = board.run({"-v", "--json", "run", "-"});
     EXPECT_EQ(run.status, kDone) << run.err;
-    EXPECT_EQ(run.out, "{\"writes\":[]}\n");
+    EXPECT_EQ(run.out, "{\"writes\":[\"0x11, 0x05\",\"0x12, 0x06\"]}\n"
+                       "{\"run\":{\"lines\":3,\"writes\":2,\"failures\":0}}\n");
     EXPECT_EQ(board.writes(), 2);
+    EXPECT_EQ(board.run({"run", "-"}).out, "") << "without -v and --json a run prints nothing";
 
     Board missing;
     const Outcome absent = missing.run({"run", "/nonexistent/script.csv"});
