@@ -36,7 +36,7 @@ int CliSession::run(const CliOptions& options) {
         return version();
     }
     Output output(m_out, options.json, options.verbose);
-    CommandContext context{m_session, output, m_in};
+    CommandContext context{m_session, output, m_in, m_err};
     int status = kDone;
     std::string usage;
     try {

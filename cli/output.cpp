@@ -102,6 +102,10 @@ void Output::fields(const std::vector<BoundControl>& rows) {
             json.key("shift").value(static_cast<long long>(row.shift));
             json.key("width").value(static_cast<long long>(row.width));
             json.key("tooltip").value(row.tooltip).key("values").value(fieldChoices(row, false));
+            if (row.kind == ControlKind::Track) {
+                // The board is not asked which mode it is in: both ranges are given.
+                json.key("wideValues").value(fieldChoices(row, true));
+            }
             json.key("settable").value(row.enabled).endObject();
         }
         json.endArray().endObject();
@@ -110,7 +114,10 @@ void Output::fields(const std::vector<BoundControl>& rows) {
     }
     for (const BoundControl& row : rows) {
         m_out << row.name << '\t' << row.caption << '\t' << row.tooltip << '\t'
-              << fieldChoices(row, false) << (row.enabled ? "" : "\t(shows the mode only)") << '\n';
+              << fieldChoices(row, false)
+              << (row.kind == ControlKind::Track ? " (wide range " + fieldChoices(row, true) + ")"
+                                                 : std::string())
+              << (row.enabled ? "" : "\t(shows the mode only)") << '\n';
     }
 }
 

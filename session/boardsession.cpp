@@ -444,13 +444,14 @@ std::optional<BoardSession::FieldValue> BoardSession::getField(const BoundContro
                       read->value};
 }
 
-void BoardSession::setField(const BoundControl& row, const std::string& text) {
+std::optional<BoardSession::FieldValue> BoardSession::setField(const BoundControl& row,
+                                                               const std::string& text) {
     checkField(row, true);
     beginCall();
     // Read-modify-write of what the codec holds now, as the panel does with its shadow.
     const std::optional<FieldRead> read = readField(row);
     if (!read) {
-        return;
+        return std::nullopt;
     }
     const std::uint8_t current = read->value;
     const bool wide = read->wide;
@@ -460,7 +461,11 @@ void BoardSession::setField(const BoundControl& row, const std::string& text) {
                             fieldChoices(row, wide));
     }
     m_access.setShadowRegister(row.reg, current);
-    writeCodec(m_access.codecAddress(row.reg), *value);
+    const std::uint32_t address = m_access.codecAddress(row.reg);
+    if (!writeCodec(address, *value)) {
+        return std::nullopt;
+    }
+    return FieldValue{fieldText(row, *value, wide), address, *value};
 }
 
 std::optional<std::pair<bool, bool>> BoardSession::flags() {

@@ -135,8 +135,9 @@ public:
     // Throws as checkField(). None on a link failure.
     std::optional<FieldValue> getField(const BoundControl& row);
     // Read-modify-write of the codec's register. Throws ArgumentError: a field that only shows
-    // the mode, SPI, or a value the field does not take (with the values it takes).
-    void setField(const BoundControl& row, const std::string& value);
+    // the mode, SPI, or a value the field does not take (with the values it takes). The field's
+    // value as written (an attenuation on the codec's step), none when a transaction failed.
+    std::optional<FieldValue> setField(const BoundControl& row, const std::string& value);
     // The zero-detect flags ZERO1 and ZERO2; none on a link failure.
     std::optional<std::pair<bool, bool>> flags();
     // "master" (MRST) or "sync" (SRST); throws ArgumentError for anything else (checkReset()).

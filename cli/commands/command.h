@@ -21,6 +21,7 @@ struct CommandContext {
     BoardSession& session;
     Output& output;
     std::istream& in; // run -: the script
+    std::ostream& err; // notes beside the answer ("-55.3 dB set as -55.5 dB")
 };
 
 struct CommandShape {

@@ -1,6 +1,9 @@
 #include "setcommand.h"
 
 #include "cli/output.h"
+#include "notation/decimalnotation.h"
+
+#include <ostream>
 
 namespace larkspur::cli {
 
@@ -18,7 +21,16 @@ int SetCommand::run(const CliOptions& options, CommandContext& context) const {
         return status;
     }
     // The value is checked against the field once the mode it depends on has been read.
-    context.session.setField(row, options.arguments[1]);
+    const std::string& typed = options.arguments[1];
+    const std::optional<BoardSession::FieldValue> set = context.session.setField(row, typed);
+    if (set && row.kind == ControlKind::Track) {
+        // The codec takes 0.5 or 1 dB steps: a value between two is said to have moved.
+        const std::optional<float> asked = parseDecimal(typed, '.');
+        const std::optional<float> taken = parseDecimal(set->text, '.');
+        if (asked && taken && *asked != *taken) {
+            context.err << "larkspur-cli: " << typed << " dB set as " << set->text << " dB\n";
+        }
+    }
     context.output.writes(context.session.writes());
     return exitStatus(context.session.linkStatus());
 }

@@ -167,12 +167,44 @@ TEST_F(CliCommands, FieldsAndHelpNeedNoBoard) {
               controlCatalogue().size());
     EXPECT_NE(fields.out.find("cbDACFMT\tDAC Serial Data Format\tReg#11H, Bit2-0\t"),
               std::string::npos);
+    // The board is not asked for its attenuation mode: both ranges are listed.
+    EXPECT_NE(fields.out.find("tkDAC1\tDAC L\tReg#18H, Bit7-0\t-63.0 to 0.0 dB (wide range "
+                              "-100.0 to 0.0 dB)\n"),
+              std::string::npos)
+        << fields.out;
     const Outcome json = board.run({"--json", "fields"});
     EXPECT_EQ(json.out.rfind(R"({"fields":[{"name":")", 0), 0u) << json.out;
+    EXPECT_NE(json.out.find(R"("values":"-63.0 to 0.0 dB","wideValues":"-100.0 to 0.0 dB")"),
+              std::string::npos);
     const Outcome help = board.run({"help"});
     EXPECT_EQ(help.status, kDone);
     EXPECT_EQ(help.out, usageText());
     EXPECT_EQ(board.loader.loads, 0);
+}
+
+// An attenuation between two of the codec's steps goes to the one with more attenuation, and
+// the command says so; one on a step, or a field of another kind, says nothing.
+TEST_F(CliCommands, SetSaysWhereAnAttenuationWasRounded) {
+    const struct Case {
+        Words words;
+        std::uint8_t mode; // register 0x16: bit 7 the wide range
+        std::string err;
+    } cases[] = {
+        {{"set", "DAC L", "-55.3"}, 0x00, "larkspur-cli: -55.3 dB set as -55.5 dB\n"},
+        {{"set", "DAC L", "-55.5"}, 0x00, ""},
+        {{"set", "DAC L", "-0.2"}, 0x00, "larkspur-cli: -0.2 dB set as -0.5 dB\n"},
+        {{"set", "DAC L", "-55.5"}, 0x80, "larkspur-cli: -55.5 dB set as -56.0 dB\n"},
+        {{"set", "DAC L", "-56"}, 0x80, ""},
+        {{"set", "DAC Serial Data Format", "1"}, 0x00, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.words[2] + (c.mode != 0 ? " wide" : ""));
+        Board board;
+        board.link.values = {{0x16, c.mode}};
+        const Outcome outcome = board.run(c.words);
+        EXPECT_EQ(outcome.status, kDone) << outcome.err;
+        EXPECT_EQ(outcome.err, c.err);
+    }
 }
 
 // Arguments the codec would take as something else are refused before the library is loaded.
