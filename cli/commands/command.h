@@ -20,7 +20,7 @@ class Output;
 struct CommandContext {
     BoardSession& session;
     Output& output;
-    std::istream& in; // run -: the script
+    std::istream& in;  // run -: the script
     std::ostream& err; // notes beside the answer ("-55.3 dB set as -55.5 dB")
 };
 
