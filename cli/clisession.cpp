@@ -11,7 +11,7 @@
 namespace larkspur::cli {
 
 CliSession::CliSession(CliWorld world)
-    : m_out(world.out), m_err(world.err), m_in(world.in),
+    : m_out(world.out), m_err(world.err), m_in(world.in), m_settingsPath(world.settingsPath),
       m_session({world.loader, world.sleeper, std::move(world.ports), world.settingsPath}, *this) {}
 
 void CliSession::report(const std::string& line) {
@@ -45,7 +45,16 @@ int CliSession::run(const CliOptions& options) {
         applyPortChoice(options.port);
         applyTraceChoice(options.trace);
         if (command.selectsDevice()) {
-            m_session.selectDevice(options.interfaceIndex, options.address);
+            const BoardSession::DeviceSelection selection =
+                m_session.selectDevice(options.interfaceIndex, options.address);
+            if (selection.defaults) {
+                m_err << "larkspur-cli: no " << m_settingsPath.string()
+                      << " and no --interface: taking "
+                      << (selection.interfaceIndex == kInterfaceI2c ? "IIC" : "SPI")
+                      << " at address " << selection.address
+                      << ", the program's defaults; choose with --interface iic|spi and "
+                         "--address N\n";
+            }
         }
         status = command.run(options, context);
     } catch (const UsageError& e) {

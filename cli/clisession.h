@@ -44,6 +44,7 @@ private:
     std::ostream& m_out;
     std::ostream& m_err;
     std::istream& m_in;
+    std::filesystem::path m_settingsPath;
     BoardSession m_session;
     std::vector<std::string> m_reported; // this run's messages, for its JSON error
 };

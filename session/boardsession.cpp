@@ -40,7 +40,8 @@ void BoardSession::reportLines(const std::string& text) {
     }
 }
 
-void BoardSession::selectDevice(std::optional<int> interfaceIndex, std::optional<int> address) {
+BoardSession::DeviceSelection BoardSession::selectDevice(std::optional<int> interfaceIndex,
+                                                         std::optional<int> address) {
     // The settings are only read: the program's choice stays the program's. What their load
     // has to say (a file that cannot be read, a value that is no number) is a note about the
     // session's set-up.
@@ -56,6 +57,9 @@ void BoardSession::selectDevice(std::optional<int> interfaceIndex, std::optional
         addressIndex = BoardSession::addressIndex(m_interface, *address);
     }
     m_access.selectDevice(m_interface, addressIndex);
+    std::error_code error;
+    const bool noFile = !std::filesystem::exists(m_world.settingsPath, error) && !error;
+    return {m_interface, m_access.DeviceAddress(), !interfaceIndex && noFile};
 }
 
 int BoardSession::addressIndex(int interfaceIndex, int address) {

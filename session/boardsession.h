@@ -68,7 +68,14 @@ public:
     // read; what their load says (a file that cannot be read, which counts as none; "Initial
     // file was corrupted!!") goes to the reporter's warn(). Throws ArgumentError for an address
     // the interface does not have.
-    void selectDevice(std::optional<int> interfaceIndex, std::optional<int> address);
+    // What was selected: `defaults` when neither the caller nor a settings file chose the
+    // interface, so that the program's defaults were taken.
+    struct DeviceSelection {
+        int interfaceIndex;
+        int address; // 76 to 79 over IIC, 0 to 3 over SPI
+        bool defaults;
+    };
+    DeviceSelection selectDevice(std::optional<int> interfaceIndex, std::optional<int> address);
     int interfaceIndex() const { return m_interface; }
 
     // Loads the link library (reported when it cannot be).

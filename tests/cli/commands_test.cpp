@@ -11,8 +11,11 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace larkspur;
 using namespace larkspur::cli;
@@ -51,15 +54,19 @@ struct Board {
         };
     }
 
-    // The words after "larkspur-cli", on port 1 over IIC at the first address.
-    Outcome run(const Words& words) {
-        Words all = {"--port", "1", "--interface", "iic", "--address", "76"};
+    // The words after "larkspur-cli", on port 1 over IIC at the first address unless `device`
+    // is false.
+    Outcome run(const Words& words, bool device = true) {
+        Words all = {"--port", "1"};
+        if (device) {
+            all.insert(all.end(), {"--interface", "iic", "--address", "76"});
+        }
         all.insert(all.end(), words.begin(), words.end());
         std::ostringstream out;
         std::ostringstream err;
         std::istringstream in(input);
         testsupport::NoSleep sleeper;
-        CliSession session({out, err, in, loader, sleeper, ports, "/nonexistent/Larkspur.ini"});
+        CliSession session({out, err, in, loader, sleeper, ports, settings});
         const int status = session.run(parseCliOptions(all));
         return {status, out.str(), err.str()};
     }
@@ -74,6 +81,7 @@ struct Board {
     FakeLoader loader{&link.entries};
     PortSystem ports;
     std::string input; // the standard input
+    std::filesystem::path settings = "/nonexistent/Larkspur.ini";
 };
 
 class CliCommands : public ::testing::Test {
@@ -180,6 +188,54 @@ TEST_F(CliCommands, FieldsAndHelpNeedNoBoard) {
     EXPECT_EQ(help.status, kDone);
     EXPECT_EQ(help.out, usageText());
     EXPECT_EQ(board.loader.loads, 0);
+}
+
+// Without a settings file and without --interface, the program's defaults are taken, and said to
+// be; a file or the option is a choice, and nothing is said.
+TEST_F(CliCommands, SayWhenTheyTakeTheProgramsDefaultDevice) {
+    const std::string note = "larkspur-cli: no /nonexistent/Larkspur.ini and no --interface: "
+                             "taking SPI at address 0, the program's defaults; choose with "
+                             "--interface iic|spi and --address N\n";
+    const std::filesystem::path folder =
+        ::testing::TempDir() + "cli-defaults-" +
+        std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+        std::to_string(::getpid());
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder / "Larkspur.ini") << "[SerialInterface]\nType=0\nAddr=0x4D\n";
+    const struct Case {
+        Words words;
+        bool device;
+        bool file;
+        std::string err;
+        int codecType; // of channel 0 handed to _init
+    } cases[] = {
+        {{"read", "0x10"}, false, false, note, SUNDIAL_TYPE_SPI},
+        {{"--address", "2", "read", "0x10"},
+         false,
+         false,
+         note.substr(0, note.find("address 0")) + "address 2" +
+             note.substr(note.find("address 0") + 9),
+         SUNDIAL_TYPE_SPI},
+        {{"read", "0x10"}, true, false, "", SUNDIAL_TYPE_I2C},
+        {{"read", "0x10"}, false, true, "", SUNDIAL_TYPE_I2C},
+        {{"fields"}, false, false, "", -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(&c - cases));
+        Board board;
+        board.link.initResult = 1;
+        if (c.file) {
+            board.settings = folder / "Larkspur.ini";
+        }
+        const Outcome outcome = board.run(c.words, c.device);
+        EXPECT_EQ(outcome.status, kDone) << outcome.err;
+        EXPECT_EQ(outcome.err, c.err);
+        if (c.codecType >= 0) {
+            ASSERT_FALSE(board.link.calls.empty());
+            EXPECT_EQ(board.link.calls.front().codec.type, c.codecType);
+        }
+    }
+    std::filesystem::remove_all(folder);
 }
 
 // An attenuation between two of the codec's steps goes to the one with more attenuation, and

@@ -1,5 +1,6 @@
 #include "device/registeraccess.h"
 #include "tests/support/fakes.h"
+#include "tests/support/scratchsettings.h"
 
 #include <gtest/gtest.h>
 
@@ -83,7 +84,7 @@ class RegisterWrites : public RegisterAccessTest,
 
 TEST_P(RegisterWrites, SendStoreShowAndLog) {
     const WriteCase& c = GetParam();
-    SettingsFile settings("/nonexistent/Larkspur.ini");
+    SettingsFile settings(testsupport::scratchSettingsPath());
     if (c.spiDevice >= 0) {
         m_access.addressChanged(c.spiDevice, kInterfaceSpi, settings);
     }
@@ -299,7 +300,7 @@ TEST_F(RegisterAccessTest, DefaultsAndMasks) {
 }
 
 TEST_F(RegisterAccessTest, InterfaceTypeFillsTheCodecChannel) {
-    SettingsFile settings("/nonexistent/Larkspur.ini");
+    SettingsFile settings(testsupport::scratchSettingsPath());
     m_access.addressChanged(2, kInterfaceI2c, settings);
     m_access.SetInterfaceType(0);
     EXPECT_EQ(m_access.channels()[0].type, 1);

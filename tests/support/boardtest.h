@@ -6,6 +6,7 @@
 #include "device/settingsfile.h"
 #include "evmprocess.h"
 #include "fakes.h"
+#include "scratchsettings.h"
 
 #include <gtest/gtest.h>
 
@@ -28,7 +29,7 @@ protected:
         m_access.setWriteMasks();
         m_access.LoadDefaultRegisters();
         if (interfaceIndex == larkspur::kInterfaceSpi) {
-            larkspur::SettingsFile nowhere("/nonexistent/Larkspur.ini");
+            larkspur::SettingsFile nowhere(scratchSettingsPath());
             m_access.addressChanged(spiDevice, larkspur::kInterfaceSpi, nowhere);
         }
         m_access.SetInterfaceType(interfaceIndex);
