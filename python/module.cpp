@@ -345,6 +345,7 @@ PYBIND11_MODULE(_larkspur, module) {
     module.def("fields", &fields);
     module.def("find_field", &findFieldName);
     module.attr("VERSION") = programVersion();
+    module.attr("LIBRARY_FILE") = LinkLibrary::fileName();
     module.def("image", &image);
     module.def("diff", &diff);
     module.def("export", &exportSetup);

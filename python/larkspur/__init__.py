@@ -164,6 +164,16 @@ def _field_name(key) -> str:
     raise KeyError(key)
 
 
+def _no_board(lines: Sequence[str], fallback: str) -> "NoBoardError":
+    """The error for a session's NoBoard lines: the message names the library's file when it
+    is the library that could not be loaded (the lines after say where it was looked for)."""
+    message = lines[0] if lines else fallback
+    if message in ("Cannot load DLL", "Invalid DLL"):
+        message += f": Sundial's link library {_larkspur.LIBRARY_FILE}"
+        message += " was not found" if message.startswith("Cannot") else " lacks its entries"
+    return NoBoardError(message, lines[1:])
+
+
 def ports(include_absent: bool = False) -> List[Port]:
     """Every port of the link library's table, free ones probed for a board. Raises
     NoBoardError when a free port is there to probe and the library cannot be loaded."""
@@ -173,7 +183,7 @@ def ports(include_absent: bool = False) -> List[Port]:
     except RuntimeError as error:
         raise Error(str(error)) from None
     if status != _larkspur.DONE:
-        raise NoBoardError(lines[0] if lines else "Cannot load DLL", lines[1:])
+        raise _no_board(lines, "Cannot load DLL")
     return [Port(*row) for row in rows]
 
 
@@ -345,7 +355,7 @@ class Board:
                     os.environ["SUNDIAL_TRACE"] = before
         _log.debug("open(%r) -> %s", self._port, "done" if status == _larkspur.DONE else lines)
         if status != _larkspur.DONE:
-            raise NoBoardError(lines[0] if lines else "No EVM was found", lines[1:])
+            raise _no_board(lines, "No EVM was found")
         return self
 
     def close(self) -> None:

@@ -161,7 +161,8 @@ else:
     if result.stdout == "no error\n":
         pytest.skip("a Sundial library is installed where the loader looks")
     lines = result.stdout.splitlines()
-    assert lines[:3] == ["Cannot load DLL", "Sundial's library was looked for as:",
+    assert lines[:3] == ["Cannot load DLL: Sundial's link library libSundial.so was not found",
+                         "Sundial's library was looked for as:",
                          f"{site / 'larkspur' / 'libSundial.so'}: not there"]
     assert any(line.startswith("libSundial.so.1 through the loader's search path")
                for line in lines)
