@@ -14,13 +14,18 @@
 #include "windowtexts.h"
 #include "workbench.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDialog>
 #include <QLabel>
 #include <QLayout>
+#include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QShowEvent>
+#include <QStyle>
 
 namespace larkspur {
 
@@ -278,8 +283,56 @@ int TForm1::showAbout() {
     return m_about->exec();
 }
 
+void TForm1::fitToScreen(QSize available) {
+    const QSize designed = m_central->size() + QSize(0, menuBar()->sizeHint().height());
+    const bool fits =
+        designed.width() <= available.width() && designed.height() <= available.height();
+    if (fits == (m_scroll == nullptr))
+        return;
+    // setCentralWidget() deletes the one before: each is taken out first.
+    if (fits) {
+        QWidget* client = m_scroll->takeWidget();
+        takeCentralWidget();
+        delete m_scroll;
+        m_scroll = nullptr;
+        setCentralWidget(client);
+        client->show();
+        setMinimumSize(0, 0);
+        setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+        layout()->setSizeConstraint(QLayout::SetFixedSize);
+        layout()->activate();
+        return;
+    }
+    // The designed layout stays as it is, inside a view the screen can hold.
+    takeCentralWidget();
+    m_scroll = new QScrollArea(this);
+    m_scroll->setObjectName(QStringLiteral("ClientScroll"));
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->setWidget(m_central);
+    setCentralWidget(m_scroll);
+    layout()->setSizeConstraint(QLayout::SetDefaultConstraint);
+    const int bar = m_scroll->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    const QSize most = designed + QSize(bar, bar);
+    setMaximumSize(most);
+    setMinimumSize(0, 0);
+    resize(most.boundedTo(available));
+    // A control reached with the keyboard is scrolled into view.
+    connect(qApp, &QApplication::focusChanged, m_scroll, [this](QWidget*, QWidget* now) {
+        if (m_scroll != nullptr && now != nullptr && m_central->isAncestorOf(now))
+            m_scroll->ensureWidgetVisible(now);
+    });
+}
+
 void TForm1::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
+    if (const QScreen* screen = this->screen()) {
+        // The frame's share is known once the window is on the screen; before, the title bar's
+        // usual height stands in.
+        const QSize frame = frameGeometry().size() - geometry().size();
+        constexpr int kTitleBar = 32;
+        fitToScreen(screen->availableGeometry().size() -
+                    (frame.height() > 0 ? frame : QSize(0, kTitleBar)));
+    }
     if (event->spontaneous())
         return;
     FormShow();

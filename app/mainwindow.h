@@ -31,6 +31,7 @@
 #include <memory>
 #include <optional>
 
+class QScrollArea;
 class QTabWidget;
 
 namespace larkspur {
@@ -100,6 +101,13 @@ public slots:
     void imgMouseDown(larkspur::ImageButton* sender);
     void imgMouseUp(larkspur::ImageButton* sender);
 
+    // Fits the window into a screen's available area of `available` (device-independent
+    // pixels, the window frame's own share taken off by the caller): when the designed window is
+    // larger, its client area is shown in a scroll area, which follows the focus so that every
+    // control is reached; when it fits again, the designed window comes back. Done at each
+    // showing, for the screen the window is on.
+    void fitToScreen(QSize available);
+
 signals:
     // After FormShow, on each showing that the program asked for.
     void formShown();
@@ -121,6 +129,7 @@ private:
     std::optional<std::int32_t> fieldNumber(const QString& text);
 
     QWidget* m_central = nullptr;
+    QScrollArea* m_scroll = nullptr; // around m_central on a screen too small for the window
     QTabWidget* m_mainTab = nullptr;
     std::array<QWidget*, kTabCount> m_pages{};
     ImageButtonLook m_look;

@@ -18,6 +18,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -119,6 +120,54 @@ TEST(Form1, WindowCaptionBorderAndPlace) {
     EXPECT_TRUE(flags.testFlag(Qt::WindowSystemMenuHint));
     EXPECT_TRUE(flags.testFlag(Qt::WindowMinimizeButtonHint));
     EXPECT_FALSE(flags.testFlag(Qt::WindowMaximizeButtonHint));
+}
+
+// On a screen smaller than the window (a scale factor of 1.5 on a 1000-pixel-high screen leaves
+// 666, less a 48-pixel panel and the title bar) the client area scrolls, as designed, and a control
+// reached with the keyboard comes into view; on a screen that holds it again the window is the
+// designed one.
+TEST(Form1, ScrollsItsClientAreaOnAScreenTooSmallForIt) {
+    guitest::TestForm form;
+    form.show();
+    auto* client = guitest::child<QWidget>(&form, "ClientArea");
+    const struct Case {
+        QSize available;
+        bool scrolls;
+    } cases[] = {{QSize(1280, 666 - 48 - 32), true},
+                 {QSize(1920, 1080), false},
+                 {QSize(700, 900), true},
+                 {QSize(739, 585 + form.menuBar()->height()), false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.available.width()) + "x" +
+                     std::to_string(c.available.height()));
+        form.fitToScreen(c.available);
+        auto* scroll = form.findChild<QScrollArea*>("ClientScroll");
+        EXPECT_EQ(client->size(), QSize(739, 585)) << "the layout stays as designed";
+        if (!c.scrolls) {
+            EXPECT_EQ(scroll, nullptr);
+            EXPECT_EQ(form.centralWidget(), client);
+            EXPECT_EQ(form.minimumSize(), form.maximumSize());
+            EXPECT_EQ(form.height(), form.menuBar()->height() + 585);
+            continue;
+        }
+        ASSERT_NE(scroll, nullptr);
+        EXPECT_EQ(form.centralWidget(), scroll);
+        EXPECT_EQ(scroll->widget(), client);
+        EXPECT_LE(form.width(), c.available.width());
+        EXPECT_LE(form.height(), c.available.height());
+        // The interface list sits in the bottom row, below what the view shows at first.
+        auto* bottom = guitest::child<QWidget>(&form, "cbAddr");
+        const QRect view = scroll->viewport()->rect();
+        const auto shown = [&] {
+            return view.contains(
+                QRect(bottom->mapTo(scroll->viewport(), QPoint(0, 0)), bottom->size()));
+        };
+        form.activateWindow();
+        QApplication::setActiveWindow(&form);
+        bottom->setFocus(Qt::TabFocusReason);
+        ASSERT_EQ(QApplication::focusWidget(), bottom);
+        EXPECT_TRUE(shown()) << "the focused control is scrolled into view";
+    }
 }
 
 TEST(Form1, SilverBackgroundAndArialNinePoint) {
