@@ -229,6 +229,20 @@ def test_trace_file_and_debug_log_record_each_operation(virtual_evm, tmp_path, c
     assert logged[2].startswith("read(0x11, 0x01) -> ([(0x11, 0x05)]")
 
 
+def test_consecutive_registers_go_in_one_transaction_each_way(virtual_evm, tmp_path):
+    trace = tmp_path / "trace.txt"
+    with larkspur.Board(interface="iic", trace=trace) as evm:
+        evm.write(0x11, [0x01, 0x02, 0x03])
+        assert evm.read(0x10, 10)[:4] == [0xC0, 0x01, 0x02, 0x03]
+        evm.registers[0x12:0x14] = [0x07, 0x08]
+        assert evm.registers[0x12:0x14] == [0x07, 0x08]
+    calls = [line.split(" ; ")[1] for line in trace.read_text().splitlines()
+             if " call ; _readData" in line or " call ; _writeData ch=0" in line]
+    assert [call.split(" result=")[0] for call in calls] == [
+        "_writeData ch=0 reg=0x11 count=3", "_readData ch=0 reg=0x10 count=10",
+        "_writeData ch=0 reg=0x12 count=2", "_readData ch=0 reg=0x12 count=2"]
+
+
 def test_diff_of_files_and_of_the_board_gives_typed_changes(virtual_evm, tmp_path):
     a = tmp_path / "a.csv"
     a.write_bytes(b"0x10, 0xC0\r\n0x18, 0xE6\r\n")
