@@ -1,6 +1,6 @@
 # What an installation holds, and the Debian packages made from it with CPack:
-#   larkspur         the program, larkspur-cli, larkspur-virtual-evm, desktop entry, icons,
-#                    AppStream data, man pages (component "program")
+#   larkspur         the program, larkspur-cli (with its bash completion), larkspur-virtual-evm,
+#                    desktop entry, icons, AppStream data, man pages (component "program")
 #   libsundial1      the link library (component "library")
 #   libsundial-dev   its header, development link, pkg-config file, CMake package ("sdk")
 #   python3-larkspur the Python package, where it is built ("python")
@@ -10,6 +10,12 @@ set(LARKSPUR_APP_ID org.larkspur.Larkspur)
 
 install(TARGETS larkspur larkspur-cli larkspur-virtual-evm RUNTIME
     DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT program)
+
+# Where bash-completion loads a command's completion from, by the command's name, when the
+# command is first completed: under /usr for the package, and under ~/.local, which it also
+# searches, for a private prefix.
+install(FILES cli/larkspur-cli.bash RENAME larkspur-cli
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions COMPONENT program)
 
 install(FILES app/data/${LARKSPUR_APP_ID}.desktop
     DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT program)

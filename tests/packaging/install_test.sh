@@ -36,6 +36,7 @@ for file in bin/larkspur bin/larkspur-cli bin/larkspur-virtual-evm include/sundi
     "share/icons/hicolor/48x48/apps/$app.png" "share/icons/hicolor/256x256/apps/$app.png" \
     share/man/man1/larkspur.1.gz share/man/man1/larkspur-cli.1.gz \
     share/man/man1/larkspur-virtual-evm.1.gz share/man/man5/larkspur-script.5.gz \
+    share/bash-completion/completions/larkspur-cli \
     share/doc/larkspur/copyright \
     share/doc/libsundial1/copyright share/doc/libsundial-dev/copyright; do
     [ -e "$prefix/$file" ] || fail "missing $file"
@@ -56,6 +57,18 @@ mkdir -p "$work/config"
 read=$(env -i HOME="$work" XDG_CONFIG_HOME="$work/config" SUNDIAL_PORTS="$work/evm" \
     "$prefix/bin/larkspur-cli" --interface iic read 0x10 2>&1)
 [ "$read" = "0x10, 0xC0" ] || fail "installed larkspur-cli read: '$read'"
+
+# The installed completion, sourced as bash-completion sources it, takes the commands from the
+# installed program's --help.
+# shellcheck disable=SC2016 # expanded by that bash
+completion=$(env -i HOME="$work" PATH="$prefix/bin:/usr/bin:/bin" bash --norc --noprofile -c '
+source "$1"
+COMP_LINE="larkspur-cli r"
+COMP_POINT=${#COMP_LINE}
+_larkspur_cli
+echo "${COMPREPLY[*]}"' - "$prefix/share/bash-completion/completions/larkspur-cli" 2>&1)
+[ "$completion" = "read run reset" ] ||
+    fail "the installed completion of 'larkspur-cli r': '$completion'"
 
 desktop-file-validate "$prefix/share/applications/$app.desktop" || fail "desktop-file-validate"
 appstreamcli validate --no-net "$prefix/share/metainfo/$app.metainfo.xml" >"$work/appstream.txt" ||
