@@ -53,6 +53,10 @@ def peak_kib(code):
                               check=True, env=os.environ).stdout)
 
 
+def goal(text, held, figure):
+    print(f"goal: {text}: {'held' if held else 'missed'} ({figure})")
+
+
 def median(values):
     return sorted(values)[len(values) // 2]
 
@@ -122,18 +126,17 @@ def main():
           f"(from {options.cli_calls} runs)")
     ratio = python / native
     speedup = cli / python
-    print(f"goal: Python at most {GOAL_PYTHON}x the C++ session: "
-          f"{'held' if ratio <= GOAL_PYTHON else 'missed'} ({ratio:.2f}x)")
-    print(f"goal: at least {GOAL_CLI:.0f}x faster than a process per call: "
-          f"{'held' if speedup >= GOAL_CLI else 'missed'} ({speedup:.0f}x)")
+    goal(f"Python at most {GOAL_PYTHON}x the C++ session", ratio <= GOAL_PYTHON, f"{ratio:.2f}x")
+    goal(f"at least {GOAL_CLI:.0f}x faster than a process per call", speedup >= GOAL_CLI,
+         f"{speedup:.0f}x")
     wire = block / WIRE_MINIMUM_S
     faster = single / block
     print(f"on the wire: evm.read(0x10, 10) {block * 1e3:.2f} ms, the wire's minimum "
           f"{WIRE_MINIMUM_S * 1e3:.2f} ms; ten evm.read(reg) {single * 1e3:.2f} ms")
-    print(f"goal: evm.read(0x10, 10) within {GOAL_WIRE}x the wire's minimum: "
-          f"{'held' if wire <= GOAL_WIRE else 'missed'} ({wire:.3f}x)")
-    print(f"goal: at least {GOAL_BLOCK:.0f}x faster than ten one-register reads: "
-          f"{'held' if faster >= GOAL_BLOCK else 'missed'} ({faster:.2f}x)")
+    goal(f"evm.read(0x10, 10) within {GOAL_WIRE}x the wire's minimum", wire <= GOAL_WIRE,
+         f"{wire:.3f}x")
+    goal(f"at least {GOAL_BLOCK:.0f}x faster than ten one-register reads", faster >= GOAL_BLOCK,
+         f"{faster:.2f}x")
     print(f"peak memory: import larkspur {imported / 1024:.1f} MiB, a bare interpreter "
           f"{bare / 1024:.1f} MiB (+{(imported - bare) / 1024:.1f} MiB)")
     return 0
