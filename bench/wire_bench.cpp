@@ -2,8 +2,8 @@
 // adapter's 1 ms turnaround), driven through the board session and the real link library. Each
 // operation is timed against the wire's minimum for the bytes it moved, read back from the
 // board's transcript: every byte's ten bit times plus one turnaround per answer the PC must wait
-// for. The register ranges are timed side by side as one transaction and as one transaction per
-// register. Prints a table; asserts no speed.
+// for (the PC's last acknowledgement is not waited for). The register ranges are timed side by side
+// as one transaction and as one transaction per register. Prints a table; asserts no speed.
 //   wire_bench [--rounds N] [--baud N] [--latency MS]
 #include "device/linklibrary.h"
 #include "device/portchoice.h"
@@ -36,7 +36,8 @@ public:
     int failures = 0;
 };
 
-// The bytes and the answers the PC waited for in transcript lines ("T rx 1E 03 ... ; probe").
+// The bytes and the answers the PC waited for in transcript lines ("T rx 1E 03 ... ; probe"):
+// all but the closing acknowledgement of the last transaction, which the PC sends and goes on.
 struct Traffic {
     long long bytes = 0;
     long long answers = 0;
@@ -44,6 +45,7 @@ struct Traffic {
 
 Traffic trafficOf(const std::vector<std::string>& lines) {
     Traffic traffic;
+    long long closing = 0; // the last line's bytes when it is the PC's acknowledgement
     for (const std::string& line : lines) {
         std::istringstream words(line);
         std::string time;
@@ -61,7 +63,9 @@ Traffic trafficOf(const std::vector<std::string>& lines) {
         if (kind == "rx" && decoding != " ack") {
             ++traffic.answers;
         }
+        closing = kind == "rx" && decoding == " ack" ? bytes : 0;
     }
+    traffic.bytes -= closing;
     return traffic;
 }
 
