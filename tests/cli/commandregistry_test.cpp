@@ -56,8 +56,8 @@ Options:
                         FILE ("-": standard error); see the README
   --format c|linux|json export: a C header with an init table, a Linux driver's regmap
                         tables, or JSON (default: c; with --json, json)
-  --json                print one JSON document instead of text
-  -v, --verbose         also print the writes that were made
+  --json                print JSON instead of text, one document a line; an error too
+  -v, --verbose         also print the writes that were made, a script's too
   --all                 ports: list the absent ones too
   --keep-going          run: go on past a line the board did not take (as Larkspur
                         does); otherwise the run stops there with status 3
