@@ -188,11 +188,16 @@ public:
             return std::pair{std::move(field), outcome(m_session.linkStatus())};
         });
     }
-    Outcome setField(const std::string& key, const std::string& text) {
+    // The field's text as written (an attenuation on the codec's step), none on a failure.
+    std::pair<std::optional<std::string>, Outcome> setField(const std::string& key,
+                                                            const std::string& text) {
         const BoundControl& row = BoardSession::field(key);
         return onBoard([&] {
-            m_session.setField(row, text);
-            return outcome(m_session.linkStatus());
+            std::optional<std::string> written;
+            if (const auto value = m_session.setField(row, text)) {
+                written = value->text;
+            }
+            return std::pair{std::move(written), outcome(m_session.linkStatus())};
         });
     }
     std::pair<std::optional<std::pair<bool, bool>>, Outcome> flags() {

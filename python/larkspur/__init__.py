@@ -478,14 +478,25 @@ class Board:
         return [field.name for field in fields()]
 
     def __setitem__(self, key: str, value: Union[str, int, float, bool]) -> None:
-        """Sets a field: a list item's text or number, on/off (or a bool), dB for attenuation."""
+        """Sets a field: a list item's text or number, on/off (or a bool), dB for attenuation.
+        An attenuation between two of the codec's steps is set to the one with more attenuation,
+        which is logged on the "larkspur" logger at INFO ("DAC L: -55.3 dB set as -55.5 dB")."""
         if isinstance(value, bool):
             text = "on" if value else "off"
         elif isinstance(value, (int, float, str)):
             text = str(value)
         else:
             raise TypeError(f"a field takes a str, int, float or bool, not {type(value).__name__}")
-        _raise_for(self._call("set_field", _field_name(key), text))
+        name = _field_name(key)
+        written, outcome = self._call("set_field", name, text)
+        _raise_for(outcome)
+        if written is not None and _KINDS[name] == _larkspur.KIND_TRACK:
+            try:
+                moved = float(text) != float(written)
+            except ValueError:
+                moved = False
+            if moved:
+                _log.info("%s: %s dB set as %s dB", key, text, written)
 
     def flags(self) -> Tuple[bool, bool]:
         """The zero-detect flags ZERO1 and ZERO2."""
