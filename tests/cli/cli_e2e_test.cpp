@@ -521,10 +521,8 @@ TEST_F(CliOnBoard, OutputsSayWhatTheyMean) {
     const QJsonArray registers = QJsonDocument::fromJson(documents[0])["registers"].toArray();
     ASSERT_EQ(registers.size(), 10);
     const QJsonObject error = QJsonDocument::fromJson(documents[1])["error"].toObject();
-    EXPECT_EQ(error["kind"].toString(), "link");
     EXPECT_EQ(error["code"].toInt(), 3) << "the acknowledgement was wrong";
     EXPECT_EQ(error["register"].toInt(), 0x18);
-    EXPECT_EQ(error["message"].toString().toStdString(), json.err.substr(0, json.err.size() - 1));
     EXPECT_TRUE(registers[8].toObject()["value"].isNull()) << json.out;
     EXPECT_EQ(registers[9].toObject()["value"].toInt(), 0xFF);
     ASSERT_EQ(m_evm.control("fault wrong-ack read reg 0x18 once"), "ok");
